@@ -1,0 +1,84 @@
+#include "recognition/CardTemplate.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/Files.h"
+
+void CardTemplate::Clear() { std::memset(this, 0, sizeof *this); }
+
+static bool Finite(float v) { return std::isfinite(v); }
+
+std::string ValidateCardTemplate(const CardTemplate& t)
+{
+    using namespace card_limits;
+    const float floats[] = {t.LineLength, t.LineDistance, t.CellWidth, t.CellHeight, t.OriginOffset,
+                            t.AbACol, t.AbARow, t.AbBCol, t.AbBRow, t.AdmCol, t.AdmRow, t.SubjCol,
+                            t.SubjRow, t.ScoreCol, t.ScoreRow, t.UprightCol, t.AnswerRow,
+                            t.BlockColPitch, t.BlockRowPitch};
+    for (float f : floats)
+        if (!Finite(f))
+            return "模板文件中有无效的数值。";
+    if (!(t.LineLength > 0) || !(t.LineDistance > 0))
+        return "模板文件中定位线的长度或间距无效。";
+    if (!(t.CellWidth > 0) || !(t.CellHeight > 0))
+        return "模板文件中填涂格的大小无效。";
+    if (t.AbMode < 0 || t.AbMode > 2)
+        return "模板文件中AB卷方式无效。";
+    if (t.AdmColumns < 0 || t.AdmColumns > MaxAdmColumns)
+        return "模板文件中准考证号的列数超出范围（0-20）。";
+    if (t.SubjColumns < 0 || t.SubjColumns > MaxSubjColumns || t.SubjRows < 0 || t.SubjRows > MaxSubjRows)
+        return "模板文件中科目区的行列数超出范围。";
+    if (t.SubjectCount < 0 || t.SubjectCount > MaxSubjects)
+        return "模板文件中科目数超出范围（0-20）。";
+    for (int i = 0; i < t.SubjectCount; ++i)
+        if (!t.Subjects[i].code.Terminated() || !t.Subjects[i].name.Terminated())
+            return "模板文件中的科目名称没有结束符。";
+    if (t.ScoreColumns < 0 || t.ScoreColumns > MaxScoreColumns)
+        return "模板文件中主观题分的列数超出范围（0-5）。";
+    if (t.QuestionCount < 0 || t.QuestionCount > MaxQuestions)
+        return "模板文件中的题数超出范围（0-200）。";
+    if (t.QuestionCount > 0 && (t.DefaultOptions < 1 || t.DefaultOptions > MaxOptions))
+        return "模板文件中每题的选项数超出范围（1-10）。";
+    if (t.DefaultOrientation < 0 || t.DefaultOrientation > 1)
+        return "模板文件中选项方向无效。";
+    if (t.Sec1Columns < 0 || t.Sec1Rows < 0 || t.Sec2Columns < 0 || t.BExtraRows < 0 || t.Sec1FirstCol < 0 ||
+        t.Sec2FirstCol < 0)
+        return "模板文件中答题区的布局数值无效。";
+    if (t.QuestionCount > t.Sec1Columns * t.Sec1Rows * 5 && t.Sec2Columns == 0)
+        return "模板文件中答题区放不下全部题目。";
+    if (t.OverrideCount < 0 || t.OverrideCount > MaxOverrides)
+        return "模板文件中特殊题块数超出范围（0-10）。";
+    for (int i = 0; i < t.OverrideCount; ++i) {
+        const BlockOverride& o = t.BlockOverrides[i];
+        if (o.blockIndex < 0 || o.options < 1 || o.options > MaxOptions || !Finite(o.column) || !Finite(o.row))
+            return "模板文件中的特殊题块设置无效。";
+    }
+    return {};
+}
+
+bool LoadCardTemplateFile(const std::filesystem::path& path, CardTemplate& t, std::string& message)
+{
+    auto bytes = files::ReadAll(path);
+    if (!bytes || bytes->size() < sizeof(CardTemplate)) {
+        message = "未发现模板文件：" + files::ToUtf8(path.filename());
+        return false;
+    }
+    CardTemplate loaded;
+    std::memcpy(&loaded, bytes->data(), sizeof loaded);
+    if (std::string why = ValidateCardTemplate(loaded); !why.empty()) {
+        message = why + "（" + files::ToUtf8(path.filename()) + "）";
+        return false;
+    }
+    t = loaded;
+    return true;
+}
+
+bool LoadCardTemplate(const std::filesystem::path& programFolder, const std::string& nameUtf8, CardTemplate& t,
+                      std::string& message)
+{
+    bool ok = LoadCardTemplateFile(programFolder / files::FromUtf8("模板文件") / files::FromUtf8(nameUtf8), t, message);
+    if (!ok && message.rfind("未发现模板文件：", 0) == 0)
+        message = "未发现模板文件：" + nameUtf8;
+    return ok;
+}
