@@ -1,0 +1,204 @@
+#include "capture/FrameLoop.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+
+#include "app/Yjset.h"
+#include "capture/CaptureSession.h"
+
+namespace {
+
+// The grey level with the colour-dropping modes: 1 lifts red print, 2 lifts
+// green print; the weighted sum is exact in integers.
+inline int Grey(int b, int g, int r, int mode)
+{
+    if (mode == 1 && r > g && r > b)
+        r = std::min(255, r + std::max(r - g, r - b));
+    else if (mode == 2 && g > r && g > b)
+        g = std::min(255, g + std::max(g - r, g - b) / 2);
+    return (30 * r + 59 * g + 11 * b) / 100;
+}
+
+void PutYellow(const FramePixels& f, int x, int topRow)
+{
+    if (x < 0 || x >= f.width || topRow < 0 || topRow >= f.height)
+        return;
+    uint8_t* p = f.TopRow(topRow) + size_t(x) * size_t(f.pixelBytes);
+    p[0] = 0;
+    p[1] = 255;
+    p[2] = 255;
+}
+
+} // namespace
+
+int64_t SteadyTickClock::NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int MeasureMotion(const FrameBuffer& previous, const FrameBuffer& current, int greyMode)
+{
+    if (!previous.Exists() || !current.Exists() || !previous.SameFormat(current))
+        return -1;
+    const int w = current.Width();
+    const int h = current.Height();
+    const int pb = current.PixelBytes();
+    if (pb < 3)
+        return -1;
+    const FramePixels a = previous.Pixels();
+    const FramePixels b = current.Pixels();
+    int64_t sum = 0;
+    for (int y = 0; y < h; y += 2) {
+        const uint8_t* pa = a.Row(y);
+        const uint8_t* pc = b.Row(y);
+        for (int x = 0; x < w; x += 2, pa += 2 * pb, pc += 2 * pb)
+            sum += std::abs(Grey(pa[0], pa[1], pa[2], greyMode) - Grey(pc[0], pc[1], pc[2], greyMode));
+    }
+    const int64_t divisor = int64_t(w) * h * 100 / 3072;
+    if (divisor <= 0)
+        return -1;
+    const int64_t g = sum / divisor;
+    return g == 0 ? -1 : int(g);
+}
+
+void DrawGuides(const FramePixels& f)
+{
+    if (!f.Valid())
+        return;
+    const int m = (f.width - f.height) / 2;
+    for (int y = 0; y < f.height; ++y) {
+        PutYellow(f, m, y);
+        PutYellow(f, f.width - m, y);
+    }
+    // The circle inscribed in the box (w/2 − 5, h/2 − 5) … (w/2 + 5, h/2 + 5).
+    const int cx = f.width / 2;
+    const int cy = f.height / 2;
+    int x = 5, y = 0, err = 1 - x;
+    while (x >= y) {
+        const int px[8] = {x, y, -y, -x, -x, -y, y, x};
+        const int py[8] = {y, x, x, y, -y, -x, -x, -y};
+        for (int i = 0; i < 8; ++i)
+            PutYellow(f, cx + px[i], cy + py[i]);
+        ++y;
+        if (err < 0) {
+            err += 2 * y + 1;
+        } else {
+            --x;
+            err += 2 * (y - x) + 1;
+        }
+    }
+}
+
+int RearmThreshold(int markLevel)
+{
+    if (markLevel <= 0)
+        return 0;
+    if (markLevel == 1)
+        return 25;
+    if (markLevel == 2)
+        return 30;
+    if (markLevel == 3)
+        return 35;
+    if (markLevel <= 5)
+        return 40;
+    if (markLevel <= 8)
+        return 45;
+    if (markLevel <= 14)
+        return 50;
+    return 75;
+}
+
+FrameLoop::FrameLoop(CaptureSession& session, FramePreparation& preparation, FrameLoopView& view, TickClock& clock,
+                     const MarkingSettings& settings, MarkCallback markCard)
+    : session_(session), preparation_(preparation), view_(view), clock_(clock), settings_(settings),
+      markCard_(std::move(markCard))
+{
+}
+
+void FrameLoop::Tick(ActivePage page)
+{
+    if (!session_.ConvertNewestSample())
+        return;
+    FrameBuffer& frame = session_.FrameBitmap();
+    if (page == ActivePage::CameraTest) {
+        view_.ShowCameraTest(frame);
+        return;
+    }
+    if (page != ActivePage::Marking)
+        return;
+    preparation_.KeepColourFrame(frame);
+    DrawGuides(frame.Pixels());
+    view_.ShowMarkingPreview(frame);
+    preparation_.RestoreAndBinarise(frame);
+    if (rescoreHint_)
+        view_.ShowRescoreHint();
+    if (autoMarking_)
+        AutoMarkingStep();
+}
+
+void FrameLoop::AutoMarkingStep()
+{
+    const FrameBuffer& frame = session_.FrameBitmap();
+    view_.DrawStatusOverlay();
+    // A new connection may have changed the frame's format.
+    if (!previousFrame_.SameFormat(frame))
+        previousFrame_.Create(frame.Width(), frame.Height(), frame.PixelBytes());
+    // The grey mode is 0 here: the preparation has just reset it.
+    const int g = MeasureMotion(previousFrame_, frame, 0);
+    lastMotion_ = g;
+    if (g == -1)
+        return;
+
+    const int64_t now = clock_.NowMs();
+    const bool still = g < 20 && std::abs(prevMotion_ - g) <= double(tolerance_) * double(settings_.AutoTolerance);
+    previousFrame_.CopyFrom(frame);
+    if (still) {
+        if (now - lastTick_ > settings_.AutoDelay) {
+            markLevel_ = g;
+            if (!markedWaiting_) {
+                if (markCard_)
+                    markCard_();
+                markedWaiting_ = true;
+            }
+            lastTick_ = now;
+        }
+    } else {
+        view_.OutlinePreview();
+        lastTick_ = now;
+    }
+
+    if (markLevel_ >= 0 && markLevel_ <= 5)
+        tolerance_ = 2;
+    else if (markLevel_ >= 6 && markLevel_ <= 10)
+        tolerance_ = 3;
+    else if (markLevel_ >= 11 && markLevel_ <= 15)
+        tolerance_ = 4;
+    else if (markLevel_ >= 16 && markLevel_ <= 20)
+        tolerance_ = 5;
+
+    if (RearmThreshold(markLevel_) < g) {
+        markedWaiting_ = false;
+        view_.ClearStatusText();
+    }
+    prevMotion_ = g;
+}
+
+std::string FrameLoop::BtnAutoAnswerCardClick(const std::string& missingSelection)
+{
+    if (!missingSelection.empty())
+        return missingSelection;
+    markedWaiting_ = false;
+    if (autoCaption_ != CaptionAutoOff) {
+        autoCaption_ = CaptionAutoOff;
+        answerCardEnabled_ = true;
+        autoMarking_ = false;
+    } else {
+        autoCaption_ = CaptionAutoOn;
+        answerCardEnabled_ = false;
+        autoMarking_ = true;
+        view_.ClearStatusText();
+    }
+    return {};
+}

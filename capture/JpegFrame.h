@@ -1,0 +1,40 @@
+#pragma once
+// MJPG samples: the completeness test, decoding into the frame through
+// libjpeg-turbo, and encoding (the virtual camera sends MJPG samples too).
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "capture/FrameBuffer.h"
+
+// True only for a stream that starts with FF D8 and ends with FF D9.
+bool IsCompleteJpeg(const uint8_t* data, size_t length);
+
+// One decoder per connection; it keeps its libjpeg state and scratch rows
+// between frames, so a tick allocates nothing.
+class JpegFrameDecoder {
+public:
+    JpegFrameDecoder();
+    ~JpegFrameDecoder();
+    JpegFrameDecoder(const JpegFrameDecoder&) = delete;
+    JpegFrameDecoder& operator=(const JpegFrameDecoder&) = delete;
+
+    // Decodes the picture and draws it with its top-left corner at picture
+    // column 0, picture row `topOffset` (counted from the top); what falls
+    // outside the destination is cut off, what the picture does not cover is
+    // left alone. The destination changes only when the whole visible part
+    // decoded without error or warning: a corrupt frame leaves it untouched.
+    bool DrawOnto(const uint8_t* data, size_t length, const FramePixels& destination, int topOffset);
+
+    // Decodes a whole picture into top-down B, G, R rows (3 bytes per pixel).
+    bool DecodeBgr(const uint8_t* data, size_t length, std::vector<uint8_t>& bgr, int& width, int& height);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Encodes top-down B, G, R rows as a baseline JPEG. False on failure.
+bool EncodeJpegBgr(const uint8_t* bgr, int width, int height, int quality, std::vector<uint8_t>& out);

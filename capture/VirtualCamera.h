@@ -1,0 +1,109 @@
+#pragma once
+// The virtual camera: plays a stack of card pictures as a camera would, at
+// 10 frames per second. Each card slides in from the right, lies still for
+// about three seconds with a little sensor noise, and slides out to the left;
+// then the next. After the last card the empty table stays in view and the
+// samples stop changing. Samples come in a chosen subtype (YUY2 by default),
+// so the program's whole conversion path runs.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture/CameraSource.h"
+
+// Where the pictures come from: 640 × 480 upright pictures of one card lying
+// under the camera each, as top-down B, G, R rows (1920 bytes a row).
+class CardPictureProvider {
+public:
+    static constexpr int Width = 640;
+    static constexpr int Height = 480;
+    virtual ~CardPictureProvider() = default;
+    virtual int Count() = 0;
+    // False when picture `index` cannot be produced; the camera then shows the empty table.
+    virtual bool Picture(int index, std::vector<uint8_t>& bgr) = 0;
+};
+
+// The ".jpg", ".jpeg" and ".bmp" pictures of a folder, in name order.
+// Pictures of another size are placed at the top-left corner, cut or padded with white.
+class FolderPictureProvider final : public CardPictureProvider {
+public:
+    explicit FolderPictureProvider(const std::filesystem::path& folder);
+    int Count() override { return int(files_.size()); }
+    bool Picture(int index, std::vector<uint8_t>& bgr) override;
+    const std::vector<std::filesystem::path>& Files() const { return files_; }
+
+private:
+    std::vector<std::filesystem::path> files_;
+};
+
+// Reads a 24- or 32-bit uncompressed BMP into top-down B, G, R rows.
+bool ReadBmpBgr(const std::filesystem::path& path, std::vector<uint8_t>& bgr, int& width, int& height);
+
+// The subtype named by SCORIVO_VIRTUAL_FORMAT ("YUY2", "MJPG", "I420", or
+// "RGB" / "BGR24" / "0" for uncompressed); YUY2 when unset or unknown.
+int32_t VirtualFormatFromEnvironment();
+
+class VirtualCamera final : public CameraSource {
+public:
+    static constexpr const char* Name = "虚拟摄像头（演示）";
+    static constexpr int FramesPerSecond = 10;
+
+    struct Timing {
+        int slideFrames = 10;  // one second in, one second out
+        int stillFrames = 30;  // about three seconds lying still
+        int noise = 3;         // sensor noise, ± grey steps per channel
+    };
+
+    enum class Pace { RealTime, Manual };
+
+    VirtualCamera(std::shared_ptr<CardPictureProvider> pictures, int32_t sampleSubtype, Pace pace = Pace::RealTime);
+    VirtualCamera(std::shared_ptr<CardPictureProvider> pictures, int32_t sampleSubtype, Pace pace, Timing timing);
+    ~VirtualCamera() override;
+
+    std::string FriendlyName() const override { return Name; }
+    bool Start(Csamplegrabbercb& sink, int32_t& sourceSubtype) override;
+    void Stop() override;
+    bool Streaming() const override { return streaming_.load(); }
+
+    // Manual pace: hands the next frame's sample to the sink; false when not started.
+    bool DeliverNextFrame();
+
+    // The frame as the camera sees it (top-down B, G, R) and as it sends it.
+    void ComposeFrame(int64_t frameIndex, std::vector<uint8_t>& bgr);
+    bool RenderSample(int64_t frameIndex, std::vector<uint8_t>& sample);
+
+    int64_t FramesPerCard() const { return 2 * int64_t(timing_.slideFrames) + timing_.stillFrames; }
+    // Frames of one pass through the stack; later frames show the empty table.
+    int64_t PassFrames();
+    // The card lying still (fully in view) at a frame, or −1.
+    int StillCardAt(int64_t frameIndex);
+    int32_t SampleSubtype() const { return subtype_; }
+
+private:
+    void Run();
+    bool CardPicture(int index);
+
+    std::shared_ptr<CardPictureProvider> pictures_;
+    int32_t subtype_;
+    Pace pace_;
+    Timing timing_;
+    Csamplegrabbercb* sink_ = nullptr;
+    std::atomic<bool> streaming_{false};
+    int64_t nextFrame_ = 0;
+    int cachedIndex_ = -2;
+    bool cachedOk_ = false;
+    std::vector<uint8_t> cached_;   // the current card's picture
+    std::vector<uint8_t> compose_;  // scratch: the composed frame
+    std::vector<uint8_t> manualSample_;
+    std::thread thread_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+};
