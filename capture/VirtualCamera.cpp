@@ -304,6 +304,10 @@ void VirtualCamera::ComposeFrame(int64_t frameIndex, std::vector<uint8_t>& bgr)
         const int count = W - std::abs(shift);
         std::memcpy(row + size_t(to) * 3, cached_.data() + size_t(y) * W * 3 + size_t(from) * 3, size_t(count) * 3);
     }
+    // The camera looks at the card from the other side of the table: the
+    // program's own turn makes the picture upright again.
+    for (size_t a = 0, b = FrameBytes - 3; a < b; a += 3, b -= 3)
+        std::swap_ranges(bgr.data() + a, bgr.data() + a + 3, bgr.data() + b);
     // Sensor noise while the stack plays; the empty table afterwards is a still picture.
     if (timing_.noise > 0 && frameIndex < pass) {
         XorShift rng(uint64_t(frameIndex) + 1);

@@ -18,8 +18,10 @@
 
 #include "capture/CameraSource.h"
 
-// Where the pictures come from: 640 × 480 upright pictures of one card lying
-// under the camera each, as top-down B, G, R rows (1920 bytes a row).
+// Where the pictures come from: 640 × 480 pictures of one card lying under
+// the camera each, upright as the program shows them (after its own 180-degree
+// turn), as top-down B, G, R rows (1920 bytes a row). The camera turns them
+// back into what a camera above the card would send.
 class CardPictureProvider {
 public:
     static constexpr int Width = 640;
@@ -75,7 +77,8 @@ public:
     // Manual pace: hands the next frame's sample to the sink; false when not started.
     bool DeliverNextFrame();
 
-    // The frame as the camera sees it (top-down B, G, R) and as it sends it.
+    // The frame as the camera sees it (top-down B, G, R, the card upside
+    // down) and as it sends it.
     void ComposeFrame(int64_t frameIndex, std::vector<uint8_t>& bgr);
     bool RenderSample(int64_t frameIndex, std::vector<uint8_t>& sample);
 

@@ -1,0 +1,293 @@
+// The virtual camera: what each sample format delivers after conversion, the
+// picture folder, and a whole stack played through the frame loop.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "CaptureTestSupport.h"
+#include "app/Yjset.h"
+#include "capture/CaptureSession.h"
+#include "capture/JpegFrame.h"
+#include "capture/SampleConversion.h"
+#include "capture/VirtualCamera.h"
+
+namespace {
+
+constexpr int W = 640;
+constexpr int H = 480;
+
+// Cards of white paper with a black pattern of their own on a grey table.
+class PatternCards final : public CardPictureProvider {
+public:
+    explicit PatternCards(int count) : count_(count) {}
+    int Count() override { return count_; }
+    bool Picture(int index, std::vector<uint8_t>& bgr) override
+    {
+        ++requests;
+        bgr.assign(size_t(W) * H * 3, 150);
+        for (int y = 90; y < 390; ++y)
+            for (int x = 120; x < 520; ++x) {
+                const bool mark = ((x / 20 + y / 20 + index) % 3 == 0) && (x / 20) % 2 == 0;
+                uint8_t* p = bgr.data() + (size_t(y) * W + x) * 3;
+                p[0] = p[1] = p[2] = mark ? 20 : 235;
+            }
+        // One colour dot to check channel order.
+        uint8_t* dot = bgr.data() + (size_t(100) * W + 130) * 3;
+        for (int dy = 0; dy < 8; ++dy)
+            for (int dx = 0; dx < 8; ++dx) {
+                uint8_t* p = dot + (size_t(dy) * W + dx) * 3;
+                p[0] = 40;
+                p[1] = 60;
+                p[2] = 220;
+            }
+        return true;
+    }
+    int requests = 0;
+
+private:
+    int count_;
+};
+
+// Mean absolute difference between the frame (as the program shows it) and an
+// upright picture shifted up by `rowShift`, over an inner window.
+double MeanDifference(const FrameBuffer& frame, const std::vector<uint8_t>& upright, int rowShift)
+{
+    const FramePixels f = frame.Pixels();
+    double sum = 0;
+    int n = 0;
+    for (int y = 40; y < 420; y += 3)
+        for (int x = 40; x < 600; x += 3) {
+            const uint8_t* a = f.TopRow(y) + size_t(x) * size_t(f.pixelBytes);
+            const uint8_t* b = upright.data() + (size_t(y + rowShift) * W + x) * 3;
+            for (int c = 0; c < 3; ++c)
+                sum += std::abs(int(a[c]) - int(b[c]));
+            n += 3;
+        }
+    return sum / n;
+}
+
+class VirtualFormats : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(VirtualFormats, StillFrameArrivesUprightThroughTheConversion)
+{
+    auto cards = std::make_shared<PatternCards>(2);
+    auto camera = std::make_shared<VirtualCamera>(cards, GetParam(), VirtualCamera::Pace::Manual);
+    CaptureSession session;
+    ASSERT_TRUE(session.StartCapture(camera));
+    EXPECT_EQ(session.SourceSubtype(), GetParam());
+    EXPECT_EQ(session.PixelBytes(), PixelBytesOf(GetParam()));
+    for (int i = 0; i < 20; ++i)  // frame 19: card 0 lies still
+        ASSERT_TRUE(camera->DeliverNextFrame());
+    ASSERT_EQ(camera->StillCardAt(19), 0);
+    ASSERT_TRUE(session.ConvertNewestSample());
+    std::vector<uint8_t> upright;
+    cards->Picture(0, upright);
+    // MJPG is drawn 10 rows down in the camera's picture: 10 rows up once turned.
+    const int shift = GetParam() == subtype::Mjpg ? 10 : 0;
+    EXPECT_LT(MeanDifference(session.FrameBitmap(), upright, shift), 5.0);
+    const Bgr dot = PixelAt(session.FrameBitmap().Pixels(), 133, 103 - shift);
+    EXPECT_GT(dot.r, 180);
+    EXPECT_LT(dot.b, 90);
+}
+
+INSTANTIATE_TEST_SUITE_P(Subtypes, VirtualFormats,
+                         ::testing::Values(subtype::Yuy2, subtype::I420, subtype::Mjpg, subtype::Rgb));
+
+TEST(VirtualCamera, TimelineSlidesStillNoiseAndQuietEnd)
+{
+    auto cards = std::make_shared<PatternCards>(2);
+    VirtualCamera camera(cards, subtype::Yuy2, VirtualCamera::Pace::Manual);
+    EXPECT_EQ(camera.FriendlyName(), "虚拟摄像头（演示）");
+    EXPECT_EQ(camera.FramesPerCard(), 50);
+    EXPECT_EQ(camera.PassFrames(), 100);
+    EXPECT_EQ(camera.StillCardAt(9), -1);
+    EXPECT_EQ(camera.StillCardAt(10), 0);
+    EXPECT_EQ(camera.StillCardAt(39), 0);
+    EXPECT_EQ(camera.StillCardAt(40), -1);
+    EXPECT_EQ(camera.StillCardAt(60), 1);
+    EXPECT_EQ(camera.StillCardAt(100), -1);
+
+    std::vector<uint8_t> a, b, c;
+    camera.ComposeFrame(20, a);
+    camera.ComposeFrame(21, b);
+    EXPECT_NE(a, b);  // sensor noise
+    int maxDiff = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        maxDiff = std::max(maxDiff, std::abs(int(a[i]) - int(b[i])));
+    EXPECT_LE(maxDiff, 6);
+    camera.ComposeFrame(20, c);
+    EXPECT_EQ(a, c);  // deterministic
+    camera.ComposeFrame(100, a);
+    camera.ComposeFrame(150, b);
+    EXPECT_EQ(a, b);  // after the stack: the empty table, unchanging
+}
+
+TEST(VirtualCamera, FormatFromTheEnvironment)
+{
+    const char* names[] = {"MJPG", "i420", "RGB", "0", "YUY2", "nonsense"};
+    const int32_t codes[] = {subtype::Mjpg, subtype::I420, subtype::Rgb, subtype::Rgb, subtype::Yuy2, subtype::Yuy2};
+    for (int i = 0; i < 6; ++i) {
+        setenv("SCORIVO_VIRTUAL_FORMAT", names[i], 1);
+        EXPECT_EQ(VirtualFormatFromEnvironment(), codes[i]) << names[i];
+    }
+    unsetenv("SCORIVO_VIRTUAL_FORMAT");
+    EXPECT_EQ(VirtualFormatFromEnvironment(), subtype::Yuy2);
+}
+
+void WriteBmp(const std::filesystem::path& path, int w, int h, int bits, bool topDown, uint8_t b, uint8_t g, uint8_t r)
+{
+    const int pb = bits / 8;
+    const int stride = (w * pb + 3) / 4 * 4;
+    std::vector<uint8_t> d(54 + size_t(stride) * h, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            d[at + i] = uint8_t(v >> (8 * i));
+    };
+    d[0] = 'B';
+    d[1] = 'M';
+    put32(2, uint32_t(d.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(w));
+    put32(22, uint32_t(topDown ? -h : h));
+    d[26] = 1;
+    d[28] = uint8_t(bits);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = d.data() + 54 + size_t(y) * stride + size_t(x) * pb;
+            p[0] = b;
+            p[1] = g;
+            p[2] = r;
+        }
+    // The first row in the file: bottom row when bottom-up; mark its first pixel.
+    d[54] = 7;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(d.data()), std::streamsize(d.size()));
+}
+
+TEST(FolderPictureProvider, PicturesInNameOrderAndReadable)
+{
+    const auto dir = std::filesystem::temp_directory_path() / ("scorivo_vcam_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    WriteBmp(dir / "b.bmp", W, H, 24, false, 10, 20, 30);
+    WriteBmp(dir / "c.BMP", 320, 240, 32, true, 90, 80, 70);
+    std::vector<uint8_t> red(size_t(W) * H * 3);
+    for (size_t i = 0; i < red.size(); i += 3) {
+        red[i] = 30;
+        red[i + 1] = 30;
+        red[i + 2] = 200;
+    }
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(EncodeJpegBgr(red.data(), W, H, 95, jpeg));
+    std::ofstream(dir / "a.jpg", std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), long(jpeg.size()));
+    std::ofstream(dir / "notes.txt") << "not a picture";
+    std::ofstream(dir / "d.jpg") << "broken";
+
+    FolderPictureProvider folder(dir);
+    ASSERT_EQ(folder.Count(), 4);
+    EXPECT_EQ(folder.Files()[0].filename(), "a.jpg");
+    EXPECT_EQ(folder.Files()[1].filename(), "b.bmp");
+    EXPECT_EQ(folder.Files()[2].filename(), "c.BMP");
+    std::vector<uint8_t> bgr;
+    ASSERT_TRUE(folder.Picture(0, bgr));
+    EXPECT_NEAR(bgr[2], 200, 4);
+    ASSERT_TRUE(folder.Picture(1, bgr));
+    EXPECT_EQ(bgr[(size_t(H - 1) * W) * 3], 7);  // the file's first row is the picture's bottom
+    EXPECT_EQ(bgr[3 * 5 + 2], 30);
+    ASSERT_TRUE(folder.Picture(2, bgr));
+    EXPECT_EQ(bgr[0], 7);  // top-down file
+    EXPECT_EQ(bgr[3 * 5], 90);
+    EXPECT_EQ(bgr[(size_t(300) * W + 500) * 3], 255);  // padding of the small picture
+    EXPECT_FALSE(folder.Picture(3, bgr));
+    EXPECT_FALSE(folder.Picture(4, bgr));
+    std::filesystem::remove_all(dir);
+}
+
+struct NullView final : FrameLoopView {
+    void ShowCameraTest(const FrameBuffer&) override {}
+    void ShowMarkingPreview(const FrameBuffer&) override {}
+    void ShowRescoreHint() override {}
+    void DrawStatusOverlay() override {}
+    void OutlinePreview() override {}
+    void ClearStatusText() override {}
+};
+
+// Keeps the colour frame and puts it back; binarises at 100 when asked, as
+// the recognition side does for "DY" and "JD" cards.
+struct Preparation final : FramePreparation {
+    bool binarise = false;
+    FrameBuffer colour;
+    void KeepColourFrame(const FrameBuffer& f) override { colour.CopyFrom(f); }
+    void RestoreAndBinarise(FrameBuffer& f) override
+    {
+        std::memcpy(f.Data(), colour.Data(), f.SizeBytes());
+        if (!binarise)
+            return;
+        const int pb = f.PixelBytes();
+        for (size_t i = 0; i + 2 < f.SizeBytes(); i += size_t(pb)) {
+            uint8_t* p = f.Data() + i;
+            const uint8_t v = (30 * p[2] + 59 * p[1] + 11 * p[0]) / 100 >= 100 ? 255 : 0;
+            p[0] = p[1] = p[2] = v;
+        }
+    }
+};
+
+struct StackRun {
+    int marks = 0;
+    std::vector<int> markedCards;  // the card lying still at each marking attempt
+};
+
+StackRun PlayStack(std::shared_ptr<CardPictureProvider> cards, int32_t format, const MarkingSettings& settings,
+                   bool binarise, VirtualCamera::Timing timing = {})
+{
+    auto camera = std::make_shared<VirtualCamera>(cards, format, VirtualCamera::Pace::Manual, timing);
+    CaptureSession session;
+    NullView view;
+    Preparation prep;
+    prep.binarise = binarise;
+    ManualClock clock;
+    StackRun run;
+    int64_t frame = -1;
+    FrameLoop loop(session, prep, view, clock, settings, [&] {
+        ++run.marks;
+        run.markedCards.push_back(camera->StillCardAt(frame));
+    });
+    EXPECT_TRUE(session.StartCapture(camera));
+    loop.BtnAutoAnswerCardClick();
+    for (frame = 0; frame < camera->PassFrames() + 60; ++frame) {
+        camera->DeliverNextFrame();
+        clock.now += 100;
+        loop.Tick(ActivePage::Marking);
+    }
+    return run;
+}
+
+TEST(VirtualCameraStack, EveryCardMarkedExactlyOnceAtEachSpeed)
+{
+    auto cards = std::make_shared<PatternCards>(3);
+    const std::pair<int, float> speeds[] = {{2000, 1.0f}, {1500, 1.5f}, {800, 2.0f}};
+    for (auto [delay, tolerance] : speeds) {
+        MarkingSettings settings;
+        settings.AutoDelay = delay;
+        settings.AutoTolerance = tolerance;
+        const StackRun run = PlayStack(cards, subtype::Yuy2, settings, false);
+        EXPECT_EQ(run.marks, 3) << delay;
+        EXPECT_EQ(run.markedCards, (std::vector<int>{0, 1, 2})) << delay;
+    }
+}
+
+TEST(VirtualCameraStack, MjpgAndI420Samples)
+{
+    auto cards = std::make_shared<PatternCards>(2);
+    MarkingSettings settings;
+    for (int32_t format : {subtype::Mjpg, subtype::I420}) {
+        const StackRun run = PlayStack(cards, format, settings, false);
+        EXPECT_EQ(run.markedCards, (std::vector<int>{0, 1})) << format;
+    }
+}
+
+} // namespace
