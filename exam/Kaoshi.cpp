@@ -304,7 +304,8 @@ ExamPageCheck CheckExamPage(const CardTemplate& t, const ExamPageContent& page, 
     (void)next.examName.Set(*examName);
     next.subjectCode.SetTruncated(t.Subjects[page.subjectIndex].code.View());
     next.subjectName.SetTruncated(t.Subjects[page.subjectIndex].name.View());
-    next.hasSubjectiveScore = page.subjectiveIndex == 1 ? 1 : 0;
+    // A card without a subjective-score area has nothing to read there.
+    next.hasSubjectiveScore = page.subjectiveIndex == 1 && t.ScoreColumns != 0 ? 1 : 0;
     for (std::size_t r = 0; r < rows.size(); ++r)
         next.groups[next.groupCount++] = groups[r];
     for (const ParsedRule& rule : parsed) {

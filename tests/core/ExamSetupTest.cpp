@@ -225,6 +225,11 @@ TEST(ShowExamPage, FillsThePageFromTheRecord)
     ExamPageContent noArea = ShowExamPage(MakeTemplate(85, false), "DY.dat", e);
     EXPECT_FALSE(noArea.subjectiveEnabled);
     EXPECT_EQ(noArea.subjectiveIndex, 0);
+
+    // Whatever the page says, a card without the area never gets the option.
+    ExamPageContent withOption = MakePage({{"1", "5", "1", "单选题"}});
+    ASSERT_TRUE(CheckExamPage(MakeTemplate(85, false), withOption, e).passed);
+    EXPECT_EQ(e.hasSubjectiveScore, 0);
 }
 
 } // namespace
