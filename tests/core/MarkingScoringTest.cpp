@@ -170,9 +170,10 @@ TEST(FormatScore, GeneralFormat)
     EXPECT_EQ(FormatScore(-0.0f), "0");
     EXPECT_EQ(FormatScore(100.0f), "100");
     EXPECT_EQ(FormatScore(1234.5f), "1234.5");
-    EXPECT_EQ(FormatScore(0.1f), "0.1");
-    EXPECT_EQ(FormatScore(0.1f + 0.2f), "0.3");
-    EXPECT_EQ(FormatScore(1.0f / 3.0f), "0.33333334");
+    // The float32 value shows as it is stored, 15 significant digits at most.
+    EXPECT_EQ(FormatScore(0.1f), "0.100000001490116");
+    EXPECT_EQ(FormatScore(1.0f / 3.0f), "0.333333343267441");
+    EXPECT_EQ(FormatScore(-2.5f), "-2.5");
 }
 
 } // namespace
