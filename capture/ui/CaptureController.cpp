@@ -1,0 +1,160 @@
+#include "capture/ui/CaptureController.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+
+#include "capture/ui/CameraControlsDialog.h"
+#include "capture/ui/Unit2.h"
+
+QImage FrameToImage(const FrameBuffer& frame)
+{
+    if (!frame.Exists())
+        return {};
+    const QImage::Format format = frame.PixelBytes() == 4 ? QImage::Format_RGB32 : QImage::Format_BGR888;
+    // The rows are bottom-up: a vertical mirror gives Qt's top-down copy.
+    return QImage(frame.Data(), frame.Width(), frame.Height(), frame.RowBytes(), format).mirrored(false, true);
+}
+
+QRect PreviewRectFor(const QSize& view)
+{
+    const int h = view.height();
+    const int w = h * 640 / 480;
+    return {(view.width() - w) / 2, 0, w, h};
+}
+
+CaptureController::CaptureController(QWidget* owner, Services services)
+    : owner_(owner), services_(std::move(services)), chooser_(std::make_unique<TFormSheBei>(table_, owner))
+{
+    if (!services_.io)
+        services_.io = std::make_shared<SystemV4l2Io>();
+}
+
+CaptureController::~CaptureController() { session_.Release(); }
+
+bool CaptureController::Connect()
+{
+    session_.Release();
+    EnumerateCameras(table_, services_.io, services_.makeVirtual);
+    if (table_.count == 0) {
+        const std::string text = "没有发现可以使用的摄像头,请检查摄像头是否已经连接好了。";
+        if (services_.notice)
+            services_.notice(text);
+        else
+            QMessageBox::information(owner_, QStringLiteral("提示："), QString::fromStdString(text));
+        return false;
+    }
+    int index = 0;
+    if (table_.count > 1) {
+        if (services_.runChooser)
+            services_.runChooser(*chooser_);
+        else
+            chooser_->exec();
+        index = chooser_->SelectedIndex;
+        // A choice kept from a longer list than this one: the first camera.
+        if (index < 0 || index >= table_.count)
+            index = 0;
+    }
+    // A camera that cannot be opened simply delivers no picture.
+    session_.StartCapture(table_.entries[size_t(index)].filter);
+    return true;
+}
+
+void CaptureController::ShowCameraProperties()
+{
+    CameraSource* source = session_.CaptureFilter();
+    if (!source || !source->Controls())
+        return;
+    CameraControlsDialog dialog(*source->Controls(), owner_);
+    if (dialog.Offered().empty())
+        return;
+    dialog.move(100, 50);
+    if (services_.runControls)
+        services_.runControls(dialog);
+    else
+        dialog.exec();
+}
+
+void LabelFrameLoopView::ShowCameraTest(const FrameBuffer& frame)
+{
+    if (!imageCheShi_)
+        return;
+    QImage picture = FrameToImage(frame);
+    QPainter p(&picture);
+    QFont font = p.font();
+    font.setPointSize(14);
+    p.setFont(font);
+    p.setPen(QColor(255, 0, 0));
+    const int ascent = p.fontMetrics().ascent();
+    p.drawText(150, ascent, QStringLiteral("连接成功，请将摄像头画面调节到最清晰"));
+    p.drawText(200, 460 + ascent, QStringLiteral("注意：背景不能为黑，请垫白纸"));
+    p.end();
+    imageCheShi_->setPixmap(QPixmap::fromImage(picture));
+}
+
+void LabelFrameLoopView::ShowMarkingPreview(const FrameBuffer& frameWithGuides)
+{
+    if (!imageView_)
+        return;
+    const QSize size = imageView_->size().expandedTo(QSize(1, 1));
+    if (canvas_.size() != size)
+        canvas_ = QImage(size, QImage::Format_RGB32);
+    canvas_.fill(QColor(173, 190, 214));
+    const QRect r = PreviewRectFor(size);
+    QPainter p(&canvas_);
+    const QImage frame = FrameToImage(frameWithGuides);
+    if (r.height() == frame.height())
+        p.drawImage(r.topLeft(), frame);
+    else
+        p.drawImage(r, frame.scaled(r.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    p.end();
+    Publish();
+}
+
+void LabelFrameLoopView::ShowRescoreHint()
+{
+    if (canvas_.isNull())
+        return;
+    QPainter p(&canvas_);
+    QFont font = p.font();
+    font.setPointSize(20);
+    p.setFont(font);
+    p.setPen(QColor(255, 0, 0));
+    p.drawText(canvas_.rect(), Qt::AlignCenter, QStringLiteral("标准答案修改完所有后必需按鼠标右键单击重新算分"));
+    p.end();
+    Publish();
+}
+
+void LabelFrameLoopView::DrawStatusOverlay()
+{
+    if (canvas_.isNull() || !drawOverlay)
+        return;
+    drawOverlay(canvas_);
+    Publish();
+}
+
+void LabelFrameLoopView::OutlinePreview()
+{
+    if (canvas_.isNull())
+        return;
+    QPainter p(&canvas_);
+    p.setPen(QColor(255, 0, 0));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(PreviewRectFor(canvas_.size()).adjusted(0, 0, -1, -1));
+    p.end();
+    Publish();
+}
+
+void LabelFrameLoopView::ClearStatusText()
+{
+    if (clearStatusText)
+        clearStatusText();
+}
+
+void LabelFrameLoopView::Publish()
+{
+    if (imageView_)
+        imageView_->setPixmap(QPixmap::fromImage(canvas_));
+}
