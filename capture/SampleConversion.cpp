@@ -142,6 +142,18 @@ void Rotate180(const FramePixels& p)
             }
             return;
         }
+        if (pb == 3) {
+            for (int x = 0; x < p.width; ++x, l += 3, r -= 3) {
+                const uint8_t b = l[0], g = l[1], red = l[2];
+                l[0] = r[0];
+                l[1] = r[1];
+                l[2] = r[2];
+                r[0] = b;
+                r[1] = g;
+                r[2] = red;
+            }
+            return;
+        }
         for (int x = 0; x < p.width; ++x, l += pb, r -= pb)
             std::swap_ranges(l, l + pb, r);
     };
