@@ -175,6 +175,14 @@ int32_t VirtualFormatFromEnvironment()
     return subtype::Yuy2;
 }
 
+std::shared_ptr<CameraSource> MakeVirtualCamera(std::shared_ptr<CardPictureProvider> demoStack)
+{
+    std::shared_ptr<CardPictureProvider> pictures = std::move(demoStack);
+    if (const char* dir = std::getenv("SCORIVO_VIRTUAL_DIR"); dir && *dir)
+        pictures = std::make_shared<FolderPictureProvider>(files::FromUtf8(dir));
+    return std::make_shared<VirtualCamera>(std::move(pictures), VirtualFormatFromEnvironment());
+}
+
 VirtualCamera::VirtualCamera(std::shared_ptr<CardPictureProvider> pictures, int32_t sampleSubtype, Pace pace)
     : VirtualCamera(std::move(pictures), sampleSubtype, pace, Timing{})
 {

@@ -52,6 +52,11 @@ bool ReadBmpBgr(const std::filesystem::path& path, std::vector<uint8_t>& bgr, in
 // "RGB" / "BGR24" / "0" for uncompressed); YUY2 when unset or unknown.
 int32_t VirtualFormatFromEnvironment();
 
+// The virtual camera the program offers: the pictures of the folder named by
+// SCORIVO_VIRTUAL_DIR when it is set, otherwise `demoStack`; samples in the
+// format SCORIVO_VIRTUAL_FORMAT names; real-time pace.
+std::shared_ptr<CameraSource> MakeVirtualCamera(std::shared_ptr<CardPictureProvider> demoStack);
+
 class VirtualCamera final : public CameraSource {
 public:
     static constexpr const char* Name = "虚拟摄像头（演示）";

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <unistd.h>
 
 #include "CaptureTestSupport.h"
 #include "app/Yjset.h"
@@ -288,6 +290,41 @@ TEST(VirtualCameraStack, MjpgAndI420Samples)
         const StackRun run = PlayStack(cards, format, settings, false);
         EXPECT_EQ(run.markedCards, (std::vector<int>{0, 1})) << format;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(VirtualCamera, RealTimePaceDeliversUntilStopped)
+{
+    auto camera = std::make_shared<VirtualCamera>(std::make_shared<PatternCards>(1), subtype::I420);
+    CaptureSession session;
+    ASSERT_TRUE(session.StartCapture(camera));
+    for (int i = 0; i < 300 && session.Callback().SampleCount() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(session.Callback().SampleCount(), 2u);
+    EXPECT_TRUE(session.ConvertNewestSample());
+    session.Release();
+    EXPECT_FALSE(camera->Streaming());
+    EXPECT_FALSE(session.ConvertNewestSample());
+}
+
+TEST(VirtualCamera, FolderFromTheEnvironment)
+{
+    const auto dir = std::filesystem::temp_directory_path() / ("scorivo_vdir_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    WriteBmp(dir / "one.bmp", W, H, 24, false, 1, 2, 3);
+    setenv("SCORIVO_VIRTUAL_DIR", dir.c_str(), 1);
+    setenv("SCORIVO_VIRTUAL_FORMAT", "MJPG", 1);
+    auto source = MakeVirtualCamera(std::make_shared<PatternCards>(5));
+    unsetenv("SCORIVO_VIRTUAL_DIR");
+    unsetenv("SCORIVO_VIRTUAL_FORMAT");
+    auto* camera = dynamic_cast<VirtualCamera*>(source.get());
+    ASSERT_TRUE(camera);
+    EXPECT_EQ(camera->SampleSubtype(), subtype::Mjpg);
+    EXPECT_EQ(camera->PassFrames(), 50);  // one picture, not the five demo cards
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
