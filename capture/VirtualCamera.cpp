@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 
 #include "capture/Csamplegrabbercb.h"
@@ -196,6 +197,8 @@ VirtualCamera::VirtualCamera(std::shared_ptr<CardPictureProvider> pictures, int3
     timing_.slideFrames = std::max(1, timing_.slideFrames);
     timing_.stillFrames = std::max(1, timing_.stillFrames);
     timing_.noise = std::clamp(timing_.noise, 0, 40);
+    timing_.flicker = std::clamp(timing_.flicker, 0, 40);
+    timing_.flickerPeriod = std::max(2, timing_.flickerPeriod);
 }
 
 VirtualCamera::~VirtualCamera() { Stop(); }
@@ -317,16 +320,23 @@ void VirtualCamera::ComposeFrame(int64_t frameIndex, std::vector<uint8_t>& bgr)
     for (size_t a = 0, b = FrameBytes - 3; a < b; a += 3, b -= 3)
         std::swap_ranges(bgr.data() + a, bgr.data() + a + 3, bgr.data() + b);
     // Sensor noise while the stack plays; the empty table afterwards is a still picture.
-    if (timing_.noise > 0 && frameIndex < pass) {
+    if ((timing_.noise > 0 || timing_.flicker > 0) && frameIndex < pass) {
+        const double phase = 2 * 3.14159265358979 * double(frameIndex) / double(timing_.flickerPeriod);
+        const int light = int(std::lround(timing_.flicker * std::sin(phase)));
         XorShift rng(uint64_t(frameIndex) + 1);
-        const int span = 2 * timing_.noise + 1;
+        const unsigned span = unsigned(2 * timing_.noise + 1);
+        int offset[256];
+        for (unsigned i = 0; i < 256; ++i)
+            offset[i] = light + int(i % span) - timing_.noise + 96;
+        uint8_t clip[256 + 2 * 96];  // value + 96: offsets of up to ± 80 stay inside
+        for (int i = 0; i < int(sizeof clip); ++i)
+            clip[i] = uint8_t(std::clamp(i - 96, 0, 255));
         uint8_t* p = bgr.data();
+        static_assert(FrameBytes % 8 == 0);
         for (size_t i = 0; i < FrameBytes; i += 8) {
             uint64_t bits = rng.Next();
-            for (size_t k = i; k < std::min(i + 8, FrameBytes); ++k, bits >>= 8) {
-                const int v = p[k] + int((bits & 0xFF) % unsigned(span)) - timing_.noise;
-                p[k] = uint8_t(std::clamp(v, 0, 255));
-            }
+            for (size_t k = i; k < i + 8; ++k, bits >>= 8)
+                p[k] = clip[p[k] + offset[bits & 0xFF]];
         }
     }
 }

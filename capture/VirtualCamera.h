@@ -65,7 +65,13 @@ public:
     struct Timing {
         int slideFrames = 10;  // one second in, one second out
         int stillFrames = 30;  // about three seconds lying still
-        int noise = 3;         // sensor noise, ± grey steps per channel
+        int noise = 2;         // sensor noise, ± grey steps per channel
+        // The room light breathes a little (± grey steps, frames per cycle).
+        // Binarised frames of a still card differ only where an edge crosses
+        // the threshold; this keeps their motion measurable, as with a real
+        // camera, without moving the picture.
+        int flicker = 8;
+        int flickerPeriod = 10;
     };
 
     enum class Pace { RealTime, Manual };

@@ -77,7 +77,9 @@ class VirtualFormats : public ::testing::TestWithParam<int32_t> {};
 TEST_P(VirtualFormats, StillFrameArrivesUprightThroughTheConversion)
 {
     auto cards = std::make_shared<PatternCards>(2);
-    auto camera = std::make_shared<VirtualCamera>(cards, GetParam(), VirtualCamera::Pace::Manual);
+    VirtualCamera::Timing steady;
+    steady.flicker = 0;
+    auto camera = std::make_shared<VirtualCamera>(cards, GetParam(), VirtualCamera::Pace::Manual, steady);
     CaptureSession session;
     ASSERT_TRUE(session.StartCapture(camera));
     EXPECT_EQ(session.SourceSubtype(), GetParam());
@@ -102,7 +104,9 @@ INSTANTIATE_TEST_SUITE_P(Subtypes, VirtualFormats,
 TEST(VirtualCamera, TimelineSlidesStillNoiseAndQuietEnd)
 {
     auto cards = std::make_shared<PatternCards>(2);
-    VirtualCamera camera(cards, subtype::Yuy2, VirtualCamera::Pace::Manual);
+    VirtualCamera::Timing timing;
+    timing.flicker = 0;
+    VirtualCamera camera(cards, subtype::Yuy2, VirtualCamera::Pace::Manual, timing);
     EXPECT_EQ(camera.FriendlyName(), "虚拟摄像头（演示）");
     EXPECT_EQ(camera.FramesPerCard(), 50);
     EXPECT_EQ(camera.PassFrames(), 100);
@@ -120,7 +124,7 @@ TEST(VirtualCamera, TimelineSlidesStillNoiseAndQuietEnd)
     int maxDiff = 0;
     for (size_t i = 0; i < a.size(); ++i)
         maxDiff = std::max(maxDiff, std::abs(int(a[i]) - int(b[i])));
-    EXPECT_LE(maxDiff, 6);
+    EXPECT_LE(maxDiff, 4);  // ± 2 per frame
     camera.ComposeFrame(20, c);
     EXPECT_EQ(a, c);  // deterministic
     camera.ComposeFrame(100, a);
@@ -243,8 +247,17 @@ struct StackRun {
     std::vector<int> markedCards;  // the card lying still at each marking attempt
 };
 
+// Colour frames (cards that are not binarised) with sensor noise only: the
+// light's breathing would move their motion above the still limit of 20.
+VirtualCamera::Timing SteadyLight()
+{
+    VirtualCamera::Timing t;
+    t.flicker = 0;
+    return t;
+}
+
 StackRun PlayStack(std::shared_ptr<CardPictureProvider> cards, int32_t format, const MarkingSettings& settings,
-                   bool binarise, VirtualCamera::Timing timing = {})
+                   bool binarise, VirtualCamera::Timing timing = SteadyLight())
 {
     auto camera = std::make_shared<VirtualCamera>(cards, format, VirtualCamera::Pace::Manual, timing);
     CaptureSession session;
@@ -270,15 +283,15 @@ StackRun PlayStack(std::shared_ptr<CardPictureProvider> cards, int32_t format, c
 
 TEST(VirtualCameraStack, EveryCardMarkedExactlyOnceAtEachSpeed)
 {
-    auto cards = std::make_shared<PatternCards>(3);
+    auto cards = std::make_shared<PatternCards>(2);
     const std::pair<int, float> speeds[] = {{2000, 1.0f}, {1500, 1.5f}, {800, 2.0f}};
     for (auto [delay, tolerance] : speeds) {
         MarkingSettings settings;
         settings.AutoDelay = delay;
         settings.AutoTolerance = tolerance;
         const StackRun run = PlayStack(cards, subtype::Yuy2, settings, false);
-        EXPECT_EQ(run.marks, 3) << delay;
-        EXPECT_EQ(run.markedCards, (std::vector<int>{0, 1, 2})) << delay;
+        EXPECT_EQ(run.marks, 2) << delay;
+        EXPECT_EQ(run.markedCards, (std::vector<int>{0, 1})) << delay;
     }
 }
 
