@@ -18,11 +18,11 @@ static void DrawCard(QPainter& p, QRectF r)
     p.drawRoundedRect(r.translated(4, 4), 4, 4);
     p.setBrush(Qt::white);
     p.drawRoundedRect(r, 4, 4);
-    const double cell = r.width() / 22.0;
+    const double cell = std::min(r.width() / 22.0, r.height() / 20.0);
     const double left = r.left() + 2 * cell;
     const double lineLen = 18 * cell;
-    double topLine = r.top() + 8 * cell;
-    double bottomLine = r.bottom() - 1.6 * cell;
+    double topLine = r.top() + 7.6 * cell;
+    double bottomLine = topLine + 10.4 * cell;
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(20, 20, 20));
     p.drawRect(QRectF(left, topLine, lineLen, cell * 0.45));
@@ -44,7 +44,7 @@ static void DrawCard(QPainter& p, QRectF r)
     const int admission[6] = {2, 0, 3, 1, 5, 4};
     for (int c = 0; c < 6; ++c)
         for (int d = 0; d < 6; ++d)
-            bubble(left + c * cell, r.top() + 1.2 * cell + d * cell, admission[c] == d);
+            bubble(left + c * cell, r.top() + 1.0 * cell + d * cell, admission[c] == d);
     // answer blocks: 4 blocks of 5 questions, options A-D across
     int q = 0;
     for (int blockRow = 0; blockRow < 2; ++blockRow)
@@ -52,25 +52,24 @@ static void DrawCard(QPainter& p, QRectF r)
             for (int row = 0; row < 5; ++row, ++q)
                 for (int opt = 0; opt < 4; ++opt)
                     bubble(left + block * 4.6 * cell + opt * cell,
-                           topLine + 1.3 * cell + blockRow * 5.8 * cell + row * cell, (q * 7 + 3) % 4 == opt);
+                           topLine + 1.0 * cell + blockRow * 5.0 * cell + row * 0.9 * cell, (q * 7 + 3) % 4 == opt);
     p.restore();
 }
 
-// A webcam on a gooseneck, looking down.
-static void DrawCamera(QPainter& p, QPointF lens, double scale)
+// A webcam on a desk stand at the left, looking down.
+static void DrawCamera(QPainter& p, QPointF lens, double scale, double poleX, double floorY)
 {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    QPen arm(QColor(90, 98, 110), 6 * scale, Qt::SolidLine, Qt::RoundCap);
+    QPen arm(QColor(110, 118, 130), 6 * scale, Qt::SolidLine, Qt::RoundCap);
     p.setPen(arm);
-    QPainterPath neck;
-    neck.moveTo(lens + QPointF(150 * scale, 250 * scale));
-    neck.cubicTo(lens + QPointF(160 * scale, 80 * scale), lens + QPointF(120 * scale, -20 * scale),
-                 lens + QPointF(40 * scale, -10 * scale));
-    p.drawPath(neck);
+    double armY = lens.y() - 34 * scale;
+    p.drawLine(QPointF(poleX, floorY), QPointF(poleX, armY));
+    p.drawLine(QPointF(poleX, armY), QPointF(lens.x(), armY));
+    p.drawLine(QPointF(lens.x(), armY), QPointF(lens.x(), lens.y() - 24 * scale));
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(90, 98, 110));
-    p.drawRoundedRect(QRectF(lens + QPointF(100 * scale, 245 * scale), QSizeF(100 * scale, 14 * scale)), 5, 5);
+    p.setBrush(QColor(110, 118, 130));
+    p.drawRoundedRect(QRectF(poleX - 22 * scale, floorY - 4 * scale, 44 * scale, 10 * scale), 4, 4);
     QLinearGradient body(lens + QPointF(-50 * scale, -30 * scale), lens + QPointF(50 * scale, 20 * scale));
     body.setColorAt(0, QColor(70, 76, 88));
     body.setColorAt(1, QColor(30, 34, 42));
@@ -124,10 +123,10 @@ static void DrawWelcome(QPainter& p, QSize size)
     p.drawText(QRectF(0, 56, size.width(), 24), Qt::AlignHCenter,
                QStringLiteral("把填好的答题卡放到摄像头下，程序自动识别、判分、汇总成绩"));
 
-    QRectF card(50, 215, 250, 230);
-    DrawViewCone(p, QPointF(175, 140), card);
+    QRectF card(60, 236, 240, 216);
+    DrawViewCone(p, QPointF(180, 140), card);
     DrawCard(p, card);
-    DrawCamera(p, QPointF(175, 140), 0.9);
+    DrawCamera(p, QPointF(180, 140), 0.9, 30, 462);
 
     const char* steps[6][2] = {{"准备答题卡", "新阅卷：选择答题卡类型"},
                                {"连接摄像头", "对准白纸上的答题卡"},
@@ -171,9 +170,9 @@ static void DrawCameraWaiting(QPainter& p, QSize size)
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(245, 245, 240));
     p.drawRect(paper);
-    DrawCard(p, QRectF(225, 215, 190, 200));
-    DrawViewCone(p, QPointF(320, 95), QRectF(205, 205, 230, 220));
-    DrawCamera(p, QPointF(320, 95), 0.8);
+    DrawCard(p, QRectF(230, 235, 180, 162));
+    DrawViewCone(p, QPointF(320, 95), QRectF(205, 215, 230, 200));
+    DrawCamera(p, QPointF(320, 95), 0.8, 110, 440);
     QFont f = p.font();
     f.setPixelSize(20);
     f.setBold(true);
@@ -220,6 +219,20 @@ static void DrawPlayIcon(QPainter& p, QSize size, bool tutorial)
     }
 }
 
+static void DrawHelpIcon(QPainter& p, QSize size)
+{
+    QRectF r(1, 1, size.width() - 2, size.height() - 2);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAccent);
+    p.drawEllipse(r);
+    QFont f = p.font();
+    f.setPixelSize(int(size.height() * 0.72));
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(r, Qt::AlignCenter, QStringLiteral("?"));
+}
+
 QPixmap PaintIllustration(IllustrationKind kind, QSize size)
 {
     QPixmap pixmap(size);
@@ -232,6 +245,7 @@ QPixmap PaintIllustration(IllustrationKind kind, QSize size)
     case IllustrationKind::CameraWaiting: DrawCameraWaiting(p, size); break;
     case IllustrationKind::DemoIcon: DrawPlayIcon(p, size, false); break;
     case IllustrationKind::TutorialIcon: DrawPlayIcon(p, size, true); break;
+    case IllustrationKind::HelpIcon: DrawHelpIcon(p, size); break;
     }
     return pixmap;
 }

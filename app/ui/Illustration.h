@@ -4,7 +4,7 @@
 #include <QPixmap>
 #include <QWidget>
 
-enum class IllustrationKind { Welcome, CameraWaiting, DemoIcon, TutorialIcon };
+enum class IllustrationKind { Welcome, CameraWaiting, DemoIcon, TutorialIcon, HelpIcon };
 
 QPixmap PaintIllustration(IllustrationKind kind, QSize size);
 

@@ -19,6 +19,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "app/ui/Illustration.h"
 #include "app/ui/Unit4.h"
 #include "app/ui/WizardPageControl.h"
 #include "platform/Files.h"
@@ -131,7 +132,7 @@ void TMainForm::BuildMenuAndToolBar()
     BtnSave = ToolBar1->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("保存"));
     BtnSave->setObjectName(QStringLiteral("BtnSave"));
     BtnSave->setToolTip(QStringLiteral("保存阅卷原始文件"));
-    BtnHelpTool = ToolBar1->addAction(style()->standardIcon(QStyle::SP_DialogHelpButton), QStringLiteral("帮助"));
+    BtnHelpTool = ToolBar1->addAction(QIcon(PaintIllustration(IllustrationKind::HelpIcon, QSize(40, 40))), QStringLiteral("帮助"));
     BtnHelpTool->setObjectName(QStringLiteral("BtnHelpTool"));
     BtnHelpTool->setToolTip(QStringLiteral("帮助"));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);

@@ -73,14 +73,17 @@ TFormYJSet::TFormYJSet(MarkingSettings& settings, std::function<std::filesystem:
     CBISavePicture->setObjectName(QStringLiteral("CBISavePicture"));
     BtnOpenDir = new QPushButton(QStringLiteral("浏览图片文件保存文件夹"), this);
     BtnOpenDir->setObjectName(QStringLiteral("BtnOpenDir"));
+    BtnOpenDir->setMinimumWidth(BtnOpenDir->sizeHint().width() + 20);
     auto* dirNote = new QLabel(QStringLiteral("文件夹里的文件不需要后自己手工删除"), this);
     dirNote->setStyleSheet(QStringLiteral("color: #555;"));
 
     BtnOK = new QPushButton(QStringLiteral("确  定"), this);
     BtnOK->setObjectName(QStringLiteral("BtnOK"));
     BtnOK->setDefault(true);
+    BtnOK->setMinimumWidth(96);
     BtnCancel = new QPushButton(QStringLiteral("取  消"), this);
     BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+    BtnCancel->setMinimumWidth(96);
 
     auto* speechRow = new QHBoxLayout;
     speechRow->addWidget(CBYuYin);
