@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/ui/Unit1.h"
+#include "students/StudentFile.h"
 #include "platform/qt/Prompts.h"
 
 void TMainForm::BuildStudentPage(QFrame*) {}
@@ -26,19 +27,32 @@ bool TMainForm::CheckExamPage()
     return true;
 }
 
+// The student list starts again from the file used last (or the default
+// "测试.xs"); the student page shows which one when it lands.
 void TMainForm::ResetSessionForNewMarking()
 {
-    Roster.Reset();
+    Session->roster.Reset();
+    (void)LoadStartRoster(ProgramFolder, Session->roster);
+}
+
+// After a marking raw file was opened: the pages show the restored session.
+void TMainForm::ShowOpenedSession() {}
+
+bool TMainForm::CheckStudentPage()
+{
+    if (Session->roster.studentCount == 0) {
+        Ask().ShowMessage("请先输入学生数据或打开学生信息文件！");
+        return false;
+    }
+    return true;
 }
 
 void TMainForm::LayOutPreview() {}
 
 void TMainForm::BtnNext3Click()
 {
-    if (Roster.studentCount == 0) {
-        Ask().ShowMessage("请先输入学生数据或打开学生信息文件！");
+    if (!CheckStudentPage())
         return;
-    }
     SetActivePage(4);
     PrepareExamPage();
 }

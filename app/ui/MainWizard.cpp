@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "app/ui/Unit1.h"
+#include "marking/RawFile.h"
 #include "platform/Files.h"
 #include "platform/qt/Prompts.h"
 
@@ -34,27 +35,29 @@ void TMainForm::BtnNewYJClick()
         SaveRawMarkingFile();
     SetUnsavedChanges(false);
 
-    std::string preselection = CardName;
+    std::string preselection = Session->templateName;
     ResetSessionForNewMarking();
-    CardName.clear();
-    Template.Clear();
+    StartNewSession(*Session);
+    Session->templateName.clear();
+    Session->cardTemplate.Clear();
 
     CardChooser* chooser = services_.cardChooser;
     if (!chooser) {
         ownChooser_ = std::make_unique<FirstTemplateChooser>(Ask(), ProgramFolder);
         chooser = ownChooser_.get();
     }
-    CardName = chooser->Choose(preselection, "新阅卷——请先选择本次阅卷要使用的答题卡");
-    if (!CardName.empty()) {
+    std::string& name = Session->templateName;
+    name = chooser->Choose(preselection, "新阅卷——请先选择本次阅卷要使用的答题卡");
+    if (!name.empty()) {
         std::string message;
-        if (!LoadCardTemplate(ProgramFolder, CardName, Template, message))
+        if (!LoadCardTemplate(ProgramFolder, name, Session->cardTemplate, message))
             Ask().ShowMessage(message);
         BtnNext1->setEnabled(true);
         SessionStarted = 0;
     } else {
         BtnNext1->setEnabled(false);
     }
-    LCardName->setText(QString::fromStdString(CardName));
+    LCardName->setText(QString::fromStdString(name));
 }
 
 void TMainForm::BtnOpenYJFile1Click()
@@ -70,7 +73,7 @@ void TMainForm::BtnOpenYJFile1Click()
 
 void TMainForm::BtnNext1Click()
 {
-    if (CardName.empty()) {
+    if (Session->templateName.empty()) {
         Ask().ShowMessage("请点新阅卷或打开阅卷原始文件！");
         BtnNewYJ->setFocus();
         return;
@@ -162,18 +165,39 @@ void TMainForm::BtnGoToFirstClick()
     SetActivePage(1);
 }
 
-// ---- the raw marking file ----
+// ---- the marking raw file ----
 
 bool TMainForm::SaveRawMarkingFile()
 {
-    Ask().ShowMessage("本版本尚未装入阅卷原始文件的保存功能，阅卷记录没有保存。");
-    return false;
+    // A page being edited is checked and taken in before it is written out.
+    if (ActivePage() == 3 && !CheckStudentPage())
+        return false;
+    if (ActivePage() == 4 && !CheckExamPage())
+        return false;
+    MarkingFileResult result = SaveMarkingFile(*Session, ProgramFolder);
+    if (!result.ok)
+        Ask().ShowMessage(result.message.empty() ? std::string(raw_file::SaveFailed) : result.message);
+    SetUnsavedChanges(Session->unsavedChanges);
+    return result.ok;
 }
 
 bool TMainForm::OpenRawMarkingFile()
 {
-    Ask().ShowMessage("本版本尚未装入阅卷原始文件的打开功能。");
-    return false;
+    std::filesystem::path folder = ProgramFolder / files::FromUtf8(raw_file::Folder);
+    QString file = Ask().GetOpenFileName(QStringLiteral("打开阅卷原始文件"), QString::fromStdString(files::ToUtf8(folder)),
+                                         QStringLiteral("阅卷原始文件(*.yj)"));
+    if (file.isEmpty())
+        return false;
+    MarkingFileResult result = OpenMarkingFile(*Session, files::FromUtf8(file.toStdString()), ProgramFolder);
+    if (!result.ok) {
+        Ask().ShowMessage(result.message.empty() ? std::string(raw_file::OpenFailed) : result.message);
+        return false;
+    }
+    if (!result.templateLoaded && !result.templateMessage.empty())
+        Ask().ShowMessage(result.templateMessage);
+    LCardName->setText(QString::fromStdString(Session->templateName));
+    ShowOpenedSession();
+    return true;
 }
 
 // ---- the card chooser used until the real one is built in ----

@@ -68,7 +68,7 @@ TMainForm::TMainForm(const MainServices& services, QWidget* parent) : QMainWindo
     resize(840, 688);
     setMinimumWidth(840);
 
-    Roster.Reset();
+    Session = NewMarkingSessionState();
     BuildMenuAndToolBar();
 
     auto* pageControl = new WizardPageControl(this);
@@ -225,6 +225,7 @@ bool TMainForm::UnsavedChanges() const
 
 void TMainForm::SetUnsavedChanges(bool unsaved)
 {
+    Session->unsavedChanges = unsaved;
     BtnSave->setEnabled(unsaved);
     NSave->setEnabled(unsaved);
 }

@@ -20,8 +20,7 @@
 
 #include "app/Yjset.h"
 #include "platform/PromptAudio.h"
-#include "recognition/CardTemplate.h"
-#include "students/Xuesheng.h"
+#include "marking/SessionState.h"
 
 class QAction;
 class QFrame;
@@ -93,13 +92,13 @@ public:
     int32_t CheckCardColour = 1;          // 0 when "ncm.set" exists or the settings ignore the colour
     MarkingSettings YJSet;                // persisted in "YJSet.dat"
     OsVersionRecord VersionInfo;
-    std::string CardName;                 // template file name (UTF-8), empty = none chosen
-    CardTemplate Template{};
+    // Template name (empty = no card chosen) and data, roster, exam record,
+    // marking records: the part of the session a marking raw file holds.
+    std::unique_ptr<MarkingSessionState> Session;
     uint8_t SessionStarted = 0;           // 1 after opening a marking file or entering marking
     std::string StatusText;               // the short text of the last marking attempt (UTF-8)
     bool AutoMarking = false;             // "开启自动阅卷" switched on
     std::unique_ptr<SpeechVoice> Voice;   // null unless VoicePrompt is on and a voice could be made
-    StudentRoster Roster{};               // the session's student list
     // (each subsystem adds its session state in its own block below)
 
     // The save tool button's enabled state is the unsaved-changes flag.
@@ -124,7 +123,8 @@ public:
     HelpWindow* Help() const { return helpWindow_; }
     TFormYJSet* FormYJSet() const { return formYJSet_; }
 
-    // The raw marking file (the marking subsystem's file format).
+    // The marking raw file: saving runs the current page's checks first and
+    // reports a failure; opening asks for the file. True when done.
     virtual bool SaveRawMarkingFile();
     virtual bool OpenRawMarkingFile();
 
@@ -260,7 +260,9 @@ private:
     void PrepareMarkingPage();
     void PrepareOutputPage();
     bool CheckExamPage();
+    bool CheckStudentPage();
     void ResetSessionForNewMarking();
+    void ShowOpenedSession();
     void LayOutPreview();
 
     MainServices services_;

@@ -45,18 +45,7 @@ struct FakeCamera final : CameraPort {
     void Release() override { ++released; }
 };
 
-// The raw marking file is another subsystem's; here a save only counts.
-class TestMainForm final : public TMainForm {
-public:
-    using TMainForm::TMainForm;
-    int saves = 0;
-    bool SaveRawMarkingFile() override
-    {
-        ++saves;
-        SetUnsavedChanges(false);
-        return true;
-    }
-};
+using TestMainForm = TMainForm;
 
 class GuiFixture {
 public:
@@ -126,6 +115,14 @@ public:
         });
         form->BtnYJSetClick();
     }
+
+    // An exam with a name, so the session can be saved as "期中数学.yj".
+    void NameExam() const
+    {
+        (void)form->Session->exam.examName.SetUtf8("期中");
+        (void)form->Session->exam.subjectName.SetUtf8("数学");
+    }
+    std::filesystem::path SavedFile() const { return home / files::FromUtf8("阅卷原始文件/期中数学.yj"); }
 
     QTemporaryDir dir;
     std::filesystem::path home;

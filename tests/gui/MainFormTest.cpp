@@ -106,7 +106,7 @@ TEST(MainForm, NewMarkingChooserCancelledDisablesNextAndClearsCardName)
     ASSERT_GE(fx.prompts.shown.size(), 1u);
     EXPECT_EQ(fx.prompts.shown[0].kind, PromptKind::OkCancel);
     EXPECT_EQ(fx.prompts.shown[0].text, "新阅卷——请先选择本次阅卷要使用的答题卡\n\n本次阅卷使用答题卡：DY标准.dat");
-    EXPECT_EQ(f.CardName, "DY标准.dat");
+    EXPECT_EQ(f.Session->templateName, "DY标准.dat");
     EXPECT_EQ(f.LCardName->text(), QStringLiteral("DY标准.dat"));
     EXPECT_TRUE(f.BtnNext1->isEnabled());
     EXPECT_EQ(f.SessionStarted, 0);
@@ -117,11 +117,11 @@ TEST(MainForm, NewMarkingChooserCancelledDisablesNextAndClearsCardName)
     fx.prompts.Answer(PromptAnswer::Cancel);  // chooser closed without a card
     QTest::mouseClick(f.BtnNewYJ, Qt::LeftButton);
     EXPECT_EQ(fx.prompts.shown[0].text, "是否要保存原来阅卷原始文件?");
-    EXPECT_EQ(f.saves, 0);
+    EXPECT_FALSE(std::filesystem::exists(fx.SavedFile()));
     EXPECT_FALSE(f.UnsavedChanges());
     EXPECT_FALSE(f.BtnNext1->isEnabled());
     EXPECT_TRUE(f.LCardName->text().isEmpty());
-    EXPECT_TRUE(f.CardName.empty());
+    EXPECT_TRUE(f.Session->templateName.empty());
     EXPECT_EQ(fx.prompts.unanswered, 0);
 
     QTest::mouseClick(f.BtnNext1, Qt::LeftButton);  // disabled: nothing happens
@@ -133,12 +133,14 @@ TEST(MainForm, NewMarkingSavesTheOldSessionWhenAsked)
     GuiFixture fx;
     fx.WriteFile("模板文件/DY标准.dat", std::string(600, '\0'));
     TestMainForm& f = fx.Start();
+    fx.NameExam();
     f.SetUnsavedChanges(true);
     fx.prompts.Answer(PromptAnswer::Yes);
     fx.prompts.Answer(PromptAnswer::Cancel);
     f.BtnNewYJClick();
-    EXPECT_EQ(f.saves, 1);
+    EXPECT_TRUE(std::filesystem::exists(fx.SavedFile()));
     EXPECT_FALSE(f.UnsavedChanges());
+    EXPECT_TRUE(f.Session->exam.examName.Empty());  // the new session starts empty
 }
 
 TEST(MainForm, PageOneNextWithoutCardIsRefused)
@@ -211,24 +213,30 @@ TEST(MainForm, OpeningAMarkingFileThatFailsKeepsTheSessionState)
     GuiFixture fx;
     fx.WriteFile("biaoji.bj", std::string(1, '\1'));
     TestMainForm& f = fx.Start();
+    fx.NameExam();
     f.SetUnsavedChanges(true);
     fx.prompts.Answer(PromptAnswer::Yes);
+    fx.prompts.fileNames.push_back(QString());  // the open dialog is cancelled
     f.BtnOpenYJFile1Click();
-    EXPECT_EQ(f.saves, 1);                 // the old session was saved
-    EXPECT_FALSE(f.BtnNext1->isEnabled());  // and "下一步 >" kept its state
+    EXPECT_TRUE(std::filesystem::exists(fx.SavedFile()));  // the old session was saved
+    EXPECT_EQ(f.Session->exam.examName.Utf8(), "期中");      // and stays loaded
+    EXPECT_FALSE(f.BtnNext1->isEnabled());                   // "下一步 >" kept its state
     EXPECT_EQ(f.SessionStarted, 0);
+    EXPECT_EQ(fx.prompts.unanswered, 0);
 }
 
 TEST(MainForm, ClosingWithUnsavedChangesSavesThenStaysOpenOnNo)
 {
     GuiFixture fx;
     TestMainForm& f = fx.Start();
+    fx.NameExam();
     f.SetUnsavedChanges(true);
     fx.prompts.Answer(PromptAnswer::Yes);  // save
     fx.prompts.Answer(PromptAnswer::No);   // do not close
     EXPECT_FALSE(f.close());
     EXPECT_TRUE(f.isVisible());
-    EXPECT_EQ(f.saves, 1);
+    EXPECT_EQ(files::ReadAll(fx.SavedFile()).value_or("").size(), 287775u);  // roster, exam, no records
+    EXPECT_TRUE(std::filesystem::exists(fx.home / "biaoji.bj"));
     EXPECT_FALSE(f.UnsavedChanges());
     EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"是否要保存本次阅卷原始文件?", "确定要关闭本软件吗？"}));
     EXPECT_EQ(fx.camera.released, 0);
@@ -249,8 +257,61 @@ TEST(MainForm, SaveMenuItemFollowsUnsavedChanges)
     f.SetUnsavedChanges(true);
     f.N1Click();
     EXPECT_TRUE(f.NSave->isEnabled());
+    fx.NameExam();
     f.NSave->trigger();
-    EXPECT_EQ(f.saves, 1);
+    EXPECT_TRUE(std::filesystem::exists(fx.SavedFile()));
+    EXPECT_FALSE(f.NSave->isEnabled());
+}
+
+TEST(MainForm, SavingWithoutAnExamNameSaysWhyAndKeepsTheChanges)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    f.SetUnsavedChanges(true);
+    f.BtnSaveClick();
+    EXPECT_TRUE(f.UnsavedChanges());
+    ASSERT_EQ(fx.prompts.shown.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(fx.home / "biaoji.bj"));
+}
+
+TEST(MainForm, OpeningASavedMarkingFileRestoresTheSession)
+{
+    GuiFixture fx;
+    fx.WriteFile("biaoji.bj", std::string(1, '\1'));
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    (void)f.Session->exam.cardName.SetUtf8("DY标准.dat");
+    f.SetUnsavedChanges(true);
+    ASSERT_TRUE(f.SaveRawMarkingFile());
+    fx.prompts.Answer(PromptAnswer::No);  // a new marking: do not save
+    fx.prompts.Answer(PromptAnswer::Cancel);
+    f.SetUnsavedChanges(true);
+    f.BtnNewYJClick();
+    ASSERT_TRUE(f.Session->exam.examName.Empty());
+
+    fx.prompts.shown.clear();
+    fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(fx.SavedFile())));
+    f.BtnOpenYJFile1Click();
+    EXPECT_EQ(f.Session->exam.examName.Utf8(), "期中");
+    EXPECT_EQ(f.LCardName->text(), QStringLiteral("DY标准.dat"));
+    EXPECT_TRUE(f.BtnNext1->isEnabled());
+    EXPECT_FALSE(f.UnsavedChanges());
+    EXPECT_EQ(f.SessionStarted, 1);
+    // the template itself is missing here, which is said once
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"打开阅卷原始文件", "未发现模板文件：DY标准.dat"}));
+}
+
+TEST(MainForm, AnUnreadableMarkingFileIsRefused)
+{
+    GuiFixture fx;
+    fx.WriteFile("阅卷原始文件/坏.yj", "short");
+    TestMainForm& f = fx.Start();
+    fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(fx.home / files::FromUtf8("阅卷原始文件/坏.yj"))));
+    f.BtnOpenYJFile1Click();
+    EXPECT_FALSE(f.BtnNext1->isEnabled());
+    EXPECT_EQ(f.SessionStarted, 0);
+    ASSERT_EQ(fx.prompts.shown.size(), 2u);
+    EXPECT_EQ(fx.prompts.shown[1].kind, PromptKind::Message);
 }
 
 TEST(MainForm, HelpTopicsOpenTheirPagesInTheHelpWindow)
