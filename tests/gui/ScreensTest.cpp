@@ -2,6 +2,7 @@
 // SCORIVO_SCREENS_DIR set, the pages and the settings dialog are also saved
 // as pictures (docs/screens/ and the help pages use them).
 #include <QDir>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "GuiTestSupport.h"
+#include "platform/qt/HelpWindow.h"
 
 namespace {
 
@@ -54,6 +56,44 @@ TEST(Screens, SettingsDialogFitsItsTexts)
         SaveShot(d, QStringLiteral("阅卷设置.png"));
         d.BtnCancel->click();
     });
+}
+
+} // namespace
+
+namespace {
+
+// The shipped help: one page per topic, the two page-1 pages, and every
+// picture and link they use present.
+TEST(Screens, ShippedHelpPagesAreCompleteAndShowInTheHelpWindow)
+{
+    const std::filesystem::path help = std::filesystem::path(SCORIVO_SOURCE_DIR) / "data" / files::FromUtf8("帮助");
+    std::vector<std::string> pages;
+    for (int t = 0; t <= 6; ++t)
+        pages.push_back(TMainForm::HelpTopicFile(t));
+    pages.push_back("演示动画.htm");
+    pages.push_back("使用教程.htm");
+    for (const auto& page : pages) {
+        auto html = files::ReadAll(help / files::FromUtf8(page));
+        ASSERT_TRUE(html) << page;
+        QString text = QString::fromStdString(*html);
+        static const QRegularExpression ref(QStringLiteral("(?:src|href)=\"([^\"#:]+)\""));
+        for (auto it = ref.globalMatch(text); it.hasNext();) {
+            std::string target = it.next().captured(1).toStdString();
+            EXPECT_TRUE(std::filesystem::exists(help / files::FromUtf8(target))) << page << " -> " << target;
+        }
+    }
+
+    GuiFixture fx;
+    std::filesystem::remove_all(fx.home / files::FromUtf8("帮助"));
+    std::filesystem::copy(help, fx.home / files::FromUtf8("帮助"), std::filesystem::copy_options::recursive);
+    TestMainForm& f = fx.Start();
+    f.ShowHelpTopic(0);
+    QApplication::processEvents();
+    EXPECT_TRUE(f.Help()->CurrentPage().endsWith(QStringLiteral("简介.htm")));
+    f.Help()->resize(820, 640);
+    QApplication::processEvents();
+    SaveShot(*f.Help(), QStringLiteral("帮助.png"));
+    f.Help()->close();
 }
 
 } // namespace
