@@ -373,3 +373,27 @@ TEST(MainForm, FolderMenuItemsOpenTheInstallationFolders)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MainForm, NewMarkingLoadsAShippedTemplate)
+{
+    GuiFixture fx;
+    const std::filesystem::path shipped = std::filesystem::path(SCORIVO_SOURCE_DIR) / "data" / files::FromUtf8("模板文件");
+    std::filesystem::copy(shipped, fx.home / files::FromUtf8("模板文件"),
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    TestMainForm& f = fx.Start();
+    std::vector<std::string> names = FirstTemplateChooser::ListTemplates(fx.home);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front().rfind("DY", 0), 0u);  // DY cards come before JD cards
+    EXPECT_EQ(names.back().rfind("JD", 0), 0u);
+    fx.prompts.Answer(PromptAnswer::Ok);
+    f.BtnNewYJClick();
+    EXPECT_EQ(f.Session->templateName, names.front());
+    EXPECT_GT(f.Session->cardTemplate.QuestionCount, 0);
+    EXPECT_EQ(fx.prompts.shown.size(), 1u);  // only the chooser: the template loaded without a message
+    f.BtnNext1Click();
+    EXPECT_EQ(f.ActivePage(), 2);
+}
+
+} // namespace
