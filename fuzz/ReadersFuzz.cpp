@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include "app/Yjset.h"
+#include "marking/RawFile.h"
+#include "marking/SessionState.h"
 #include "platform/Files.h"
 #include "recognition/CardLayout.h"
 #include "recognition/CardTemplate.h"
@@ -37,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     if (size == 0)
         return 0;
     // The first byte picks the reader so one corpus covers all of them.
-    uint8_t which = data[0] % 3;
+    uint8_t which = data[0] % 4;
     std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     auto path = ScratchFile();
     if (!files::WriteAll(path, bytes))
@@ -72,6 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     case 2: {
         MarkingSettings s;
         (void)LoadMarkingSettings(s, path);
+        break;
+    }
+    case 3: {
+        // One state for the whole run: it is 17 MB.
+        static auto state = NewMarkingSessionState();
+        std::string message;
+        if (DecodeMarkingFile(bytes, *state, message)) {
+            Check(state->session.recordCount >= 0 && state->session.recordCount <= MarkingSession::MaxRecords);
+            Check(EncodeMarkingFile(state->roster, state->exam, state->session).size() == bytes.size());
+        }
         break;
     }
     }

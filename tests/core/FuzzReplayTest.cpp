@@ -6,6 +6,8 @@
 #include <memory>
 #include <random>
 
+#include "marking/RawFile.h"
+#include "marking/SessionState.h"
 #include "recognition/CardTemplate.h"
 #include "students/StudentFile.h"
 
@@ -39,6 +41,12 @@ std::string Seed(int which)
         t.BlockColPitch = 5;
         t.BlockRowPitch = 6;
         body.assign(reinterpret_cast<const char*>(&t), sizeof t);
+    } else if (which == 3) {
+        auto state = NewMarkingSessionState();
+        state->roster.Reset();
+        state->session.recordCount = 2;
+        state->session.records[1].readCount = 1;
+        body = EncodeMarkingFile(state->roster, state->exam, state->session);
     } else {
         body = std::string("\1\0\x20\x03\0\0\0\0\0\x40\1\0\0\0\7\0\0\0", 18);
     }
@@ -50,9 +58,9 @@ std::string Seed(int which)
 TEST(FuzzReplay, ReadersSurviveMutatedFiles)
 {
     std::mt19937 rng(20261207);
-    for (int which = 0; which < 3; ++which) {
+    for (int which = 0; which < 4; ++which) {
         const std::string seed = Seed(which);
-        for (int round = 0; round < 300; ++round) {
+        for (int round = 0; round < (which == 3 ? 60 : 300); ++round) {
             std::string input = seed;
             int edits = 1 + static_cast<int>(rng() % 8);
             for (int e = 0; e < edits; ++e) {
