@@ -34,6 +34,12 @@ CaptureController::CaptureController(QWidget* owner, Services services)
 
 CaptureController::~CaptureController() { session_.Release(); }
 
+void CaptureController::SetOwner(QWidget* owner)
+{
+    owner_ = owner;
+    chooser_->setParent(owner, chooser_->windowFlags() | Qt::Dialog);
+}
+
 bool CaptureController::Connect()
 {
     session_.Release();

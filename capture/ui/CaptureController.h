@@ -47,6 +47,8 @@ public:
     // `ShowCameraProperties`: nothing when no camera is held or it has no settings.
     void ShowCameraProperties();
     int CameraCount() const { return table_.count; }
+    // The window that owns the chooser, the notices and the controls dialog.
+    void SetOwner(QWidget* owner);
     void Release() { session_.Release(); }
 
     CaptureSession& Session() { return session_; }

@@ -207,3 +207,51 @@ TEST(FrameToImage, TopRowFirstAndColoursKept)
 }
 
 } // namespace
+
+#include <chrono>
+#include <thread>
+
+#include "capture/ui/CaptureCameraPort.h"
+#include "platform/qt/ScriptedPrompts.h"
+
+namespace {
+
+TEST(CaptureCameraPort, NoCameraNoticeCaptionedAsAWarning)
+{
+    ScriptedPrompts prompts;
+    CaptureController::Services s;
+    s.io = std::make_shared<FakeV4l2Io>();
+    s.makeVirtual = [] { return std::shared_ptr<CameraSource>(); };
+    CaptureCameraPort port(prompts, s);
+    int connected = 0;
+    port.onConnected = [&] { ++connected; };
+    port.Connect();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, PromptKind::StartupWarning);
+    EXPECT_EQ(prompts.shown[0].text, "没有发现可以使用的摄像头,请检查摄像头是否已经连接好了。");
+    EXPECT_EQ(port.CameraCount(), 0);
+    EXPECT_EQ(connected, 0);
+}
+
+TEST(CaptureCameraPort, WithoutCamerasTheDemoVirtualCameraPlays)
+{
+    ScriptedPrompts prompts;
+    CaptureController::Services s;
+    s.io = std::make_shared<FakeV4l2Io>();
+    CaptureCameraPort port(prompts, s);
+    int connected = 0;
+    port.onConnected = [&] { ++connected; };
+    port.Connect();
+    EXPECT_TRUE(prompts.shown.empty());
+    ASSERT_EQ(port.CameraCount(), 1);
+    EXPECT_EQ(connected, 1);
+    CaptureSession& session = port.Controller().Session();
+    EXPECT_EQ(session.CaptureFilter()->FriendlyName(), "虚拟摄像头（演示）");
+    for (int i = 0; i < 500 && session.Callback().SampleCount() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(session.ConvertNewestSample());
+    port.Release();
+    EXPECT_FALSE(session.ConvertNewestSample());
+}
+
+} // namespace
