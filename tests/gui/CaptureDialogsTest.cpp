@@ -255,3 +255,51 @@ TEST(CaptureCameraPort, WithoutCamerasTheDemoVirtualCameraPlays)
 }
 
 } // namespace
+
+#include "app/Yjset.h"
+#include "capture/ui/FrameTimer.h"
+
+namespace {
+
+struct CountingView final : FrameLoopView {
+    int camera = 0;
+    void ShowCameraTest(const FrameBuffer&) override { ++camera; }
+    void ShowMarkingPreview(const FrameBuffer&) override {}
+    void ShowRescoreHint() override {}
+    void DrawStatusOverlay() override {}
+    void OutlinePreview() override {}
+    void ClearStatusText() override {}
+};
+struct NoPreparation final : FramePreparation {
+    void KeepColourFrame(const FrameBuffer&) override {}
+    void RestoreAndBinarise(FrameBuffer&) override {}
+};
+
+TEST(FrameTimer, TicksTheLoopAndPausesAroundAnAttempt)
+{
+    CaptureSession session;
+    auto camera = std::make_shared<VirtualCamera>(nullptr, subtype::Rgb, VirtualCamera::Pace::Manual);
+    ASSERT_TRUE(session.StartCapture(camera));
+    CountingView view;
+    NoPreparation prep;
+    SteadyTickClock clock;
+    MarkingSettings settings;
+    FrameLoop loop(session, prep, view, clock, settings, {});
+    FrameTimer timer(loop, [] { return ActivePage::CameraTest; });
+    EXPECT_EQ(timer.Timer1->objectName(), "Timer1");
+    EXPECT_EQ(timer.Timer1->interval(), 100);
+    EXPECT_FALSE(timer.Enabled());
+    camera->DeliverNextFrame();
+    timer.Timer1Timer();
+    EXPECT_EQ(view.camera, 1);
+    timer.Enable();
+    bool stoppedDuring = false;
+    timer.WithTimerStopped([&] { stoppedDuring = !timer.Enabled(); });
+    EXPECT_TRUE(stoppedDuring);
+    EXPECT_TRUE(timer.Enabled());
+    timer.Disable();
+    timer.WithTimerStopped([] {});
+    EXPECT_FALSE(timer.Enabled());
+}
+
+} // namespace
