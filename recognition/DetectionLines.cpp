@@ -1,0 +1,357 @@
+#include "recognition/DetectionLines.h"
+
+#include <algorithm>
+#include <cmath>
+
+static constexpr std::array<uint8_t, 256> MakeThinningTable()
+{
+    constexpr int erasable[] = {2,   3,   6,   7,   8,   9,   11,  12,  13,  15,  16,  17,  20,  21,  22,  23,  31,  34,
+                                35,  38,  39,  40,  41,  43,  44,  45,  47,  48,  49,  52,  53,  54,  55,  63,  64,  65,
+                                68,  69,  96,  97,  100, 101, 104, 105, 107, 108, 109, 111, 130, 131, 134, 135, 136, 137,
+                                139, 140, 141, 143, 144, 145, 148, 149, 150, 151, 159, 162, 163, 166, 167, 168, 169, 171,
+                                172, 173, 175, 176, 177, 180, 181, 182, 183, 192, 193, 196, 197, 208, 209, 212, 213, 214,
+                                215, 224, 225, 228, 229, 232, 233, 235, 236, 237, 240, 241, 244, 245, 246, 248, 249, 252};
+    static_assert(sizeof erasable / sizeof erasable[0] == 108);
+    std::array<uint8_t, 256> table{};
+    for (int i : erasable)
+        table[i] = 1;
+    return table;
+}
+
+const std::array<uint8_t, 256> ThinningTable = MakeThinningTable();
+
+// Neighbour order of the index bits and of the tracing.
+static constexpr int NeighbourDx[8] = {-1, 0, 1, -1, 1, -1, 0, 1};
+static constexpr int NeighbourDy[8] = {-1, -1, -1, 0, 0, 1, 1, 1};
+
+int NeighbourIndex(const BitmapView& bmp, int x, int y)
+{
+    int index = 0;
+    for (int k = 0; k < 8; ++k)
+        if (!IsBlack(bmp.At(x + NeighbourDx[k], y + NeighbourDy[k])))
+            index |= 1 << k;
+    return index;
+}
+
+void LineDetector::Thin(const BitmapView& f)
+{
+    const int w = f.width, h = f.height, bpp = f.bytesPerPixel, stride = f.stride;
+    if (w < 3 || h < 3)
+        return;
+    bool erased = true;
+    while (erased) {
+        erased = false;
+        // Row pass: rows upward, left to right; an erased pixel skips the next one.
+        for (int y = 1; y <= h - 2; ++y) {
+            for (int x = 1; x <= w - 2; ++x) {
+                uint8_t* p = f.At(x, y);
+                if (!IsBlack(p))
+                    continue;
+                if (IsBlack(p - bpp) && IsBlack(p + bpp))
+                    continue;
+                if (ThinningTable[NeighbourIndex(f, x, y)]) {
+                    SetWhite(p);
+                    erased = true;
+                    ++x;
+                }
+            }
+        }
+        // Column pass: columns left to right, upward.
+        for (int x = 1; x <= w - 2; ++x) {
+            for (int y = 1; y <= h - 2; ++y) {
+                uint8_t* p = f.At(x, y);
+                if (!IsBlack(p))
+                    continue;
+                if (IsBlack(p - stride) && IsBlack(p + stride))
+                    continue;
+                if (ThinningTable[NeighbourIndex(f, x, y)]) {
+                    SetWhite(p);
+                    erased = true;
+                    ++y;
+                }
+            }
+        }
+    }
+}
+
+static int NeighbourSum(const BitmapView& f, int x, int y)
+{
+    int sum = 0;
+    for (int k = 0; k < 8; ++k)
+        sum += f.At(x + NeighbourDx[k], y + NeighbourDy[k])[0];
+    return sum;
+}
+
+int LineDetector::DetectLines(const BitmapView& f)
+{
+    using namespace line_limits;
+    records_.clear();
+    strokeEnds_.clear();
+    const int w = f.width, h = f.height;
+    if (w < 3 || h < 3)
+        return 0;
+    if (records_.capacity() < MaxLineRecords) {
+        records_.reserve(MaxLineRecords);
+        strokeEnds_.reserve(MaxStrokeEnds);
+        path_.reserve(MaxPathPoints);
+    }
+
+    Thin(f);
+
+    // Junctions: at least three black neighbours (first bytes sum to 1275 or
+    // less) clear the whole 3 x 3 block, so crossing strokes fall apart.
+    for (int y = 1; y <= h - 2; ++y)
+        for (int x = 1; x <= w - 2; ++x) {
+            if (!IsBlack(f.At(x, y)) || NeighbourSum(f, x, y) > 1275)
+                continue;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    SetWhite(f.At(x + dx, y + dy));
+        }
+
+    // Stroke ends: exactly one black neighbour (sum 1785).
+    for (int y = 1; y <= h - 2 && static_cast<int>(strokeEnds_.size()) < MaxStrokeEnds; ++y)
+        for (int x = 1; x <= w - 2; ++x) {
+            if (!IsBlack(f.At(x, y)) || NeighbourSum(f, x, y) != 1785)
+                continue;
+            if (static_cast<int>(strokeEnds_.size()) >= MaxStrokeEnds)
+                break;
+            strokeEnds_.push_back({x, y});
+        }
+
+    const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    if (onPath_.size() != pixels) {
+        onPath_.assign(pixels, 0);
+        traceNumber_ = 0;
+    }
+    auto firstBlackNeighbour = [&](PointI c, PointI exclude, bool hasExclude, PointI& out) {
+        for (int k = 0; k < 8; ++k) {
+            PointI n{c.x + NeighbourDx[k], c.y + NeighbourDy[k]};
+            if (hasExclude && n == exclude)
+                continue;
+            if (IsBlack(f.At(n.x, n.y))) {
+                out = n;
+                return true;
+            }
+        }
+        return false;
+    };
+
+    for (const PointI& s : strokeEnds_) {
+        if (static_cast<int>(records_.size()) >= MaxLineRecords)
+            break;
+        bool known = false;
+        for (const LineRecord& r : records_)
+            if (r.start == s || r.end == s) {
+                known = true;
+                break;
+            }
+        if (known || s.x < 2)
+            continue;
+        if (++traceNumber_ == INT32_MAX) {
+            std::fill(onPath_.begin(), onPath_.end(), 0);
+            traceNumber_ = 1;
+        }
+        path_.clear();
+        PointI current;
+        if (!firstBlackNeighbour(s, s, false, current))
+            continue;
+        PointI previous = s;
+        while (static_cast<int>(path_.size()) < MaxPathPoints) {
+            if (current.x < 2 || current.x > w - 2 || current.y < 1 || current.y > h - 2)
+                break;
+            PointI next;
+            if (!firstBlackNeighbour(current, previous, true, next))
+                break;
+            int32_t& mark = onPath_[static_cast<std::size_t>(next.y) * w + next.x];
+            if (mark == traceNumber_)
+                break;
+            mark = traceNumber_;
+            path_.push_back(next);
+            previous = current;
+            current = next;
+        }
+        const int n = static_cast<int>(path_.size());
+        if (n < MinPathPoints)
+            continue;
+        LineRecord r;
+        r.start = s;
+        r.end = path_[n - 1];
+        r.p1 = path_[10];
+        r.p2 = path_[n - 10];
+        if (r.p2.x == r.p1.x)
+            continue;
+        double dx = r.p2.x - r.p1.x, dy = r.p2.y - r.p1.y;
+        r.angle = std::atan(dy / dx);
+        r.length = std::sqrt(dx * dx + dy * dy);
+        records_.push_back(r);
+    }
+    return static_cast<int>(records_.size());
+}
+
+bool LineDetector::ChooseLinePair(const CardTemplate& t, LinePair& best)
+{
+    pairCount_ = 0;
+    const int n = static_cast<int>(records_.size());
+    for (int i = 0; i < n && pairCount_ < line_limits::MaxLinePairs; ++i)
+        for (int j = i + 1; j < n && pairCount_ < line_limits::MaxLinePairs; ++j) {
+            LineRecord& a = records_[i];
+            LineRecord& b = records_[j];
+            if (std::fabs(a.angle - b.angle) > 0.1 || std::fabs(a.length - b.length) > 20)
+                continue;
+            if (a.p2.x < a.p1.x)
+                std::swap(a.p1, a.p2);
+            if (b.p2.x < b.p1.x)
+                std::swap(b.p1, b.p2);
+            pairs_[pairCount_++] = {i, j};
+        }
+    float bestDeviation = 10000;
+    bool found = false;
+    for (int k = 0; k < pairCount_; ++k) {
+        const LineRecord& a = records_[pairs_[k].bottom];
+        const LineRecord& b = records_[pairs_[k].top];
+        double expected = a.length / t.LineLength * t.LineDistance;
+        double dx = b.p1.x - a.p1.x, dy = b.p1.y - a.p1.y;
+        double actual = std::sqrt(dx * dx + dy * dy);
+        float deviation = static_cast<float>(std::fabs(expected - actual));
+        if (deviation < bestDeviation) {
+            bestDeviation = deviation;
+            best = pairs_[k];
+            found = true;
+        }
+    }
+    return found;
+}
+
+namespace {
+enum class WalkResult { Stopped, Failed };
+
+struct Walk {
+    PointI p1, p2;  // the unrefined line
+    int direction;  // -1 left, +1 right
+};
+
+// One column step of a walk: the next column and its y on the unrefined line,
+// or false when the step would leave the picture.
+bool StepColumn(const BitmapView& f, const Walk& walk, int x, int& nx, int& ny)
+{
+    nx = x + walk.direction;
+    if (walk.direction < 0 && (x == 1 || nx < 0))
+        return false;
+    if (nx >= f.width - 1)
+        return false;
+    ny = LineYAt(walk.p1, walk.p2, nx);
+    return ny >= 1 && ny < f.height - 1;
+}
+} // namespace
+
+static bool WalkToEnd(const BitmapView& f, const Walk& walk, PointI& end)
+{
+    int x = end.x;
+    for (int step = 0; step < 100; ++step) {
+        int nx, ny;
+        if (!StepColumn(f, walk, x, nx, ny))
+            return false;
+        if (IsBlack(f.At(nx, ny))) {
+            end = {nx, ny};
+        } else {
+            bool below = IsBlack(f.At(nx, ny - 1));
+            bool above = IsBlack(f.At(nx, ny + 1));
+            if (!below && !above)
+                return true;
+            end = below ? PointI{nx, ny - 1} : PointI{nx, ny + 1};
+        }
+        x = nx;
+    }
+    return true;
+}
+
+int RefineLineEnds(const BitmapView& f, LineEnds& e)
+{
+    e.bottomLeft = e.bottom.p1;
+    e.bottomRight = e.bottom.p2;
+    e.topLeft = e.top.p1;
+    e.topRight = e.top.p2;
+    if (!WalkToEnd(f, {e.bottom.p1, e.bottom.p2, -1}, e.bottomLeft))
+        return 3;
+    if (!WalkToEnd(f, {e.bottom.p1, e.bottom.p2, +1}, e.bottomRight))
+        return 4;
+    if (!WalkToEnd(f, {e.top.p1, e.top.p2, -1}, e.topLeft))
+        return 5;
+    if (!WalkToEnd(f, {e.top.p1, e.top.p2, +1}, e.topRight))
+        return 6;
+    return 0;
+}
+
+static int TruncDistance(PointI a, PointI b)
+{
+    double dx = a.x - b.x, dy = a.y - b.y;
+    return static_cast<int>(std::sqrt(dx * dx + dy * dy));
+}
+
+// Counts the columns beyond a refined end where the line goes on (dashed
+// extensions of "JD" cards); false when the walk leaves the picture.
+static bool CountExtension(const BitmapView& f, const Walk& walk, PointI from, int steps, int& hits)
+{
+    hits = 0;
+    int x = from.x;
+    for (int step = 0; step < steps; ++step) {
+        int nx, ny;
+        if (!StepColumn(f, walk, x, nx, ny))
+            return false;
+        if (IsBlack(f.At(nx, ny)) || IsBlack(f.At(nx, ny - 1)) || IsBlack(f.At(nx, ny + 1)))
+            ++hits;
+        x = nx;
+    }
+    return true;
+}
+
+int CheckLinePlacement(const BitmapView& f, const LineEnds& e, bool jd, const CardTemplate& t)
+{
+    const int margin = (f.width - f.height) / 2;
+    if (e.bottomLeft.x < margin || e.topLeft.x < margin || e.bottomRight.x > f.width - margin ||
+        e.topRight.x > f.width - margin)
+        return 105;
+
+    const int ext[4] = {TruncDistance(e.bottom.p1, e.bottomLeft), TruncDistance(e.bottom.p2, e.bottomRight),
+                        TruncDistance(e.top.p1, e.topLeft), TruncDistance(e.top.p2, e.topRight)};
+    const int spread = *std::max_element(ext, ext + 4) - *std::min_element(ext, ext + 4);
+
+    const int d = TruncDistance(e.bottomLeft, e.topLeft);
+    const float k = t.LineDistance / t.CellHeight;
+    if (static_cast<float>(d) > k * 300 / 34)
+        return 100;
+    if (static_cast<float>(d) < k * 230 / 34)
+        return 101;
+
+    if (jd) {
+        if (spread > 5)
+            return 102;
+        const float v = t.CellWidth / t.LineLength;
+        const int bottomSteps = static_cast<int>(static_cast<float>(e.bottomRight.x - e.bottomLeft.x) * v);
+        const int topSteps = static_cast<int>(static_cast<float>(e.topRight.x - e.topLeft.x) * v);
+        struct Extension {
+            Walk walk;
+            PointI from;
+            int steps;
+            int failCode;
+        };
+        const Extension extensions[4] = {
+            {{e.bottom.p1, e.bottom.p2, -1}, e.bottomLeft, bottomSteps, 3},
+            {{e.bottom.p1, e.bottom.p2, +1}, e.bottomRight, bottomSteps, 4},
+            {{e.top.p1, e.top.p2, -1}, e.topLeft, topSteps, 5},
+            {{e.top.p1, e.top.p2, +1}, e.topRight, topSteps, 6},
+        };
+        for (const Extension& x : extensions) {
+            int hits = 0;
+            if (!CountExtension(f, x.walk, x.from, x.steps, hits))
+                return x.failCode;
+            if (x.steps > hits * 2.5)
+                return 103;
+        }
+    }
+    for (int v : ext)
+        if (v > 25)
+            return 104;
+    return 0;
+}
