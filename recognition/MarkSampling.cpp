@@ -201,6 +201,7 @@ int BuildSamplingGrids(RecognitionContext& ctx)
     if (ab < 0)
         return ab;
     ctx.Reading.abType = ab;
+    ctx.AbTypeRead = true;
     LayOutQuestionCells(ctx, ab);
     return GridsOk;
 }

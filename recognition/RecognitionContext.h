@@ -86,6 +86,7 @@ public:
     std::array<QuestionCells, card_limits::MaxQuestions> Questions{};
 
     CardReading Reading{};
+    bool AbTypeRead = false;  // Reading.abType holds a found or fixed AB type
 
     // The short and the long text of the last marking attempt (UTF-8).
     std::string StatusText;

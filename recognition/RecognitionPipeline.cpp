@@ -20,6 +20,7 @@ int RecognizeCard(RecognitionContext& ctx, CardAcceptance& acceptance)
 {
     ctx.GreyMode = GreyPlain;
     ctx.Reading.Clear();
+    ctx.AbTypeRead = false;
     ctx.Thumbnail.FillWhite();
 
     const BitmapView frame = ctx.FrameBitmap.View();
