@@ -80,5 +80,14 @@ inline void SetPixel(uint8_t* pixel, uint8_t blue, uint8_t green, uint8_t red)
     pixel[1] = green;
     pixel[2] = red;
 }
+// Copies a pixel of `bytes` (3 or 4) bytes; inlined, unlike a memcpy of a runtime size.
+inline void CopyPixel(uint8_t* to, const uint8_t* from, int bytes)
+{
+    to[0] = from[0];
+    to[1] = from[1];
+    to[2] = from[2];
+    if (bytes == 4)
+        to[3] = from[3];
+}
 inline void SetWhite(uint8_t* pixel) { SetPixel(pixel, 255, 255, 255); }
 inline void SetBlack(uint8_t* pixel) { SetPixel(pixel, 0, 0, 0); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 static constexpr std::array<uint8_t, 256> MakeThinningTable()
 {
@@ -35,22 +36,74 @@ int NeighbourIndex(const BitmapView& bmp, int x, int y)
 
 void LineDetector::Thin(const BitmapView& f)
 {
-    const int w = f.width, h = f.height, bpp = f.bytesPerPixel, stride = f.stride;
+    std::vector<uint8_t> mask;
+    Thin(f, mask);
+}
+
+// Next x >= from with a nonzero byte in row (up to `last`, inclusive);
+// last + 1 when there is none. Eight bytes at a time over empty paper.
+static int NextSet(const uint8_t* row, int from, int last)
+{
+    int x = from;
+    while (x + 8 <= last + 1) {
+        uint64_t word;
+        std::memcpy(&word, row + x, 8);
+        if (word)
+            break;
+        x += 8;
+    }
+    while (x <= last && !row[x])
+        ++x;
+    return x;
+}
+
+void LineDetector::Thin(const BitmapView& f, std::vector<uint8_t>& mask)
+{
+    const int w = f.width, h = f.height, bpp = f.bytesPerPixel;
     if (w < 3 || h < 3)
         return;
+    // The passes run on a byte per pixel (1 = black) rather than the frame,
+    // kept twice: row-major for the row pass and transposed for the column
+    // pass, so both scans run along memory and skip empty paper eight bytes
+    // at a time. Thinning only ever erases, so writing the erasures back at
+    // the end gives the same picture as erasing in the frame as it goes.
+    const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    mask.resize(2 * n);
+    uint8_t* rows = mask.data();
+    uint8_t* cols = mask.data() + n;  // cols[x * h + y]
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* p = f.Row(y);
+        uint8_t* m = rows + static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x, p += bpp) {
+            m[x] = p[0] == 0;
+            cols[static_cast<std::size_t>(x) * h + y] = m[x];
+        }
+    }
+    const std::ptrdiff_t W = w;
+    // Offsets of the neighbours in index-bit order; y counts upward, so
+    // (x, y - 1) is one row lower in memory.
+    const std::ptrdiff_t offset[8] = {-W - 1, -W, -W + 1, -1, 1, W - 1, W, W + 1};
+    auto index = [&](const uint8_t* m) {
+        int i = 0;
+        for (int k = 0; k < 8; ++k)
+            i |= (m[offset[k]] ^ 1) << k;
+        return i;
+    };
+    auto erase = [&](int x, int y) {
+        rows[static_cast<std::size_t>(y) * w + x] = 0;
+        cols[static_cast<std::size_t>(x) * h + y] = 0;
+    };
     bool erased = true;
     while (erased) {
         erased = false;
         // Row pass: rows upward, left to right; an erased pixel skips the next one.
         for (int y = 1; y <= h - 2; ++y) {
-            for (int x = 1; x <= w - 2; ++x) {
-                uint8_t* p = f.At(x, y);
-                if (!IsBlack(p))
+            uint8_t* m = rows + static_cast<std::size_t>(y) * w;
+            for (int x = NextSet(m, 1, w - 2); x <= w - 2; x = NextSet(m, x + 1, w - 2)) {
+                if (m[x - 1] && m[x + 1])
                     continue;
-                if (IsBlack(p - bpp) && IsBlack(p + bpp))
-                    continue;
-                if (ThinningTable[NeighbourIndex(f, x, y)]) {
-                    SetWhite(p);
+                if (ThinningTable[index(m + x)]) {
+                    erase(x, y);
                     erased = true;
                     ++x;
                 }
@@ -58,19 +111,24 @@ void LineDetector::Thin(const BitmapView& f)
         }
         // Column pass: columns left to right, upward.
         for (int x = 1; x <= w - 2; ++x) {
-            for (int y = 1; y <= h - 2; ++y) {
-                uint8_t* p = f.At(x, y);
-                if (!IsBlack(p))
+            const uint8_t* c = cols + static_cast<std::size_t>(x) * h;
+            for (int y = NextSet(c, 1, h - 2); y <= h - 2; y = NextSet(c, y + 1, h - 2)) {
+                if (c[y - 1] && c[y + 1])
                     continue;
-                if (IsBlack(p - stride) && IsBlack(p + stride))
-                    continue;
-                if (ThinningTable[NeighbourIndex(f, x, y)]) {
-                    SetWhite(p);
+                if (ThinningTable[index(rows + static_cast<std::size_t>(y) * w + x)]) {
+                    erase(x, y);
                     erased = true;
                     ++y;
                 }
             }
         }
+    }
+    for (int y = 0; y < h; ++y) {
+        uint8_t* p = f.Row(y);
+        const uint8_t* m = rows + static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x, p += bpp)
+            if (p[0] == 0 && !m[x])
+                SetWhite(p);
     }
 }
 
@@ -96,7 +154,7 @@ int LineDetector::DetectLines(const BitmapView& f)
         path_.reserve(MaxPathPoints);
     }
 
-    Thin(f);
+    Thin(f, mask_);
 
     // Junctions: at least three black neighbours (first bytes sum to 1275 or
     // less) clear the whole 3 x 3 block, so crossing strokes fall apart.

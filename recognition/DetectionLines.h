@@ -60,6 +60,7 @@ public:
 
     // Thinning alone (the first step of DetectLines), for tests.
     static void Thin(const BitmapView& frame);
+    static void Thin(const BitmapView& frame, std::vector<uint8_t>& mask);
 
     // Pairs records of equal angle and length and keeps the pair whose
     // spacing fits the template best; false = none (code 2). Pairing turns
@@ -68,6 +69,7 @@ public:
     int PairCount() const { return pairCount_; }
 
 private:
+    std::vector<uint8_t> mask_;
     std::vector<PointI> strokeEnds_;
     std::vector<PointI> path_;
     std::vector<int32_t> onPath_;  // trace number that put a pixel on its path

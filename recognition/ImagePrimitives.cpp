@@ -26,10 +26,12 @@ void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r)
     if (s.Empty())
         return;
     const int bpp = bmp.bytesPerPixel;
+    // floor(g / 100) >= t exactly when g >= 100 t: no division per pixel.
+    const int scaled = threshold * 100;
     for (int y = s.yLow; y <= s.yHigh; ++y) {
         uint8_t* p = bmp.At(s.x0, y);
         for (int x = s.x0; x < s.x1; ++x, p += bpp) {
-            uint8_t v = GreyOf(p, GreyPlain) >= threshold ? 255 : 0;
+            uint8_t v = 30 * p[2] + 59 * p[1] + 11 * p[0] >= scaled ? 255 : 0;
             SetPixel(p, v, v, v);
         }
     }
@@ -158,27 +160,27 @@ void Smoother::Smooth3x3(const BitmapView& bmp)
     // Red and blue travel packed in one word (00FF00FF), green alone
     // (0000FF00): a lane sums at most 16 x 255 = 4080, so lanes never touch.
     // The kernel is separable; rows first into the buffers, then columns.
+    // Missing neighbours at the borders add nothing.
     for (int y = 0; y < h; ++y) {
         const uint8_t* row = bmp.Row(y);
         uint32_t* rb = &redBlue_[static_cast<std::size_t>(y) * w];
         uint32_t* g = &green_[static_cast<std::size_t>(y) * w];
-        auto packedRb = [&](int x) {
-            const uint8_t* p = row + x * bpp;
-            return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[2]) << 16;
-        };
-        auto packedG = [&](int x) { return static_cast<uint32_t>(row[x * bpp + 1]) << 8; };
+        uint32_t leftRb = 0, leftG = 0;
+        uint32_t midRb = static_cast<uint32_t>(row[0]) | static_cast<uint32_t>(row[2]) << 16;
+        uint32_t midG = static_cast<uint32_t>(row[1]) << 8;
         for (int x = 0; x < w; ++x) {
-            uint32_t sRb = 2 * packedRb(x), sG = 2 * packedG(x);
-            if (x > 0) {
-                sRb += packedRb(x - 1);
-                sG += packedG(x - 1);
-            }
+            uint32_t rightRb = 0, rightG = 0;
             if (x + 1 < w) {
-                sRb += packedRb(x + 1);
-                sG += packedG(x + 1);
+                const uint8_t* p = row + (x + 1) * bpp;
+                rightRb = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[2]) << 16;
+                rightG = static_cast<uint32_t>(p[1]) << 8;
             }
-            rb[x] = sRb;
-            g[x] = sG;
+            rb[x] = leftRb + 2 * midRb + rightRb;
+            g[x] = leftG + 2 * midG + rightG;
+            leftRb = midRb;
+            leftG = midG;
+            midRb = rightRb;
+            midG = rightG;
         }
     }
     for (int y = 0; y < h; ++y) {
@@ -189,21 +191,30 @@ void Smoother::Smooth3x3(const BitmapView& bmp)
         const uint32_t* rbHigh = y + 1 < h ? rbMid + w : nullptr;
         const uint32_t* gHigh = y + 1 < h ? gMid + w : nullptr;
         uint8_t* p = bmp.Row(y);
-        for (int x = 0; x < w; ++x, p += bpp) {
-            uint32_t sRb = 2 * rbMid[x], sG = 2 * gMid[x];
-            if (rbLow) {
-                sRb += rbLow[x];
-                sG += gLow[x];
+        auto write = [&](int x, uint32_t sRb, uint32_t sG) {
+            const uint32_t outRb = (sRb >> 4) & 0x00FF00FFu;
+            const uint32_t outG = (sG >> 4) & 0x0000FF00u;
+            uint8_t* q = p + x * bpp;
+            q[0] = static_cast<uint8_t>(outRb);
+            q[1] = static_cast<uint8_t>(outG >> 8);
+            q[2] = static_cast<uint8_t>(outRb >> 16);
+        };
+        if (rbLow && rbHigh) {
+            for (int x = 0; x < w; ++x)
+                write(x, rbLow[x] + 2 * rbMid[x] + rbHigh[x], gLow[x] + 2 * gMid[x] + gHigh[x]);
+        } else {
+            for (int x = 0; x < w; ++x) {
+                uint32_t sRb = 2 * rbMid[x], sG = 2 * gMid[x];
+                if (rbLow) {
+                    sRb += rbLow[x];
+                    sG += gLow[x];
+                }
+                if (rbHigh) {
+                    sRb += rbHigh[x];
+                    sG += gHigh[x];
+                }
+                write(x, sRb, sG);
             }
-            if (rbHigh) {
-                sRb += rbHigh[x];
-                sG += gHigh[x];
-            }
-            uint32_t outRb = (sRb >> 4) & 0x00FF00FFu;
-            uint32_t outG = (sG >> 4) & 0x0000FF00u;
-            p[0] = static_cast<uint8_t>(outRb);
-            p[1] = static_cast<uint8_t>(outG >> 8);
-            p[2] = static_cast<uint8_t>(outRb >> 16);
         }
     }
 }
@@ -228,6 +239,31 @@ PointI RotatePoint(const Rotation& r, PointI p)
             static_cast<int>(r.cy - dx * r.sinT + dy * r.cosT + r.oy + 1)};
 }
 
+static int64_t FloorDiv(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+// The integers x in [0, n) with a + b x in [0, limit), as [lo, hi] (empty when lo > hi).
+static void SpanInside(int64_t a, int64_t b, int64_t limit, int n, int64_t& lo, int64_t& hi)
+{
+    lo = 0;
+    hi = n - 1;
+    if (b == 0) {
+        if (a < 0 || a >= limit)
+            hi = -1;
+        return;
+    }
+    if (b > 0) {
+        lo = std::max<int64_t>(lo, -FloorDiv(a, b));  // ceil(-a / b)
+        hi = std::min<int64_t>(hi, FloorDiv(limit - 1 - a, b));
+    } else {
+        hi = std::min<int64_t>(hi, FloorDiv(a, -b));
+        lo = std::max<int64_t>(lo, -FloorDiv(limit - 1 - a, -b));  // ceil((a - limit + 1) / -b)
+    }
+}
+
 void RotateImage(const BitmapView& source, const BitmapView& dest, const Rotation& r)
 {
     if (source.width < 0.0001 || source.height < 0.0001 || dest.Empty())
@@ -240,20 +276,23 @@ void RotateImage(const BitmapView& source, const BitmapView& dest, const Rotatio
     const double baseX = r.cx + r.ox + 1, baseY = r.cy + r.oy + 1;
     const int64_t stepX = std::llround(r.cosT * one);
     const int64_t stepY = std::llround(r.sinT * one);
+    const int64_t limitX = static_cast<int64_t>(source.width) << 16;
+    const int64_t limitY = static_cast<int64_t>(source.height) << 16;
     const int centre = dest.height / 2;
     auto doRow = [&](int y) {
-        double v = y - baseY;
-        double u0 = -baseX;
-        int64_t fx = std::llround((r.cx + u0 * r.cosT - v * r.sinT + 0.5) * one);
-        int64_t fy = std::llround((r.cy + u0 * r.sinT + v * r.cosT + 0.5) * one);
-        uint8_t* d = dest.Row(y);
-        for (int x = 0; x < dest.width; ++x, fx += stepX, fy += stepY, d += dest.bytesPerPixel) {
-            int64_t sx = fx >> 16, sy = fy >> 16;
-            if (sx < 0 || sy < 0 || sx >= source.width || sy >= source.height)
-                continue;
-            const uint8_t* s = source.At(static_cast<int>(sx), static_cast<int>(sy));
-            std::memcpy(d, s, static_cast<std::size_t>(bpp));
-        }
+        const double v = y - baseY;
+        const double u0 = -baseX;
+        const int64_t fx0 = std::llround((r.cx + u0 * r.cosT - v * r.sinT + 0.5) * one);
+        const int64_t fy0 = std::llround((r.cy + u0 * r.sinT + v * r.cosT + 0.5) * one);
+        // Only the span whose source position lies inside the source.
+        int64_t lo1, hi1, lo2, hi2;
+        SpanInside(fx0, stepX, limitX, dest.width, lo1, hi1);
+        SpanInside(fy0, stepY, limitY, dest.width, lo2, hi2);
+        const int lo = static_cast<int>(std::max(lo1, lo2)), hi = static_cast<int>(std::min(hi1, hi2));
+        int64_t fx = fx0 + lo * stepX, fy = fy0 + lo * stepY;
+        uint8_t* d = dest.At(lo, y);
+        for (int x = lo; x <= hi; ++x, fx += stepX, fy += stepY, d += dest.bytesPerPixel)
+            CopyPixel(d, source.At(static_cast<int>(fx >> 16), static_cast<int>(fy >> 16)), bpp);
     };
     // Rows from the centre outward in both directions.
     for (int y = centre; y < dest.height; ++y)

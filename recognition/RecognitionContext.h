@@ -97,6 +97,7 @@ public:
     LineEnds Ends;
     Smoother Smoothing;
     std::vector<uint8_t> StripCopy;  // unbinarised AB strip
+    std::array<int32_t, 800> WarpOffsets{};
 
 private:
     bool jd_ = false;

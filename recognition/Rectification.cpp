@@ -42,20 +42,26 @@ void RectifyCard(RecognitionContext& ctx)
     // that land outside the rotated picture keep what they held.
     const int bpp = std::min(check.bytesPerPixel, card.bytesPerPixel);
     const float* h = pl.toPicture.h;
+    int32_t* offsets = ctx.WarpOffsets.data();
     for (int y = 0; y < CardPictureSize; ++y) {
         const float fy = static_cast<float>(y);
-        uint8_t* out = card.Row(y);
-        for (int x = 0; x < CardPictureSize; ++x, out += card.bytesPerPixel) {
+        // Source offsets of the row first (a loop the compiler vectorises),
+        // then the copy; -1 marks pixels that land outside the rotated picture.
+        for (int x = 0; x < CardPictureSize; ++x) {
             const float fx = static_cast<float>(x);
             const float d = h[6] * fx + h[7] * fy + 1;
             const float mx = (h[0] * fx + h[1] * fy + h[2]) / d;
             const float my = (h[3] * fx + h[4] * fy + h[5]) / d;
-            // trunc toward zero: (-1, 0) becomes 0 and is inside.
-            if (!(mx > -1.0f && mx < 800.0f && my > -1.0f && my < 800.0f))
-                continue;
-            const int sx = static_cast<int>(mx), sy = static_cast<int>(my);
-            std::memcpy(out, check.At(sx, sy), static_cast<std::size_t>(bpp));
+            // trunc toward zero: (-1, 0) becomes 0 and is inside. Written
+            // without branches so that the loop vectorises.
+            const bool inside = (mx > -1.0f) & (mx < 800.0f) & (my > -1.0f) & (my < 800.0f);
+            const int sx = static_cast<int>(inside ? mx : 0.0f), sy = static_cast<int>(inside ? my : 0.0f);
+            offsets[x] = inside ? sy * check.stride + sx * check.bytesPerPixel : -1;
         }
+        uint8_t* out = card.Row(y);
+        for (int x = 0; x < CardPictureSize; ++x, out += card.bytesPerPixel)
+            if (offsets[x] >= 0)
+                CopyPixel(out, check.base + offsets[x], bpp);
     }
 
     g.X0 = static_cast<float>(g.I1.x) + t.OriginOffset * g.s + 1;

@@ -186,3 +186,50 @@ TEST(Lines, PlacementMarginIs80OnA640By480Frame)
     far.bottomLeft.x -= 16;  // 26 pixels beyond the traced point
     EXPECT_EQ(CheckLinePlacement(f.View(), far, false, t), 104);
 }
+
+// Thinning written plainly on the frame itself, for comparison.
+static void ReferenceThin(const BitmapView& f)
+{
+    bool erased = true;
+    while (erased) {
+        erased = false;
+        for (int y = 1; y <= f.height - 2; ++y)
+            for (int x = 1; x <= f.width - 2; ++x) {
+                if (!IsBlack(f.At(x, y)) || (IsBlack(f.At(x - 1, y)) && IsBlack(f.At(x + 1, y))))
+                    continue;
+                if (ThinningTable[NeighbourIndex(f, x, y)]) {
+                    SetWhite(f.At(x, y));
+                    erased = true;
+                    ++x;
+                }
+            }
+        for (int x = 1; x <= f.width - 2; ++x)
+            for (int y = 1; y <= f.height - 2; ++y) {
+                if (!IsBlack(f.At(x, y)) || (IsBlack(f.At(x, y - 1)) && IsBlack(f.At(x, y + 1))))
+                    continue;
+                if (ThinningTable[NeighbourIndex(f, x, y)]) {
+                    SetWhite(f.At(x, y));
+                    erased = true;
+                    ++y;
+                }
+            }
+    }
+}
+
+TEST(Thinning, SameAsErasingInTheFrameAsItGoes)
+{
+    uint32_t state = 12345;
+    auto next = [&] { return (state = state * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 3; ++round) {
+        Bitmap a(97, 61, round == 1 ? 4 : 3);
+        a.FillWhite();
+        for (int k = 0; k < 40; ++k) {
+            int x = static_cast<int>(next() % 97), y = static_cast<int>(next() % 61);
+            FillRect(a, x, y, x + 2 + static_cast<int>(next() % 12), y + 2 + static_cast<int>(next() % 6));
+        }
+        Bitmap b = a.Copy();
+        LineDetector::Thin(a.View());
+        ReferenceThin(b.View());
+        EXPECT_EQ(ToRows(a), ToRows(b)) << round;
+    }
+}
