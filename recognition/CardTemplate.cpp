@@ -42,8 +42,11 @@ std::string ValidateCardTemplate(const CardTemplate& t)
         return "模板文件中每题的选项数超出范围（1-10）。";
     if (t.DefaultOrientation < 0 || t.DefaultOrientation > 1)
         return "模板文件中选项方向无效。";
-    if (t.Sec1Columns < 0 || t.Sec1Rows < 0 || t.Sec2Columns < 0 || t.BExtraRows < 0 || t.Sec1FirstCol < 0 ||
-        t.Sec2FirstCol < 0)
+    // 200 questions make 40 blocks; nothing in a block layout needs more.
+    constexpr int kMaxBlocks = MaxQuestions / 5;
+    auto outside = [](int v) { return v < 0 || v > kMaxBlocks; };
+    if (outside(t.Sec1Columns) || outside(t.Sec1Rows) || outside(t.Sec2Columns) || outside(t.BExtraRows) ||
+        outside(t.Sec1FirstCol) || outside(t.Sec2FirstCol))
         return "模板文件中答题区的布局数值无效。";
     if (t.QuestionCount > t.Sec1Columns * t.Sec1Rows * 5 && t.Sec2Columns == 0)
         return "模板文件中答题区放不下全部题目。";
