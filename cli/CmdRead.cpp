@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "cardprint/GuiApp.h"
 #include "cli/Command.h"
 #include "platform/Files.h"
 #include "recognition/ImagePrimitives.h"
@@ -98,6 +99,7 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (ext == ".jpg" || ext == ".jpeg")
         return DecodeJpeg(*bytes, out, error);
+    cardprint::EnsureGuiApplication();
     QImage image;
     if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()), static_cast<int>(bytes->size()))) {
         error = "not a picture this command can read";
@@ -110,6 +112,7 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
 // Scales a picture of another size into the middle of a white 640 x 480 frame.
 Picture FitIntoFrame(const Picture& p)
 {
+    cardprint::EnsureGuiApplication();
     QImage source(p.rgb.data(), p.width, p.height, p.width * 3, QImage::Format_RGB888);
     QImage frame(SampleWidth, SampleHeight, QImage::Format_RGB888);
     frame.fill(Qt::white);
