@@ -155,3 +155,51 @@ void BM_WholeMarkingAttempt(benchmark::State& state)
 BENCHMARK(BM_WholeMarkingAttempt)->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+#include <cstring>
+
+#include "cardprint/GuiApp.h"
+#include "cardprint/ShippedCards.h"
+#include "cardprint/SynthCamera.h"
+
+namespace {
+
+// The whole marking attempt (sample turned, frame prepared, recognised,
+// sampled) on a synthetic camera frame of each shipped template.
+void BM_MarkingAttemptShipped(benchmark::State& state)
+{
+    cardprint::EnsureGuiApplication();
+    const auto cards = cardprint::ShippedCards();
+    const cardprint::ShippedCard& card = cards.at(static_cast<std::size_t>(state.range(0)));
+    state.SetLabel(card.fileName);
+    cardprint::FilledCard filled;
+    filled.abType = 1;
+    filled.admission = "123456789";
+    filled.subject = "03";
+    filled.score = "85";
+    for (int q = 0; q < card.record.QuestionCount; ++q)
+        filled.answers.push_back(std::string(1, static_cast<char>('A' + q % 4)));
+    cardprint::SynthOptions o;
+    o.seed = 11;
+    o.rotateDeg = 3;
+    o.jpegQuality = 85;
+    o.turned = true;  // the retry on the turned images is part of the work
+    const cardprint::CameraSample sample =
+        cardprint::ToCameraSample(cardprint::SynthesizeCameraImage(card.record, card.fileName, filled, o), 3);
+    RecognitionContext ctx;
+    ctx.SetUp(640, 480, 3);
+    ctx.SetTemplate(card.record, card.fileName);
+    ctx.CheckCardColour = false;
+    RawReadingAcceptance acceptance(WholeTemplateExam(card.record), card.record.AdmColumns);
+    int code = -1;
+    for (auto _ : state) {
+        std::memcpy(ctx.FrameBitmap.Data(), sample.pixels.data(), ctx.FrameBitmap.ByteSize());
+        Rotate180(ctx.FrameBitmap.View());
+        PrepareFrame(ctx);
+        code = RunMarkingAttempt(ctx, acceptance).code;
+    }
+    state.counters["code"] = code;
+}
+BENCHMARK(BM_MarkingAttemptShipped)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+} // namespace
