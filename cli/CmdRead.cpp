@@ -1,5 +1,6 @@
 // scorivo-cli read: reads card pictures exactly as the marking page reads
 // a camera sample, and prints one JSON object per picture.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,8 @@
 
 #include "cardprint/GuiApp.h"
 #include "cli/Command.h"
+#include "exam/Kaoshi.h"
+#include "marking/RawFile.h"
 #include "platform/Files.h"
 #include "recognition/ImagePrimitives.h"
 #include "recognition/RawReading.h"
@@ -166,39 +169,22 @@ std::string JsonNumber(float v)
     return buf;
 }
 
-// "1,3,5-8": question numbers counted from 1; false on a malformed item.
-bool ParseQuestionNumbers(const std::string& text, std::vector<int>& numbers)
+// The exam of a marking raw file: its questions, kinds and full scores.
+SamplingExam ExamOfSession(const ExamSetup& e)
 {
-    auto number = [](const std::string& s, int& v) {
-        if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos)
-            return false;
-        v = std::atoi(s.c_str());
-        return true;
-    };
-    std::string rest = text;
-    while (!rest.empty()) {
-        std::size_t comma = rest.find(',');
-        std::string item = rest.substr(0, comma);
-        rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
-        std::size_t dash = item.find('-');
-        int a = 0, b = 0;
-        if (dash == std::string::npos) {
-            if (!number(item, a))
-                return false;
-            numbers.push_back(a);
-        } else {
-            if (!number(item.substr(0, dash), a) || !number(item.substr(dash + 1), b))
-                return false;
-            for (int q = a; q <= b; ++q)
-                numbers.push_back(q);
-        }
+    SamplingExam exam;
+    exam.questionCount = std::clamp(e.questionCount, 0, card_limits::MaxQuestions);
+    for (int q = 0; q < exam.questionCount; ++q) {
+        exam.multipleChoice[q] = e.questions[q].kind == 1 ? 1 : 0;
+        exam.fullScore[q] = e.questions[q].score;
     }
-    return true;
+    exam.hasSubjectiveScore = e.hasSubjectiveScore != 0;
+    return exam;
 }
 
 int Usage()
 {
-    std::fputs("usage: scorivo-cli read --template PATH [--admission-length N] [--multiple LIST] "
+    std::fputs("usage: scorivo-cli read --template PATH [--session FILE.yj] [--admission-length N] [--multiple LIST] "
                "[--no-colour-check] [--fit] IMAGE...\n",
                stderr);
     return 2;
@@ -244,10 +230,6 @@ int CmdRead(const std::vector<std::string>& args)
     }
     if (templatePath.empty() || images.empty())
         return Usage();
-    if (!session.empty()) {
-        std::fputs("scorivo-cli read: --session is not available yet\n", stderr);
-        return 2;
-    }
 
     const std::filesystem::path tp = files::FromUtf8(templatePath);
     CardTemplate t{};
@@ -256,16 +238,39 @@ int CmdRead(const std::vector<std::string>& args)
         std::fprintf(stderr, "scorivo-cli read: %s\n", message.c_str());
         return 1;
     }
-    bool multiple[card_limits::MaxQuestions] = {};
-    std::vector<int> numbers;
-    if (!ParseQuestionNumbers(multipleList, numbers)) {
-        std::fprintf(stderr, "scorivo-cli read: cannot read the question list \"%s\"\n", multipleList.c_str());
-        return 2;
+    SamplingExam exam;
+    if (!session.empty()) {
+        // The exam (questions, kinds, scores, subjective score) and the
+        // roster's admission-number length come from the marking raw file.
+        auto bytes = files::ReadAll(files::FromUtf8(session));
+        auto state = NewMarkingSessionState();
+        std::string why;
+        if (!bytes || !DecodeMarkingFile(*bytes, *state, why)) {
+            std::fprintf(stderr, "scorivo-cli read: %s: %s\n", session.c_str(),
+                         bytes ? why.c_str() : raw_file::OpenFailed);
+            return 1;
+        }
+        exam = ExamOfSession(state->exam);
+        if (exam.questionCount > t.QuestionCount) {
+            std::fprintf(stderr, "scorivo-cli read: the exam has more questions than the card\n");
+            return 1;
+        }
+        if (admissionLength < 0)
+            admissionLength = state->roster.admissionLength;
+    } else {
+        bool multiple[card_limits::MaxQuestions] = {};
+        if (!multipleList.empty()) {
+            const QuestionList list = ParseQuestionList(multipleList);
+            if (!list.ok) {
+                std::fprintf(stderr, "scorivo-cli read: --multiple: %s\n", list.error.c_str());
+                return 2;
+            }
+            for (int q : list.numbers)
+                if (q >= 1 && q <= card_limits::MaxQuestions)
+                    multiple[q - 1] = true;
+        }
+        exam = WholeTemplateExam(t, multiple);
     }
-    for (int q : numbers)
-        if (q >= 1 && q <= card_limits::MaxQuestions)
-            multiple[q - 1] = true;
-    const SamplingExam exam = WholeTemplateExam(t, multiple);
     if (admissionLength < 0)
         admissionLength = t.AdmColumns;
     RawReadingAcceptance acceptance(exam, admissionLength);
@@ -301,14 +306,14 @@ int CmdRead(const std::vector<std::string>& args)
         const CardReading& r = ctx.Reading;
         std::string line = "{\"file\":" + JsonString(file) + ",\"code\":" + std::to_string(outcome.code) +
                            ",\"status\":" + JsonString(ctx.StatusText) + ",\"memo\":" + JsonString(ctx.MemoTiShi) +
-                           ",\"paperType\":" + (ctx.AbTypeRead ? (r.abType == 0 ? "\"A\"" : "\"B\"") : "null") +
+                           ",\"paperType\":" + (ctx.AbTypeRead ? (r.paperType == 0 ? "\"A\"" : "\"B\"") : "null") +
                            ",\"admissionNumber\":" + JsonString(r.admissionNumber.View()) +
-                           ",\"subjectCode\":" + JsonString(r.subjectCode.View()) +
+                           ",\"subjectCode\":" + JsonString(ctx.SubjectCode.View()) +
                            ",\"subjectiveScore\":" + JsonNumber(r.subjectiveScore) + ",\"answers\":[";
         for (int q = 0; q < exam.questionCount; ++q) {
             if (q)
                 line += ',';
-            line += JsonString(r.answers[q].View());
+            line += JsonString(r.questionResults[q].answer.View());
         }
         line += "]}\n";
         std::fputs(line.c_str(), stdout);

@@ -200,7 +200,7 @@ int BuildSamplingGrids(RecognitionContext& ctx)
     int ab = t.AbMode == 1 ? 0 : t.AbMode == 2 ? 1 : DetectAbType(ctx);
     if (ab < 0)
         return ab;
-    ctx.Reading.abType = ab;
+    ctx.Reading.paperType = ab;
     ctx.AbTypeRead = true;
     LayOutQuestionCells(ctx, ab);
     return GridsOk;
@@ -375,7 +375,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
     for (int q = 0; q < count; ++q) {
         if (!(exam.fullScore[q] > 0))
             continue;
-        GbkText<11>& answer = ctx.Reading.answers[q];
+        GbkText<10>& answer = ctx.Reading.questionResults[q].answer;
         answer.Clear();
         const QuestionCells& cells = ctx.Questions[q];
         if (!cells.hasCells)
@@ -422,7 +422,9 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                     if (fills[j] > 9)
                         letters[n++] = static_cast<char>('A' + j);
             }
-            (void)answer.Set(std::string_view(letters, static_cast<std::size_t>(n)));
+            // A record's answer holds nine letters; a multiple-choice answer
+            // with all ten options marked keeps its first nine.
+            answer.SetTruncated(std::string_view(letters, static_cast<std::size_t>(n)));
         }
         // CheckCard must confirm the mark.
         if (ink < 5)

@@ -44,7 +44,7 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
     ctx.GreyMode = GreyPlain;
     if (ctx.IsJd() && ctx.CheckCardColour) {
         int colour = CardColour(ctx);
-        if ((ctx.Reading.abType == 0 && colour != GreyRedCard) || (ctx.Reading.abType == 1 && colour != GreyGreenCard))
+        if ((ctx.Reading.paperType == 0 && colour != GreyRedCard) || (ctx.Reading.paperType == 1 && colour != GreyGreenCard))
             return Refuse(ctx, ColourMemo, ColourStatus);
     }
     PrepareDigitColumns(ctx, ctx.AdmGrid, t.AdmColumns, 10);
@@ -54,7 +54,7 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
 
     const int admColumns = std::clamp(admissionLength_, 0, std::min(t.AdmColumns, card_limits::MaxAdmColumns));
     ctx.Reading.admissionNumber.SetTruncated(ReadDigitColumns(ctx, ctx.AdmGrid, admColumns, 10));
-    ctx.Reading.subjectCode.SetTruncated(
+    ctx.SubjectCode.SetTruncated(
         ReadDigitColumns(ctx, ctx.SubjGrid, std::min(t.SubjColumns, card_limits::MaxSubjColumns), t.SubjRows));
     if (exam_.hasSubjectiveScore) {
         std::string text = ReadDigitColumns(ctx, ctx.ScoreGrid, std::min(t.ScoreColumns, 4), 10);

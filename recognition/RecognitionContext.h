@@ -5,14 +5,17 @@
 // Nothing in here is allocated per frame.
 
 #include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "recognition/Bitmap.h"
-#include "recognition/CardReading.h"
+#include "marking/MarkingRecord.h"
 #include "recognition/CardTemplate.h"
 #include "recognition/DetectionLines.h"
 #include "recognition/ImagePrimitives.h"
+
+inline void ClearReading(CardReading& r) { std::memset(&r, 0, sizeof r); }
 
 inline constexpr int CardPictureSize = 800;  // CheckCard and RectifiedCard are 800 x 800
 inline constexpr int ThumbnailWidth = 150;
@@ -85,8 +88,11 @@ public:
     DigitGrid UprightGrid;
     std::array<QuestionCells, card_limits::MaxQuestions> Questions{};
 
+    // The staging reading, laid out as a marking record so that acceptance
+    // stores it by copying it whole; zeroed at the start of every attempt.
     CardReading Reading{};
-    bool AbTypeRead = false;  // Reading.abType holds a found or fixed AB type
+    GbkText<3> SubjectCode{};  // read for comparison only, not stored
+    bool AbTypeRead = false;  // Reading.paperType holds a found or fixed AB type
 
     // The short and the long text of the last marking attempt (UTF-8).
     std::string StatusText;

@@ -19,7 +19,8 @@ void PrepareFrame(RecognitionContext& ctx)
 int RecognizeCard(RecognitionContext& ctx, CardAcceptance& acceptance)
 {
     ctx.GreyMode = GreyPlain;
-    ctx.Reading.Clear();
+    ClearReading(ctx.Reading);
+    ctx.SubjectCode.Clear();
     ctx.AbTypeRead = false;
     ctx.Thumbnail.FillWhite();
 

@@ -24,6 +24,7 @@
 #include "cardprint/SynthCamera.h"
 #include "cardprint/Prng.h"
 #include "recognition/ImagePrimitives.h"
+#include "recognition/MarkSampling.h"
 #include "recognition/RawReading.h"
 #include "recognition/RecognitionPipeline.h"
 
@@ -128,19 +129,28 @@ std::string Differences(const RecognitionContext& ctx, const SamplingExam& exam,
     const CardTemplate& t = ctx.Template;
     const CardReading& r = ctx.Reading;
     std::string diff;
-    if (r.abType != truth.abType)
+    if (r.paperType != truth.abType)
         diff += " ab";
     if (r.admissionNumber.View() != Padded(truth.admission, t.AdmColumns))
         diff += " adm '" + std::string(r.admissionNumber.View()) + "'!='" + Padded(truth.admission, t.AdmColumns) + "'";
-    if (r.subjectCode.View() != Padded(truth.subject, t.SubjColumns))
-        diff += " subj '" + std::string(r.subjectCode.View()) + "'";
+    if (ctx.SubjectCode.View() != Padded(truth.subject, t.SubjColumns))
+        diff += " subj '" + std::string(ctx.SubjectCode.View()) + "'";
     if (exam.hasSubjectiveScore && r.subjectiveScore != std::strtof(truth.score.c_str(), nullptr))
         diff += " score " + std::to_string(r.subjectiveScore);
     for (int q = 0; q < exam.questionCount; ++q) {
         const std::string& want = truth.answers[static_cast<std::size_t>(q)];
         std::string expected = IsMultiple(q) || want.size() <= 1 ? want : want.substr(0, 1);
-        if (r.answers[q].View() != expected)
-            diff += " q" + std::to_string(q + 1) + " '" + std::string(r.answers[q].View()) + "'!='" + expected + "'";
+        if (r.questionResults[q].answer.View() != expected) {
+            diff += " q" + std::to_string(q + 1) + " '" + std::string(r.questionResults[q].answer.View()) + "'!='" +
+                    expected + "' fills";
+            const QuestionCells& cells = ctx.Questions[q];
+            for (int j = 0; j < cells.options; ++j)
+                diff += " " + std::to_string(CellFill(ctx.RectifiedCard.View(), cells.corner[j], ctx.Geometry.sx,
+                                                      ctx.Geometry.sy)) +
+                        "/" +
+                        std::to_string(
+                            CellBlack(ctx.CheckCard.View(), cells.corner[j], ctx.Geometry.sx, ctx.Geometry.sy));
+        }
     }
     return diff;
 }

@@ -35,11 +35,11 @@ struct PipelineFixture : ::testing::Test {
     }
     void ExpectFillingRead()
     {
-        EXPECT_EQ(ctx.Reading.abType, filling.abType);
+        EXPECT_EQ(ctx.Reading.paperType, filling.abType);
         EXPECT_EQ(ctx.Reading.admissionNumber.View(), filling.admission);
-        EXPECT_EQ(ctx.Reading.subjectCode.View(), filling.subject);
+        EXPECT_EQ(ctx.SubjectCode.View(), filling.subject);
         for (int q = 0; q < 20; ++q)
-            EXPECT_EQ(ctx.Reading.answers[q].View(), filling.answers[q]) << "question " << q + 1;
+            EXPECT_EQ(ctx.Reading.questionResults[q].answer.View(), filling.answers[q]) << "question " << q + 1;
     }
 };
 

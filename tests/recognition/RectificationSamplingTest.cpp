@@ -147,33 +147,33 @@ TEST_F(SamplingFixture, SingleChoiceTieReadsTheFirstOptionMultipleReadsAll)
     MarkBoth(ctx.Questions[0].corner[2], 100);
     MarkBoth(ctx.Questions[3].corner[3], 60);
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
-    EXPECT_EQ(ctx.Reading.answers[0].View(), "B");
-    EXPECT_EQ(ctx.Reading.answers[3].View(), "D");
-    EXPECT_EQ(ctx.Reading.answers[1].View(), "");
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "B");
+    EXPECT_EQ(ctx.Reading.questionResults[3].answer.View(), "D");
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "");
     exam.multipleChoice[0] = 1;
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
-    EXPECT_EQ(ctx.Reading.answers[0].View(), "BC");
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "BC");
     // Questions without a full score are not read.
     exam.fullScore[3] = 0;
-    ctx.Reading.Clear();
+    ClearReading(ctx.Reading);
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
-    EXPECT_EQ(ctx.Reading.answers[3].View(), "");
+    EXPECT_EQ(ctx.Reading.questionResults[3].answer.View(), "");
 }
 
 TEST_F(SamplingFixture, PencilMarkThatCheckCardDoesNotConfirmIsNotRead)
 {
     Mark(ctx.RectifiedCard, ctx.Questions[2].corner[0], 15);
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
-    EXPECT_EQ(ctx.Reading.answers[2].View(), "");
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
     // Four black CheckCard pixels are not enough, five are.
     PointF c = ctx.Questions[2].corner[0];
     for (int k = 0; k < 4; ++k)
         SetBlack(ctx.CheckCard.At(static_cast<int>(c.x) + k, static_cast<int>(c.y) - 3));
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
-    EXPECT_EQ(ctx.Reading.answers[2].View(), "");
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
     SetBlack(ctx.CheckCard.At(static_cast<int>(c.x) + 4, static_cast<int>(c.y) - 3));
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
-    EXPECT_EQ(ctx.Reading.answers[2].View(), "A");
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "A");
 }
 
 TEST_F(SamplingFixture, JdFaintMarkInAnEmptyBlockIsALightingFailure)
@@ -185,7 +185,7 @@ TEST_F(SamplingFixture, JdFaintMarkInAnEmptyBlockIsALightingFailure)
     // With ink elsewhere in the block it is a doubtful question, read as marked.
     MarkBoth(ctx.Questions[0].corner[0], 100);
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
-    EXPECT_EQ(ctx.Reading.answers[2].View(), "B");
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
     // One doubtful question fails once the exam has a multiple-choice question.
     exam.multipleChoice[9] = 1;
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
@@ -219,7 +219,7 @@ TEST_F(SamplingFixture, AbCellsBothMarkedInDifferentColumnsAreAmbiguous)
     EXPECT_EQ(BuildSamplingGrids(ctx), AbNotMarked);
     Mark(ctx.RectifiedCard, b, 50);
     EXPECT_EQ(BuildSamplingGrids(ctx), GridsOk);
-    EXPECT_EQ(ctx.Reading.abType, 1);
+    EXPECT_EQ(ctx.Reading.paperType, 1);
     // B layout: every block in the first column.
     EXPECT_FLOAT_EQ(ctx.Questions[5].corner[0].x, 100);
     EXPECT_FLOAT_EQ(ctx.Questions[5].corner[0].y, 370 - 90);
@@ -241,7 +241,7 @@ TEST_F(SamplingFixture, AbCellsInOneColumnCompareAfterAdaptiveBinarisation)
     FillRect(ctx.RectifiedCard, 200, 445, 220, 447, 90);
     FillRect(ctx.RectifiedCard, 202, 447, 218, 458, 40);
     EXPECT_EQ(BuildSamplingGrids(ctx), GridsOk);
-    EXPECT_EQ(ctx.Reading.abType, 0);
+    EXPECT_EQ(ctx.Reading.paperType, 0);
     (void)a;
     (void)b;
 }
