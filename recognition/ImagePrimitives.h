@@ -63,15 +63,14 @@ void Rotate180(const BitmapView& bmp);
 
 // 3 x 3 smoothing with the kernel 1 2 1 / 2 4 2 / 1 2 1 divided by 16.
 // Border pixels sum only the neighbours that exist and still divide by 16,
-// so borders come out darker. The accumulation buffers are kept between
-// calls of the same size.
+// so borders come out darker. The row buffers are kept between calls of the
+// same size.
 class Smoother {
 public:
     void Smooth3x3(const BitmapView& bmp);
 
 private:
-    std::vector<uint32_t> redBlue_;
-    std::vector<uint32_t> green_;
+    std::vector<uint16_t> sums_;  // three rows of horizontal sums
 };
 
 struct PointI {

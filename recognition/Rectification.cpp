@@ -59,9 +59,11 @@ void RectifyCard(RecognitionContext& ctx)
             offsets[x] = inside ? sy * check.stride + sx * check.bytesPerPixel : -1;
         }
         uint8_t* out = card.Row(y);
-        for (int x = 0; x < CardPictureSize; ++x, out += card.bytesPerPixel)
+        const uint8_t* const from = check.base;
+        const int step = card.bytesPerPixel;
+        for (int x = 0; x < CardPictureSize; ++x, out += step)
             if (offsets[x] >= 0)
-                CopyPixel(out, check.base + offsets[x], bpp);
+                CopyPixel(out, from + offsets[x], bpp);
     }
 
     g.X0 = static_cast<float>(g.I1.x) + t.OriginOffset * g.s + 1;

@@ -202,3 +202,31 @@ TEST(Rotation, RowSpansMatchAPixelByPixelTest)
         EXPECT_EQ(0, std::memcmp(a.Data(), b.Data(), a.ByteSize())) << theta;
     }
 }
+
+TEST(Smooth, MatchesTheKernelWrittenOutOnANoisyPicture)
+{
+    for (int bpp : {3, 4}) {
+        Bitmap b(37, 23, bpp);
+        uint32_t state = 99;
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 37; ++x) {
+                uint8_t* p = b.At(x, y);
+                for (int c = 0; c < 3; ++c)
+                    p[c] = static_cast<uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+            }
+        Bitmap original = b.Copy();
+        Smoother s;
+        s.Smooth3x3(b.View());
+        const int weight[3] = {1, 2, 1};
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 37; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    int sum = 0;
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx)
+                            if (original.View().Contains(x + dx, y + dy))
+                                sum += weight[dx + 1] * weight[dy + 1] * original.At(x + dx, y + dy)[c];
+                    ASSERT_EQ(b.At(x, y)[c], sum / 16) << x << "," << y << " channel " << c;
+                }
+    }
+}
