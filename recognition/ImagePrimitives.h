@@ -73,6 +73,16 @@ private:
     std::vector<uint16_t> sums_;  // three rows of horizontal sums
 };
 
+// A coordinate or length derived from template values, kept finite and far
+// below the int range so that later truncations are defined; no real card
+// comes anywhere near the limit.
+inline float SaneFloat(float v, float limit = 1e6f)
+{
+    if (!(v == v) || v > limit)  // NaN or too large
+        return v == v ? limit : 0.0f;
+    return v < -limit ? -limit : v;
+}
+
 struct PointI {
     int x = 0;
     int y = 0;

@@ -31,10 +31,8 @@ int CellFill(const BitmapView& bmp, PointF c, float sx, float sy)
 static int WholeCellFill(const BitmapView& bmp, PointF c, float sx, float sy)
 {
     int black = 0, pixels = 0;
-    for (int y = static_cast<int>(c.y - sy); static_cast<float>(y) < c.y; ++y)
-        for (int x = static_cast<int>(c.x); static_cast<float>(x) < c.x + sx; ++x) {
-            if (!bmp.Contains(x, y))
-                continue;
+    for (int y = std::max(static_cast<int>(c.y - sy), 0); static_cast<float>(y) < c.y && y < bmp.height; ++y)
+        for (int x = std::max(static_cast<int>(c.x), 0); static_cast<float>(x) < c.x + sx && x < bmp.width; ++x) {
             ++pixels;
             black += IsBlack(bmp.At(x, y));
         }
@@ -84,14 +82,14 @@ static int DetectAbType(RecognitionContext& ctx)
     const CardTemplate& t = ctx.Template;
     const CardGeometry& g = ctx.Geometry;
     const BitmapView card = ctx.RectifiedCard.View();
-    const PointF a{g.X0 + g.sx * t.AbACol, g.Y0 + g.sy * t.AbARow};
-    const PointF b{g.X0 + g.sx * t.AbBCol, g.Y0 + g.sy * t.AbBRow};
+    const PointF a{SaneFloat(g.X0 + g.sx * t.AbACol), SaneFloat(g.Y0 + g.sy * t.AbARow)};
+    const PointF b{SaneFloat(g.X0 + g.sx * t.AbBCol), SaneFloat(g.Y0 + g.sy * t.AbBRow)};
     const bool sameColumn = t.AbACol == t.AbBCol;
     ScanRect strip;
     if (sameColumn) {
-        const float top = g.Y0 + g.sy * std::max(t.AbARow, t.AbBRow);
+        const float top = SaneFloat(g.Y0 + g.sy * std::max(t.AbARow, t.AbBRow));
         strip = {static_cast<int>(CardSize - top),
-                 static_cast<int>(g.sy * (std::abs(t.AbBRow - t.AbARow) + 1)), static_cast<int>(a.x),
+                 static_cast<int>(SaneFloat(g.sy * (std::abs(t.AbBRow - t.AbARow) + 1))), static_cast<int>(a.x),
                  static_cast<int>(g.sx)};
         SaveArea(card, strip, ctx.StripCopy);
     }
@@ -180,12 +178,13 @@ void LayOutQuestionCells(RecognitionContext& ctx, int abType)
             q.hasCells = orientation == 0 || orientation == 1;
             if (!q.hasCells)
                 continue;
-            for (int j = 0; j < options; ++j)
-                q.corner[j] = orientation == 0
-                                  ? PointF{corner.x + g.sx * static_cast<float>(j),
-                                           corner.y - g.sy * static_cast<float>(r)}
-                                  : PointF{corner.x + g.sx * static_cast<float>(r),
-                                           corner.y - g.sy * static_cast<float>(j)};
+            for (int j = 0; j < options; ++j) {
+                const PointF c = orientation == 0 ? PointF{corner.x + g.sx * static_cast<float>(j),
+                                                           corner.y - g.sy * static_cast<float>(r)}
+                                                  : PointF{corner.x + g.sx * static_cast<float>(r),
+                                                           corner.y - g.sy * static_cast<float>(j)};
+                q.corner[j] = {SaneFloat(c.x), SaneFloat(c.y)};
+            }
         }
     }
 }
@@ -229,10 +228,12 @@ void DrawThumbnail(RecognitionContext& ctx)
         for (int tx = 0; tx < out.width; ++tx, d += out.bytesPerPixel) {
             const int c0 = left + tx * width / out.width;
             const int c1 = std::max(c0 + 1, left + (tx + 1) * width / out.width);
+            if (c0 >= card.width || c1 <= 0 || r0 >= card.height || r1 <= 0)
+                continue;
             unsigned sum[3] = {0, 0, 0}, n = 0;
-            for (int r = r0; r < r1; ++r) {
+            for (int r = std::max(r0, 0); r < std::min(r1, card.height); ++r) {
                 const int y = CardPictureSize - 1 - r;
-                for (int x = c0; x < c1; ++x) {
+                for (int x = std::max(c0, 0); x < std::min(c1, card.width); ++x) {
                     if (!card.Contains(x, y))
                         continue;
                     const uint8_t* p = card.At(x, y);

@@ -26,13 +26,13 @@ void RectifyCard(RecognitionContext& ctx)
     const PointI D = RotatePoint(rot, e.topRight);
 
     CardGeometry& g = ctx.Geometry;
-    g.s = static_cast<float>(B.x - A.x) / t.LineLength;
-    g.sx = g.s * t.CellWidth;
-    g.sy = g.s * t.CellHeight;
+    g.s = SaneFloat(static_cast<float>(B.x - A.x) / t.LineLength, 1e4f);
+    g.sx = SaneFloat(g.s * t.CellWidth, 1e4f);
+    g.sy = SaneFloat(g.s * t.CellHeight, 1e4f);
     g.I1 = A;
     g.I2 = B;
-    g.I3 = {A.x, static_cast<int>(static_cast<float>(A.y) + g.s * t.LineDistance + 0.5f)};
-    g.I4 = {B.x, static_cast<int>(static_cast<float>(B.y) + g.s * t.LineDistance + 0.5f)};
+    g.I3 = {A.x, static_cast<int>(SaneFloat(static_cast<float>(A.y) + g.s * t.LineDistance + 0.5f))};
+    g.I4 = {B.x, static_cast<int>(SaneFloat(static_cast<float>(B.y) + g.s * t.LineDistance + 0.5f))};
 
     const PointI ideal[4] = {g.I1, g.I2, g.I3, g.I4};
     const PointI seen[4] = {A, B, C, D};
@@ -66,7 +66,7 @@ void RectifyCard(RecognitionContext& ctx)
                 CopyPixel(out, from + offsets[x], bpp);
     }
 
-    g.X0 = static_cast<float>(g.I1.x) + t.OriginOffset * g.s + 1;
+    g.X0 = SaneFloat(static_cast<float>(g.I1.x) + t.OriginOffset * g.s + 1);
     g.Y0 = static_cast<float>(g.I3.y);
 
     ctx.Smoothing.Smooth3x3(card);
@@ -89,8 +89,8 @@ void LayOutDigitGrid(const CardGeometry& g, float firstCol, float topRow, int co
     grid.rows = std::clamp(rows, 0, card_limits::MaxColumnRows);
     for (int i = 0; i < grid.columns; ++i)
         for (int j = 0; j < grid.rows; ++j)
-            grid.corner[i][j] = {g.X0 + g.sx * (firstCol + static_cast<float>(i)),
-                                 g.Y0 + g.sy * topRow - g.sy * static_cast<float>(j)};
+            grid.corner[i][j] = {SaneFloat(g.X0 + g.sx * (firstCol + static_cast<float>(i))),
+                                 SaneFloat(g.Y0 + g.sy * topRow - g.sy * static_cast<float>(j))};
 }
 
 void DrawGreyReferenceFrame(RecognitionContext& ctx, float x0, float y0)
@@ -160,13 +160,11 @@ bool IsCardUpright(RecognitionContext& ctx)
         const PointF c = ctx.UprightGrid.corner[0][j];
         int y = static_cast<int>(c.y - g.sy + 1) + (j == 2 ? 1 : 0);
         int pixels = 0, black = 0;
-        for (; static_cast<float>(y) <= c.y; ++y) {
-            if (y < 0 || y >= card.height)
-                continue;
+        y = std::max(y, 0);
+        for (; static_cast<float>(y) <= c.y && y < card.height; ++y) {
             bool rowBlack = false;
-            for (int x = static_cast<int>(c.x); static_cast<float>(x) < c.x + g.sx; ++x) {
-                if (!card.Contains(x, y))
-                    continue;
+            for (int x = std::max(static_cast<int>(c.x), 0); static_cast<float>(x) < c.x + g.sx && x < card.width;
+                 ++x) {
                 ++pixels;
                 if (IsBlack(card.At(x, y))) {
                     ++black;

@@ -93,3 +93,31 @@ TEST_F(PipelineFixture, UnmarkedAbCellsAreRefused)
 }
 
 } // namespace
+
+namespace {
+
+// Templates with absurd but finite values reach sampling with cell windows
+// far outside the card picture: they are clipped, never read out of bounds.
+TEST_F(PipelineFixture, AbsurdTemplateValuesStayInsideThePictures)
+{
+    synthetic::Photograph(t, filling, {}, ctx.FrameBitmap);
+    Bitmap sample = ctx.FrameBitmap.Copy();
+    const float values[] = {1e30f, -1e30f, 1e6f, -500.0f, 0.001f};
+    for (float v : values) {
+        CardTemplate odd = t;
+        odd.AdmCol = v;
+        odd.AnswerRow = v;
+        odd.UprightCol = v;
+        odd.AbBRow = v;
+        odd.ScoreColumns = 4;
+        odd.ScoreCol = -v;
+        ctx.SetTemplate(odd, "DY测试卡.dat");
+        ctx.FrameBitmap.CopyFrom(sample);
+        PrepareFrame(ctx);
+        RawReadingAcceptance acceptance(WholeTemplateExam(odd), odd.AdmColumns);
+        const MarkingOutcome out = RunMarkingAttempt(ctx, acceptance);
+        EXPECT_NE(out.code, 0) << v;
+    }
+}
+
+} // namespace
