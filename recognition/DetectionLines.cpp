@@ -156,26 +156,37 @@ int LineDetector::DetectLines(const BitmapView& f)
 
     Thin(f, mask_);
 
+    // The thinning mask (its first w * h bytes: 1 = black) still mirrors the
+    // frame; it lets both passes below jump over white paper, and it is kept
+    // in step with every pixel they whiten.
+    uint8_t* black = mask_.data();
+
     // Junctions: at least three black neighbours (first bytes sum to 1275 or
     // less) clear the whole 3 x 3 block, so crossing strokes fall apart.
-    for (int y = 1; y <= h - 2; ++y)
-        for (int x = 1; x <= w - 2; ++x) {
-            if (!IsBlack(f.At(x, y)) || NeighbourSum(f, x, y) > 1275)
+    for (int y = 1; y <= h - 2; ++y) {
+        const uint8_t* row = black + static_cast<std::size_t>(y) * w;
+        for (int x = NextSet(row, 1, w - 2); x <= w - 2; x = NextSet(row, x + 1, w - 2)) {
+            if (NeighbourSum(f, x, y) > 1275)
                 continue;
             for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx)
+                for (int dx = -1; dx <= 1; ++dx) {
                     SetWhite(f.At(x + dx, y + dy));
+                    black[static_cast<std::size_t>(y + dy) * w + x + dx] = 0;
+                }
         }
+    }
 
     // Stroke ends: exactly one black neighbour (sum 1785).
-    for (int y = 1; y <= h - 2 && static_cast<int>(strokeEnds_.size()) < MaxStrokeEnds; ++y)
-        for (int x = 1; x <= w - 2; ++x) {
-            if (!IsBlack(f.At(x, y)) || NeighbourSum(f, x, y) != 1785)
+    for (int y = 1; y <= h - 2 && static_cast<int>(strokeEnds_.size()) < MaxStrokeEnds; ++y) {
+        const uint8_t* row = black + static_cast<std::size_t>(y) * w;
+        for (int x = NextSet(row, 1, w - 2); x <= w - 2; x = NextSet(row, x + 1, w - 2)) {
+            if (NeighbourSum(f, x, y) != 1785)
                 continue;
             if (static_cast<int>(strokeEnds_.size()) >= MaxStrokeEnds)
                 break;
             strokeEnds_.push_back({x, y});
         }
+    }
 
     const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     if (onPath_.size() != pixels) {
