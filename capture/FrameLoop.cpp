@@ -6,19 +6,9 @@
 
 #include "app/Yjset.h"
 #include "capture/CaptureSession.h"
+#include "recognition/ImagePrimitives.h"
 
 namespace {
-
-// The grey level with the colour-dropping modes: 1 lifts red print, 2 lifts
-// green print; the weighted sum is exact in integers.
-inline int Grey(int b, int g, int r, int mode)
-{
-    if (mode == 1 && r > g && r > b)
-        r = std::min(255, r + std::max(r - g, r - b));
-    else if (mode == 2 && g > r && g > b)
-        g = std::min(255, g + std::max(g - r, g - b) / 2);
-    return (30 * r + 59 * g + 11 * b) / 100;
-}
 
 void PutYellow(const FramePixels& f, int x, int topRow)
 {
@@ -54,7 +44,7 @@ int MeasureMotion(const FrameBuffer& previous, const FrameBuffer& current, int g
         const uint8_t* pa = a.Row(y);
         const uint8_t* pc = b.Row(y);
         for (int x = 0; x < w; x += 2, pa += 2 * pb, pc += 2 * pb)
-            sum += std::abs(Grey(pa[0], pa[1], pa[2], greyMode) - Grey(pc[0], pc[1], pc[2], greyMode));
+            sum += std::abs(GreyOf(pa, greyMode) - GreyOf(pc, greyMode));
     }
     const int64_t divisor = int64_t(w) * h * 100 / 3072;
     if (divisor <= 0)
@@ -145,8 +135,8 @@ void FrameLoop::AutoMarkingStep()
     // A new connection may have changed the frame's format.
     if (!previousFrame_.SameFormat(frame))
         previousFrame_.Create(frame.Width(), frame.Height(), frame.PixelBytes());
-    // The grey mode is 0 here: the preparation has just reset it.
-    const int g = MeasureMotion(previousFrame_, frame, 0);
+    // The grey mode is plain here: the preparation has just reset it.
+    const int g = MeasureMotion(previousFrame_, frame, GreyPlain);
     lastMotion_ = g;
     if (g == -1)
         return;

@@ -1,5 +1,7 @@
 #include "capture/SampleConversion.h"
 
+#include "recognition/ImagePrimitives.h"
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -119,46 +121,6 @@ size_t CopyUncompressed(const uint8_t* source, size_t sourceBytes, const FramePi
 
 void Rotate180(const FramePixels& p)
 {
-    if (!p.Valid())
-        return;
-    const int pb = p.pixelBytes;
-    auto mirrorSwap = [&](uint8_t* a, uint8_t* b) {
-        // Walk a from the left and b from the right, exchanging pixels; when a
-        // and b are the same row this mirrors it in place.
-        uint8_t* l = a;
-        uint8_t* r = b + size_t(p.width - 1) * size_t(pb);
-        if (a == b) {
-            for (; l < r; l += pb, r -= pb)
-                std::swap_ranges(l, l + pb, r);
-            return;
-        }
-        if (pb == 4) {
-            for (int x = 0; x < p.width; ++x, l += 4, r -= 4) {
-                uint32_t wl, wr;
-                std::memcpy(&wl, l, 4);
-                std::memcpy(&wr, r, 4);
-                std::memcpy(l, &wr, 4);
-                std::memcpy(r, &wl, 4);
-            }
-            return;
-        }
-        if (pb == 3) {
-            for (int x = 0; x < p.width; ++x, l += 3, r -= 3) {
-                const uint8_t b = l[0], g = l[1], red = l[2];
-                l[0] = r[0];
-                l[1] = r[1];
-                l[2] = r[2];
-                r[0] = b;
-                r[1] = g;
-                r[2] = red;
-            }
-            return;
-        }
-        for (int x = 0; x < p.width; ++x, l += pb, r -= pb)
-            std::swap_ranges(l, l + pb, r);
-    };
-    for (int i = 0; i < p.height / 2; ++i)
-        mirrorSwap(p.Row(i), p.Row(p.height - 1 - i));
-    if (p.height % 2)
-        mirrorSwap(p.Row(p.height / 2), p.Row(p.height / 2));
+    if (p.Valid())
+        Rotate180(BitmapView{p.base, p.width, p.height, p.pixelBytes, p.rowBytes});
 }

@@ -315,6 +315,13 @@ void VirtualCamera::ComposeFrame(int64_t frameIndex, std::vector<uint8_t>& bgr)
         const int count = W - std::abs(shift);
         std::memcpy(row + size_t(to) * 3, cached_.data() + size_t(y) * W * 3 + size_t(from) * 3, size_t(count) * 3);
     }
+    // While a card is laid down or taken away, the hand shades the whole
+    // picture: a binarised frame then changes a lot, as with a real hand, so
+    // the motion of the slide never looks like a card lying still.
+    if (haveCard && shift != 0) {
+        for (uint8_t& v : bgr)
+            v = uint8_t(v / 2);
+    }
     // The camera looks at the card from the other side of the table: the
     // program's own turn makes the picture upright again.
     for (size_t a = 0, b = FrameBytes - 3; a < b; a += 3, b -= 3)

@@ -1,8 +1,8 @@
 #pragma once
 // The virtual camera: plays a stack of card pictures as a camera would, at
 // 10 frames per second. Each card slides in from the right, lies still for
-// about three seconds with a little sensor noise, and slides out to the left;
-// then the next. After the last card the empty table stays in view and the
+// about three seconds with a little sensor noise, and slides out to the left
+// (the hand that moves it shades the picture meanwhile); then the next. After the last card the empty table stays in view and the
 // samples stop changing. Samples come in a chosen subtype (YUY2 by default),
 // so the program's whole conversion path runs.
 
