@@ -1,6 +1,7 @@
 // The demo card stack played by the virtual camera through the frame loop:
 // every card is marked exactly once, on binarised frames as the program
-// prepares them for the demo's "DY" card.
+// prepares them for the demo's "DY" card, and each attempt reads the card
+// that lies under the camera.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "capture/SampleConversion.h"
 #include "capture/VirtualCamera.h"
 #include "capture/ui/DemoCardPictures.h"
+#include "recognition/RawReading.h"
 
 namespace {
 
@@ -53,7 +55,17 @@ std::shared_ptr<CardPictureProvider> DemoPictures()
 struct StackPlay {
     std::vector<int> markedCards;
     std::string motions;  // motion values of the first frames
+    std::vector<int> codes;                // of the marking attempts, when recognition runs
+    std::vector<std::string> admissions;   // read by them
 };
+
+CardTemplate DemoTemplate()
+{
+    for (const auto& shipped : cardprint::ShippedCards())
+        if (shipped.fileName == cardprint::DemoTemplateName())
+            return shipped.record;
+    return CardTemplate{};
+}
 
 // The first `count` cards of the demo stack.
 struct FirstCards final : CardPictureProvider {
@@ -64,21 +76,32 @@ struct FirstCards final : CardPictureProvider {
     bool Picture(int i, std::vector<uint8_t>& bgr) override { return all->Picture(i, bgr); }
 };
 
-StackPlay Play(std::shared_ptr<CardPictureProvider> pictures, int32_t format, int delay, float tolerance)
+// Plays the stack; each marking attempt records the card lying still and,
+// with `recognise`, runs the marking attempt on the prepared frame.
+StackPlay Play(std::shared_ptr<CardPictureProvider> pictures, int32_t format, int delay, float tolerance,
+               bool recognise = false)
 {
     auto camera = std::make_shared<VirtualCamera>(pictures, format, VirtualCamera::Pace::Manual);
     CaptureSession session;
     NullView view;
     RecognitionContext context;
-    context.SetTemplate(CardTemplate{}, cardprint::DemoTemplateName());  // "DY…": binarised frames
+    const CardTemplate demoTemplate = DemoTemplate();
+    context.SetTemplate(demoTemplate, cardprint::DemoTemplateName());  // "DY…": binarised frames
     RecognitionFramePreparation prep(context);
+    RawReadingAcceptance acceptance(WholeTemplateExam(demoTemplate), 9);
     ManualClock clock;
     MarkingSettings settings;
     settings.AutoDelay = delay;
     settings.AutoTolerance = tolerance;
     StackPlay run;
     int64_t frame = 0;
-    FrameLoop loop(session, prep, view, clock, settings, [&] { run.markedCards.push_back(camera->StillCardAt(frame)); });
+    FrameLoop loop(session, prep, view, clock, settings, [&] {
+        run.markedCards.push_back(camera->StillCardAt(frame));
+        if (recognise) {
+            run.codes.push_back(RunMarkingAttempt(context, acceptance).code);
+            run.admissions.emplace_back(context.Reading.admissionNumber.View());
+        }
+    });
     EXPECT_TRUE(session.StartCapture(camera));
     loop.BtnAutoAnswerCardClick();
     for (frame = 0; frame < camera->PassFrames() + 60; ++frame) {
@@ -102,8 +125,17 @@ std::vector<int> Expected(int count)
 TEST(DemoStackRun, EveryCardMarkedOnceFromBinarisedFrames)
 {
     ASSERT_GE(DemoPictures()->Count(), 10);
-    const StackPlay run = Play(DemoPictures(), subtype::Yuy2, 2000, 1.0f);
+    const StackPlay run = Play(DemoPictures(), subtype::Yuy2, 2000, 1.0f, true);
     EXPECT_EQ(run.markedCards, Expected(DemoPictures()->Count())) << "motions: " << run.motions;
+    // The frames the camera delivered are read as the cards they show.
+    const auto stack = cardprint::DemoCardStack();
+    ASSERT_EQ(run.codes.size(), stack.size());
+    for (size_t i = 0; i < stack.size(); ++i) {
+        EXPECT_EQ(run.codes[i], 0) << i;
+        if (!stack[i].card.admission.empty()) {
+            EXPECT_EQ(run.admissions[i], stack[i].card.admission) << i;
+        }
+    }
 }
 
 TEST(DemoStackRun, FastestSpeedMjpgSamples)
