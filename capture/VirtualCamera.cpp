@@ -252,7 +252,8 @@ void VirtualCamera::Run()
 
 bool VirtualCamera::DeliverNextFrame()
 {
-    if (!streaming_ || !sink_)
+    // In real-time pace the camera's thread renders; a second renderer would share its scratch frame.
+    if (pace_ != Pace::Manual || !streaming_ || !sink_)
         return false;
     if (!RenderSample(nextFrame_, manualSample_))
         return false;

@@ -85,11 +85,12 @@ public:
     void Stop() override;
     bool Streaming() const override { return streaming_.load(); }
 
-    // Manual pace: hands the next frame's sample to the sink; false when not started.
+    // Manual pace: hands the next frame's sample to the sink; false when not
+    // started or in real-time pace.
     bool DeliverNextFrame();
 
     // The frame as the camera sees it (top-down B, G, R, the card upside
-    // down) and as it sends it.
+    // down) and as it sends it. Not while a real-time camera is streaming.
     void ComposeFrame(int64_t frameIndex, std::vector<uint8_t>& bgr);
     bool RenderSample(int64_t frameIndex, std::vector<uint8_t>& sample);
 
