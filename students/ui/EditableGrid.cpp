@@ -163,7 +163,8 @@ void CellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelInd
 
 void CellDelegate::CommitOpenEditor()
 {
-    if (!editor_)
+    // A closed editor is hidden at once and deleted later.
+    if (!editor_ || editor_->isHidden())
         return;
     QLineEdit* editor = editor_;
     editor_ = nullptr;
