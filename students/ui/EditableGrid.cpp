@@ -93,7 +93,7 @@ void NumberRows(QTableWidget* table)
     }
 }
 
-int AppendRow(QTableWidget* table, const std::set<int>& editable)
+int AppendRow(QTableWidget* table, const std::set<int>& editable, bool number)
 {
     int row = table->rowCount();
     table->insertRow(row);
@@ -105,7 +105,8 @@ int AppendRow(QTableWidget* table, const std::set<int>& editable)
         item->setFlags(flags);
         table->setItem(row, c, item);
     }
-    NumberRows(table);
+    if (number)
+        NumberRows(table);
     return row;
 }
 

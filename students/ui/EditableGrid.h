@@ -35,8 +35,9 @@ void SetText(QTableWidget* table, int row, int column, const QString& text);
 
 // Header captions of the data columns; column 0 gets the caption `numberCaption`.
 void SetUp(QTableWidget* table, const QString& numberCaption, const QStringList& captions);
-// Appends an empty row (items created, editable by `editable`), numbered.
-int AppendRow(QTableWidget* table, const std::set<int>& editable);
+// Appends an empty row (items created, editable by `editable`), numbered
+// unless the caller numbers all rows once after a long fill.
+int AppendRow(QTableWidget* table, const std::set<int>& editable, bool number = true);
 void NumberRows(QTableWidget* table);
 // Cursor into a data cell, the table focused, and optionally its editor opened.
 void FocusCell(QTableWidget* table, int row, int column, bool openEditor);

@@ -252,9 +252,9 @@ void TMainForm::BuildStudentPage(QFrame* frame)
     grid::SetUp(SGridXS, QString(),
                 {QStringLiteral("准考证号"), QStringLiteral("姓名"), QStringLiteral("年级编码"), QStringLiteral("班级编码")});
     SGridXS->setColumnWidth(0, 40);
-    SGridXS->setColumnWidth(kAdmission, 150);
-    SGridXS->setColumnWidth(kName, 100);
-    SGridXS->setColumnWidth(kGradeCode, 74);
+    SGridXS->setColumnWidth(kAdmission, 118);
+    SGridXS->setColumnWidth(kName, 92);
+    SGridXS->setColumnWidth(kGradeCode, 70);
     BtnXueShengAdd = MakeButton(frame, "BtnXueShengAdd", "增加");
     BtnXueShengDelete = MakeButton(frame, "BtnXueShengDelete", "删除");
     BtnXueShengAddBatch = MakeButton(frame, "BtnXueShengAddBatch", "批量增加");
@@ -485,17 +485,19 @@ void TMainForm::FillStudentView()
             if (!r.IsInView(i, selectedClass))
                 continue;
             const StudentEntry& s = r.students[i];
-            int row = grid::AppendRow(SGridXS, {kAdmission, kName});
+            int row = grid::AppendRow(SGridXS, {kAdmission, kName}, false);
             grid::SetText(SGridXS, row, kAdmission, Q(s.admissionNumber.Utf8()));
             grid::SetText(SGridXS, row, kName, Q(s.name.Utf8()));
             grid::SetText(SGridXS, row, kGradeCode, Q(s.gradeCode.Utf8()));
             grid::SetText(SGridXS, row, kClassCode, Q(s.classCode.Utf8()));
         }
+        grid::NumberRows(SGridXS);
     }
     if (SGridXS->rowCount() > 0)
         SGridXS->setCurrentCell(SGridXS->rowCount() - 1, kAdmission);
     else
         XSRosterIndex = -1;
+    BtnXueShengDelete->setEnabled(SGridXS->rowCount() > 0);
 }
 
 void TMainForm::FoldStudentTable()
@@ -982,11 +984,12 @@ void TMainForm::BtnXueShengAddBatchClick()
     {
         QSignalBlocker block(SGridXS);
         for (int i = 1; i <= n; ++i) {
-            int row = grid::AppendRow(SGridXS, {kAdmission, kName});
+            int row = grid::AppendRow(SGridXS, {kAdmission, kName}, false);
             grid::SetText(SGridXS, row, kAdmission, Q(roster_rules::NewAdmissionNumber(prefix, i, length)));
             grid::SetText(SGridXS, row, kGradeCode, RowGradeCode());
             grid::SetText(SGridXS, row, kClassCode, RowClassCode());
         }
+        grid::NumberRows(SGridXS);
     }
     grid::FocusCell(SGridXS, 0, kName, true);
     if (Session->roster.studentCount == 0)
@@ -1062,12 +1065,13 @@ void TMainForm::BtnXueShengPasteFromClick()
             QString number = fields.value(0);
             if (m <= k)
                 number = prefix + number.rightJustified(k, QLatin1Char('0'));
-            int row = grid::AppendRow(SGridXS, {kAdmission, kName});
+            int row = grid::AppendRow(SGridXS, {kAdmission, kName}, false);
             grid::SetText(SGridXS, row, kAdmission, number);
             grid::SetText(SGridXS, row, kName, fields.value(1));
             grid::SetText(SGridXS, row, kGradeCode, RowGradeCode());
             grid::SetText(SGridXS, row, kClassCode, RowClassCode());
         }
+        grid::NumberRows(SGridXS);
     }
     if (SGridXS->rowCount() > 0)
         SGridXS->setCurrentCell(0, kAdmission);
