@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -98,15 +99,8 @@ TFormCard::TFormCard(std::function<std::filesystem::path()> programFolder, std::
     connect(LVCards2, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* i) { LVCards2Click(i); });
     connect(LVCards1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* i) { LVCards1DblClick(i); });
     connect(LVCards2, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* i) { LVCards2DblClick(i); });
-    // The keyboard moves through the lists as the mouse does.
-    connect(LVCards1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* i) {
-        if (i && LVCards1->hasFocus())
-            LVCards1Click(i);
-    });
-    connect(LVCards2, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* i) {
-        if (i && LVCards2->hasFocus())
-            LVCards2Click(i);
-    });
+    LVCards1->installEventFilter(this);
+    LVCards2->installEventFilter(this);
     connect(BtnDaiRu, &QPushButton::clicked, this, &TFormCard::BtnDaiRuClick);
     connect(QuxiaoButton, &QPushButton::clicked, this, &TFormCard::QuxiaoButtonClick);
     connect(BtnPrint, &QPushButton::clicked, this, &TFormCard::BtnPrintClick);
@@ -146,9 +140,11 @@ void TFormCard::Preselect()
     LVCards1->clearSelection();
     LVCards2->clearSelection();
     const QString name = QString::fromStdString(CardName);
-    auto select = [](QTreeWidget* list, QTreeWidgetItem* item) {
+    focusList_ = nullptr;
+    auto select = [this](QTreeWidget* list, QTreeWidgetItem* item) {
         list->setCurrentItem(item);
         item->setSelected(true);
+        focusList_ = list;
         list->setFocus();
     };
     if (name.isEmpty()) {
@@ -172,6 +168,36 @@ void TFormCard::Preselect()
         }
     }
     BtnPrint->setEnabled(list == LVCards1);
+}
+
+// Moving through a list with the keyboard chooses as a click does; Enter confirms.
+bool TFormCard::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((watched == LVCards1 || watched == LVCards2) && event->type() == QEvent::KeyRelease) {
+        auto* list = static_cast<QTreeWidget*>(watched);
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            if (QTreeWidgetItem* item = list->currentItem())
+                list == LVCards1 ? LVCards1Click(item) : LVCards2Click(item);
+            break;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormCard::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The preselected list has the focus once the dialog is up.
+    if (focusList_)
+        focusList_->setFocus();
 }
 
 void TFormCard::ShowCardPicture()

@@ -58,6 +58,10 @@ public slots:
     void QuxiaoButtonClick();
     void BtnPrintClick();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void FillList(QTreeWidget* list, const char* pattern);
     void Preselect();
@@ -66,4 +70,5 @@ private:
     std::function<std::filesystem::path()> programFolder_;
     std::function<bool(const QUrl&)> openUrl_;
     bool pictureShown_ = false;
+    QTreeWidget* focusList_ = nullptr;
 };

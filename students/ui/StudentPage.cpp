@@ -252,9 +252,9 @@ void TMainForm::BuildStudentPage(QFrame* frame)
     grid::SetUp(SGridXS, QString(),
                 {QStringLiteral("准考证号"), QStringLiteral("姓名"), QStringLiteral("年级编码"), QStringLiteral("班级编码")});
     SGridXS->setColumnWidth(0, 40);
-    SGridXS->setColumnWidth(kAdmission, 118);
-    SGridXS->setColumnWidth(kName, 92);
-    SGridXS->setColumnWidth(kGradeCode, 70);
+    SGridXS->setColumnWidth(kAdmission, 112);
+    SGridXS->setColumnWidth(kName, 84);
+    SGridXS->setColumnWidth(kGradeCode, 68);
     BtnXueShengAdd = MakeButton(frame, "BtnXueShengAdd", "增加");
     BtnXueShengDelete = MakeButton(frame, "BtnXueShengDelete", "删除");
     BtnXueShengAddBatch = MakeButton(frame, "BtnXueShengAddBatch", "批量增加");
