@@ -223,6 +223,7 @@ void TFormCard::ShowCardPicture()
     }
     ImageCard->setPixmap(area);
     ImageCard->resize(size);
+    ScrollBox1->ensureVisible(0, 0);
 }
 
 void TFormCard::LVCards1Click(QTreeWidgetItem* item)

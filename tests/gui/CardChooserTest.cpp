@@ -66,6 +66,7 @@ TEST(CardChooser, ListsTheShippedCardsAndShowsThePicture)
         // A machine-readable card cannot be printed; a self-printed one can.
         d.LVCards2Click(d.LVCards2->topLevelItem(0));
         EXPECT_FALSE(d.BtnPrint->isEnabled());
+        d.LVCards1->setCurrentItem(d.LVCards1->topLevelItem(2));
         d.LVCards1Click(d.LVCards1->topLevelItem(2));
         EXPECT_TRUE(d.BtnPrint->isEnabled());
         EXPECT_TRUE(d.PictureShown());
