@@ -334,8 +334,6 @@ public slots:
     void BtnBack4Click();
     void BtnNext4Click();
     void BtnReSelectCardClick();
-    void CBSelectedKeMuChange(int index);
-    void CBSelectedZGChange(int index);
     void SGridTFClick(int row, int column);
     void CBTFSortChange(int index);
     void CBTFSortExit();

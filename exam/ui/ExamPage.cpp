@@ -205,8 +205,6 @@ void TMainForm::BuildExamPage(QFrame* frame)
         {}, {col::Questions, col::Partial});
 
     connect(BtnReSelectCard, &QPushButton::clicked, this, &TMainForm::BtnReSelectCardClick);
-    connect(CBSelectedKeMu, &QComboBox::activated, this, &TMainForm::CBSelectedKeMuChange);
-    connect(CBSelectedZG, &QComboBox::activated, this, &TMainForm::CBSelectedZGChange);
     connect(SGridTF, &QTableWidget::cellClicked, this, &TMainForm::SGridTFClick);
     connect(SGridTF, &QTableWidget::currentCellChanged, this, [this](int row, int column, int, int) {
         if (row != tfSortRow_ || column != col::Kind)
@@ -337,10 +335,6 @@ void TMainForm::BtnReSelectCardClick()
     }
     ShowExamPage();
 }
-
-// The selections are read by the check; choosing one needs nothing more.
-void TMainForm::CBSelectedKeMuChange(int) {}
-void TMainForm::CBSelectedZGChange(int) {}
 
 // ---------------------------------------------------------------------------
 // Question score table
