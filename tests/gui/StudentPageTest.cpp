@@ -376,6 +376,37 @@ TEST(StudentPage, SettingEntriesAndTheGradeTableAreChecked)
     EXPECT_EQ(editor->text(), QStringLiteral("00002"));
 }
 
+// The exits run when the focus really moves: the entries on leaving them,
+// the grade table check on leaving the grade group.
+TEST(StudentPage, LeavingAnEntryOrTheGradeGroupRunsItsCheck)
+{
+    StudentPage p;
+    p.Enter();
+    p.f.CBAllowNJ->setChecked(true);
+    p.f.CBAllowNJClick();
+    p.f.BtnNianJiAddClick();
+    SetCell(p.f.SGridNJ, 0, 1, "初一");
+    SetCell(p.f.SGridNJ, 0, 2, "12345");
+    p.f.EdtNJCodeLen->setFocus();
+    p.f.EdtNJCodeLen->setText(QStringLiteral("0"));
+    p.f.EdtAdmissionSub->setFocus();
+    QApplication::processEvents();
+    EXPECT_TRUE(p.fx.prompts.WasShown("年级编码长度范围为1-10之间！"));
+    EXPECT_EQ(p.f.EdtNJCodeLen->text(), QStringLiteral("5"));
+    EXPECT_EQ(p.fx.prompts.shown.size(), 1u);  // the grade table itself is fine
+
+    SetCell(p.f.SGridNJ, 0, 2, "123");
+    p.f.SGridNJ->setFocus();
+    p.fx.prompts.shown.clear();
+    p.f.EdtAdmissionSub->setFocus();
+    QApplication::processEvents();
+    ASSERT_FALSE(p.fx.prompts.shown.empty());
+    EXPECT_EQ(p.fx.prompts.shown.back().text, "输入的年级编码的长度和设置的年级编码长度不符！");
+    EXPECT_EQ(p.f.SGridNJ->currentRow(), 0);
+    EXPECT_EQ(p.f.SGridNJ->currentColumn(), 2);
+    EXPECT_NE(OpenEditor(p.f.SGridNJ), nullptr);
+}
+
 // Leaving the page with unsaved changes asks; each answer carries the
 // page's students into the session.
 TEST(StudentPage, LeavingWithChangesAsksYesNoCancel)
