@@ -532,3 +532,30 @@ TEST(StudentPage, ANewMarkingStartsWithTheFileSavedUnderANewName)
 }
 
 } // namespace
+
+namespace {
+
+// Saving the marking raw file from page 3 checks the shown students first
+// and takes the page into the session.
+TEST(StudentPage, SavingTheMarkingFileFromThePageChecksAndTakesItIn)
+{
+    StudentPage p;
+    p.ClassesOnly("01", "");
+    p.fx.prompts.Answer(PromptAnswer::Yes);
+    p.Batch("2");
+    p.fx.NameExam();
+    p.f.SetUnsavedChanges(true);
+    p.f.BtnSaveClick();
+    EXPECT_EQ(p.fx.prompts.shown.back().text,
+              "请输入准考证号对应的学生姓名，以便阅卷时立即核对学生姓名和准卡证号是否对应。");
+    EXPECT_FALSE(std::filesystem::exists(p.fx.SavedFile()));
+
+    SetCell(p.f.SGridXS, 0, kName, "甲");
+    SetCell(p.f.SGridXS, 1, kName, "乙");
+    p.f.BtnSaveClick();
+    EXPECT_TRUE(std::filesystem::exists(p.fx.SavedFile()));
+    ASSERT_EQ(p.f.Session->roster.studentCount, 2);
+    EXPECT_EQ(p.f.Session->roster.students[0].name.Utf8(), "甲");
+}
+
+} // namespace
