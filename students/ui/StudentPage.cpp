@@ -136,6 +136,16 @@ int GbkSize(const QString& text)
     return g ? static_cast<int>(g->size()) : -1;
 }
 
+// Pasted names must be storable; a name longer than its field is cut when
+// it goes into the roster. The refusal message, or empty.
+std::string UnstorableName(const QStringList& names)
+{
+    for (const QString& name : names)
+        if (GbkSize(name) < 0)
+            return roster_rules::NameFitsMessage(U(name)).value_or(std::string());
+    return {};
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -777,8 +787,9 @@ bool TMainForm::GradeKeyFilter(int, int column, QLineEdit& editor, const QKeyEve
     const QChar c = key.text().at(0);
     if (column == kGradeCodeCol)
         return !grid::AcceptsCharacter(editor, c, QString::fromUtf8(kDigits), GradeCodeLengthOnPage());
-    // A grade name fits its 49-byte field.
-    return !editor.hasSelectedText() && GbkSize(editor.text() + key.text()) > 49;
+    // A grade name fits its 49-byte field and can be stored.
+    const int size = GbkSize(editor.text() + key.text());
+    return size < 0 || (!editor.hasSelectedText() && size > 49);
 }
 
 void TMainForm::GradeCellEdited(int row, int column, QLineEdit& editor)
@@ -1055,6 +1066,13 @@ void TMainForm::BtnXueShengPasteFromClick()
         return;
     const QString prefix = PrefixText();
     const int k = AdmissionLengthOnPage() - static_cast<int>(prefix.size());
+    QStringList names;
+    for (const QString& line : lines)
+        names << line.section(QLatin1Char('\t'), 1, 1);
+    if (std::string message = UnstorableName(names); !message.empty()) {
+        Ask().ShowMessage(message);
+        return;
+    }
     int m = 0;
     for (const QString& line : lines)
         m = std::max(m, static_cast<int>(line.section(QLatin1Char('\t'), 0, 0).size()));
@@ -1098,6 +1116,10 @@ void TMainForm::BtnXueShengPasteFromNameClick()
     const QStringList lines = ClipboardLines(text);
     if (lines.size() != SGridXS->rowCount()) {
         Ask().ShowMessage("复制的行数和现在列表中的行数不一致，请确保一致！");
+        return;
+    }
+    if (std::string message = UnstorableName(lines); !message.empty()) {
+        Ask().ShowMessage(message);
         return;
     }
     studentDelegate_->CommitOpenEditor();

@@ -172,6 +172,10 @@ TEST(StudentPage, PastedNumbersAreCompletedOnlyWhenAllAreShort)
     QGuiApplication::clipboard()->setText(QStringLiteral("1\t王五\n2\t赵六"));
     p.f.BtnXueShengPasteFromNameClick();
     EXPECT_EQ(p.fx.prompts.shown.back().text, "只需复制姓名一列的数据，请重新复制！");
+    // A name the student file cannot hold is refused; nothing changes.
+    QGuiApplication::clipboard()->setText(QStringLiteral("王五\n🙂"));
+    p.f.BtnXueShengPasteFromNameClick();
+    EXPECT_EQ(p.fx.prompts.shown.back().text, "姓名中有无法保存的字符：🙂");
     EXPECT_EQ(Cell(p.f.SGridXS, 1, kName), QStringLiteral("赵六"));
 }
 
