@@ -403,10 +403,10 @@ private:
     QString RowClassCode() const;
     int AdmissionLengthOnPage() const;
     int GradeCodeLengthOnPage() const;
-    bool StudentKeyFilter(int row, int column, QLineEdit& editor, const QKeyEvent& key);
-    void StudentCellEdited(int row, int column, QLineEdit& editor);
-    bool GradeKeyFilter(int row, int column, QLineEdit& editor, const QKeyEvent& key);
-    void GradeCellEdited(int row, int column, QLineEdit& editor);
+    bool SGridXSKeyPress(int row, int column, QLineEdit& editor, const QKeyEvent& key);
+    void SGridXSKeyUp(int row, int column, QLineEdit& editor);
+    bool SGridNJKeyPress(int row, int column, QLineEdit& editor, const QKeyEvent& key);
+    void SGridNJKeyUp(int row, int column, QLineEdit& editor);
     grid::CellDelegate* gradeDelegate_ = nullptr;
     grid::CellDelegate* studentDelegate_ = nullptr;
     bool studentPageFilled_ = false;  // the page shows the session's roster

@@ -343,11 +343,11 @@ void TMainForm::BuildStudentPage(QFrame* frame)
     new CharFilter(EdtAdmissionSub, QString::fromUtf8(kDigits));
 
     gradeDelegate_ = new grid::CellDelegate(
-        SGridNJ, [this](int r, int c, QLineEdit& e, const QKeyEvent& k) { return GradeKeyFilter(r, c, e, k); },
-        [this](int r, int c, QLineEdit& e) { GradeCellEdited(r, c, e); }, {kGradeCodeCol});
+        SGridNJ, [this](int r, int c, QLineEdit& e, const QKeyEvent& k) { return SGridNJKeyPress(r, c, e, k); },
+        [this](int r, int c, QLineEdit& e) { SGridNJKeyUp(r, c, e); }, {kGradeCodeCol});
     studentDelegate_ = new grid::CellDelegate(
-        SGridXS, [this](int r, int c, QLineEdit& e, const QKeyEvent& k) { return StudentKeyFilter(r, c, e, k); },
-        [this](int r, int c, QLineEdit& e) { StudentCellEdited(r, c, e); }, {kAdmission});
+        SGridXS, [this](int r, int c, QLineEdit& e, const QKeyEvent& k) { return SGridXSKeyPress(r, c, e, k); },
+        [this](int r, int c, QLineEdit& e) { SGridXSKeyUp(r, c, e); }, {kAdmission});
 
     connect(BtnXSNew, &QPushButton::clicked, this, &TMainForm::BtnXSNewClick);
     connect(BtnXSOpenAs, &QPushButton::clicked, this, &TMainForm::BtnXSOpenAsClick);
@@ -780,7 +780,7 @@ void TMainForm::EdtBJSelectedChange()
 // ---------------------------------------------------------------------------
 // Grade table
 
-bool TMainForm::GradeKeyFilter(int, int column, QLineEdit& editor, const QKeyEvent& key)
+bool TMainForm::SGridNJKeyPress(int, int column, QLineEdit& editor, const QKeyEvent& key)
 {
     if (!grid::IsTypedCharacter(key))
         return false;
@@ -792,7 +792,7 @@ bool TMainForm::GradeKeyFilter(int, int column, QLineEdit& editor, const QKeyEve
     return size < 0 || (!editor.hasSelectedText() && size > 49);
 }
 
-void TMainForm::GradeCellEdited(int row, int column, QLineEdit& editor)
+void TMainForm::SGridNJKeyUp(int row, int column, QLineEdit& editor)
 {
     const int selected = CBNJSelected->currentIndex();
     if (column == kGradeName) {
@@ -881,7 +881,7 @@ void TMainForm::SGridXSSelectCell(int row, int column)
         SGridXS->selectRow(row);
 }
 
-bool TMainForm::StudentKeyFilter(int, int column, QLineEdit& editor, const QKeyEvent& key)
+bool TMainForm::SGridXSKeyPress(int, int column, QLineEdit& editor, const QKeyEvent& key)
 {
     if (column == kName) {
         // A name fits its 19-byte field.
@@ -906,7 +906,7 @@ bool TMainForm::StudentKeyFilter(int, int column, QLineEdit& editor, const QKeyE
     return !grid::AcceptsCharacter(editor, key.text().at(0), QString::fromUtf8(kDigits), AdmissionLengthOnPage());
 }
 
-void TMainForm::StudentCellEdited(int row, int column, QLineEdit& editor)
+void TMainForm::SGridXSKeyUp(int row, int column, QLineEdit& editor)
 {
     if (column != kAdmission)
         return;
