@@ -1,13 +1,46 @@
-// Placeholder until the main window lands: says what the program is.
+// The program's entry: the interface thread on the first processor, the
+// window and its services, start-up, the event loop.
 #include <QApplication>
-#include <QLabel>
+#include <QMessageBox>
+#include <exception>
+#include <pthread.h>
+#include <sched.h>
+
+#include "app/ui/Unit1.h"
+#include "platform/qt/AlsaSound.h"
+#include "platform/qt/EspeakVoice.h"
+#include "platform/qt/Prompts.h"
+
+static void BindToFirstProcessor()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(0, &set);
+    pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+}
 
 int main(int argc, char** argv)
 {
+    BindToFirstProcessor();
     QApplication app(argc, argv);
-    QLabel label(QStringLiteral("Scorivo-摄像头阅卷版：主窗口正在建设中。"));
-    label.setWindowTitle(QStringLiteral("Scorivo-摄像头阅卷版"));
-    label.resize(480, 120);
-    label.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("scorivo"));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(kMainCaption));
+    try {
+        QtPrompts prompts;
+        AlsaSoundPlayer sound;
+        MainServices services;
+        services.prompts = &prompts;
+        services.sound = &sound;
+        services.createVoice = []() -> std::unique_ptr<SpeechVoice> { return EspeakVoice::Create(); };
+
+        TMainForm form(services);
+        prompts.SetOwner(&form);
+        if (form.FormCreate() == TMainForm::StartResult::EndProcess)
+            return 0;
+        form.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, QString::fromUtf8(kMainCaption), QString::fromUtf8(e.what()));
+        return 1;
+    }
 }

@@ -1,0 +1,239 @@
+// The wizard's buttons: what each checks before it moves, and the two ways
+// of starting a session.
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <algorithm>
+
+#include "app/ui/Unit1.h"
+#include "marking/RawFile.h"
+#include "platform/Files.h"
+#include "platform/qt/Prompts.h"
+
+int TMainForm::ActivePage() const
+{
+    return PageControl1->currentIndex() + 1;
+}
+
+void TMainForm::SetActivePage(int page)
+{
+    PageControl1->setCurrentIndex(page - 1);
+}
+
+bool TMainForm::PageControl1Changing()
+{
+    Ask().ShowMessage("请点上一步或下一步进行换页");
+    return false;
+}
+
+// ---- page 1 ----
+
+void TMainForm::BtnNewYJClick()
+{
+    if (UnsavedChanges() && Ask().AskYesNo("是否要保存原来阅卷原始文件?"))
+        SaveRawMarkingFile();
+    SetUnsavedChanges(false);
+
+    std::string preselection = Session->templateName;
+    ResetSessionForNewMarking();
+    StartNewSession(*Session);
+    Session->templateName.clear();
+    Session->cardTemplate.Clear();
+
+    CardChooser* chooser = services_.cardChooser;
+    if (!chooser) {
+        ownChooser_ = std::make_unique<FirstTemplateChooser>(Ask(), ProgramFolder);
+        chooser = ownChooser_.get();
+    }
+    std::string& name = Session->templateName;
+    name = chooser->Choose(preselection, "新阅卷——请先选择本次阅卷要使用的答题卡");
+    if (!name.empty()) {
+        std::string message;
+        if (!LoadCardTemplate(ProgramFolder, name, Session->cardTemplate, message))
+            Ask().ShowMessage(message);
+        BtnNext1->setEnabled(true);
+        SessionStarted = 0;
+    } else {
+        BtnNext1->setEnabled(false);
+    }
+    LCardName->setText(QString::fromStdString(name));
+}
+
+void TMainForm::BtnOpenYJFile1Click()
+{
+    if (UnsavedChanges() && Ask().AskYesNo("是否要保存原来阅卷原始文件?"))
+        SaveRawMarkingFile();
+    if (!OpenRawMarkingFile())
+        return;
+    BtnNext1->setEnabled(true);
+    SetUnsavedChanges(false);
+    SessionStarted = 1;
+}
+
+void TMainForm::BtnNext1Click()
+{
+    if (Session->templateName.empty()) {
+        Ask().ShowMessage("请点新阅卷或打开阅卷原始文件！");
+        BtnNewYJ->setFocus();
+        return;
+    }
+    SetActivePage(2);
+}
+
+// ---- page 2 ----
+
+void TMainForm::BtnConnClick()
+{
+    if (!services_.camera) {
+        Ask().ShowMessage("本版本未装入摄像头功能，无法连接摄像头。");
+        return;
+    }
+    services_.camera->Connect();
+    BtnViewCapProperty->setEnabled(services_.camera->CameraCount() > 0);
+}
+
+void TMainForm::BtnViewCapPropertyClick()
+{
+    if (services_.camera)
+        services_.camera->ShowProperties();
+}
+
+void TMainForm::BtnBack2Click()
+{
+    SetActivePage(1);
+}
+
+void TMainForm::BtnNext2Click()
+{
+    int cameras = services_.camera ? services_.camera->CameraCount() : 0;
+    if (cameras == 0) {
+        Ask().ShowMessage("请点连接摄像头按钮！");
+        BtnConn->setFocus();
+        return;
+    }
+    SetActivePage(3);
+    PrepareStudentPage();
+}
+
+// ---- pages 3 .. 6: the moves; each page's own checks live with the page ----
+
+void TMainForm::BtnBack3Click()
+{
+    SetActivePage(2);
+}
+
+void TMainForm::BtnBack4Click()
+{
+    SetActivePage(3);
+}
+
+void TMainForm::BtnNext4Click()
+{
+    if (!CheckExamPage())
+        return;
+    SetActivePage(5);
+    PrepareMarkingPage();
+}
+
+void TMainForm::BtnBack5Click()
+{
+    SetActivePage(4);
+    setWindowTitle(QString::fromUtf8(kMainCaption));
+}
+
+void TMainForm::BtnNext5Click()
+{
+    SetActivePage(6);
+    PrepareOutputPage();
+    setWindowTitle(QString::fromUtf8(kMainCaption));
+}
+
+void TMainForm::BtnAutoAnswerCardClick()
+{
+    AutoMarking = !AutoMarking;
+    BtnAutoAnswerCard->setText(AutoMarking ? QStringLiteral("关闭自动阅卷") : QStringLiteral("开启自动阅卷"));
+}
+
+void TMainForm::BtnBack6Click()
+{
+    SetActivePage(5);
+}
+
+void TMainForm::BtnGoToFirstClick()
+{
+    SetActivePage(1);
+}
+
+// ---- the marking raw file ----
+
+bool TMainForm::SaveRawMarkingFile()
+{
+    // A page being edited is checked and taken in before it is written out.
+    if (ActivePage() == 3 && !CheckStudentPage())
+        return false;
+    if (ActivePage() == 4 && !CheckExamPage())
+        return false;
+    MarkingFileResult result = SaveMarkingFile(*Session, ProgramFolder);
+    if (!result.ok)
+        Ask().ShowMessage(result.message.empty() ? std::string(raw_file::SaveFailed) : result.message);
+    SetUnsavedChanges(Session->unsavedChanges);
+    return result.ok;
+}
+
+bool TMainForm::OpenRawMarkingFile()
+{
+    std::filesystem::path folder = ProgramFolder / files::FromUtf8(raw_file::Folder);
+    QString file = Ask().GetOpenFileName(QStringLiteral("打开阅卷原始文件"), QString::fromStdString(files::ToUtf8(folder)),
+                                         QStringLiteral("阅卷原始文件(*.yj)"));
+    if (file.isEmpty())
+        return false;
+    MarkingFileResult result = OpenMarkingFile(*Session, files::FromUtf8(file.toStdString()), ProgramFolder);
+    if (!result.ok) {
+        Ask().ShowMessage(result.message.empty() ? std::string(raw_file::OpenFailed) : result.message);
+        return false;
+    }
+    if (!result.templateLoaded && !result.templateMessage.empty())
+        Ask().ShowMessage(result.templateMessage);
+    LCardName->setText(QString::fromStdString(Session->templateName));
+    ShowOpenedSession();
+    return true;
+}
+
+// ---- the card chooser used until the real one is built in ----
+
+std::vector<std::string> FirstTemplateChooser::ListTemplates(const std::filesystem::path& programFolder)
+{
+    std::vector<std::string> dy, jd;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(programFolder / files::FromUtf8("模板文件"), ec)) {
+        if (!entry.is_regular_file(ec))
+            continue;
+        std::string name = files::ToUtf8(entry.path().filename());
+        if (name.size() < 6 || name.compare(name.size() - 4, 4, ".dat") != 0)
+            continue;
+        if (name.rfind("DY", 0) == 0)
+            dy.push_back(name);
+        else if (name.rfind("JD", 0) == 0)
+            jd.push_back(name);
+    }
+    std::sort(dy.begin(), dy.end());
+    std::sort(jd.begin(), jd.end());
+    dy.insert(dy.end(), jd.begin(), jd.end());
+    return dy;
+}
+
+std::string FirstTemplateChooser::Choose(const std::string& preselection, const std::string& caption)
+{
+    std::vector<std::string> names = ListTemplates(programFolder_);
+    if (names.empty()) {
+        prompts_.ShowMessage("“模板文件”文件夹里没有答题卡模板（DY*.dat 或 JD*.dat）。");
+        return {};
+    }
+    std::string offered = names.front();
+    if (std::find(names.begin(), names.end(), preselection) != names.end())
+        offered = preselection;
+    if (!prompts_.AskOkCancel(caption + "\n\n本次阅卷使用答题卡：" + offered))
+        return {};
+    return offered;
+}

@@ -1,0 +1,290 @@
+#pragma once
+// The main window: it owns the whole marking session for the life of the
+// process and leads the user through the six wizard pages.
+//
+// One class, several files: the shell (start-up, close, menu, help, wizard
+// buttons) lives in app/ui/Main*.cpp; each later page defines its own
+// Build…Page / Prepare…Page / Reset… members and handlers in its subsystem's
+// ui/ folder (students/ui/, exam/ui/, marking/ui/, results/ui/). Until a page
+// lands, app/ui/MainLaterPages.cpp holds those members; a page that lands
+// moves them out of that file.
+
+#include <QMainWindow>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Yjset.h"
+#include "platform/PromptAudio.h"
+#include "marking/SessionState.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QUrl;
+class HelpWindow;
+class InstanceLock;
+class Prompts;
+class TFormYJSet;
+class Illustration;
+
+// What the window needs from the camera side (the capture subsystem
+// implements it; without one, "连接摄像头" says the camera is unavailable).
+class CameraPort {
+public:
+    virtual ~CameraPort() = default;
+    // "连接摄像头": find the cameras, let the user choose, start the capture.
+    virtual void Connect() = 0;
+    // "画质调节": the camera's own picture controls.
+    virtual void ShowProperties() = 0;
+    // Rows of the camera table the last connection attempt filled.
+    virtual int CameraCount() const = 0;
+    // Closing: the frame, the work images and the capture objects go.
+    virtual void Release() = 0;
+};
+
+// The card chooser as the wizard sees it: the chosen template's file name
+// (UTF-8, with extension), or empty when the chooser was closed without one.
+class CardChooser {
+public:
+    virtual ~CardChooser() = default;
+    virtual std::string Choose(const std::string& preselection, const std::string& caption) = 0;
+};
+
+// The services the window is built with; main() hands in the real ones,
+// tests hand in recorders and a scripted user.
+struct MainServices {
+    Prompts* prompts = nullptr;       // required
+    SoundPlayer* sound = nullptr;     // null: silent
+    std::function<std::unique_ptr<SpeechVoice>()> createVoice;  // empty: no voice can be made
+    std::function<void(std::chrono::milliseconds)> sleep;        // empty: really sleeps
+    std::function<bool(const QUrl&)> openUrl;                    // empty: the desktop opens it
+    CameraPort* camera = nullptr;     // null: no camera support built in
+    CardChooser* cardChooser = nullptr;  // null: the built-in template chooser
+    QString lockFolder;               // empty: the user's runtime folder
+};
+
+enum class PromptSoundKind { Wrong, Success, Warning };
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(const MainServices& services, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    enum class StartResult { Run, EndProcess };
+    // The checks and loads of start-up; EndProcess when another instance runs
+    // (the caller then exits with code 0, silently).
+    StartResult FormCreate();
+
+    // ---- session state, owned here for the whole run ----
+    std::filesystem::path ProgramFolder;  // installation folders live here
+    int32_t CheckCardColour = 1;          // 0 when "ncm.set" exists or the settings ignore the colour
+    MarkingSettings YJSet;                // persisted in "YJSet.dat"
+    OsVersionRecord VersionInfo;
+    // Template name (empty = no card chosen) and data, roster, exam record,
+    // marking records: the part of the session a marking raw file holds.
+    std::unique_ptr<MarkingSessionState> Session;
+    uint8_t SessionStarted = 0;           // 1 after opening a marking file or entering marking
+    std::string StatusText;               // the short text of the last marking attempt (UTF-8)
+    bool AutoMarking = false;             // "开启自动阅卷" switched on
+    std::unique_ptr<SpeechVoice> Voice;   // null unless VoicePrompt is on and a voice could be made
+    // (each subsystem adds its session state in its own block below)
+
+    // The save tool button's enabled state is the unsaved-changes flag.
+    bool UnsavedChanges() const;
+    void SetUnsavedChanges(bool unsaved);
+
+    // ---- prompts, sounds and speech ----
+    Prompts& Ask() const { return *services_.prompts; }
+    std::filesystem::path PromptSoundPath(PromptSoundKind kind) const;
+    void PlayPromptSound(const std::filesystem::path& waveFile);
+    // Speaks StatusText when VoicePrompt is on and a voice exists.
+    void SpeakPrompt();
+    // Creates the voice, or says it cannot; releases it.
+    bool CreateVoice();
+    void ReleaseVoice();
+
+    // ---- pages ----
+    int ActivePage() const;  // 1 .. 6
+    void SetActivePage(int page);
+    void ShowHelpTopic(int topic);  // 0: 简介, 1 .. 6: the pages
+    static const char* HelpTopicFile(int topic);
+    HelpWindow* Help() const { return helpWindow_; }
+    TFormYJSet* FormYJSet() const { return formYJSet_; }
+
+    // The marking raw file: saving runs the current page's checks first and
+    // reports a failure; opening asks for the file. True when done.
+    virtual bool SaveRawMarkingFile();
+    virtual bool OpenRawMarkingFile();
+
+    // ---- widgets, named as their objectName ----
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QWidget* TabSheet3 = nullptr;
+    QWidget* TabSheet4 = nullptr;
+    QWidget* TabSheet5 = nullptr;
+    QWidget* TabSheet6 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QAction* BtnSave = nullptr;        // tool button "保存阅卷原始文件"
+    QAction* BtnHelpTool = nullptr;    // tool button "帮助"
+    QMenu* N1 = nullptr;               // "文件"
+    QAction* N16 = nullptr;            // "浏览 阅卷原始文件 文件夹"
+    QAction* N21 = nullptr;            // "浏览 原始图片 文件夹"
+    QAction* N18 = nullptr;            // "浏览 学生信息文件 文件夹"
+    QAction* N19 = nullptr;            // "浏览 语音引擎 文件夹"
+    QAction* NSave = nullptr;          // "保存阅卷原始文件"
+    QAction* N13 = nullptr;            // "退出"
+    QMenu* NHelpMenu = nullptr;        // "帮助"
+    QAction* NHelp = nullptr;          // "帮助"
+    // page 1
+    Illustration* Image1 = nullptr;
+    QLabel* LCardName = nullptr;
+    QToolButton* ImageDemo = nullptr;      // "点击播放演示动画"
+    QToolButton* ImageTutorial = nullptr;  // "点击播放使用教程"
+    QPushButton* BtnNewYJ = nullptr;
+    QPushButton* BtnOpenYJFile1 = nullptr;
+    QPushButton* BtnBack1 = nullptr;
+    QPushButton* BtnNext1 = nullptr;
+    QPushButton* BtnHelp1 = nullptr;
+    // page 2
+    QLabel* ImageCheShi = nullptr;  // illustration, then the camera preview
+    QLabel* LblLianJie = nullptr;
+    QPushButton* BtnConn = nullptr;
+    QPushButton* BtnViewCapProperty = nullptr;
+    QPushButton* BtnBack2 = nullptr;
+    QPushButton* BtnNext2 = nullptr;
+    QPushButton* BtnHelp2 = nullptr;
+    // pages 3 .. 6: each page's content goes into its frame
+    QFrame* Page3Frame = nullptr;
+    QPushButton* BtnBack3 = nullptr;
+    QPushButton* BtnNext3 = nullptr;
+    QPushButton* BtnHelp3 = nullptr;
+    QFrame* Page4Frame = nullptr;
+    QPushButton* BtnBack4 = nullptr;
+    QPushButton* BtnNext4 = nullptr;
+    QPushButton* BtnHelp4 = nullptr;
+    QFrame* Page5Frame = nullptr;
+    QSplitter* Splitter1 = nullptr;  // picture panel above, marking grid below
+    QFrame* Panel1 = nullptr;
+    QFrame* Page5GridFrame = nullptr;
+    QPushButton* BtnYJSet = nullptr;
+    QPushButton* BtnAutoAnswerCard = nullptr;
+    QPushButton* BtnBack5 = nullptr;
+    QPushButton* BtnNext5 = nullptr;
+    QPushButton* BtnHelp5 = nullptr;
+    QFrame* Page6Frame = nullptr;
+    QPushButton* BtnBack6 = nullptr;
+    QPushButton* BtnGoToFirst = nullptr;
+    QPushButton* BtnHelp6 = nullptr;
+
+public slots:
+    // shell
+    void N1Click();
+    void N13Click();
+    void N16Click();
+    void N18Click();
+    void N19Click();
+    void N21Click();
+    void BtnSaveClick();
+    bool PageControl1Changing();  // a tab click: refused
+    void Splitter1Moved(int pos, int index);
+    // page 1
+    void BtnNewYJClick();
+    void BtnOpenYJFile1Click();
+    void BtnNext1Click();
+    void ImageDemoClick();
+    void ImageTutorialClick();
+    // page 2
+    void BtnConnClick();
+    void BtnViewCapPropertyClick();
+    void BtnBack2Click();
+    void BtnNext2Click();
+    // page 3
+    void BtnBack3Click();
+    void BtnNext3Click();
+    // page 4
+    void BtnBack4Click();
+    void BtnNext4Click();
+    // page 5
+    void BtnBack5Click();
+    void BtnNext5Click();
+    void BtnAutoAnswerCardClick();
+    void BtnYJSetClick();
+    // page 6
+    void BtnBack6Click();
+    void BtnGoToFirstClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    // False refuses the close.
+    bool FormClose();
+    void FormResize();
+
+private:
+    // page construction, one function per page
+    QWidget* BuildPage1();
+    QWidget* BuildPage2();
+    QWidget* BuildPage3();
+    QWidget* BuildPage4();
+    QWidget* BuildPage5();
+    QWidget* BuildPage6();
+    void BuildMenuAndToolBar();
+    QWidget* FootRow(QWidget* page, std::initializer_list<QWidget*> buttons);
+    QPushButton* MakeButton(QWidget* parent, const char* objectName, const char* text);
+    void OpenProgramSubfolder(const char* folder);
+    bool OpenUrl(const QUrl& url);
+    void CreateMissingFolders();
+    void ShowLocalHelpPage(const char* pageFile, const char* notice);
+
+    // Later pages' hooks (see the note at the top of this file).
+    void BuildStudentPage(QFrame* frame);
+    void BuildExamPage(QFrame* frame);
+    void BuildMarkingPage(QFrame* pictures, QFrame* grid);
+    void BuildOutputPage(QFrame* frame);
+    void PrepareStudentPage();
+    void PrepareExamPage();
+    void PrepareMarkingPage();
+    void PrepareOutputPage();
+    bool CheckExamPage();
+    bool CheckStudentPage();
+    void ResetSessionForNewMarking();
+    void ShowOpenedSession();
+    void LayOutPreview();
+
+    MainServices services_;
+    std::unique_ptr<CardChooser> ownChooser_;
+    std::unique_ptr<InstanceLock> instanceLock_;
+    HelpWindow* helpWindow_ = nullptr;
+    TFormYJSet* formYJSet_ = nullptr;
+};
+
+// The card chooser used until the real one is built in: offers the first
+// template of "模板文件/" (DY*.dat, then JD*.dat), or the preselection when it
+// is still there, for the user to confirm.
+class FirstTemplateChooser final : public CardChooser {
+public:
+    FirstTemplateChooser(Prompts& prompts, std::filesystem::path programFolder)
+        : prompts_(prompts), programFolder_(std::move(programFolder)) {}
+    std::string Choose(const std::string& preselection, const std::string& caption) override;
+    static std::vector<std::string> ListTemplates(const std::filesystem::path& programFolder);
+
+private:
+    Prompts& prompts_;
+    std::filesystem::path programFolder_;
+};
+
+inline constexpr char kMainCaption[] = "Scorivo-摄像头阅卷版";

@@ -1,0 +1,75 @@
+#pragma once
+// Draws the face of an answer card from its template: detection lines,
+// orientation mark, AB cells, digit grids, answer blocks, labels, and
+// optionally pencil marks. Output to any QPainter device, PNG, PDF and the
+// card chooser's ".jpg" pictures.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QColor>
+#include <QImage>
+#include <QRectF>
+
+#include "cardprint/CardGeometry.h"
+
+class QPainter;
+
+namespace cardprint {
+
+struct PencilMark {
+    enum Kind {
+        Pencil,    // a real mark: dark graphite, slightly irregular
+        TooLight,  // a faint scribble, lighter than recognition accepts
+        Erased,    // what is left after rubbing a mark out
+    };
+    CellPos cell;
+    Kind kind = Pencil;
+};
+
+struct FaceOptions {
+    std::string fileName;  // template file name (UTF-8); "JD" selects machine-card print, and gives the title
+    int abType = 0;        // 0: A layout (red print on "JD"), 1: B layout (green print)
+    std::vector<PencilMark> marks;
+    uint64_t markSeed = 1;  // shapes of the pencil marks
+    bool pageNotes = false; // cut border and size note around the card (printable pages)
+};
+
+struct FaceColours {
+    QColor paper{255, 255, 255};
+    QColor print;  // cell outlines and the digits and letters in them
+    QColor text;   // labels, question numbers, title
+    QColor lines{0, 0, 0};
+};
+// Cell print is light: on "DY" cards a pale grey, on "JD" cards pale red (A)
+// or green (B). Recognition binarises each area against a grey reference and
+// must see the print as paper; only pencil is darker.
+FaceColours ColoursFor(const std::string& fileName, int abType);
+
+// Paints the card paper of `g` so that it fills `target` (device units).
+void PaintCard(QPainter& p, const CardGeometry& g, const FaceOptions& o, const QRectF& target);
+
+// The card paper alone at `pixelsPerMm`; pixel (x, y) covers card space
+// u = paper.left + (x .. x+1) / k, v = paper.top - (y .. y+1) / k with
+// k = pixelsPerMm * kMillimetresPerUnit.
+QImage RenderCardImage(const CardTemplate& t, const FaceOptions& o, double pixelsPerMm);
+
+// Pixels per template unit of an image from RenderCardImage.
+inline double PixelsPerUnit(double pixelsPerMm) { return pixelsPerMm * kMillimetresPerUnit; }
+
+struct PdfPage {
+    CardTemplate record;
+    FaceOptions face;
+};
+// One A4 landscape page per card (a larger page for a card that does not fit),
+// the card at its real size in the middle.
+[[nodiscard]] bool WriteCardPdf(const std::string& pathUtf8, const std::vector<PdfPage>& pages, std::string* error);
+// PNG of the card at `dpi`.
+[[nodiscard]] bool WriteCardPng(const std::string& pathUtf8, const CardTemplate& t, const FaceOptions& o, double dpi,
+                                std::string* error);
+// The card chooser's picture: 780 pixels wide, JPEG.
+[[nodiscard]] bool WriteCardPicture(const std::string& pathUtf8, const CardTemplate& t, const FaceOptions& o,
+                                    std::string* error);
+
+} // namespace cardprint

@@ -1,0 +1,101 @@
+#pragma once
+// The printed card in template units, from one CardTemplate. Card space: u to
+// the right from the bottom detection line's left end, v upward from the
+// bottom line's centre. One template unit is one millimetre on paper.
+//
+// Cell positions come from recognition/CardLayout.h, so the printed cells are
+// the cells recognition samples.
+
+#include <string>
+#include <vector>
+
+#include "recognition/CardLayout.h"
+#include "recognition/CardTemplate.h"
+
+namespace cardprint {
+
+inline constexpr double kMillimetresPerUnit = 1.0;
+
+struct PointU {
+    double u = 0;
+    double v = 0;
+};
+
+struct RectU {
+    double left = 0;
+    double bottom = 0;
+    double right = 0;
+    double top = 0;
+    double Width() const { return right - left; }
+    double Height() const { return top - bottom; }
+    PointU Centre() const { return {(left + right) / 2, (bottom + top) / 2}; }
+};
+
+// One printed mark cell and what is printed in it.
+struct FaceCell {
+    enum Kind { AbA, AbB, Admission, Subject, Score, Option };
+    Kind kind = Option;
+    CellPos pos;
+    int column = 0;     // digit grids: column index; options: question index
+    int value = 0;      // digit grids: the digit; options: option index
+    std::string label;  // printed inside the cell
+};
+
+// Printed text of a question number beside its block.
+struct QuestionLabel {
+    int question = 0;  // 0-based
+    RectU box;         // where the number is printed (right-aligned for across blocks)
+    bool across = true;
+};
+
+class CardGeometry {
+public:
+    // `jd`: machine-card styling (dashed line extensions) for "JD" names.
+    CardGeometry(const CardTemplate& t, bool jd);
+
+    const CardTemplate& Template() const { return t_; }
+    bool Jd() const { return jd_; }
+
+    // Card origin of the template geometry (bottom line's left end + origin offset, top line).
+    PointU Origin() const { return {t_.OriginOffset, t_.LineDistance}; }
+    // Upper-left corner of a cell, and the whole cell [u, u + w) x [v - h, v).
+    PointU Corner(CellPos c) const;
+    RectU Cell(CellPos c) const;
+
+    double LineThickness() const;
+    RectU BottomLine() const;
+    RectU TopLine() const;
+    // The orientation mark: three bars in the column `UprightCol`, one per row
+    // cell, with empty rows between them; the middle one on the top line's height.
+    std::vector<RectU> UprightBars() const;
+    // "JD" cards: dashes continuing each line end outward.
+    std::vector<RectU> LineExtensionDashes() const;
+
+    // The paper: at least 1.5 cells beyond each line end, 1 cell below the
+    // bottom line and 12 above the top line, and symmetric sideways so that a
+    // card lying upside down shows plain paper where the orientation mark would be.
+    RectU Paper() const { return paper_; }
+
+    // Every mark cell for the AB type (0 A layout, 1 B layout).
+    std::vector<FaceCell> Cells(int abType) const;
+    std::vector<QuestionLabel> QuestionLabels(int abType) const;
+
+    // Digit grid areas (whole columns), for labels and write-in boxes.
+    RectU AdmissionArea() const;
+    RectU SubjectArea() const;
+    RectU ScoreArea() const;  // empty rect when the card has no score grid
+    // Free header space right of the header grids, below the title.
+    RectU NotesArea() const;
+    double HeaderTop() const;  // v of the top of the header (labels, title above)
+
+private:
+    RectU GridArea(float firstCol, float topRow, int columns, int rows) const;
+    CardTemplate t_;
+    bool jd_ = false;
+    RectU paper_;
+};
+
+// "DY标准85题自动AB卷.dat" -> "标准85题自动AB卷".
+std::string CardDisplayName(const std::string& fileNameUtf8);
+
+} // namespace cardprint

@@ -1,0 +1,399 @@
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "GuiTestSupport.h"
+#include "platform/qt/HelpWindow.h"
+
+namespace {
+
+TEST(MainForm, StartsOnPageOneWithTheSixPagesAndControls)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    EXPECT_EQ(fx.started, TMainForm::StartResult::Run);
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Scorivo-摄像头阅卷版"));
+    EXPECT_EQ(f.minimumWidth(), 840);
+    EXPECT_EQ(f.size(), QSize(840, 688));
+    auto* tabs = f.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->tabPosition(), QTabWidget::South);
+    const char* captions[6] = {"准备答题卡", "连接摄像头", "学生信息设置", "考试信息设置", "进行阅卷", "成绩输出"};
+    ASSERT_EQ(tabs->count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(tabs->tabText(i), QString::fromUtf8(captions[i]));
+        EXPECT_EQ(tabs->widget(i)->objectName(), QStringLiteral("TabSheet%1").arg(i + 1));
+    }
+    EXPECT_EQ(f.ActivePage(), 1);
+    for (const char* name : {"BtnNewYJ", "BtnOpenYJFile1", "BtnBack1", "BtnNext1", "BtnHelp1", "BtnConn",
+                             "BtnViewCapProperty", "BtnBack2", "BtnNext2", "BtnHelp2", "BtnBack3", "BtnNext3",
+                             "BtnHelp3", "BtnBack4", "BtnNext4", "BtnHelp4", "BtnBack5", "BtnNext5", "BtnHelp5",
+                             "BtnAutoAnswerCard", "BtnYJSet", "BtnBack6", "BtnGoToFirst", "BtnHelp6"})
+        EXPECT_NE(f.findChild<QPushButton*>(QString::fromUtf8(name)), nullptr) << name;
+    for (const char* name : {"LCardName", "LblLianJie", "ImageCheShi"})
+        EXPECT_NE(f.findChild<QLabel*>(QString::fromUtf8(name)), nullptr) << name;
+    for (const char* name : {"BtnSave", "N16", "N21", "N18", "N19", "N13", "NSave"})
+        EXPECT_NE(f.findChild<QAction*>(QString::fromUtf8(name)), nullptr) << name;
+    EXPECT_FALSE(f.BtnBack1->isEnabled());
+    EXPECT_FALSE(f.BtnNext1->isEnabled());
+    EXPECT_FALSE(f.BtnSave->isEnabled());
+    EXPECT_FALSE(f.BtnOpenYJFile1->isEnabled());  // no "biaoji.bj" yet
+    EXPECT_FALSE(f.BtnViewCapProperty->isEnabled());
+    EXPECT_TRUE(f.LCardName->text().isEmpty());
+    EXPECT_TRUE(f.LblLianJie->text().isEmpty());
+    EXPECT_EQ(f.CheckCardColour, 1);
+    EXPECT_TRUE(fx.prompts.shown.empty());
+}
+
+TEST(MainForm, MarkerFilesDecideColourCheckAndOpenButton)
+{
+    GuiFixture fx;
+    fx.WriteFile("ncm.set", "");
+    fx.WriteFile("biaoji.bj", std::string(1, '\1'));
+    TestMainForm& f = fx.Start();
+    EXPECT_EQ(f.CheckCardColour, 0);
+    EXPECT_TRUE(f.BtnOpenYJFile1->isEnabled());
+}
+
+TEST(MainForm, MissingInstallationFoldersAreCreated)
+{
+    GuiFixture fx;
+    std::filesystem::remove_all(fx.home / files::FromUtf8("原始图片"));
+    fx.Start();
+    EXPECT_TRUE(std::filesystem::is_directory(fx.home / files::FromUtf8("原始图片")));
+}
+
+TEST(MainForm, SecondInstanceEndsSilently)
+{
+    GuiFixture fx;
+    fx.Start();
+    TestMainForm second(fx.services);
+    EXPECT_EQ(second.FormCreate(), TMainForm::StartResult::EndProcess);
+    EXPECT_TRUE(fx.prompts.shown.empty());
+}
+
+TEST(MainForm, ClickingAnotherTabIsRefused)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    QTabBar* bar = f.PageControl1->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center());
+    EXPECT_EQ(f.ActivePage(), 1);
+    ASSERT_EQ(fx.prompts.shown.size(), 1u);
+    EXPECT_EQ(fx.prompts.shown[0].text, "请点上一步或下一步进行换页");
+    QTest::keyClick(f.PageControl1, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(f.ActivePage(), 1);
+    EXPECT_EQ(fx.prompts.shown.size(), 2u);
+}
+
+TEST(MainForm, NewMarkingChooserCancelledDisablesNextAndClearsCardName)
+{
+    GuiFixture fx;
+    fx.WriteFile("模板文件/JD红绿.dat", std::string(600, '\0'));
+    fx.WriteFile("模板文件/DY标准.dat", std::string(600, '\0'));
+    fx.WriteFile("模板文件/其他.dat", std::string(600, '\0'));
+    TestMainForm& f = fx.Start();
+
+    fx.prompts.Answer(PromptAnswer::Ok);
+    QTest::mouseClick(f.BtnNewYJ, Qt::LeftButton);
+    ASSERT_GE(fx.prompts.shown.size(), 1u);
+    EXPECT_EQ(fx.prompts.shown[0].kind, PromptKind::OkCancel);
+    EXPECT_EQ(fx.prompts.shown[0].text, "新阅卷——请先选择本次阅卷要使用的答题卡\n\n本次阅卷使用答题卡：DY标准.dat");
+    EXPECT_EQ(f.Session->templateName, "DY标准.dat");
+    EXPECT_EQ(f.LCardName->text(), QStringLiteral("DY标准.dat"));
+    EXPECT_TRUE(f.BtnNext1->isEnabled());
+    EXPECT_EQ(f.SessionStarted, 0);
+
+    fx.prompts.shown.clear();
+    f.SetUnsavedChanges(true);
+    fx.prompts.Answer(PromptAnswer::No);      // do not save the old session
+    fx.prompts.Answer(PromptAnswer::Cancel);  // chooser closed without a card
+    QTest::mouseClick(f.BtnNewYJ, Qt::LeftButton);
+    EXPECT_EQ(fx.prompts.shown[0].text, "是否要保存原来阅卷原始文件?");
+    EXPECT_FALSE(std::filesystem::exists(fx.SavedFile()));
+    EXPECT_FALSE(f.UnsavedChanges());
+    EXPECT_FALSE(f.BtnNext1->isEnabled());
+    EXPECT_TRUE(f.LCardName->text().isEmpty());
+    EXPECT_TRUE(f.Session->templateName.empty());
+    EXPECT_EQ(fx.prompts.unanswered, 0);
+
+    QTest::mouseClick(f.BtnNext1, Qt::LeftButton);  // disabled: nothing happens
+    EXPECT_EQ(f.ActivePage(), 1);
+}
+
+TEST(MainForm, NewMarkingSavesTheOldSessionWhenAsked)
+{
+    GuiFixture fx;
+    fx.WriteFile("模板文件/DY标准.dat", std::string(600, '\0'));
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    f.SetUnsavedChanges(true);
+    fx.prompts.Answer(PromptAnswer::Yes);
+    fx.prompts.Answer(PromptAnswer::Cancel);
+    f.BtnNewYJClick();
+    EXPECT_TRUE(std::filesystem::exists(fx.SavedFile()));
+    EXPECT_FALSE(f.UnsavedChanges());
+    EXPECT_TRUE(f.Session->exam.examName.Empty());  // the new session starts empty
+}
+
+TEST(MainForm, PageOneNextWithoutCardIsRefused)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    f.BtnNext1Click();
+    EXPECT_EQ(f.ActivePage(), 1);
+    EXPECT_TRUE(fx.prompts.WasShown("请点新阅卷或打开阅卷原始文件！"));
+}
+
+TEST(MainForm, PageTwoNextWithoutCameraIsRefused)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    f.SetActivePage(2);
+    fx.camera.found = 0;
+    QTest::mouseClick(f.BtnConn, Qt::LeftButton);  // a connection attempt that finds nothing
+    EXPECT_FALSE(f.BtnViewCapProperty->isEnabled());
+    QTest::mouseClick(f.BtnNext2, Qt::LeftButton);
+    EXPECT_EQ(f.ActivePage(), 2);
+    ASSERT_EQ(fx.prompts.shown.size(), 1u);
+    EXPECT_EQ(fx.prompts.shown[0].text, "请点连接摄像头按钮！");
+
+    fx.camera.found = 1;
+    QTest::mouseClick(f.BtnConn, Qt::LeftButton);
+    EXPECT_TRUE(f.BtnViewCapProperty->isEnabled());
+    QTest::mouseClick(f.BtnNext2, Qt::LeftButton);
+    EXPECT_EQ(f.ActivePage(), 3);
+}
+
+TEST(MainForm, LaterPagesMoveBackAndForthAndRestoreTheCaption)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    f.SetActivePage(3);
+    f.BtnNext3Click();  // no students yet
+    EXPECT_EQ(f.ActivePage(), 3);
+    EXPECT_TRUE(fx.prompts.WasShown("请先输入学生数据或打开学生信息文件！"));
+    f.SetActivePage(4);
+    f.BtnNext4Click();
+    EXPECT_EQ(f.ActivePage(), 5);
+    EXPECT_EQ(f.SessionStarted, 1);
+    f.setWindowTitle(QStringLiteral("张三 85分"));
+    f.BtnNext5Click();
+    EXPECT_EQ(f.ActivePage(), 6);
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Scorivo-摄像头阅卷版"));
+    f.BtnBack6Click();
+    f.setWindowTitle(QStringLiteral("张三 85分"));
+    f.BtnBack5Click();
+    EXPECT_EQ(f.ActivePage(), 4);
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Scorivo-摄像头阅卷版"));
+    f.BtnBack4Click();
+    f.BtnBack3Click();
+    f.BtnBack2Click();
+    EXPECT_EQ(f.ActivePage(), 1);
+    f.SetActivePage(6);
+    f.BtnGoToFirstClick();
+    EXPECT_EQ(f.ActivePage(), 1);
+
+    f.BtnAutoAnswerCardClick();
+    EXPECT_TRUE(f.AutoMarking);
+    EXPECT_EQ(f.BtnAutoAnswerCard->text(), QStringLiteral("关闭自动阅卷"));
+    f.BtnAutoAnswerCardClick();
+    EXPECT_EQ(f.BtnAutoAnswerCard->text(), QStringLiteral("开启自动阅卷"));
+}
+
+TEST(MainForm, OpeningAMarkingFileThatFailsKeepsTheSessionState)
+{
+    GuiFixture fx;
+    fx.WriteFile("biaoji.bj", std::string(1, '\1'));
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    f.SetUnsavedChanges(true);
+    fx.prompts.Answer(PromptAnswer::Yes);
+    fx.prompts.fileNames.push_back(QString());  // the open dialog is cancelled
+    f.BtnOpenYJFile1Click();
+    EXPECT_TRUE(std::filesystem::exists(fx.SavedFile()));  // the old session was saved
+    EXPECT_EQ(f.Session->exam.examName.Utf8(), "期中");      // and stays loaded
+    EXPECT_FALSE(f.BtnNext1->isEnabled());                   // "下一步 >" kept its state
+    EXPECT_EQ(f.SessionStarted, 0);
+    EXPECT_EQ(fx.prompts.unanswered, 0);
+}
+
+TEST(MainForm, ClosingWithUnsavedChangesSavesThenStaysOpenOnNo)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    f.SetUnsavedChanges(true);
+    fx.prompts.Answer(PromptAnswer::Yes);  // save
+    fx.prompts.Answer(PromptAnswer::No);   // do not close
+    EXPECT_FALSE(f.close());
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(files::ReadAll(fx.SavedFile()).value_or("").size(), 287775u);  // roster, exam, no records
+    EXPECT_TRUE(std::filesystem::exists(fx.home / "biaoji.bj"));
+    EXPECT_FALSE(f.UnsavedChanges());
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"是否要保存本次阅卷原始文件?", "确定要关闭本软件吗？"}));
+    EXPECT_EQ(fx.camera.released, 0);
+
+    fx.prompts.shown.clear();
+    fx.prompts.Answer(PromptAnswer::Yes);
+    EXPECT_TRUE(f.close());
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"确定要关闭本软件吗？"}));
+    EXPECT_EQ(fx.camera.released, 1);
+}
+
+TEST(MainForm, SaveMenuItemFollowsUnsavedChanges)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    f.N1Click();
+    EXPECT_FALSE(f.NSave->isEnabled());
+    f.SetUnsavedChanges(true);
+    f.N1Click();
+    EXPECT_TRUE(f.NSave->isEnabled());
+    fx.NameExam();
+    f.NSave->trigger();
+    EXPECT_TRUE(std::filesystem::exists(fx.SavedFile()));
+    EXPECT_FALSE(f.NSave->isEnabled());
+}
+
+TEST(MainForm, SavingWithoutAnExamNameSaysWhyAndKeepsTheChanges)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    f.SetUnsavedChanges(true);
+    f.BtnSaveClick();
+    EXPECT_TRUE(f.UnsavedChanges());
+    ASSERT_EQ(fx.prompts.shown.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(fx.home / "biaoji.bj"));
+}
+
+TEST(MainForm, OpeningASavedMarkingFileRestoresTheSession)
+{
+    GuiFixture fx;
+    fx.WriteFile("biaoji.bj", std::string(1, '\1'));
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    (void)f.Session->exam.cardName.SetUtf8("DY标准.dat");
+    f.SetUnsavedChanges(true);
+    ASSERT_TRUE(f.SaveRawMarkingFile());
+    fx.prompts.Answer(PromptAnswer::No);  // a new marking: do not save
+    fx.prompts.Answer(PromptAnswer::Cancel);
+    f.SetUnsavedChanges(true);
+    f.BtnNewYJClick();
+    ASSERT_TRUE(f.Session->exam.examName.Empty());
+
+    fx.prompts.shown.clear();
+    fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(fx.SavedFile())));
+    f.BtnOpenYJFile1Click();
+    EXPECT_EQ(f.Session->exam.examName.Utf8(), "期中");
+    EXPECT_EQ(f.LCardName->text(), QStringLiteral("DY标准.dat"));
+    EXPECT_TRUE(f.BtnNext1->isEnabled());
+    EXPECT_FALSE(f.UnsavedChanges());
+    EXPECT_EQ(f.SessionStarted, 1);
+    // the template itself is missing here, which is said once
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"打开阅卷原始文件", "未发现模板文件：DY标准.dat"}));
+}
+
+TEST(MainForm, AnUnreadableMarkingFileIsRefused)
+{
+    GuiFixture fx;
+    fx.WriteFile("阅卷原始文件/坏.yj", "short");
+    TestMainForm& f = fx.Start();
+    fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(fx.home / files::FromUtf8("阅卷原始文件/坏.yj"))));
+    f.BtnOpenYJFile1Click();
+    EXPECT_FALSE(f.BtnNext1->isEnabled());
+    EXPECT_EQ(f.SessionStarted, 0);
+    ASSERT_EQ(fx.prompts.shown.size(), 2u);
+    EXPECT_EQ(fx.prompts.shown[1].kind, PromptKind::Message);
+}
+
+TEST(MainForm, HelpTopicsOpenTheirPagesInTheHelpWindow)
+{
+    GuiFixture fx;
+    for (int t = 0; t <= 6; ++t)
+        fx.WriteFile(std::string("帮助/") + TMainForm::HelpTopicFile(t), "<html><body>help</body></html>");
+    TestMainForm& f = fx.Start();
+    f.SetActivePage(4);
+    f.activateWindow();
+    QTest::keyClick(&f, Qt::Key_F1);
+    QApplication::processEvents();
+    EXPECT_TRUE(f.Help()->CurrentPage().endsWith(QStringLiteral("帮助/考试信息设置.htm")));
+    QTest::mouseClick(f.BtnHelp4, Qt::LeftButton);
+    f.SetActivePage(1);
+    QTest::mouseClick(f.BtnHelp1, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(f.Help()->CurrentPage().endsWith(QStringLiteral("帮助/准备答题卡.htm")));
+    f.BtnHelpTool->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(f.Help()->CurrentPage().endsWith(QStringLiteral("帮助/简介.htm")));
+    f.Help()->close();
+}
+
+TEST(MainForm, MissingHelpPageFallsBackToTheStartPage)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    f.ShowHelpTopic(2);
+    QApplication::processEvents();
+    ASSERT_EQ(fx.opened.size(), 1u);
+    EXPECT_EQ(QUrl(QString::fromStdString(fx.opened[0])).toLocalFile().toStdString(),
+              files::ToUtf8(fx.home / files::FromUtf8("帮助/简介.htm")));
+}
+
+TEST(MainForm, DemoPictureAnnouncesItsPageAddress)
+{
+    GuiFixture fx;
+    fx.WriteFile("帮助/演示动画.htm", "<html><body>demo</body></html>");
+    TestMainForm& f = fx.Start();
+    QTest::mouseClick(f.ImageDemo, Qt::LeftButton);
+    ASSERT_EQ(fx.prompts.shown.size(), 1u);
+    EXPECT_EQ(fx.prompts.shown[0].text.rfind("现在将自动打开演示动画网页,如果未能自动打开,请手动访问 file://", 0), 0u);
+    EXPECT_TRUE(f.Help()->CurrentPage().endsWith(QStringLiteral("演示动画.htm")));
+    f.Help()->close();
+}
+
+TEST(MainForm, FolderMenuItemsOpenTheInstallationFolders)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    f.N16->trigger();
+    f.N19->trigger();
+    ASSERT_EQ(fx.opened.size(), 2u);
+    EXPECT_EQ(QUrl(QString::fromStdString(fx.opened[0])).toLocalFile().toStdString(),
+              files::ToUtf8(fx.home / files::FromUtf8("阅卷原始文件")));
+    EXPECT_EQ(QUrl(QString::fromStdString(fx.opened[1])).toLocalFile().toStdString(),
+              files::ToUtf8(fx.home / files::FromUtf8("语音引擎")));
+}
+
+} // namespace
+
+namespace {
+
+TEST(MainForm, NewMarkingLoadsAShippedTemplate)
+{
+    GuiFixture fx;
+    const std::filesystem::path shipped = std::filesystem::path(SCORIVO_SOURCE_DIR) / "data" / files::FromUtf8("模板文件");
+    std::filesystem::copy(shipped, fx.home / files::FromUtf8("模板文件"),
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    TestMainForm& f = fx.Start();
+    std::vector<std::string> names = FirstTemplateChooser::ListTemplates(fx.home);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front().rfind("DY", 0), 0u);  // DY cards come before JD cards
+    EXPECT_EQ(names.back().rfind("JD", 0), 0u);
+    fx.prompts.Answer(PromptAnswer::Ok);
+    f.BtnNewYJClick();
+    EXPECT_EQ(f.Session->templateName, names.front());
+    EXPECT_GT(f.Session->cardTemplate.QuestionCount, 0);
+    EXPECT_EQ(fx.prompts.shown.size(), 1u);  // only the chooser: the template loaded without a message
+    f.BtnNext1Click();
+    EXPECT_EQ(f.ActivePage(), 2);
+}
+
+} // namespace
