@@ -9,7 +9,7 @@
 
 namespace texts = acceptance_texts;
 
-CardAcceptor::CardAcceptor(MarkingSessionState& state, const MarkingSettings& settings, AcceptancePrompts& prompts)
+CardAcceptor::CardAcceptor(MarkingSessionState& state, const MarkingSettings& settings, PromptsCore& prompts)
     : state_(state), settings_(settings), prompts_(prompts), reading_(std::make_unique<MarkingRecord>())
 {
 }

@@ -10,10 +10,10 @@
 #include <string>
 
 #include "app/Yjset.h"
-#include "marking/AcceptancePrompts.h"
 #include "marking/CardPicture.h"
 #include "marking/CardSampler.h"
 #include "marking/SessionState.h"
+#include "platform/PromptsCore.h"
 
 // Texts of acceptance (UTF-8), as the user sees them.
 namespace acceptance_texts {
@@ -105,7 +105,7 @@ struct AcceptanceTexts {
 
 class CardAcceptor {
 public:
-    CardAcceptor(MarkingSessionState& state, const MarkingSettings& settings, AcceptancePrompts& prompts);
+    CardAcceptor(MarkingSessionState& state, const MarkingSettings& settings, PromptsCore& prompts);
 
     // The colour check of "JD" cards (shown inverted as IgnoreCardColour).
     bool checkCardColour = true;
@@ -129,7 +129,7 @@ public:
 private:
     MarkingSessionState& state_;
     const MarkingSettings& settings_;
-    AcceptancePrompts& prompts_;
+    PromptsCore& prompts_;
     std::unique_ptr<MarkingRecord> reading_;
     std::string lastAdmission_;
 };

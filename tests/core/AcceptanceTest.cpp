@@ -10,6 +10,7 @@
 
 #include "core/ExamTestSupport.h"
 #include "marking/Acceptance.h"
+#include "platform/ScriptedPromptsCore.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -70,13 +71,14 @@ private:
     }
 };
 
-struct ScriptedPrompts : AcceptancePrompts {
-    void ShowMessage(const std::string& utf8) override { messages.push_back(utf8); }
+// Messages and questions in the order shown; OK/Cancel answered by `answerOk`.
+struct ScriptedPrompts : ScriptedPromptsCore {
     bool AskOkCancel(const std::string& utf8) override
     {
         questions.push_back(utf8);
         return answerOk;
     }
+    void ShowMessage(const std::string& utf8) override { messages.push_back(utf8); }
     std::vector<std::string> messages;
     std::vector<std::string> questions;
     bool answerOk = false;
