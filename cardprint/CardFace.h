@@ -39,6 +39,7 @@ struct FaceOptions {
 struct FaceColours {
     QColor paper{255, 255, 255};
     QColor print;  // cell outlines and the digits and letters in them
+    QColor tint;   // fill of the cells ("JD" only; invalid: none)
     QColor text;   // labels, question numbers, title
     QColor lines{0, 0, 0};
 };

@@ -166,8 +166,10 @@ std::vector<float> LightField(const SynthOptions& o, SplitMix64& rng)
         shR = rng.Range(230, 300);
         shX = kWidth / 2.0 + std::cos(a) * rng.Range(260, 330);
         shY = kHeight / 2.0 + std::sin(a) * rng.Range(200, 260);
-        shEdge = rng.Range(18, 40);
-        shDepth = rng.Range(0.62, 0.72);
+        // Soft-edged: a shadow from a head or a lamp arm is a blur tens of
+        // pixels wide at a webcam's distance.
+        shEdge = rng.Range(60, 110);
+        shDepth = rng.Range(0.66, 0.76);
     }
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {

@@ -1,0 +1,329 @@
+// scorivo-cli read: reads card pictures exactly as the marking page reads
+// a camera sample, and prints one JSON object per picture.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include "cardprint/GuiApp.h"
+#include "cli/Command.h"
+#include "exam/Kaoshi.h"
+#include "marking/RawFile.h"
+#include "platform/Files.h"
+#include "recognition/ImagePrimitives.h"
+#include "recognition/RawReading.h"
+#include "recognition/RecognitionPipeline.h"
+
+namespace {
+
+constexpr int SampleWidth = 640;
+constexpr int SampleHeight = 480;
+
+// A decoded picture, top row first, 3 bytes R, G, B per pixel.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+struct JpegError {
+    jpeg_error_mgr mgr;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void JpegFail(j_common_ptr info)
+{
+    auto* err = reinterpret_cast<JpegError*>(info->err);
+    (*info->err->format_message)(info, err->message);
+    throw std::runtime_error(err->message);
+}
+
+bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
+{
+    jpeg_decompress_struct info{};
+    JpegError err{};
+    info.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = JpegFail;
+    try {
+        jpeg_create_decompress(&info);
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        jpeg_read_header(&info, TRUE);
+        info.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&info);
+        out.width = static_cast<int>(info.output_width);
+        out.height = static_cast<int>(info.output_height);
+        out.rgb.assign(static_cast<std::size_t>(out.width) * out.height * 3, 0);
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW row = out.rgb.data() + static_cast<std::size_t>(info.output_scanline) * out.width * 3;
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_decompress(&info);
+        jpeg_destroy_decompress(&info);
+        return true;
+    } catch (const std::exception& e) {
+        jpeg_destroy_decompress(&info);
+        error = e.what();
+        return false;
+    }
+}
+
+Picture FromQImage(const QImage& image)
+{
+    QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    Picture p;
+    p.width = rgb.width();
+    p.height = rgb.height();
+    p.rgb.resize(static_cast<std::size_t>(p.width) * p.height * 3);
+    for (int y = 0; y < p.height; ++y)
+        std::memcpy(p.rgb.data() + static_cast<std::size_t>(y) * p.width * 3, rgb.constScanLine(y),
+                    static_cast<std::size_t>(p.width) * 3);
+    return p;
+}
+
+bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error)
+{
+    auto bytes = files::ReadAll(path);
+    if (!bytes) {
+        error = "cannot read the file";
+        return false;
+    }
+    std::string ext = path.extension().string();
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".jpg" || ext == ".jpeg")
+        return DecodeJpeg(*bytes, out, error);
+    cardprint::EnsureGuiApplication();
+    QImage image;
+    if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()), static_cast<int>(bytes->size()))) {
+        error = "not a picture this command can read";
+        return false;
+    }
+    out = FromQImage(image);
+    return true;
+}
+
+// Scales a picture of another size into the middle of a white 640 x 480 frame.
+Picture FitIntoFrame(const Picture& p)
+{
+    cardprint::EnsureGuiApplication();
+    QImage source(p.rgb.data(), p.width, p.height, p.width * 3, QImage::Format_RGB888);
+    QImage frame(SampleWidth, SampleHeight, QImage::Format_RGB888);
+    frame.fill(Qt::white);
+    QImage scaled = source.scaled(SampleWidth, SampleHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPainter painter(&frame);
+    painter.drawImage((SampleWidth - scaled.width()) / 2, (SampleHeight - scaled.height()) / 2, scaled);
+    painter.end();
+    return FromQImage(frame);
+}
+
+// The picture as a camera sample in FrameBitmap (bottom row first), turned by
+// 180 degrees as every sample is.
+void LoadSample(RecognitionContext& ctx, const Picture& p)
+{
+    Bitmap& f = ctx.FrameBitmap;
+    for (int r = 0; r < p.height; ++r) {
+        const uint8_t* src = p.rgb.data() + static_cast<std::size_t>(r) * p.width * 3;
+        for (int x = 0; x < p.width; ++x, src += 3)
+            SetPixel(f.At(x, p.height - 1 - r), src[2], src[1], src[0]);
+    }
+    Rotate180(f.View());
+}
+
+std::string JsonString(std::string_view s)
+{
+    std::string out = "\"";
+    for (char c : s) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonNumber(float v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
+    return buf;
+}
+
+// The exam of a marking raw file: its questions, kinds and full scores.
+SamplingExam ExamOfSession(const ExamSetup& e)
+{
+    SamplingExam exam;
+    exam.questionCount = std::clamp(e.questionCount, 0, card_limits::MaxQuestions);
+    for (int q = 0; q < exam.questionCount; ++q) {
+        exam.multipleChoice[q] = e.questions[q].kind == 1 ? 1 : 0;
+        exam.fullScore[q] = e.questions[q].score;
+    }
+    exam.hasSubjectiveScore = e.hasSubjectiveScore != 0;
+    return exam;
+}
+
+int Usage()
+{
+    std::fputs("usage: scorivo-cli read --template PATH [--session FILE.yj] [--admission-length N] [--multiple LIST] "
+               "[--no-colour-check] [--fit] IMAGE...\n",
+               stderr);
+    return 2;
+}
+
+int CmdRead(const std::vector<std::string>& args)
+{
+    std::string templatePath, multipleList, session;
+    int admissionLength = -1;
+    bool colourCheck = true, fit = false;
+    std::vector<std::string> images;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size())
+                return false;
+            into = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--template") {
+            if (!value(templatePath))
+                return Usage();
+        } else if (a == "--session") {
+            if (!value(session))
+                return Usage();
+        } else if (a == "--admission-length") {
+            if (!value(v) || v.empty() || v.find_first_not_of("0123456789") != std::string::npos)
+                return Usage();
+            admissionLength = std::atoi(v.c_str());
+        } else if (a == "--multiple") {
+            if (!value(multipleList))
+                return Usage();
+        } else if (a == "--no-colour-check") {
+            colourCheck = false;
+        } else if (a == "--fit") {
+            fit = true;
+        } else if (a.rfind("--", 0) == 0) {
+            return Usage();
+        } else {
+            images.push_back(a);
+        }
+    }
+    if (templatePath.empty() || images.empty())
+        return Usage();
+
+    const std::filesystem::path tp = files::FromUtf8(templatePath);
+    CardTemplate t{};
+    std::string message;
+    if (!LoadCardTemplateFile(tp, t, message)) {
+        std::fprintf(stderr, "scorivo-cli read: %s\n", message.c_str());
+        return 1;
+    }
+    SamplingExam exam;
+    if (!session.empty()) {
+        // The exam (questions, kinds, scores, subjective score) and the
+        // roster's admission-number length come from the marking raw file.
+        auto bytes = files::ReadAll(files::FromUtf8(session));
+        auto state = NewMarkingSessionState();
+        std::string why;
+        if (!bytes || !DecodeMarkingFile(*bytes, *state, why)) {
+            std::fprintf(stderr, "scorivo-cli read: %s: %s\n", session.c_str(),
+                         bytes ? why.c_str() : raw_file::OpenFailed);
+            return 1;
+        }
+        exam = ExamOfSession(state->exam);
+        if (exam.questionCount > t.QuestionCount) {
+            std::fprintf(stderr, "scorivo-cli read: the exam has more questions than the card\n");
+            return 1;
+        }
+        if (admissionLength < 0)
+            admissionLength = state->roster.admissionLength;
+    } else {
+        bool multiple[card_limits::MaxQuestions] = {};
+        if (!multipleList.empty()) {
+            const QuestionList list = ParseQuestionList(multipleList);
+            if (!list.ok) {
+                std::fprintf(stderr, "scorivo-cli read: --multiple: %s\n", list.error.c_str());
+                return 2;
+            }
+            for (int q : list.numbers)
+                if (q >= 1 && q <= card_limits::MaxQuestions)
+                    multiple[q - 1] = true;
+        }
+        exam = WholeTemplateExam(t, multiple);
+    }
+    if (admissionLength < 0)
+        admissionLength = t.AdmColumns;
+    RawReadingAcceptance acceptance(exam, admissionLength);
+
+    RecognitionContext ctx;
+    ctx.SetUp(SampleWidth, SampleHeight, 3);
+    ctx.SetTemplate(t, files::ToUtf8(tp.filename()));
+    ctx.CheckCardColour = colourCheck;
+
+    int failures = 0;
+    for (const std::string& file : images) {
+        Picture picture;
+        std::string error;
+        if (!LoadPicture(files::FromUtf8(file), picture, error)) {
+            std::fprintf(stderr, "scorivo-cli read: %s: %s\n", file.c_str(), error.c_str());
+            ++failures;
+            continue;
+        }
+        if (fit && (picture.width != SampleWidth || picture.height != SampleHeight))
+            picture = FitIntoFrame(picture);
+        if (picture.width != SampleWidth || picture.height != SampleHeight) {
+            std::fprintf(stderr, "scorivo-cli read: %s: the picture is %d x %d, not 640 x 480 (use --fit)\n",
+                         file.c_str(), picture.width, picture.height);
+            ++failures;
+            continue;
+        }
+        LoadSample(ctx, picture);
+        PrepareFrame(ctx);
+        ctx.StatusText.clear();
+        ctx.MemoTiShi.clear();
+        const MarkingOutcome outcome = RunMarkingAttempt(ctx, acceptance);
+
+        const CardReading& r = ctx.Reading;
+        std::string line = "{\"file\":" + JsonString(file) + ",\"code\":" + std::to_string(outcome.code) +
+                           ",\"status\":" + JsonString(ctx.StatusText) + ",\"memo\":" + JsonString(ctx.MemoTiShi) +
+                           ",\"paperType\":" + (ctx.AbTypeRead ? (r.paperType == 0 ? "\"A\"" : "\"B\"") : "null") +
+                           ",\"admissionNumber\":" + JsonString(r.admissionNumber.View()) +
+                           ",\"subjectCode\":" + JsonString(ctx.SubjectCode.View()) +
+                           ",\"subjectiveScore\":" + JsonNumber(r.subjectiveScore) + ",\"answers\":[";
+        for (int q = 0; q < exam.questionCount; ++q) {
+            if (q)
+                line += ',';
+            line += JsonString(r.questionResults[q].answer.View());
+        }
+        line += "]}\n";
+        std::fputs(line.c_str(), stdout);
+    }
+    return failures ? 1 : 0;
+}
+
+cli::CommandRegistrar registrar("read",
+                                "read --template PATH [--session FILE.yj] [--admission-length N] [--multiple LIST] "
+                                "[--no-colour-check] [--fit] IMAGE...",
+                                CmdRead);
+
+} // namespace

@@ -1,0 +1,426 @@
+#include "recognition/DetectionLines.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+static constexpr std::array<uint8_t, 256> MakeThinningTable()
+{
+    constexpr int erasable[] = {2,   3,   6,   7,   8,   9,   11,  12,  13,  15,  16,  17,  20,  21,  22,  23,  31,  34,
+                                35,  38,  39,  40,  41,  43,  44,  45,  47,  48,  49,  52,  53,  54,  55,  63,  64,  65,
+                                68,  69,  96,  97,  100, 101, 104, 105, 107, 108, 109, 111, 130, 131, 134, 135, 136, 137,
+                                139, 140, 141, 143, 144, 145, 148, 149, 150, 151, 159, 162, 163, 166, 167, 168, 169, 171,
+                                172, 173, 175, 176, 177, 180, 181, 182, 183, 192, 193, 196, 197, 208, 209, 212, 213, 214,
+                                215, 224, 225, 228, 229, 232, 233, 235, 236, 237, 240, 241, 244, 245, 246, 248, 249, 252};
+    static_assert(sizeof erasable / sizeof erasable[0] == 108);
+    std::array<uint8_t, 256> table{};
+    for (int i : erasable)
+        table[i] = 1;
+    return table;
+}
+
+const std::array<uint8_t, 256> ThinningTable = MakeThinningTable();
+
+// Neighbour order of the index bits and of the tracing.
+static constexpr int NeighbourDx[8] = {-1, 0, 1, -1, 1, -1, 0, 1};
+static constexpr int NeighbourDy[8] = {-1, -1, -1, 0, 0, 1, 1, 1};
+
+int NeighbourIndex(const BitmapView& bmp, int x, int y)
+{
+    int index = 0;
+    for (int k = 0; k < 8; ++k)
+        if (!IsBlack(bmp.At(x + NeighbourDx[k], y + NeighbourDy[k])))
+            index |= 1 << k;
+    return index;
+}
+
+void LineDetector::Thin(const BitmapView& f)
+{
+    std::vector<uint8_t> mask;
+    Thin(f, mask);
+}
+
+// Next x >= from with a nonzero byte in row (up to `last`, inclusive);
+// last + 1 when there is none. Eight bytes at a time over empty paper.
+static int NextSet(const uint8_t* row, int from, int last)
+{
+    int x = from;
+    while (x + 8 <= last + 1) {
+        uint64_t word;
+        std::memcpy(&word, row + x, 8);
+        if (word)
+            break;
+        x += 8;
+    }
+    while (x <= last && !row[x])
+        ++x;
+    return x;
+}
+
+void LineDetector::Thin(const BitmapView& f, std::vector<uint8_t>& mask)
+{
+    const int w = f.width, h = f.height, bpp = f.bytesPerPixel;
+    if (w < 3 || h < 3)
+        return;
+    // The passes run on a byte per pixel (1 = black) rather than the frame,
+    // kept twice: row-major for the row pass and transposed for the column
+    // pass, so both scans run along memory and skip empty paper eight bytes
+    // at a time. Thinning only ever erases, so writing the erasures back at
+    // the end gives the same picture as erasing in the frame as it goes.
+    const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    mask.resize(2 * n);
+    uint8_t* rows = mask.data();
+    uint8_t* cols = mask.data() + n;  // cols[x * h + y]
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* p = f.Row(y);
+        uint8_t* m = rows + static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x, p += bpp) {
+            m[x] = p[0] == 0;
+            cols[static_cast<std::size_t>(x) * h + y] = m[x];
+        }
+    }
+    const std::ptrdiff_t W = w;
+    // Offsets of the neighbours in index-bit order; y counts upward, so
+    // (x, y - 1) is one row lower in memory.
+    const std::ptrdiff_t offset[8] = {-W - 1, -W, -W + 1, -1, 1, W - 1, W, W + 1};
+    auto index = [&](const uint8_t* m) {
+        int i = 0;
+        for (int k = 0; k < 8; ++k)
+            i |= (m[offset[k]] ^ 1) << k;
+        return i;
+    };
+    auto erase = [&](int x, int y) {
+        rows[static_cast<std::size_t>(y) * w + x] = 0;
+        cols[static_cast<std::size_t>(x) * h + y] = 0;
+    };
+    bool erased = true;
+    while (erased) {
+        erased = false;
+        // Row pass: rows upward, left to right; an erased pixel skips the next one.
+        for (int y = 1; y <= h - 2; ++y) {
+            uint8_t* m = rows + static_cast<std::size_t>(y) * w;
+            for (int x = NextSet(m, 1, w - 2); x <= w - 2; x = NextSet(m, x + 1, w - 2)) {
+                if (m[x - 1] && m[x + 1])
+                    continue;
+                if (ThinningTable[index(m + x)]) {
+                    erase(x, y);
+                    erased = true;
+                    ++x;
+                }
+            }
+        }
+        // Column pass: columns left to right, upward.
+        for (int x = 1; x <= w - 2; ++x) {
+            const uint8_t* c = cols + static_cast<std::size_t>(x) * h;
+            for (int y = NextSet(c, 1, h - 2); y <= h - 2; y = NextSet(c, y + 1, h - 2)) {
+                if (c[y - 1] && c[y + 1])
+                    continue;
+                if (ThinningTable[index(rows + static_cast<std::size_t>(y) * w + x)]) {
+                    erase(x, y);
+                    erased = true;
+                    ++y;
+                }
+            }
+        }
+    }
+    for (int y = 0; y < h; ++y) {
+        uint8_t* p = f.Row(y);
+        const uint8_t* m = rows + static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x, p += bpp)
+            if (p[0] == 0 && !m[x])
+                SetWhite(p);
+    }
+}
+
+static int NeighbourSum(const BitmapView& f, int x, int y)
+{
+    int sum = 0;
+    for (int k = 0; k < 8; ++k)
+        sum += f.At(x + NeighbourDx[k], y + NeighbourDy[k])[0];
+    return sum;
+}
+
+int LineDetector::DetectLines(const BitmapView& f)
+{
+    using namespace line_limits;
+    records_.clear();
+    strokeEnds_.clear();
+    const int w = f.width, h = f.height;
+    if (w < 3 || h < 3)
+        return 0;
+    if (records_.capacity() < MaxLineRecords) {
+        records_.reserve(MaxLineRecords);
+        strokeEnds_.reserve(MaxStrokeEnds);
+        path_.reserve(MaxPathPoints);
+    }
+
+    Thin(f, mask_);
+
+    // The thinning mask (its first w * h bytes: 1 = black) still mirrors the
+    // frame; it lets both passes below jump over white paper, and it is kept
+    // in step with every pixel they whiten.
+    uint8_t* black = mask_.data();
+
+    // Junctions: at least three black neighbours (first bytes sum to 1275 or
+    // less) clear the whole 3 x 3 block, so crossing strokes fall apart.
+    for (int y = 1; y <= h - 2; ++y) {
+        const uint8_t* row = black + static_cast<std::size_t>(y) * w;
+        for (int x = NextSet(row, 1, w - 2); x <= w - 2; x = NextSet(row, x + 1, w - 2)) {
+            if (NeighbourSum(f, x, y) > 1275)
+                continue;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    SetWhite(f.At(x + dx, y + dy));
+                    black[static_cast<std::size_t>(y + dy) * w + x + dx] = 0;
+                }
+        }
+    }
+
+    // Stroke ends: exactly one black neighbour (sum 1785).
+    for (int y = 1; y <= h - 2 && static_cast<int>(strokeEnds_.size()) < MaxStrokeEnds; ++y) {
+        const uint8_t* row = black + static_cast<std::size_t>(y) * w;
+        for (int x = NextSet(row, 1, w - 2); x <= w - 2; x = NextSet(row, x + 1, w - 2)) {
+            if (NeighbourSum(f, x, y) != 1785)
+                continue;
+            if (static_cast<int>(strokeEnds_.size()) >= MaxStrokeEnds)
+                break;
+            strokeEnds_.push_back({x, y});
+        }
+    }
+
+    const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    if (onPath_.size() != pixels) {
+        onPath_.assign(pixels, 0);
+        traceNumber_ = 0;
+    }
+    auto firstBlackNeighbour = [&](PointI c, PointI exclude, bool hasExclude, PointI& out) {
+        for (int k = 0; k < 8; ++k) {
+            PointI n{c.x + NeighbourDx[k], c.y + NeighbourDy[k]};
+            if (hasExclude && n == exclude)
+                continue;
+            if (IsBlack(f.At(n.x, n.y))) {
+                out = n;
+                return true;
+            }
+        }
+        return false;
+    };
+
+    for (const PointI& s : strokeEnds_) {
+        if (static_cast<int>(records_.size()) >= MaxLineRecords)
+            break;
+        bool known = false;
+        for (const LineRecord& r : records_)
+            if (r.start == s || r.end == s) {
+                known = true;
+                break;
+            }
+        if (known || s.x < 2)
+            continue;
+        if (++traceNumber_ == INT32_MAX) {
+            std::fill(onPath_.begin(), onPath_.end(), 0);
+            traceNumber_ = 1;
+        }
+        path_.clear();
+        PointI current;
+        if (!firstBlackNeighbour(s, s, false, current))
+            continue;
+        PointI previous = s;
+        while (static_cast<int>(path_.size()) < MaxPathPoints) {
+            if (current.x < 2 || current.x > w - 2 || current.y < 1 || current.y > h - 2)
+                break;
+            PointI next;
+            if (!firstBlackNeighbour(current, previous, true, next))
+                break;
+            int32_t& mark = onPath_[static_cast<std::size_t>(next.y) * w + next.x];
+            if (mark == traceNumber_)
+                break;
+            mark = traceNumber_;
+            path_.push_back(next);
+            previous = current;
+            current = next;
+        }
+        const int n = static_cast<int>(path_.size());
+        if (n < MinPathPoints)
+            continue;
+        LineRecord r;
+        r.start = s;
+        r.end = path_[n - 1];
+        r.p1 = path_[10];
+        r.p2 = path_[n - 10];
+        if (r.p2.x == r.p1.x)
+            continue;
+        double dx = r.p2.x - r.p1.x, dy = r.p2.y - r.p1.y;
+        r.angle = std::atan(dy / dx);
+        r.length = std::sqrt(dx * dx + dy * dy);
+        records_.push_back(r);
+    }
+    return static_cast<int>(records_.size());
+}
+
+bool LineDetector::ChooseLinePair(const CardTemplate& t, LinePair& best)
+{
+    pairCount_ = 0;
+    const int n = static_cast<int>(records_.size());
+    for (int i = 0; i < n && pairCount_ < line_limits::MaxLinePairs; ++i)
+        for (int j = i + 1; j < n && pairCount_ < line_limits::MaxLinePairs; ++j) {
+            LineRecord& a = records_[i];
+            LineRecord& b = records_[j];
+            if (std::fabs(a.angle - b.angle) > 0.1 || std::fabs(a.length - b.length) > 20)
+                continue;
+            if (a.p2.x < a.p1.x)
+                std::swap(a.p1, a.p2);
+            if (b.p2.x < b.p1.x)
+                std::swap(b.p1, b.p2);
+            pairs_[pairCount_++] = {i, j};
+        }
+    float bestDeviation = 10000;
+    bool found = false;
+    for (int k = 0; k < pairCount_; ++k) {
+        const LineRecord& a = records_[pairs_[k].bottom];
+        const LineRecord& b = records_[pairs_[k].top];
+        double expected = a.length / t.LineLength * t.LineDistance;
+        double dx = b.p1.x - a.p1.x, dy = b.p1.y - a.p1.y;
+        double actual = std::sqrt(dx * dx + dy * dy);
+        float deviation = static_cast<float>(std::fabs(expected - actual));
+        if (deviation < bestDeviation) {
+            bestDeviation = deviation;
+            best = pairs_[k];
+            found = true;
+        }
+    }
+    return found;
+}
+
+namespace {
+enum class WalkResult { Stopped, Failed };
+
+struct Walk {
+    PointI p1, p2;  // the unrefined line
+    int direction;  // -1 left, +1 right
+};
+
+// One column step of a walk: the next column and its y on the unrefined line,
+// or false when the step would leave the picture.
+bool StepColumn(const BitmapView& f, const Walk& walk, int x, int& nx, int& ny)
+{
+    nx = x + walk.direction;
+    if (walk.direction < 0 && (x == 1 || nx < 0))
+        return false;
+    if (nx >= f.width - 1)
+        return false;
+    ny = LineYAt(walk.p1, walk.p2, nx);
+    return ny >= 1 && ny < f.height - 1;
+}
+} // namespace
+
+static bool WalkToEnd(const BitmapView& f, const Walk& walk, PointI& end)
+{
+    int x = end.x;
+    for (int step = 0; step < 100; ++step) {
+        int nx, ny;
+        if (!StepColumn(f, walk, x, nx, ny))
+            return false;
+        if (IsBlack(f.At(nx, ny))) {
+            end = {nx, ny};
+        } else {
+            bool below = IsBlack(f.At(nx, ny - 1));
+            bool above = IsBlack(f.At(nx, ny + 1));
+            if (!below && !above)
+                return true;
+            end = below ? PointI{nx, ny - 1} : PointI{nx, ny + 1};
+        }
+        x = nx;
+    }
+    return true;
+}
+
+int RefineLineEnds(const BitmapView& f, LineEnds& e)
+{
+    e.bottomLeft = e.bottom.p1;
+    e.bottomRight = e.bottom.p2;
+    e.topLeft = e.top.p1;
+    e.topRight = e.top.p2;
+    if (!WalkToEnd(f, {e.bottom.p1, e.bottom.p2, -1}, e.bottomLeft))
+        return 3;
+    if (!WalkToEnd(f, {e.bottom.p1, e.bottom.p2, +1}, e.bottomRight))
+        return 4;
+    if (!WalkToEnd(f, {e.top.p1, e.top.p2, -1}, e.topLeft))
+        return 5;
+    if (!WalkToEnd(f, {e.top.p1, e.top.p2, +1}, e.topRight))
+        return 6;
+    return 0;
+}
+
+static int TruncDistance(PointI a, PointI b)
+{
+    double dx = a.x - b.x, dy = a.y - b.y;
+    return static_cast<int>(std::sqrt(dx * dx + dy * dy));
+}
+
+// Counts the columns beyond a refined end where the line goes on (dashed
+// extensions of "JD" cards); false when the walk leaves the picture.
+static bool CountExtension(const BitmapView& f, const Walk& walk, PointI from, int steps, int& hits)
+{
+    hits = 0;
+    int x = from.x;
+    for (int step = 0; step < steps; ++step) {
+        int nx, ny;
+        if (!StepColumn(f, walk, x, nx, ny))
+            return false;
+        if (IsBlack(f.At(nx, ny)) || IsBlack(f.At(nx, ny - 1)) || IsBlack(f.At(nx, ny + 1)))
+            ++hits;
+        x = nx;
+    }
+    return true;
+}
+
+int CheckLinePlacement(const BitmapView& f, const LineEnds& e, bool jd, const CardTemplate& t)
+{
+    const int margin = (f.width - f.height) / 2;
+    if (e.bottomLeft.x < margin || e.topLeft.x < margin || e.bottomRight.x > f.width - margin ||
+        e.topRight.x > f.width - margin)
+        return 105;
+
+    const int ext[4] = {TruncDistance(e.bottom.p1, e.bottomLeft), TruncDistance(e.bottom.p2, e.bottomRight),
+                        TruncDistance(e.top.p1, e.topLeft), TruncDistance(e.top.p2, e.topRight)};
+    const int spread = *std::max_element(ext, ext + 4) - *std::min_element(ext, ext + 4);
+
+    const int d = TruncDistance(e.bottomLeft, e.topLeft);
+    const float k = t.LineDistance / t.CellHeight;
+    if (static_cast<float>(d) > k * 300 / 34)
+        return 100;
+    if (static_cast<float>(d) < k * 230 / 34)
+        return 101;
+
+    if (jd) {
+        if (spread > 5)
+            return 102;
+        const float v = t.CellWidth / t.LineLength;
+        const int bottomSteps = static_cast<int>(static_cast<float>(e.bottomRight.x - e.bottomLeft.x) * v);
+        const int topSteps = static_cast<int>(static_cast<float>(e.topRight.x - e.topLeft.x) * v);
+        struct Extension {
+            Walk walk;
+            PointI from;
+            int steps;
+            int failCode;
+        };
+        const Extension extensions[4] = {
+            {{e.bottom.p1, e.bottom.p2, -1}, e.bottomLeft, bottomSteps, 3},
+            {{e.bottom.p1, e.bottom.p2, +1}, e.bottomRight, bottomSteps, 4},
+            {{e.top.p1, e.top.p2, -1}, e.topLeft, topSteps, 5},
+            {{e.top.p1, e.top.p2, +1}, e.topRight, topSteps, 6},
+        };
+        for (const Extension& x : extensions) {
+            int hits = 0;
+            if (!CountExtension(f, x.walk, x.from, x.steps, hits))
+                return x.failCode;
+            if (x.steps > hits * 2.5)
+                return 103;
+        }
+    }
+    for (int v : ext)
+        if (v > 25)
+            return 104;
+    return 0;
+}

@@ -1,0 +1,135 @@
+#pragma once
+// Pixel and geometry operations shared by every recognition stage. They work
+// in place on bottom-up bitmaps (see Bitmap.h). Every conversion of a real
+// number to an integer truncates toward zero; rounding is written as +0.5.
+
+#include <cstdint>
+#include <vector>
+
+#include "recognition/Bitmap.h"
+
+// Grey mode: 0 plain, 1 red card (red print lifted to white), 2 green card.
+enum GreyModes : int { GreyPlain = 0, GreyRedCard = 1, GreyGreenCard = 2 };
+
+// floor((30 R + 59 G + 11 B) / 100) in integers, after lifting the card's
+// print colour in modes 1 and 2.
+inline int GreyLevel(int red, int green, int blue, int mode)
+{
+    if (mode == GreyRedCard && red > green && red > blue) {
+        int lift = red - green > red - blue ? red - green : red - blue;
+        red = red + lift > 255 ? 255 : red + lift;
+    } else if (mode == GreyGreenCard && green > red && green > blue) {
+        int lift = (green - red > green - blue ? green - red : green - blue) / 2;
+        green = green + lift > 255 ? 255 : green + lift;
+    }
+    return (30 * red + 59 * green + 11 * blue) / 100;
+}
+
+inline int GreyOf(const uint8_t* pixel, int mode) { return GreyLevel(pixel[2], pixel[1], pixel[0], mode); }
+
+// A rectangle addressed as the bitmap's scan lines are numbered: top-down.
+// Scan line s of a picture h rows tall is row y = h - 1 - s.
+struct ScanRect {
+    int scanLine = 0;
+    int height = 0;
+    int x = 0;
+    int width = 0;
+};
+
+// The part of `r` inside the bitmap, as bottom-up rows [yLow, yHigh] and
+// columns [x0, x1). Empty when yLow > yHigh or x0 >= x1.
+struct RowSpan {
+    int yLow = 0;
+    int yHigh = -1;
+    int x0 = 0;
+    int x1 = 0;
+    bool Empty() const { return yLow > yHigh || x0 >= x1; }
+};
+RowSpan ClipScanRect(const BitmapView& bmp, const ScanRect& r);
+inline ScanRect WholePicture(const BitmapView& bmp) { return {0, bmp.height, 0, bmp.width}; }
+
+// Pixels with grey (mode 0) >= threshold become white, the others black.
+void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r);
+// Isodata threshold of the rectangle's grey histogram (in `greyMode`); 128
+// for a uniformly white or black (or empty) rectangle.
+int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode);
+// Binarises with the isodata threshold (histogram in `histogramMode`, pixels
+// judged in `pixelMode`) and returns that threshold.
+int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode, int pixelMode);
+// Per cent (integer) of pixels whose first byte is 0.
+int BlackShare(const BitmapView& bmp);
+// Turns the picture by 180 degrees in place.
+void Rotate180(const BitmapView& bmp);
+
+// 3 x 3 smoothing with the kernel 1 2 1 / 2 4 2 / 1 2 1 divided by 16.
+// Border pixels sum only the neighbours that exist and still divide by 16,
+// so borders come out darker. The row buffers are kept between calls of the
+// same size.
+class Smoother {
+public:
+    void Smooth3x3(const BitmapView& bmp);
+
+private:
+    std::vector<uint16_t> sums_;  // three rows of horizontal sums
+};
+
+// A coordinate or length derived from template values, kept finite and far
+// below the int range so that later truncations are defined; no real card
+// comes anywhere near the limit.
+inline float SaneFloat(float v, float limit = 1e6f)
+{
+    if (!(v == v) || v > limit)  // NaN or too large
+        return v == v ? limit : 0.0f;
+    return v < -limit ? -limit : v;
+}
+
+struct PointI {
+    int x = 0;
+    int y = 0;
+    bool operator==(const PointI&) const = default;
+};
+struct PointF {
+    float x = 0;
+    float y = 0;
+};
+
+// The rotation that makes a line of angle theta horizontal, mapping a source
+// picture of w x h into an 800 x 800 picture with its centre in the middle.
+struct Rotation {
+    double sinT = 0;
+    double cosT = 1;
+    double cx = 0;  // source centre
+    double cy = 0;
+    double ox = 0;  // offset of the source in the destination
+    double oy = 0;
+
+    static Rotation For(double theta, int sourceWidth, int sourceHeight, int destSize = 800);
+};
+
+PointI RotatePoint(const Rotation& rot, PointI p);
+// Fills `dest` (already white) with `source` turned so that RotatePoint maps
+// source pixels onto it, nearest-pixel sampling in 16.16 fixed point. Only
+// the span of each row whose source position lies inside the source is written.
+void RotateImage(const BitmapView& source, const BitmapView& dest, const Rotation& rot);
+
+// trunc((y2 - y1)(x - x1)/(x2 - x1) + y1)
+inline int LineYAt(PointI a, PointI b, int x)
+{
+    return static_cast<int>(static_cast<double>(b.y - a.y) * (x - a.x) / static_cast<double>(b.x - a.x) + a.y);
+}
+
+// Gaussian elimination with partial pivoting (ties keep the upper row) on an
+// 8 x 9 matrix of row stride 9; no test for a zero pivot.
+void SolveLinear(float matrix[8 * 9], float solution[8]);
+
+// A plane projective mapping h0..h7:
+// (x, y) -> ((h0 x + h1 y + h2) / (h6 x + h7 y + 1), (h3 x + h4 y + h5) / (h6 x + h7 y + 1)).
+struct ProjectiveMap {
+    float h[8] = {1, 0, 0, 0, 1, 0, 0, 0};
+
+    // The mapping that sends from[k] to to[k] for k = 0..3.
+    static ProjectiveMap FromPoints(const PointI from[4], const PointI to[4]);
+};
+
+// Truncated mapped point.
+PointI MapPoint(const ProjectiveMap& m, PointI p);

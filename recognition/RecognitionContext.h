@@ -1,0 +1,111 @@
+#pragma once
+// Everything one recognition attempt works on, owned in one place and set up
+// once: the work images, the grey mode, the last isodata threshold, the card
+// geometry, the sampling grids, the line buffers and the staging reading.
+// Nothing in here is allocated per frame.
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "recognition/Bitmap.h"
+#include "marking/MarkingRecord.h"
+#include "recognition/CardTemplate.h"
+#include "recognition/DetectionLines.h"
+#include "recognition/ImagePrimitives.h"
+
+inline void ClearReading(CardReading& r) { std::memset(&r, 0, sizeof r); }
+
+inline constexpr int CardPictureSize = 800;  // CheckCard and RectifiedCard are 800 x 800
+inline constexpr int ThumbnailWidth = 150;
+inline constexpr int ThumbnailHeight = 50;
+
+// Scale and origin of the rectified card (pixels per template unit, cell
+// size, the card-space line corners, the origin of the cell grid).
+struct CardGeometry {
+    float s = 0;
+    float sx = 0;
+    float sy = 0;
+    PointI I1, I2, I3, I4;  // bottom-left, bottom-right, top-left, top-right
+    float X0 = 0;
+    float Y0 = 0;
+};
+
+// Where the frame lies in card space, and the card-corner check points.
+struct CardPlacement {
+    ProjectiveMap toPicture;   // card space -> rotated picture (M)
+    ProjectiveMap toCard;      // rotated picture -> card space (N)
+    PointI frameCorners[4];    // F1..F4, frame corners in the rotated picture
+    PointI covered[4];         // Q1..Q4: the covered region, in card space
+    PointI lowerLeft, lowerRight, upperLeft, upperRight;
+};
+
+// A digit grid laid out column by column; a column holds at most 15 rows.
+struct DigitGrid {
+    static constexpr int MaxColumns = card_limits::MaxAdmColumns;
+    int columns = 0;
+    int rows = 0;
+    PointF corner[MaxColumns][card_limits::MaxColumnRows];
+};
+
+struct QuestionCells {
+    int options = 0;
+    int orientation = -1;
+    bool hasCells = false;  // false: no block position or an unknown orientation
+    PointF corner[card_limits::MaxOptions];
+};
+
+class RecognitionContext {
+public:
+    // Sizes every work image for frames of this geometry (done when the
+    // camera is set up, not per frame).
+    void SetUp(int frameWidth, int frameHeight, int bytesPerPixel);
+    void SetTemplate(const CardTemplate& t, const std::string& nameUtf8);
+    bool IsJd() const { return jd_; }
+    bool IsDyOrJd() const { return dyOrJd_; }
+
+    Bitmap FrameBitmap;
+    Bitmap ColourFrame;
+    Bitmap LineFrame;
+    Bitmap PreviousFrame;
+    Bitmap CheckCard;
+    Bitmap RectifiedCard;
+    Bitmap Thumbnail;
+
+    CardTemplate Template{};
+    std::string TemplateName;
+    bool CheckCardColour = true;  // the colour check of "JD" cards
+
+    int GreyMode = GreyPlain;
+    int LastThreshold = 0;
+    CardGeometry Geometry;
+    CardPlacement Placement;
+
+    DigitGrid AdmGrid;
+    DigitGrid SubjGrid;
+    DigitGrid ScoreGrid;
+    DigitGrid UprightGrid;
+    std::array<QuestionCells, card_limits::MaxQuestions> Questions{};
+
+    // The staging reading, laid out as a marking record so that acceptance
+    // stores it by copying it whole; zeroed at the start of every attempt.
+    CardReading Reading{};
+    GbkText<3> SubjectCode{};  // read for comparison only, not stored
+    bool AbTypeRead = false;  // Reading.paperType holds a found or fixed AB type
+
+    // The short and the long text of the last marking attempt (UTF-8).
+    std::string StatusText;
+    std::string MemoTiShi;
+
+    // Stage buffers.
+    LineDetector Lines;
+    LineEnds Ends;
+    Smoother Smoothing;
+    std::vector<uint8_t> StripCopy;  // unbinarised AB strip
+    std::array<int32_t, 800> WarpOffsets{};
+
+private:
+    bool jd_ = false;
+    bool dyOrJd_ = false;
+};

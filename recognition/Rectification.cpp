@@ -1,0 +1,208 @@
+#include "recognition/Rectification.h"
+
+#include <algorithm>
+#include <cstring>
+
+void RectifyCard(RecognitionContext& ctx)
+{
+    const CardTemplate& t = ctx.Template;
+    const BitmapView colour = ctx.ColourFrame.View();
+    const BitmapView check = ctx.CheckCard.View();
+    const BitmapView card = ctx.RectifiedCard.View();
+    const int W = colour.width, H = colour.height;
+    const LineEnds& e = ctx.Ends;
+
+    ctx.CheckCard.FillWhite();
+    const Rotation rot = Rotation::For(e.bottom.angle, W, H, CardPictureSize);
+    RotateImage(colour, check, rot);
+
+    CardPlacement& pl = ctx.Placement;
+    const PointI frame[4] = {{0, 0}, {W, 0}, {W, H}, {0, H}};
+    for (int k = 0; k < 4; ++k)
+        pl.frameCorners[k] = RotatePoint(rot, frame[k]);
+    const PointI A = RotatePoint(rot, e.bottomLeft);
+    const PointI B = RotatePoint(rot, e.bottomRight);
+    const PointI C = RotatePoint(rot, e.topLeft);
+    const PointI D = RotatePoint(rot, e.topRight);
+
+    CardGeometry& g = ctx.Geometry;
+    g.s = SaneFloat(static_cast<float>(B.x - A.x) / t.LineLength, 1e4f);
+    g.sx = SaneFloat(g.s * t.CellWidth, 1e4f);
+    g.sy = SaneFloat(g.s * t.CellHeight, 1e4f);
+    g.I1 = A;
+    g.I2 = B;
+    g.I3 = {A.x, static_cast<int>(SaneFloat(static_cast<float>(A.y) + g.s * t.LineDistance + 0.5f))};
+    g.I4 = {B.x, static_cast<int>(SaneFloat(static_cast<float>(B.y) + g.s * t.LineDistance + 0.5f))};
+
+    const PointI ideal[4] = {g.I1, g.I2, g.I3, g.I4};
+    const PointI seen[4] = {A, B, C, D};
+    pl.toPicture = ProjectiveMap::FromPoints(ideal, seen);
+
+    // Warp: every card pixel takes the pixel its mapping lands on; pixels
+    // that land outside the rotated picture keep what they held.
+    const int bpp = std::min(check.bytesPerPixel, card.bytesPerPixel);
+    const float* h = pl.toPicture.h;
+    int32_t* offsets = ctx.WarpOffsets.data();
+    for (int y = 0; y < CardPictureSize; ++y) {
+        const float fy = static_cast<float>(y);
+        // Source offsets of the row first (a loop the compiler vectorises),
+        // then the copy; -1 marks pixels that land outside the rotated picture.
+        for (int x = 0; x < CardPictureSize; ++x) {
+            const float fx = static_cast<float>(x);
+            const float d = h[6] * fx + h[7] * fy + 1;
+            const float mx = (h[0] * fx + h[1] * fy + h[2]) / d;
+            const float my = (h[3] * fx + h[4] * fy + h[5]) / d;
+            // trunc toward zero: (-1, 0) becomes 0 and is inside. Written
+            // without branches so that the loop vectorises.
+            const bool inside = (mx > -1.0f) & (mx < 800.0f) & (my > -1.0f) & (my < 800.0f);
+            const int sx = static_cast<int>(inside ? mx : 0.0f), sy = static_cast<int>(inside ? my : 0.0f);
+            offsets[x] = inside ? sy * check.stride + sx * check.bytesPerPixel : -1;
+        }
+        uint8_t* out = card.Row(y);
+        const uint8_t* const from = check.base;
+        const int step = card.bytesPerPixel;
+        for (int x = 0; x < CardPictureSize; ++x, out += step)
+            if (offsets[x] >= 0)
+                CopyPixel(out, from + offsets[x], bpp);
+    }
+
+    g.X0 = SaneFloat(static_cast<float>(g.I1.x) + t.OriginOffset * g.s + 1);
+    g.Y0 = static_cast<float>(g.I3.y);
+
+    ctx.Smoothing.Smooth3x3(card);
+    ctx.CheckCard.CopyFrom(ctx.RectifiedCard);
+
+    pl.toCard = ProjectiveMap::FromPoints(seen, ideal);
+    for (int k = 0; k < 4; ++k)
+        pl.covered[k] = MapPoint(pl.toCard, pl.frameCorners[k]);
+
+    pl.lowerLeft = {static_cast<int>(static_cast<float>(g.I1.x) - 1.5f * g.sx),
+                    static_cast<int>(static_cast<float>(g.I1.y) - g.sy)};
+    pl.lowerRight = {static_cast<int>(static_cast<float>(g.I2.x) + 1.5f * g.sx), pl.lowerLeft.y};
+    pl.upperLeft = {pl.lowerLeft.x, static_cast<int>(static_cast<float>(g.I3.y) + 12 * g.sy)};
+    pl.upperRight = {pl.lowerRight.x, pl.upperLeft.y};
+}
+
+void LayOutDigitGrid(const CardGeometry& g, float firstCol, float topRow, int columns, int rows, DigitGrid& grid)
+{
+    grid.columns = std::clamp(columns, 0, DigitGrid::MaxColumns);
+    grid.rows = std::clamp(rows, 0, card_limits::MaxColumnRows);
+    for (int i = 0; i < grid.columns; ++i)
+        for (int j = 0; j < grid.rows; ++j)
+            grid.corner[i][j] = {SaneFloat(g.X0 + g.sx * (firstCol + static_cast<float>(i))),
+                                 SaneFloat(g.Y0 + g.sy * topRow - g.sy * static_cast<float>(j))};
+}
+
+void DrawGreyReferenceFrame(RecognitionContext& ctx, float x0, float y0)
+{
+    int e = 0;
+    if (ctx.IsJd())
+        e = ctx.LastThreshold - (ctx.CheckCardColour && ctx.GreyMode != GreyPlain ? 110 : 120);
+    else if (ctx.IsDyOrJd())
+        e = ctx.LastThreshold - 70;
+    e = std::max(e, 0);
+    const float s = ctx.Geometry.s;
+    const BitmapView check = ctx.CheckCard.View();
+    // A one-pixel outline from canvas (left, top) to (right, bottom), the
+    // right column and bottom row excluded; canvas row r is y = 799 - r.
+    const int left = static_cast<int>(x0);
+    const int right = static_cast<int>(x0 + 3 * s);
+    const int top = static_cast<int>(static_cast<float>(CardPictureSize) - y0);
+    const int bottom = static_cast<int>(static_cast<float>(CardPictureSize) - y0 + 1.5f * s);
+    if (right <= left || bottom <= top)
+        return;
+    const uint8_t v = static_cast<uint8_t>(std::min(e, 255));
+    auto plot = [&](int x, int canvasRow) {
+        int y = CardPictureSize - 1 - canvasRow;
+        if (check.Contains(x, y))
+            SetPixel(check.At(x, y), v, v, v);
+    };
+    for (int x = left; x < right; ++x) {
+        plot(x, top);
+        plot(x, bottom - 1);
+    }
+    for (int r = top; r < bottom; ++r) {
+        plot(left, r);
+        plot(right - 1, r);
+    }
+}
+
+void PrepareDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int columns, int rows)
+{
+    const CardGeometry& g = ctx.Geometry;
+    columns = std::min(columns, grid.columns);
+    rows = std::min(rows, grid.rows);
+    if (rows <= 0)
+        return;
+    for (int i = 0; i < columns; ++i) {
+        const PointF P = grid.corner[i][0];
+        const PointF L = grid.corner[i][rows - 1];
+        ScanRect area{static_cast<int>(static_cast<float>(CardPictureSize) - P.y),
+                      static_cast<int>(static_cast<float>(rows) * g.sy), static_cast<int>(P.x),
+                      static_cast<int>(g.sx)};
+        ctx.LastThreshold = BinariseAdaptive(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.GreyMode);
+        DrawGreyReferenceFrame(ctx, L.x + g.s, L.y - g.sy - g.s);
+        area.height = static_cast<int>(static_cast<float>(rows + 1) * g.sy);
+        ctx.LastThreshold = BinariseAdaptive(ctx.CheckCard.View(), area, ctx.GreyMode, ctx.GreyMode);
+    }
+}
+
+bool IsCardUpright(RecognitionContext& ctx)
+{
+    const CardGeometry& g = ctx.Geometry;
+    LayOutDigitGrid(g, ctx.Template.UprightCol, 1.5f, 1, 3, ctx.UprightGrid);
+    PrepareDigitColumns(ctx, ctx.UprightGrid, 1, 3);
+    const BitmapView card = ctx.RectifiedCard.View();
+    const BitmapView check = ctx.CheckCard.View();
+    int checkBlack = 0, freeRows = 0;
+    bool everyCellMarked = true;
+    for (int j = 0; j < 3; ++j) {
+        const PointF c = ctx.UprightGrid.corner[0][j];
+        int y = static_cast<int>(c.y - g.sy + 1) + (j == 2 ? 1 : 0);
+        int pixels = 0, black = 0;
+        y = std::max(y, 0);
+        for (; static_cast<float>(y) <= c.y && y < card.height; ++y) {
+            bool rowBlack = false;
+            for (int x = std::max(static_cast<int>(c.x), 0); static_cast<float>(x) < c.x + g.sx && x < card.width;
+                 ++x) {
+                ++pixels;
+                if (IsBlack(card.At(x, y))) {
+                    ++black;
+                    rowBlack = true;
+                }
+                if (IsBlack(check.At(x, y)))
+                    ++checkBlack;
+            }
+            if (!rowBlack)
+                ++freeRows;
+        }
+        if (pixels == 0 || black * 100 / pixels < 10)
+            everyCellMarked = false;
+    }
+    return everyCellMarked && checkBlack > 4 && freeRows > 2;
+}
+
+bool InsidePolygon(const PointI polygon[4], PointI p)
+{
+    bool inside = false;
+    const double px = p.x, py = p.y;
+    for (int i = 0, j = 3; i < 4; j = i++) {
+        const double xi = polygon[i].x, yi = polygon[i].y, xj = polygon[j].x, yj = polygon[j].y;
+        if ((yi > py) != (yj > py) && px < (xj - xi) * (py - yi) / (yj - yi) + xi)
+            inside = !inside;
+    }
+    return inside;
+}
+
+int CheckCardPlacement(const RecognitionContext& ctx)
+{
+    const CardPlacement& pl = ctx.Placement;
+    for (const PointI& q : pl.covered)
+        if (q.x < 0 || q.x > 799 || q.y < 0 || q.y > 799)
+            return 106;
+    const PointI corners[4] = {pl.lowerLeft, pl.lowerRight, pl.upperLeft, pl.upperRight};
+    for (int k = 0; k < 4; ++k)
+        if (!InsidePolygon(pl.covered, corners[k]))
+            return 7 + k;
+    return 0;
+}

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "TinyBitmaps.h"
+#include "recognition/ImagePrimitives.h"
+
+TEST(GreyLevel, ExactIntegerFormulaAndColourLifting)
+{
+    for (int mode = 0; mode <= 2; ++mode)
+        EXPECT_EQ(GreyLevel(255, 255, 255, mode), 255);
+    EXPECT_EQ(GreyLevel(200, 100, 100, 1), 146);  // red lifted to 255
+    EXPECT_EQ(GreyLevel(100, 200, 100, 2), 188);  // green lifted to 250
+    EXPECT_EQ(GreyLevel(200, 100, 100, 0), 130);
+    // Hundredths carry: 30 + 59 + 11 = 100 exactly for (1, 1, 1).
+    EXPECT_EQ(GreyLevel(1, 1, 1, 0), 1);
+    EXPECT_EQ(GreyLevel(1, 0, 0, 0), 0);
+    EXPECT_EQ(GreyLevel(0, 2, 0, 0), 1);  // 118 hundredths
+}
+
+TEST(Isodata, UniformAreasFallBackTo128)
+{
+    Bitmap white(20, 10, 3);
+    white.FillWhite();
+    EXPECT_EQ(IsodataThreshold(white.View(), WholePicture(white.View()), 0), 128);
+    Bitmap black(20, 10, 4);
+    black.Fill(0, 0, 0);
+    EXPECT_EQ(IsodataThreshold(black.View(), WholePicture(black.View()), 0), 128);
+    EXPECT_EQ(IsodataThreshold(black.View(), ScanRect{0, 0, 0, 5}, 0), 128);  // empty
+}
+
+TEST(Isodata, TwoLevelsSplitBetweenThemAndBinariseByScanLine)
+{
+    Bitmap b(10, 10, 3);
+    b.Fill(200, 200, 200);
+    FillRect(b, 0, 0, 10, 5, 40);  // bottom half dark grey
+    EXPECT_EQ(IsodataThreshold(b.View(), WholePicture(b.View()), 0), 120);
+    // Scan line 0 is the top row: binarising two top scan lines leaves the rest.
+    Bitmap c = b.Copy();
+    int t = BinariseAdaptive(c.View(), ScanRect{0, 2, 0, 10}, 0, 0);
+    EXPECT_EQ(t, 100);  // a uniform grey of 200 settles at (0 + 200) / 2
+    EXPECT_EQ(c.At(3, 9)[0], 255);
+    EXPECT_EQ(c.At(3, 7)[0], 200);
+    Binarise(c.View(), 100, ScanRect{5, 5, 0, 10});
+    EXPECT_EQ(c.At(0, 0)[0], 0);
+    EXPECT_EQ(c.At(0, 4)[0], 0);
+    EXPECT_EQ(c.At(0, 5)[0], 200);
+    // Rectangles reaching outside the picture are clipped.
+    Binarise(c.View(), 100, ScanRect{-5, 100, -3, 100});
+    EXPECT_EQ(c.At(9, 9)[0], 255);
+}
+
+TEST(BlackShareTest, CountsFirstBytesZero)
+{
+    Bitmap b(10, 10, 3);
+    b.FillWhite();
+    FillRect(b, 0, 0, 10, 2);
+    EXPECT_EQ(BlackShare(b.View()), 20);
+    SetPixel(b.At(5, 5), 0, 255, 255);
+    EXPECT_EQ(BlackShare(b.View()), 21);
+}
+
+TEST(Rotate180Test, TwiceRestoresAndOnceTurns)
+{
+    for (int bpp : {3, 4}) {
+        Bitmap b(7, 5, bpp);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x)
+                SetPixel(b.At(x, y), static_cast<uint8_t>(x), static_cast<uint8_t>(y), static_cast<uint8_t>(x * y));
+        Bitmap original = b.Copy();
+        Rotate180(b.View());
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x) {
+                EXPECT_EQ(b.At(x, y)[0], 6 - x);
+                EXPECT_EQ(b.At(x, y)[1], 4 - y);
+            }
+        Rotate180(b.View());
+        EXPECT_EQ(0, std::memcmp(b.Data(), original.Data(), b.ByteSize()));
+    }
+}
+
+TEST(Smooth, InteriorKeepsUniformValuesBordersComeOutDarker)
+{
+    for (int bpp : {3, 4}) {
+        Bitmap b(6, 5, bpp);
+        b.Fill(160, 80, 255);
+        Smoother s;
+        s.Smooth3x3(b.View());
+        EXPECT_EQ(b.At(2, 2)[0], 160);
+        EXPECT_EQ(b.At(2, 2)[1], 80);
+        EXPECT_EQ(b.At(2, 2)[2], 255);
+        EXPECT_EQ(b.At(0, 0)[2], 9 * 255 / 16);   // corner: weights 4 + 2 + 2 + 1
+        EXPECT_EQ(b.At(3, 0)[2], 12 * 255 / 16);  // edge
+        EXPECT_EQ(b.At(5, 4)[0], 9 * 160 / 16);
+    }
+    // A single dot spreads with the kernel's weights.
+    Bitmap d(5, 5, 3);
+    d.Fill(0, 0, 0);
+    SetPixel(d.At(2, 2), 160, 160, 160);
+    Smoother s;
+    s.Smooth3x3(d.View());
+    EXPECT_EQ(d.At(2, 2)[0], 40);
+    EXPECT_EQ(d.At(1, 2)[0], 20);
+    EXPECT_EQ(d.At(1, 1)[0], 10);
+}
+
+TEST(SolveLinearTest, KnownSystem)
+{
+    // Diagonally dominant system with solution 1..8; rows given out of order
+    // so that pivoting has to swap.
+    float expected[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    float a[8 * 9] = {};
+    for (int i = 0; i < 8; ++i) {
+        int row = (i + 3) % 8;
+        for (int k = 0; k < 8; ++k)
+            a[row * 9 + k] = k == i ? 10.0f : static_cast<float>((i + k) % 3) - 1.0f;
+        float rhs = 0;
+        for (int k = 0; k < 8; ++k)
+            rhs += a[row * 9 + k] * expected[k];
+        a[row * 9 + 8] = rhs;
+    }
+    float x[8];
+    SolveLinear(a, x);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_NEAR(x[i], expected[i], 1e-4);
+}
+
+TEST(Projective, FromPointsAndMapPoint)
+{
+    const PointI from[4] = {{100, 100}, {600, 100}, {100, 500}, {600, 500}};
+    const PointI shifted[4] = {{110, 95}, {610, 95}, {110, 495}, {610, 495}};
+    ProjectiveMap m = ProjectiveMap::FromPoints(from, shifted);
+    EXPECT_EQ(MapPoint(m, {300, 300}), (PointI{310, 295}));
+    const PointI trapezoid[4] = {{100, 100}, {600, 100}, {120, 500}, {580, 500}};
+    ProjectiveMap t = ProjectiveMap::FromPoints(from, trapezoid);
+    for (int k = 0; k < 4; ++k) {
+        PointI p = MapPoint(t, from[k]);
+        EXPECT_NEAR(p.x, trapezoid[k].x, 1);
+        EXPECT_NEAR(p.y, trapezoid[k].y, 1);
+    }
+}
+
+TEST(Rotation, PointAndImageAgree)
+{
+    Rotation r0 = Rotation::For(0, 640, 480);
+    EXPECT_EQ(RotatePoint(r0, {0, 0}), (PointI{81, 161}));
+    EXPECT_EQ(RotatePoint(r0, {639, 479}), (PointI{720, 640}));
+    EXPECT_EQ(LineYAt({0, 0}, {10, 5}, 3), 1);
+    EXPECT_EQ(LineYAt({0, 10}, {10, 5}, 3), 8);  // 8.5 truncates
+
+    // A turned picture: a black pixel lands where RotatePoint says, within one pixel.
+    for (double theta : {0.0, 0.05, -0.12}) {
+        Bitmap src(64, 48, 3);
+        src.FillWhite();
+        Bitmap dst(80, 80, 3);
+        dst.FillWhite();
+        const PointI dots[] = {{10, 10}, {50, 40}, {32, 24}};
+        for (PointI d : dots)
+            SetBlack(src.At(d.x, d.y));
+        Rotation r = Rotation::For(theta, 64, 48, 80);
+        RotateImage(src.View(), dst.View(), r);
+        for (PointI d : dots) {
+            PointI p = RotatePoint(r, d);
+            bool found = false;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    found = found || IsBlack(dst.At(p.x + dx, p.y + dy));
+            EXPECT_TRUE(found) << theta << " " << d.x << "," << d.y;
+        }
+    }
+}
+
+TEST(Rotation, RowSpansMatchAPixelByPixelTest)
+{
+    // The same 16.16 sampling, testing every destination pixel on its own.
+    auto reference = [](const Bitmap& src, Bitmap& dst, const Rotation& r) {
+        const double one = 65536.0, baseX = r.cx + r.ox + 1, baseY = r.cy + r.oy + 1;
+        const int64_t stepX = std::llround(r.cosT * one), stepY = std::llround(r.sinT * one);
+        for (int y = 0; y < dst.Height(); ++y) {
+            const double v = y - baseY;
+            int64_t fx = std::llround((r.cx - baseX * r.cosT - v * r.sinT + 0.5) * one);
+            int64_t fy = std::llround((r.cy - baseX * r.sinT + v * r.cosT + 0.5) * one);
+            for (int x = 0; x < dst.Width(); ++x, fx += stepX, fy += stepY) {
+                const int64_t sx = fx >> 16, sy = fy >> 16;
+                if (sx >= 0 && sy >= 0 && sx < src.Width() && sy < src.Height())
+                    CopyPixel(dst.At(x, y), src.At(static_cast<int>(sx), static_cast<int>(sy)), 3);
+            }
+        }
+    };
+    Bitmap src(64, 48, 3);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            SetPixel(src.At(x, y), static_cast<uint8_t>(x * 4), static_cast<uint8_t>(y * 5), 7);
+    for (double theta : {0.0, 0.3, -0.2, 1.7, 3.1}) {
+        Rotation r = Rotation::For(theta, 64, 48, 90);
+        Bitmap a(90, 90, 3), b(90, 90, 3);
+        a.FillWhite();
+        b.FillWhite();
+        RotateImage(src.View(), a.View(), r);
+        reference(src, b, r);
+        EXPECT_EQ(0, std::memcmp(a.Data(), b.Data(), a.ByteSize())) << theta;
+    }
+}
+
+TEST(Smooth, MatchesTheKernelWrittenOutOnANoisyPicture)
+{
+    for (int bpp : {3, 4}) {
+        Bitmap b(37, 23, bpp);
+        uint32_t state = 99;
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 37; ++x) {
+                uint8_t* p = b.At(x, y);
+                for (int c = 0; c < 3; ++c)
+                    p[c] = static_cast<uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+            }
+        Bitmap original = b.Copy();
+        Smoother s;
+        s.Smooth3x3(b.View());
+        const int weight[3] = {1, 2, 1};
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 37; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    int sum = 0;
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx)
+                            if (original.View().Contains(x + dx, y + dy))
+                                sum += weight[dx + 1] * weight[dy + 1] * original.At(x + dx, y + dy)[c];
+                    ASSERT_EQ(b.At(x, y)[c], sum / 16) << x << "," << y << " channel " << c;
+                }
+    }
+}

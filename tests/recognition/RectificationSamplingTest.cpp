@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include "TinyBitmaps.h"
+#include "recognition/MarkSampling.h"
+#include "recognition/RecognitionPipeline.h"
+#include "recognition/Rectification.h"
+
+static LineRecord Horizontal(PointI p1, PointI p2)
+{
+    LineRecord r;
+    r.p1 = p1;
+    r.p2 = p2;
+    r.length = p2.x - p1.x;
+    return r;
+}
+
+TEST(Rectify, PerpendicularUnrotatedCardIsTheFrameShiftedByOnePixel)
+{
+    RecognitionContext ctx;
+    ctx.SetUp(640, 480, 3);
+    CardTemplate t{};
+    t.LineLength = 360;
+    t.LineDistance = 280;
+    t.CellWidth = 10;
+    t.CellHeight = 10;
+    ctx.SetTemplate(t, "DYtest.dat");
+    // Blocks of grey large enough that smoothing leaves their insides alone.
+    Bitmap& f = ctx.ColourFrame;
+    f.FillWhite();
+    FillRect(f, 140, 100, 500, 103);
+    FillRect(f, 140, 380, 500, 383);
+    FillRect(f, 200, 200, 260, 240, 60);
+    FillRect(f, 400, 150, 430, 330, 120);
+    ctx.Ends.bottom = Horizontal({150, 101}, {490, 101});
+    ctx.Ends.top = Horizontal({150, 381}, {490, 381});
+    ctx.Ends.bottomLeft = {140, 101};
+    ctx.Ends.bottomRight = {500, 101};
+    ctx.Ends.topLeft = {140, 381};
+    ctx.Ends.topRight = {500, 381};
+    RectifyCard(ctx);
+
+    const CardGeometry& g = ctx.Geometry;
+    EXPECT_FLOAT_EQ(g.s, 1.0f);
+    EXPECT_EQ(g.I1, (PointI{221, 262}));
+    EXPECT_EQ(g.I3, (PointI{221, 542}));
+    const float* h = ctx.Placement.toPicture.h;
+    EXPECT_NEAR(h[0], 1, 1e-4);
+    EXPECT_NEAR(h[4], 1, 1e-4);
+    EXPECT_NEAR(h[2], 0, 1e-2);
+    EXPECT_NEAR(h[6], 0, 1e-6);
+    for (PointI p : {PointI{230, 220}, PointI{415, 300}, PointI{300, 400}, PointI{250, 101}}) {
+        const uint8_t* from = ctx.ColourFrame.At(p.x, p.y);
+        const uint8_t* to = ctx.RectifiedCard.At(p.x + 81, p.y + 161);
+        EXPECT_EQ(from[0], to[0]) << p.x << "," << p.y;
+    }
+    // The frame covers card space from (81, 161) to (721, 641).
+    EXPECT_EQ(ctx.Placement.covered[0], (PointI{81, 161}));
+    EXPECT_EQ(ctx.Placement.covered[2], (PointI{721, 641}));
+    // The corner checks reach 12 rows of 10 pixels above the top line: beyond the frame's top (641).
+    EXPECT_EQ(ctx.Placement.upperLeft.y, 542 + 120);
+    EXPECT_EQ(CheckCardPlacement(ctx), 9);
+    ctx.Template.CellHeight = 5;  // 12 * 5 above the top line is inside
+    RectifyCard(ctx);
+    EXPECT_EQ(CheckCardPlacement(ctx), 0);
+    ctx.Template.CellWidth = 100;  // 1.5 cells sideways leave the frame on the left
+    RectifyCard(ctx);
+    EXPECT_EQ(CheckCardPlacement(ctx), 7);
+}
+
+TEST(Rectify, InsidePolygonEvenOdd)
+{
+    const PointI quad[4] = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
+    EXPECT_TRUE(InsidePolygon(quad, {50, 50}));
+    EXPECT_FALSE(InsidePolygon(quad, {150, 50}));
+    EXPECT_FALSE(InsidePolygon(quad, {50, -1}));
+}
+
+// A context with a known geometry and an already binarised card picture, so
+// that the reading rules can be tested cell by cell.
+struct SamplingFixture : ::testing::Test {
+    RecognitionContext ctx;
+    SamplingExam exam;
+
+    void SetUp() override
+    {
+        ctx.SetUp(640, 480, 3);
+        CardTemplate t{};
+        t.LineLength = 100;
+        t.LineDistance = 50;
+        t.CellWidth = 20;
+        t.CellHeight = 15;
+        t.AbMode = 1;
+        t.AdmCol = 0;
+        t.AdmRow = 12;
+        t.AdmColumns = 3;
+        t.QuestionCount = 10;
+        t.DefaultOptions = 4;
+        t.AnswerRow = -2;
+        t.BlockColPitch = 6;
+        t.BlockRowPitch = 6;
+        t.Sec1Columns = 2;
+        t.Sec1Rows = 1;
+        SetTemplate(t, "DY测试.dat");
+        exam.questionCount = 10;
+        for (int q = 0; q < 10; ++q)
+            exam.fullScore[q] = 1;
+    }
+    void SetTemplate(const CardTemplate& t, const std::string& name)
+    {
+        ctx.SetTemplate(t, name);
+        ctx.Geometry.s = 1;
+        ctx.Geometry.sx = 20;
+        ctx.Geometry.sy = 15;
+        ctx.Geometry.X0 = 100;
+        ctx.Geometry.Y0 = 400;
+        ctx.RectifiedCard.FillWhite();
+        ctx.CheckCard.FillWhite();
+        ASSERT_EQ(BuildSamplingGrids(ctx), GridsOk);
+    }
+    // Blackens `percent` of a cell's sampling window (whole rows from the top).
+    void Mark(Bitmap& b, PointF c, int percent)
+    {
+        const int rows = static_cast<int>(13 * percent / 100.0 + 0.5);
+        FillRect(b, static_cast<int>(c.x), static_cast<int>(c.y) - rows, static_cast<int>(c.x) + 20,
+                 static_cast<int>(c.y));
+    }
+    void MarkBoth(PointF c, int percent)
+    {
+        Mark(ctx.RectifiedCard, c, percent);
+        Mark(ctx.CheckCard, c, percent);
+    }
+};
+
+TEST_F(SamplingFixture, LayoutPutsQuestionsInBlocksOfFive)
+{
+    EXPECT_FLOAT_EQ(ctx.Questions[0].corner[0].x, 100);
+    EXPECT_FLOAT_EQ(ctx.Questions[0].corner[0].y, 370);
+    EXPECT_FLOAT_EQ(ctx.Questions[1].corner[2].x, 140);
+    EXPECT_FLOAT_EQ(ctx.Questions[1].corner[2].y, 355);
+    EXPECT_FLOAT_EQ(ctx.Questions[5].corner[0].x, 100 + 120);
+    EXPECT_FLOAT_EQ(ctx.AdmGrid.corner[2][9].y, 400 + 180 - 135);
+}
+
+TEST_F(SamplingFixture, SingleChoiceTieReadsTheFirstOptionMultipleReadsAll)
+{
+    MarkBoth(ctx.Questions[0].corner[1], 100);
+    MarkBoth(ctx.Questions[0].corner[2], 100);
+    MarkBoth(ctx.Questions[3].corner[3], 60);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "B");
+    EXPECT_EQ(ctx.Reading.questionResults[3].answer.View(), "D");
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "");
+    exam.multipleChoice[0] = 1;
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "BC");
+    // Questions without a full score are not read.
+    exam.fullScore[3] = 0;
+    ClearReading(ctx.Reading);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[3].answer.View(), "");
+}
+
+TEST_F(SamplingFixture, PencilMarkThatCheckCardDoesNotConfirmIsNotRead)
+{
+    Mark(ctx.RectifiedCard, ctx.Questions[2].corner[0], 15);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
+    // Four black CheckCard pixels are not enough, five are.
+    PointF c = ctx.Questions[2].corner[0];
+    for (int k = 0; k < 4; ++k)
+        SetBlack(ctx.CheckCard.At(static_cast<int>(c.x) + k, static_cast<int>(c.y) - 3));
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
+    SetBlack(ctx.CheckCard.At(static_cast<int>(c.x) + 4, static_cast<int>(c.y) - 3));
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "A");
+}
+
+TEST_F(SamplingFixture, JdFaintMarkInAnEmptyBlockIsALightingFailure)
+{
+    CardTemplate t = ctx.Template;
+    SetTemplate(t, "JD测试.dat");
+    Mark(ctx.RectifiedCard, ctx.Questions[2].corner[1], 15);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    // With ink elsewhere in the block it is a doubtful question, read as marked.
+    MarkBoth(ctx.Questions[0].corner[0], 100);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
+    // One doubtful question fails once the exam has a multiple-choice question.
+    exam.multipleChoice[9] = 1;
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+}
+
+TEST_F(SamplingFixture, DigitColumnWithoutACellAbove9PercentIsBlank)
+{
+    MarkBoth(ctx.AdmGrid.corner[0][7], 100);
+    MarkBoth(ctx.AdmGrid.corner[2][0], 80);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][3], 8);  // below 10 per cent
+    Mark(ctx.CheckCard, ctx.AdmGrid.corner[1][3], 8);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "7 0");
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10), "7 ");
+}
+
+TEST_F(SamplingFixture, AbCellsBothMarkedInDifferentColumnsAreAmbiguous)
+{
+    CardTemplate t = ctx.Template;
+    t.AbMode = 0;
+    t.AbACol = 5;
+    t.AbARow = 3;
+    t.AbBCol = 7;
+    t.AbBRow = 3;
+    t.BExtraRows = 1;
+    ctx.SetTemplate(t, "DY测试.dat");
+    const PointF a{100 + 20 * 5, 400 + 15 * 3}, b{100 + 20 * 7, 400 + 15 * 3};
+    Mark(ctx.RectifiedCard, a, 50);
+    Mark(ctx.RectifiedCard, b, 50);
+    EXPECT_EQ(BuildSamplingGrids(ctx), AbAmbiguous);
+    ctx.RectifiedCard.FillWhite();
+    EXPECT_EQ(BuildSamplingGrids(ctx), AbNotMarked);
+    Mark(ctx.RectifiedCard, b, 50);
+    EXPECT_EQ(BuildSamplingGrids(ctx), GridsOk);
+    EXPECT_EQ(ctx.Reading.paperType, 1);
+    // B layout: every block in the first column.
+    EXPECT_FLOAT_EQ(ctx.Questions[5].corner[0].x, 100);
+    EXPECT_FLOAT_EQ(ctx.Questions[5].corner[0].y, 370 - 90);
+}
+
+TEST_F(SamplingFixture, AbCellsInOneColumnCompareAfterAdaptiveBinarisation)
+{
+    CardTemplate t = ctx.Template;
+    t.AbMode = 0;
+    t.AbACol = 5;
+    t.AbARow = 4;
+    t.AbBCol = 5;
+    t.AbBRow = 3;
+    ctx.SetTemplate(t, "DY测试.dat");
+    const PointF a{200, 460}, b{200, 445};
+    // A printed frame darkens both cells above 10 %; the pencil fills A.
+    ctx.RectifiedCard.FillWhite();
+    FillRect(ctx.RectifiedCard, 200, 430, 220, 432, 90);
+    FillRect(ctx.RectifiedCard, 200, 445, 220, 447, 90);
+    FillRect(ctx.RectifiedCard, 202, 447, 218, 458, 40);
+    EXPECT_EQ(BuildSamplingGrids(ctx), GridsOk);
+    EXPECT_EQ(ctx.Reading.paperType, 0);
+    (void)a;
+    (void)b;
+}
+
+TEST(MarkingTexts, EveryFailureCodeHasItsTexts)
+{
+    EXPECT_EQ(StatusTextOf(1), "未获得正确的检测线。请注意光线,答题卡不要倾斜太多,摄像头不要太远。");
+    EXPECT_EQ(MemoTextOf(1, StatusTextOf(1)), StatusTextOf(1));
+    EXPECT_EQ(MemoTextOf(2, StatusTextOf(2)), "未获得正确的检测线，请移动答题卡。");
+    EXPECT_EQ(MemoTextOf(11, StatusTextOf(11)), "图像倒立，请移动答题卡。");
+    EXPECT_EQ(MemoTextOf(12, StatusTextOf(12)), "黑点过多，请检查是否已垫白纸");
+    EXPECT_EQ(StatusTextOf(102), "阅卷出错102 请移动一下答题卡再阅卷");
+    EXPECT_EQ(StatusTextOf(103), "阅卷出错103 请移动一下答题卡再阅卷");
+    EXPECT_EQ(MemoTextOf(105, StatusTextOf(105)), StatusTextOf(105));
+    for (int code : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 100, 101, 102, 103, 104, 105, 106})
+        EXPECT_FALSE(StatusTextOf(code).empty()) << code;
+    EXPECT_TRUE(StatusTextOf(0).empty());
+    EXPECT_TRUE(StatusTextOf(13).empty());
+}
+
+// Acceptance that records how often it is asked.
+struct CountingAcceptance : CardAcceptance {
+    int calls = 0;
+    bool AcceptReading(RecognitionContext&) override
+    {
+        ++calls;
+        return true;
+    }
+};
+
+TEST(MarkingAttempt, BlankAndBlackFramesGiveTheirCodesAndTexts)
+{
+    RecognitionContext ctx;
+    ctx.SetUp(640, 480, 4);
+    CardTemplate t{};
+    t.LineLength = 100;
+    t.LineDistance = 50;
+    t.CellWidth = 5;
+    t.CellHeight = 5;
+    ctx.SetTemplate(t, "DY测试.dat");
+    CountingAcceptance acceptance;
+    ctx.FrameBitmap.FillWhite();
+    PrepareFrame(ctx);
+    MarkingOutcome out = RunMarkingAttempt(ctx, acceptance);
+    EXPECT_EQ(out.code, 1);
+    EXPECT_EQ(out.sound, PromptSound::Wrong);
+    EXPECT_EQ(ctx.MemoTiShi, StatusTextOf(1));
+    ctx.FrameBitmap.Fill(0, 0, 0);
+    PrepareFrame(ctx);
+    out = RunMarkingAttempt(ctx, acceptance);
+    EXPECT_EQ(out.code, 12);
+    EXPECT_EQ(ctx.StatusText, "黑点过多，请检查是否已垫白纸");
+    EXPECT_EQ(acceptance.calls, 0);
+}
