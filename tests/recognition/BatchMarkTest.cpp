@@ -131,6 +131,57 @@ TEST(BatchMark, DemoStackGivesEveryStudentItsTotal)
     }
 }
 
+// A card of a student read earlier, with many different answers and another
+// card in between: the overwrite question, answered from the command line.
+TEST(BatchMark, OverwriteQuestionAnsweredAsTold)
+{
+    TempDir dir;
+    const std::string templateName = cardprint::DemoTemplateName();
+    CardTemplate t{};
+    std::string message;
+    ASSERT_TRUE(LoadCardTemplate(files::FromUtf8(SCORIVO_BINARY_DIR), templateName, t, message)) << message;
+    std::vector<std::string> key(85, "A");
+    std::vector<std::string> changed = key;
+    for (int q : {3, 9, 17, 30, 44})
+        changed[q] = "C";
+    auto picture = [&](const std::string& name, const std::string& admission, const std::vector<std::string>& a) {
+        cardprint::FilledCard c;
+        c.admission = admission;
+        c.subject = "02";
+        c.answers = a;
+        cardprint::SynthOptions o;
+        o.seed = static_cast<uint64_t>(name.size() * 31 + admission.size());
+        std::string file = files::ToUtf8(dir / name);
+        EXPECT_TRUE(cardprint::SynthesizeCameraImage(t, templateName, c, o).save(QString::fromStdString(file)));
+        return " " + Quote(file);
+    };
+    const std::string cards = picture("s.png", "", key) + picture("a.png", "010000001", key) +
+                              picture("b.png", "010000002", key) + picture("a2.png", "010000001", changed);
+    const std::string session = files::ToUtf8(dir / "q.yj");
+    const std::string create = "session new --out " + Quote(session) + " --template " + Quote(templateName) +
+                               " --roster " + Quote(ShippedRosterFile()) +
+                               " --exam-name 演示 --subject 02 --groups 1-85:1:S";
+
+    ASSERT_EQ(RunCli(create).status, 0);
+    CliRun cancelled = RunCli("mark --session " + Quote(session) + cards);
+    ASSERT_EQ(cancelled.lines.size(), 4u) << cancelled.errors;
+    EXPECT_EQ(Field(cancelled.lines[3], "code"), "13");
+    EXPECT_EQ(Field(cancelled.lines[3], "status"), "李梓涵85分");  // the texts stay those of the card before
+    EXPECT_EQ(Field(cancelled.lines[3], "readCount"), "0");
+    EXPECT_NE(cancelled.errors.find("这是此答题卡第2次读入，发现不相同的答题很多"), std::string::npos);
+    EXPECT_NE(cancelled.errors.find("[取消]"), std::string::npos);
+
+    ASSERT_EQ(RunCli(create).status, 0);
+    CliRun confirmed = RunCli("mark --session " + Quote(session) + " --answer ok" + cards);
+    ASSERT_EQ(confirmed.lines.size(), 4u) << confirmed.errors;
+    EXPECT_EQ(Field(confirmed.lines[3], "code"), "0");
+    EXPECT_EQ(Field(confirmed.lines[3], "status"), "王浩然80分");
+    EXPECT_EQ(Field(confirmed.lines[3], "readCount"), "2");
+    auto state = NewMarkingSessionState();
+    ASSERT_TRUE(OpenMarkingFile(*state, files::FromUtf8(session)).ok);
+    EXPECT_EQ(state->session.records[1].questionResults[3].answer.View(), "C");
+}
+
 TEST(BatchMark, UnreadableSessionOrPicture)
 {
     TempDir dir;
