@@ -135,4 +135,31 @@ TEST_F(SyntheticAcceptance, JdCardColourAgainstAbType)
     EXPECT_EQ(state->session.records[0].paperType, 1);
 }
 
+TEST_F(SyntheticAcceptance, DifferingRereadStopsAutomaticMarking)
+{
+    Open(cardprint::DemoTemplateName(), {{"1", "85", "1", "单选题"}});
+    bool automatic = true;
+    int refreshes = 0;
+    acceptor->hooks.automaticMarkingOn = [&] { return automatic; };
+    acceptor->hooks.switchAutomaticMarkingOff = [&] { automatic = false; };
+    acceptor->hooks.refreshGrid = [&] { ++refreshes; };
+    std::vector<std::string> key(85, "B");
+    std::vector<std::string> twoChanged = key;
+    twoChanged[20] = "D";
+    twoChanged[70] = "";
+    ASSERT_EQ(Mark(Card("", key), 21), 0);
+    ASSERT_EQ(Mark(Card("020000005", key), 22), 0);
+    EXPECT_EQ(ctx.StatusText, "韩志强97分");
+    EXPECT_TRUE(automatic);
+    ASSERT_EQ(Mark(Card("020000005", twoChanged), 23), 0);
+    EXPECT_FALSE(automatic);
+    EXPECT_EQ(ctx.StatusText, "结果和上次不同,已停止自动阅卷,请看文字提示信息");
+    EXPECT_EQ(acceptance->WindowCaption(), "Scorivo-摄像头阅卷版 结果和上次不同,已停止自动阅卷,请看文字提示信息");
+    EXPECT_EQ(ctx.MemoTiShi.substr(0, ctx.MemoTiShi.find("请移动")),
+              "该答题卡这次阅卷结果和上次不同，不同的题如下：\r\n21 B->D\r\n71 B->\r\n");
+    EXPECT_EQ(ctx.Reading.studentName.Utf8(), "韩志强");
+    EXPECT_EQ(state->session.records[1].totalScore, 83.0f + 12.0f);
+    EXPECT_EQ(refreshes, 3);
+}
+
 } // namespace
