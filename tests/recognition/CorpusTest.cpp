@@ -20,9 +20,9 @@
 #include <map>
 #include <string>
 
+#include "cardprint/Prng.h"
 #include "cardprint/ShippedCards.h"
 #include "cardprint/SynthCamera.h"
-#include "cardprint/Prng.h"
 #include "recognition/ImagePrimitives.h"
 #include "recognition/MarkSampling.h"
 #include "recognition/RawReading.h"
@@ -32,13 +32,13 @@ namespace {
 
 using cardprint::SplitMix64;
 
-int EnvInt(const char* name, int fallback)
+int EnvInt(const char *name, int fallback)
 {
-    const char* v = std::getenv(name);
+    const char *v = std::getenv(name);
     return v && *v ? std::atoi(v) : fallback;
 }
 
-std::string RandomDigits(SplitMix64& rng, int columns, double blankChance)
+std::string RandomDigits(SplitMix64 &rng, int columns, double blankChance)
 {
     std::string s;
     for (int i = 0; i < columns; ++i)
@@ -47,9 +47,12 @@ std::string RandomDigits(SplitMix64& rng, int columns, double blankChance)
 }
 
 // Which questions of a template are multiple choice in the corpus exam.
-bool IsMultiple(int q) { return q % 7 == 3; }
+bool IsMultiple(int q)
+{
+    return q % 7 == 3;
+}
 
-cardprint::FilledCard RandomCard(const CardTemplate& t, SplitMix64& rng)
+cardprint::FilledCard RandomCard(const CardTemplate &t, SplitMix64 &rng)
 {
     cardprint::FilledCard c;
     c.abType = rng.Below(2);
@@ -72,7 +75,7 @@ cardprint::FilledCard RandomCard(const CardTemplate& t, SplitMix64& rng)
     return c;
 }
 
-cardprint::SynthOptions RandomPose(SplitMix64& rng, uint64_t seed)
+cardprint::SynthOptions RandomPose(SplitMix64 &rng, uint64_t seed)
 {
     cardprint::SynthOptions o;
     o.seed = seed;
@@ -97,7 +100,7 @@ struct Reader {
     RecognitionContext ctx;
     SamplingExam exam;
 
-    Reader(const cardprint::ShippedCard& card, int bytesPerPixel)
+    Reader(const cardprint::ShippedCard &card, int bytesPerPixel)
     {
         ctx.SetUp(640, 480, bytesPerPixel);
         ctx.SetTemplate(card.record, card.fileName);
@@ -106,7 +109,7 @@ struct Reader {
             multiple[q] = IsMultiple(q);
         exam = WholeTemplateExam(card.record, multiple);
     }
-    MarkingOutcome Read(const QImage& picture)
+    MarkingOutcome Read(const QImage &picture)
     {
         const cardprint::CameraSample s = cardprint::ToCameraSample(picture, ctx.FrameBitmap.BytesPerPixel());
         std::memcpy(ctx.FrameBitmap.Data(), s.pixels.data(), ctx.FrameBitmap.ByteSize());
@@ -124,10 +127,10 @@ std::string Padded(std::string s, int columns)
 }
 
 // Empty when the reading equals the truth; otherwise what differs.
-std::string Differences(const RecognitionContext& ctx, const SamplingExam& exam, const cardprint::SynthTruth& truth)
+std::string Differences(const RecognitionContext &ctx, const SamplingExam &exam, const cardprint::SynthTruth &truth)
 {
-    const CardTemplate& t = ctx.Template;
-    const CardReading& r = ctx.Reading;
+    const CardTemplate &t = ctx.Template;
+    const CardReading &r = ctx.Reading;
     std::string diff;
     if (r.paperType != truth.abType)
         diff += " ab";
@@ -138,18 +141,19 @@ std::string Differences(const RecognitionContext& ctx, const SamplingExam& exam,
     if (exam.hasSubjectiveScore && r.subjectiveScore != std::strtof(truth.score.c_str(), nullptr))
         diff += " score " + std::to_string(r.subjectiveScore);
     for (int q = 0; q < exam.questionCount; ++q) {
-        const std::string& want = truth.answers[static_cast<std::size_t>(q)];
+        const std::string &want = truth.answers[static_cast<std::size_t>(q)];
         std::string expected = IsMultiple(q) || want.size() <= 1 ? want : want.substr(0, 1);
         if (r.questionResults[q].answer.View() != expected) {
             diff += " q" + std::to_string(q + 1) + " '" + std::string(r.questionResults[q].answer.View()) + "'!='" +
                     expected + "' fills";
-            const QuestionCells& cells = ctx.Questions[q];
+            const QuestionCells &cells = ctx.Questions[q];
             for (int j = 0; j < cells.options; ++j)
-                diff += " " + std::to_string(CellFill(ctx.RectifiedCard.View(), cells.corner[j], ctx.Geometry.sx,
-                                                      ctx.Geometry.sy)) +
-                        "/" +
-                        std::to_string(
-                            CellBlack(ctx.CheckCard.View(), cells.corner[j], ctx.Geometry.sx, ctx.Geometry.sy));
+                diff +=
+                    " " +
+                    std::to_string(
+                        CellFill(ctx.RectifiedCard.View(), cells.corner[j], ctx.Geometry.sx, ctx.Geometry.sy)) +
+                    "/" +
+                    std::to_string(CellBlack(ctx.CheckCard.View(), cells.corner[j], ctx.Geometry.sx, ctx.Geometry.sy));
         }
     }
     return diff;
@@ -166,10 +170,10 @@ TEST(Corpus, DISABLED_ShippedTemplatesReadRightOrRefuse)
 {
     const int frames = EnvInt("SCORIVO_CORPUS_FRAMES", 24);
     const bool verbose = EnvInt("SCORIVO_CORPUS_VERBOSE", 0) != 0;
-    const char* dump = std::getenv("SCORIVO_CORPUS_DUMP");
+    const char *dump = std::getenv("SCORIVO_CORPUS_DUMP");
     Tally all;
     const std::vector<cardprint::ShippedCard> cards = cardprint::ShippedCards();
-    for (const cardprint::ShippedCard& card : cards) {
+    for (const cardprint::ShippedCard &card : cards) {
         Tally tally;
         SplitMix64 rng(cardprint::MixSeed(20261207, std::hash<std::string>{}(card.fileName)));
         Reader reader(card, 3);
@@ -179,7 +183,7 @@ TEST(Corpus, DISABLED_ShippedTemplatesReadRightOrRefuse)
             const cardprint::SynthOptions pose = RandomPose(rng, rng.Next());
             cardprint::SynthTruth truth;
             const QImage picture = cardprint::SynthesizeCameraImage(card.record, card.fileName, filled, pose, &truth);
-            Reader& r = i % 4 == 3 ? reader32 : reader;
+            Reader &r = i % 4 == 3 ? reader32 : reader;
             const MarkingOutcome out = r.Read(picture);
             std::string diff = out.code == 0 ? Differences(r.ctx, r.exam, truth) : std::string();
             if (out.code != 0) {
@@ -203,8 +207,8 @@ TEST(Corpus, DISABLED_ShippedTemplatesReadRightOrRefuse)
         std::string codes;
         for (auto [code, n] : tally.refusals)
             codes += " " + std::to_string(code) + "x" + std::to_string(n);
-        std::printf("%s: %d frames, %d right, %d refused (%s ), %d wrong\n", card.fileName.c_str(), frames,
-                    tally.right, tally.refused, codes.c_str(), tally.wrong);
+        std::printf("%s: %d frames, %d right, %d refused (%s ), %d wrong\n", card.fileName.c_str(), frames, tally.right,
+                    tally.refused, codes.c_str(), tally.wrong);
         all.right += tally.right;
         all.refused += tally.refused;
         all.wrong += tally.wrong;
@@ -230,7 +234,7 @@ TEST(Corpus, FramesOutsideTheEnvelopeGiveTheirCodes)
         if (darken != 1.0) {
             picture = picture.convertToFormat(QImage::Format_RGB32);
             for (int y = 0; y < picture.height(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+                auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
                 for (int x = 0; x < picture.width(); ++x)
                     line[x] = qRgb(static_cast<int>(qRed(line[x]) * darken), static_cast<int>(qGreen(line[x]) * darken),
                                    static_cast<int>(qBlue(line[x]) * darken));
@@ -249,9 +253,9 @@ TEST(Corpus, FramesOutsideTheEnvelopeGiveTheirCodes)
     o.shiftX = 110;
     EXPECT_EQ(read(o), CodeOffCentre);
     o.shiftX = 0;
-    o.shiftY = 120;  // the top of the card leaves the picture
+    o.shiftY = 120; // the top of the card leaves the picture
     const int cut = read(o);
-    EXPECT_TRUE(cut >= 1 && cut <= 10) << cut;  // lines lost (1, 2), ends out (3-6) or corners out (7-10)
+    EXPECT_TRUE(cut >= 1 && cut <= 10) << cut; // lines lost (1, 2), ends out (3-6) or corners out (7-10)
     o.shiftY = 0;
     EXPECT_EQ(read(o, 0.3), CodeTooMuchBlack);
 }

@@ -54,20 +54,20 @@ inline CardTemplate TestTemplate()
 
 struct Filling {
     int abType = 0;
-    std::string admission;  // digits or ' '
+    std::string admission; // digits or ' '
     std::string subject;
-    std::vector<std::string> answers;  // option letters per question
+    std::vector<std::string> answers; // option letters per question
 };
 
 struct Pose {
-    double pixelsPerMm = 1.95;  // a cell row of 7.8 pixels
+    double pixelsPerMm = 1.95; // a cell row of 7.8 pixels
     double rotateDeg = 0;
     double shiftX = 0;
     double shiftY = 0;
 };
 
 // Cells (column, row) in template cells that carry a pencil mark.
-inline std::set<std::pair<double, double>> MarkedCells(const CardTemplate& t, const Filling& f)
+inline std::set<std::pair<double, double>> MarkedCells(const CardTemplate &t, const Filling &f)
 {
     std::set<std::pair<double, double>> cells;
     if (f.abType == 0)
@@ -93,13 +93,13 @@ inline std::set<std::pair<double, double>> MarkedCells(const CardTemplate& t, co
 // Grey of the face at (u, v) millimetres from the bottom line's left end.
 class Face {
 public:
-    Face(const CardTemplate& t, const Filling& f) : t_(t), marked_(MarkedCells(t, f)) {}
+    Face(const CardTemplate &t, const Filling &f) : t_(t), marked_(MarkedCells(t, f)) {}
 
     int Grey(double u, double v) const
     {
         const double top = t_.LineDistance;
         if (u < -12 || u > t_.LineLength + 20 || v < -8 || v > top + 13 * t_.CellHeight)
-            return 215;  // the white underlay, a little darker than the card
+            return 215; // the white underlay, a little darker than the card
         if (u >= 0 && u <= t_.LineLength && (std::fabs(v) <= 0.6 || std::fabs(v - top) <= 0.6))
             return 20;
         const double col = (u - t_.OriginOffset) / t_.CellWidth;
@@ -113,19 +113,19 @@ public:
                     return 25;
             }
         // A marked cell: its corner is (floor col, ceil row) in grid terms.
-        for (const auto& [c, r] : marked_)
+        for (const auto &[c, r] : marked_)
             if (col >= c + 0.2 && col < c + 0.8 && row < r - 0.15 && row >= r - 0.85)
                 return 55;
         return 240;
     }
 
 private:
-    const CardTemplate& t_;
+    const CardTemplate &t_;
     std::set<std::pair<double, double>> marked_;
 };
 
 // The frame as the program sees it (bottom-up, after the turn).
-inline void Photograph(const CardTemplate& t, const Filling& f, const Pose& p, Bitmap& frame)
+inline void Photograph(const CardTemplate &t, const Filling &f, const Pose &p, Bitmap &frame)
 {
     Face face(t, f);
     const double a = p.rotateDeg * 3.14159265358979 / 180;
