@@ -37,15 +37,15 @@ struct Scene {
     }
 };
 
-Scene &SharedScene()
+Scene& SharedScene()
 {
     static Scene scene;
     return scene;
 }
 
-void BM_PrepareFrame(benchmark::State &state)
+void BM_PrepareFrame(benchmark::State& state)
 {
-    Scene &s = SharedScene();
+    Scene& s = SharedScene();
     for (auto _ : state) {
         s.ctx.FrameBitmap.CopyFrom(s.sample);
         PrepareFrame(s.ctx);
@@ -53,9 +53,9 @@ void BM_PrepareFrame(benchmark::State &state)
 }
 BENCHMARK(BM_PrepareFrame)->Unit(benchmark::kMicrosecond);
 
-void BM_DetectLines(benchmark::State &state)
+void BM_DetectLines(benchmark::State& state)
 {
-    Scene &s = SharedScene();
+    Scene& s = SharedScene();
     s.Load();
     Bitmap work = s.ctx.LineFrame.Copy();
     for (auto _ : state) {
@@ -66,7 +66,7 @@ void BM_DetectLines(benchmark::State &state)
 BENCHMARK(BM_DetectLines)->Unit(benchmark::kMicrosecond);
 
 // Runs the driver up to rectification once, so the later stages have their input.
-void ToRectification(Scene &s)
+void ToRectification(Scene& s)
 {
     s.Load();
     s.ctx.Lines.DetectLines(s.ctx.FrameBitmap.View());
@@ -77,9 +77,9 @@ void ToRectification(Scene &s)
     RefineLineEnds(s.ctx.LineFrame.View(), s.ctx.Ends);
 }
 
-void BM_PairRefineAndPlace(benchmark::State &state)
+void BM_PairRefineAndPlace(benchmark::State& state)
 {
-    Scene &s = SharedScene();
+    Scene& s = SharedScene();
     ToRectification(s);
     const LineEnds ends = s.ctx.Ends;
     for (auto _ : state) {
@@ -92,18 +92,18 @@ void BM_PairRefineAndPlace(benchmark::State &state)
 }
 BENCHMARK(BM_PairRefineAndPlace)->Unit(benchmark::kMicrosecond);
 
-void BM_RectifyCard(benchmark::State &state)
+void BM_RectifyCard(benchmark::State& state)
 {
-    Scene &s = SharedScene();
+    Scene& s = SharedScene();
     ToRectification(s);
     for (auto _ : state)
         RectifyCard(s.ctx);
 }
 BENCHMARK(BM_RectifyCard)->Unit(benchmark::kMicrosecond);
 
-void BM_UprightAndPlacement(benchmark::State &state)
+void BM_UprightAndPlacement(benchmark::State& state)
 {
-    Scene &s = SharedScene();
+    Scene& s = SharedScene();
     ToRectification(s);
     RectifyCard(s.ctx);
     for (auto _ : state) {
@@ -113,9 +113,9 @@ void BM_UprightAndPlacement(benchmark::State &state)
 }
 BENCHMARK(BM_UprightAndPlacement)->Unit(benchmark::kMicrosecond);
 
-void BM_MarkSampling(benchmark::State &state)
+void BM_MarkSampling(benchmark::State& state)
 {
-    Scene &s = SharedScene();
+    Scene& s = SharedScene();
     ToRectification(s);
     RawReadingAcceptance acceptance(WholeTemplateExam(s.t), s.t.AdmColumns);
     Bitmap card, check;
@@ -130,7 +130,7 @@ void BM_MarkSampling(benchmark::State &state)
 }
 BENCHMARK(BM_MarkSampling)->Unit(benchmark::kMicrosecond);
 
-void BM_Smooth3x3(benchmark::State &state)
+void BM_Smooth3x3(benchmark::State& state)
 {
     Bitmap b(800, 800, 3);
     b.Fill(200, 180, 160);
@@ -140,7 +140,7 @@ void BM_Smooth3x3(benchmark::State &state)
 }
 BENCHMARK(BM_Smooth3x3)->Unit(benchmark::kMicrosecond);
 
-void BM_WholeMarkingAttempt(benchmark::State &state)
+void BM_WholeMarkingAttempt(benchmark::State& state)
 {
     Scene s(static_cast<int>(state.range(0)));
     RawReadingAcceptance acceptance(WholeTemplateExam(s.t), s.t.AdmColumns);
@@ -166,11 +166,11 @@ namespace {
 
 // The whole marking attempt (sample turned, frame prepared, recognised,
 // sampled) on a synthetic camera frame of each shipped template.
-void BM_MarkingAttemptShipped(benchmark::State &state)
+void BM_MarkingAttemptShipped(benchmark::State& state)
 {
     cardprint::EnsureGuiApplication();
     const auto cards = cardprint::ShippedCards();
-    const cardprint::ShippedCard &card = cards.at(static_cast<std::size_t>(state.range(0)));
+    const cardprint::ShippedCard& card = cards.at(static_cast<std::size_t>(state.range(0)));
     state.SetLabel(card.fileName);
     cardprint::FilledCard filled;
     filled.abType = 1;

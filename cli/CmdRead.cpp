@@ -43,12 +43,12 @@ struct JpegError {
 
 [[noreturn]] void JpegFail(j_common_ptr info)
 {
-    auto *err = reinterpret_cast<JpegError *>(info->err);
+    auto* err = reinterpret_cast<JpegError*>(info->err);
     (*info->err->format_message)(info, err->message);
     throw std::runtime_error(err->message);
 }
 
-bool DecodeJpeg(const std::string &bytes, Picture &out, std::string &error)
+bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
 {
     jpeg_decompress_struct info{};
     JpegError err{};
@@ -56,7 +56,7 @@ bool DecodeJpeg(const std::string &bytes, Picture &out, std::string &error)
     err.mgr.error_exit = JpegFail;
     try {
         jpeg_create_decompress(&info);
-        jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         jpeg_read_header(&info, TRUE);
         info.out_color_space = JCS_RGB;
         jpeg_start_decompress(&info);
@@ -70,14 +70,14 @@ bool DecodeJpeg(const std::string &bytes, Picture &out, std::string &error)
         jpeg_finish_decompress(&info);
         jpeg_destroy_decompress(&info);
         return true;
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         jpeg_destroy_decompress(&info);
         error = e.what();
         return false;
     }
 }
 
-Picture FromQImage(const QImage &image)
+Picture FromQImage(const QImage& image)
 {
     QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     Picture p;
@@ -90,7 +90,7 @@ Picture FromQImage(const QImage &image)
     return p;
 }
 
-bool LoadPicture(const std::filesystem::path &path, Picture &out, std::string &error)
+bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error)
 {
     auto bytes = files::ReadAll(path);
     if (!bytes) {
@@ -98,13 +98,13 @@ bool LoadPicture(const std::filesystem::path &path, Picture &out, std::string &e
         return false;
     }
     std::string ext = path.extension().string();
-    for (char &c : ext)
+    for (char& c : ext)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (ext == ".jpg" || ext == ".jpeg")
         return DecodeJpeg(*bytes, out, error);
     cardprint::EnsureGuiApplication();
     QImage image;
-    if (!image.loadFromData(reinterpret_cast<const uchar *>(bytes->data()), static_cast<int>(bytes->size()))) {
+    if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()), static_cast<int>(bytes->size()))) {
         error = "not a picture this command can read";
         return false;
     }
@@ -113,7 +113,7 @@ bool LoadPicture(const std::filesystem::path &path, Picture &out, std::string &e
 }
 
 // Scales a picture of another size into the middle of a white 640 x 480 frame.
-Picture FitIntoFrame(const Picture &p)
+Picture FitIntoFrame(const Picture& p)
 {
     cardprint::EnsureGuiApplication();
     QImage source(p.rgb.data(), p.width, p.height, p.width * 3, QImage::Format_RGB888);
@@ -128,11 +128,11 @@ Picture FitIntoFrame(const Picture &p)
 
 // The picture as a camera sample in FrameBitmap (bottom row first), turned by
 // 180 degrees as every sample is.
-void LoadSample(RecognitionContext &ctx, const Picture &p)
+void LoadSample(RecognitionContext& ctx, const Picture& p)
 {
-    Bitmap &f = ctx.FrameBitmap;
+    Bitmap& f = ctx.FrameBitmap;
     for (int r = 0; r < p.height; ++r) {
-        const uint8_t *src = p.rgb.data() + static_cast<std::size_t>(r) * p.width * 3;
+        const uint8_t* src = p.rgb.data() + static_cast<std::size_t>(r) * p.width * 3;
         for (int x = 0; x < p.width; ++x, src += 3)
             SetPixel(f.At(x, p.height - 1 - r), src[2], src[1], src[0]);
     }
@@ -180,7 +180,7 @@ std::string JsonNumber(float v)
 }
 
 // The exam of a marking raw file: its questions, kinds and full scores.
-SamplingExam ExamOfSession(const ExamSetup &e)
+SamplingExam ExamOfSession(const ExamSetup& e)
 {
     SamplingExam exam;
     exam.questionCount = std::clamp(e.questionCount, 0, card_limits::MaxQuestions);
@@ -200,15 +200,15 @@ int Usage()
     return 2;
 }
 
-int CmdRead(const std::vector<std::string> &args)
+int CmdRead(const std::vector<std::string>& args)
 {
     std::string templatePath, multipleList, session;
     int admissionLength = -1;
     bool colourCheck = true, fit = false;
     std::vector<std::string> images;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        auto value = [&](std::string &into) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
             if (i + 1 >= args.size())
                 return false;
             into = args[++i];
@@ -291,7 +291,7 @@ int CmdRead(const std::vector<std::string> &args)
     ctx.CheckCardColour = colourCheck;
 
     int failures = 0;
-    for (const std::string &file : images) {
+    for (const std::string& file : images) {
         Picture picture;
         std::string error;
         if (!LoadPicture(files::FromUtf8(file), picture, error)) {
@@ -313,7 +313,7 @@ int CmdRead(const std::vector<std::string> &args)
         ctx.MemoTiShi.clear();
         const MarkingOutcome outcome = RunMarkingAttempt(ctx, acceptance);
 
-        const CardReading &r = ctx.Reading;
+        const CardReading& r = ctx.Reading;
         std::string line = "{\"file\":" + JsonString(file) + ",\"code\":" + std::to_string(outcome.code) +
                            ",\"status\":" + JsonString(ctx.StatusText) + ",\"memo\":" + JsonString(ctx.MemoTiShi) +
                            ",\"paperType\":" + (ctx.AbTypeRead ? (r.paperType == 0 ? "\"A\"" : "\"B\"") : "null") +

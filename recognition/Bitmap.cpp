@@ -20,7 +20,7 @@ Bitmap Bitmap::Copy() const
     return out;
 }
 
-void Bitmap::CopyFrom(const Bitmap &other)
+void Bitmap::CopyFrom(const Bitmap& other)
 {
     if (this == &other)
         return;
@@ -32,7 +32,7 @@ void Bitmap::CopyFrom(const Bitmap &other)
 void Bitmap::Fill(uint8_t blue, uint8_t green, uint8_t red)
 {
     const std::size_t n = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
-    uint8_t *p = pixels_.data();
+    uint8_t* p = pixels_.data();
     if (blue == green && green == red) {
         std::memset(p, blue, ByteSize());
         return;

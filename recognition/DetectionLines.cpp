@@ -25,7 +25,7 @@ const std::array<uint8_t, 256> ThinningTable = MakeThinningTable();
 static constexpr int NeighbourDx[8] = {-1, 0, 1, -1, 1, -1, 0, 1};
 static constexpr int NeighbourDy[8] = {-1, -1, -1, 0, 0, 1, 1, 1};
 
-int NeighbourIndex(const BitmapView &bmp, int x, int y)
+int NeighbourIndex(const BitmapView& bmp, int x, int y)
 {
     int index = 0;
     for (int k = 0; k < 8; ++k)
@@ -34,7 +34,7 @@ int NeighbourIndex(const BitmapView &bmp, int x, int y)
     return index;
 }
 
-void LineDetector::Thin(const BitmapView &f)
+void LineDetector::Thin(const BitmapView& f)
 {
     std::vector<uint8_t> mask;
     Thin(f, mask);
@@ -42,7 +42,7 @@ void LineDetector::Thin(const BitmapView &f)
 
 // Next x >= from with a nonzero byte in row (up to `last`, inclusive);
 // last + 1 when there is none. Eight bytes at a time over empty paper.
-static int NextSet(const uint8_t *row, int from, int last)
+static int NextSet(const uint8_t* row, int from, int last)
 {
     int x = from;
     while (x + 8 <= last + 1) {
@@ -57,7 +57,7 @@ static int NextSet(const uint8_t *row, int from, int last)
     return x;
 }
 
-void LineDetector::Thin(const BitmapView &f, std::vector<uint8_t> &mask)
+void LineDetector::Thin(const BitmapView& f, std::vector<uint8_t>& mask)
 {
     const int w = f.width, h = f.height, bpp = f.bytesPerPixel;
     if (w < 3 || h < 3)
@@ -69,11 +69,11 @@ void LineDetector::Thin(const BitmapView &f, std::vector<uint8_t> &mask)
     // the end gives the same picture as erasing in the frame as it goes.
     const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     mask.resize(2 * n);
-    uint8_t *rows = mask.data();
-    uint8_t *cols = mask.data() + n; // cols[x * h + y]
+    uint8_t* rows = mask.data();
+    uint8_t* cols = mask.data() + n; // cols[x * h + y]
     for (int y = 0; y < h; ++y) {
-        const uint8_t *p = f.Row(y);
-        uint8_t *m = rows + static_cast<std::size_t>(y) * w;
+        const uint8_t* p = f.Row(y);
+        uint8_t* m = rows + static_cast<std::size_t>(y) * w;
         for (int x = 0; x < w; ++x, p += bpp) {
             m[x] = p[0] == 0;
             cols[static_cast<std::size_t>(x) * h + y] = m[x];
@@ -83,7 +83,7 @@ void LineDetector::Thin(const BitmapView &f, std::vector<uint8_t> &mask)
     // Offsets of the neighbours in index-bit order; y counts upward, so
     // (x, y - 1) is one row lower in memory.
     const std::ptrdiff_t offset[8] = {-W - 1, -W, -W + 1, -1, 1, W - 1, W, W + 1};
-    auto index = [&](const uint8_t *m) {
+    auto index = [&](const uint8_t* m) {
         int i = 0;
         for (int k = 0; k < 8; ++k)
             i |= (m[offset[k]] ^ 1) << k;
@@ -98,7 +98,7 @@ void LineDetector::Thin(const BitmapView &f, std::vector<uint8_t> &mask)
         erased = false;
         // Row pass: rows upward, left to right; an erased pixel skips the next one.
         for (int y = 1; y <= h - 2; ++y) {
-            uint8_t *m = rows + static_cast<std::size_t>(y) * w;
+            uint8_t* m = rows + static_cast<std::size_t>(y) * w;
             for (int x = NextSet(m, 1, w - 2); x <= w - 2; x = NextSet(m, x + 1, w - 2)) {
                 if (m[x - 1] && m[x + 1])
                     continue;
@@ -111,7 +111,7 @@ void LineDetector::Thin(const BitmapView &f, std::vector<uint8_t> &mask)
         }
         // Column pass: columns left to right, upward.
         for (int x = 1; x <= w - 2; ++x) {
-            const uint8_t *c = cols + static_cast<std::size_t>(x) * h;
+            const uint8_t* c = cols + static_cast<std::size_t>(x) * h;
             for (int y = NextSet(c, 1, h - 2); y <= h - 2; y = NextSet(c, y + 1, h - 2)) {
                 if (c[y - 1] && c[y + 1])
                     continue;
@@ -124,15 +124,15 @@ void LineDetector::Thin(const BitmapView &f, std::vector<uint8_t> &mask)
         }
     }
     for (int y = 0; y < h; ++y) {
-        uint8_t *p = f.Row(y);
-        const uint8_t *m = rows + static_cast<std::size_t>(y) * w;
+        uint8_t* p = f.Row(y);
+        const uint8_t* m = rows + static_cast<std::size_t>(y) * w;
         for (int x = 0; x < w; ++x, p += bpp)
             if (p[0] == 0 && !m[x])
                 SetWhite(p);
     }
 }
 
-static int NeighbourSum(const BitmapView &f, int x, int y)
+static int NeighbourSum(const BitmapView& f, int x, int y)
 {
     int sum = 0;
     for (int k = 0; k < 8; ++k)
@@ -140,7 +140,7 @@ static int NeighbourSum(const BitmapView &f, int x, int y)
     return sum;
 }
 
-int LineDetector::DetectLines(const BitmapView &f)
+int LineDetector::DetectLines(const BitmapView& f)
 {
     using namespace line_limits;
     records_.clear();
@@ -159,12 +159,12 @@ int LineDetector::DetectLines(const BitmapView &f)
     // The thinning mask (its first w * h bytes: 1 = black) still mirrors the
     // frame; it lets both passes below jump over white paper, and it is kept
     // in step with every pixel they whiten.
-    uint8_t *black = mask_.data();
+    uint8_t* black = mask_.data();
 
     // Junctions: at least three black neighbours (first bytes sum to 1275 or
     // less) clear the whole 3 x 3 block, so crossing strokes fall apart.
     for (int y = 1; y <= h - 2; ++y) {
-        const uint8_t *row = black + static_cast<std::size_t>(y) * w;
+        const uint8_t* row = black + static_cast<std::size_t>(y) * w;
         for (int x = NextSet(row, 1, w - 2); x <= w - 2; x = NextSet(row, x + 1, w - 2)) {
             if (NeighbourSum(f, x, y) > 1275)
                 continue;
@@ -178,7 +178,7 @@ int LineDetector::DetectLines(const BitmapView &f)
 
     // Stroke ends: exactly one black neighbour (sum 1785).
     for (int y = 1; y <= h - 2 && static_cast<int>(strokeEnds_.size()) < MaxStrokeEnds; ++y) {
-        const uint8_t *row = black + static_cast<std::size_t>(y) * w;
+        const uint8_t* row = black + static_cast<std::size_t>(y) * w;
         for (int x = NextSet(row, 1, w - 2); x <= w - 2; x = NextSet(row, x + 1, w - 2)) {
             if (NeighbourSum(f, x, y) != 1785)
                 continue;
@@ -193,7 +193,7 @@ int LineDetector::DetectLines(const BitmapView &f)
         onPath_.assign(pixels, 0);
         traceNumber_ = 0;
     }
-    auto firstBlackNeighbour = [&](PointI c, PointI exclude, bool hasExclude, PointI &out) {
+    auto firstBlackNeighbour = [&](PointI c, PointI exclude, bool hasExclude, PointI& out) {
         for (int k = 0; k < 8; ++k) {
             PointI n{c.x + NeighbourDx[k], c.y + NeighbourDy[k]};
             if (hasExclude && n == exclude)
@@ -206,11 +206,11 @@ int LineDetector::DetectLines(const BitmapView &f)
         return false;
     };
 
-    for (const PointI &s : strokeEnds_) {
+    for (const PointI& s : strokeEnds_) {
         if (static_cast<int>(records_.size()) >= MaxLineRecords)
             break;
         bool known = false;
-        for (const LineRecord &r : records_)
+        for (const LineRecord& r : records_)
             if (r.start == s || r.end == s) {
                 known = true;
                 break;
@@ -232,7 +232,7 @@ int LineDetector::DetectLines(const BitmapView &f)
             PointI next;
             if (!firstBlackNeighbour(current, previous, true, next))
                 break;
-            int32_t &mark = onPath_[static_cast<std::size_t>(next.y) * w + next.x];
+            int32_t& mark = onPath_[static_cast<std::size_t>(next.y) * w + next.x];
             if (mark == traceNumber_)
                 break;
             mark = traceNumber_;
@@ -258,14 +258,14 @@ int LineDetector::DetectLines(const BitmapView &f)
     return static_cast<int>(records_.size());
 }
 
-bool LineDetector::ChooseLinePair(const CardTemplate &t, LinePair &best)
+bool LineDetector::ChooseLinePair(const CardTemplate& t, LinePair& best)
 {
     pairCount_ = 0;
     const int n = static_cast<int>(records_.size());
     for (int i = 0; i < n && pairCount_ < line_limits::MaxLinePairs; ++i)
         for (int j = i + 1; j < n && pairCount_ < line_limits::MaxLinePairs; ++j) {
-            LineRecord &a = records_[i];
-            LineRecord &b = records_[j];
+            LineRecord& a = records_[i];
+            LineRecord& b = records_[j];
             if (std::fabs(a.angle - b.angle) > 0.1 || std::fabs(a.length - b.length) > 20)
                 continue;
             if (a.p2.x < a.p1.x)
@@ -277,8 +277,8 @@ bool LineDetector::ChooseLinePair(const CardTemplate &t, LinePair &best)
     float bestDeviation = 10000;
     bool found = false;
     for (int k = 0; k < pairCount_; ++k) {
-        const LineRecord &a = records_[pairs_[k].bottom];
-        const LineRecord &b = records_[pairs_[k].top];
+        const LineRecord& a = records_[pairs_[k].bottom];
+        const LineRecord& b = records_[pairs_[k].top];
         double expected = a.length / t.LineLength * t.LineDistance;
         double dx = b.p1.x - a.p1.x, dy = b.p1.y - a.p1.y;
         double actual = std::sqrt(dx * dx + dy * dy);
@@ -302,7 +302,7 @@ struct Walk {
 
 // One column step of a walk: the next column and its y on the unrefined line,
 // or false when the step would leave the picture.
-bool StepColumn(const BitmapView &f, const Walk &walk, int x, int &nx, int &ny)
+bool StepColumn(const BitmapView& f, const Walk& walk, int x, int& nx, int& ny)
 {
     nx = x + walk.direction;
     if (walk.direction < 0 && (x == 1 || nx < 0))
@@ -314,7 +314,7 @@ bool StepColumn(const BitmapView &f, const Walk &walk, int x, int &nx, int &ny)
 }
 } // namespace
 
-static bool WalkToEnd(const BitmapView &f, const Walk &walk, PointI &end)
+static bool WalkToEnd(const BitmapView& f, const Walk& walk, PointI& end)
 {
     int x = end.x;
     for (int step = 0; step < 100; ++step) {
@@ -335,7 +335,7 @@ static bool WalkToEnd(const BitmapView &f, const Walk &walk, PointI &end)
     return true;
 }
 
-int RefineLineEnds(const BitmapView &f, LineEnds &e)
+int RefineLineEnds(const BitmapView& f, LineEnds& e)
 {
     e.bottomLeft = e.bottom.p1;
     e.bottomRight = e.bottom.p2;
@@ -360,7 +360,7 @@ static int TruncDistance(PointI a, PointI b)
 
 // Counts the columns beyond a refined end where the line goes on (dashed
 // extensions of "JD" cards); false when the walk leaves the picture.
-static bool CountExtension(const BitmapView &f, const Walk &walk, PointI from, int steps, int &hits)
+static bool CountExtension(const BitmapView& f, const Walk& walk, PointI from, int steps, int& hits)
 {
     hits = 0;
     int x = from.x;
@@ -375,7 +375,7 @@ static bool CountExtension(const BitmapView &f, const Walk &walk, PointI from, i
     return true;
 }
 
-int CheckLinePlacement(const BitmapView &f, const LineEnds &e, bool jd, const CardTemplate &t)
+int CheckLinePlacement(const BitmapView& f, const LineEnds& e, bool jd, const CardTemplate& t)
 {
     const int margin = (f.width - f.height) / 2;
     if (e.bottomLeft.x < margin || e.topLeft.x < margin || e.bottomRight.x > f.width - margin ||
@@ -411,7 +411,7 @@ int CheckLinePlacement(const BitmapView &f, const LineEnds &e, bool jd, const Ca
             {{e.top.p1, e.top.p2, -1}, e.topLeft, topSteps, 5},
             {{e.top.p1, e.top.p2, +1}, e.topRight, topSteps, 6},
         };
-        for (const Extension &x : extensions) {
+        for (const Extension& x : extensions) {
             int hits = 0;
             if (!CountExtension(f, x.walk, x.from, x.steps, hits))
                 return x.failCode;

@@ -26,7 +26,7 @@ extern const std::array<uint8_t, 256> ThinningTable;
 // Bits of the neighbours that are white (not black): bit 0 (x-1, y-1),
 // 1 (x, y-1), 2 (x+1, y-1), 3 (x-1, y), 4 (x+1, y), 5 (x-1, y+1), 6 (x, y+1),
 // 7 (x+1, y+1); y counts upward.
-int NeighbourIndex(const BitmapView &bmp, int x, int y);
+int NeighbourIndex(const BitmapView& bmp, int x, int y);
 
 struct LineRecord {
     PointI start; // stroke end where tracing began
@@ -54,18 +54,18 @@ class LineDetector {
 public:
     // Thins `frame` in place (it keeps the skeleton) and returns the number of
     // line records found; Records() lists them in the order they were found.
-    int DetectLines(const BitmapView &frame);
-    const std::vector<LineRecord> &Records() const { return records_; }
-    std::vector<LineRecord> &Records() { return records_; }
+    int DetectLines(const BitmapView& frame);
+    const std::vector<LineRecord>& Records() const { return records_; }
+    std::vector<LineRecord>& Records() { return records_; }
 
     // Thinning alone (the first step of DetectLines), for tests.
-    static void Thin(const BitmapView &frame);
-    static void Thin(const BitmapView &frame, std::vector<uint8_t> &mask);
+    static void Thin(const BitmapView& frame);
+    static void Thin(const BitmapView& frame, std::vector<uint8_t>& mask);
 
     // Pairs records of equal angle and length and keeps the pair whose
     // spacing fits the template best; false = none (code 2). Pairing turns
     // the records so that p1 is the left point.
-    bool ChooseLinePair(const CardTemplate &t, LinePair &best);
+    bool ChooseLinePair(const CardTemplate& t, LinePair& best);
     int PairCount() const { return pairCount_; }
 
 private:
@@ -81,8 +81,8 @@ private:
 
 // Walks from the unrefined ends along each line in `lineFrame` (bottom-left,
 // bottom-right, top-left, top-right). 0, or 3/4/5/6 when a walk leaves the picture.
-int RefineLineEnds(const BitmapView &lineFrame, LineEnds &ends);
+int RefineLineEnds(const BitmapView& lineFrame, LineEnds& ends);
 
 // Centre, extension and distance checks: 0 or a code 100..105, or 3..6 from
 // the extension walks of "JD" cards.
-int CheckLinePlacement(const BitmapView &lineFrame, const LineEnds &ends, bool jdTemplate, const CardTemplate &t);
+int CheckLinePlacement(const BitmapView& lineFrame, const LineEnds& ends, bool jdTemplate, const CardTemplate& t);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-RowSpan ClipScanRect(const BitmapView &bmp, const ScanRect &r)
+RowSpan ClipScanRect(const BitmapView& bmp, const ScanRect& r)
 {
     RowSpan s;
     if (bmp.Empty() || r.height <= 0 || r.width <= 0)
@@ -20,7 +20,7 @@ RowSpan ClipScanRect(const BitmapView &bmp, const ScanRect &r)
     return s;
 }
 
-void Binarise(const BitmapView &bmp, int threshold, const ScanRect &r)
+void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r)
 {
     RowSpan s = ClipScanRect(bmp, r);
     if (s.Empty())
@@ -29,7 +29,7 @@ void Binarise(const BitmapView &bmp, int threshold, const ScanRect &r)
     // floor(g / 100) >= t exactly when g >= 100 t: no division per pixel.
     const int scaled = threshold * 100;
     for (int y = s.yLow; y <= s.yHigh; ++y) {
-        uint8_t *p = bmp.At(s.x0, y);
+        uint8_t* p = bmp.At(s.x0, y);
         for (int x = s.x0; x < s.x1; ++x, p += bpp) {
             uint8_t v = 30 * p[2] + 59 * p[1] + 11 * p[0] >= scaled ? 255 : 0;
             SetPixel(p, v, v, v);
@@ -37,7 +37,7 @@ void Binarise(const BitmapView &bmp, int threshold, const ScanRect &r)
     }
 }
 
-int IsodataThreshold(const BitmapView &bmp, const ScanRect &r, int greyMode)
+int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode)
 {
     RowSpan s = ClipScanRect(bmp, r);
     if (s.Empty())
@@ -45,7 +45,7 @@ int IsodataThreshold(const BitmapView &bmp, const ScanRect &r, int greyMode)
     uint32_t histogram[256] = {};
     const int bpp = bmp.bytesPerPixel;
     for (int y = s.yLow; y <= s.yHigh; ++y) {
-        const uint8_t *p = bmp.At(s.x0, y);
+        const uint8_t* p = bmp.At(s.x0, y);
         for (int x = s.x0; x < s.x1; ++x, p += bpp)
             ++histogram[GreyOf(p, greyMode)];
     }
@@ -80,7 +80,7 @@ int IsodataThreshold(const BitmapView &bmp, const ScanRect &r, int greyMode)
     return t;
 }
 
-int BinariseAdaptive(const BitmapView &bmp, const ScanRect &r, int histogramMode, int pixelMode)
+int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode, int pixelMode)
 {
     int t = IsodataThreshold(bmp, r, histogramMode);
     RowSpan s = ClipScanRect(bmp, r);
@@ -88,7 +88,7 @@ int BinariseAdaptive(const BitmapView &bmp, const ScanRect &r, int histogramMode
         return t;
     const int bpp = bmp.bytesPerPixel;
     for (int y = s.yLow; y <= s.yHigh; ++y) {
-        uint8_t *p = bmp.At(s.x0, y);
+        uint8_t* p = bmp.At(s.x0, y);
         for (int x = s.x0; x < s.x1; ++x, p += bpp) {
             uint8_t v = GreyOf(p, pixelMode) >= t ? 255 : 0;
             SetPixel(p, v, v, v);
@@ -97,27 +97,27 @@ int BinariseAdaptive(const BitmapView &bmp, const ScanRect &r, int histogramMode
     return t;
 }
 
-int BlackShare(const BitmapView &bmp)
+int BlackShare(const BitmapView& bmp)
 {
     if (bmp.Empty())
         return 0;
     uint64_t black = 0;
     const int bpp = bmp.bytesPerPixel;
     for (int y = 0; y < bmp.height; ++y) {
-        const uint8_t *p = bmp.Row(y);
+        const uint8_t* p = bmp.Row(y);
         for (int x = 0; x < bmp.width; ++x, p += bpp)
             black += p[0] == 0;
     }
     return static_cast<int>(black * 100 / (static_cast<uint64_t>(bmp.width) * static_cast<uint64_t>(bmp.height)));
 }
 
-static void MirrorSwapRows(uint8_t *a, uint8_t *b, int width, int bpp)
+static void MirrorSwapRows(uint8_t* a, uint8_t* b, int width, int bpp)
 {
     // Pixel k of row a trades places with pixel width-1-k of row b (and the
     // other way round); a == b mirrors one row in place.
     if (bpp == 4) {
-        auto *wa = reinterpret_cast<uint32_t *>(a);
-        auto *wb = reinterpret_cast<uint32_t *>(b);
+        auto* wa = reinterpret_cast<uint32_t*>(a);
+        auto* wb = reinterpret_cast<uint32_t*>(b);
         if (a == b) {
             std::reverse(wa, wa + width);
             return;
@@ -137,7 +137,7 @@ static void MirrorSwapRows(uint8_t *a, uint8_t *b, int width, int bpp)
             std::swap(a[k * bpp + c], b[(width - 1 - k) * bpp + c]);
 }
 
-void Rotate180(const BitmapView &bmp)
+void Rotate180(const BitmapView& bmp)
 {
     if (bmp.Empty())
         return;
@@ -152,7 +152,7 @@ void Rotate180(const BitmapView &bmp)
 // and last pixels have one neighbour only.
 // Loops run in blocks of 16 with a fixed trip count so that the compiler
 // vectorises them at -O2 (about 3 times faster on an 800 x 800 card).
-static void HorizontalSums(const uint8_t *__restrict row, int rowBytes, int bpp, uint16_t *__restrict out)
+static void HorizontalSums(const uint8_t* __restrict row, int rowBytes, int bpp, uint16_t* __restrict out)
 {
     for (int i = 0; i < bpp; ++i)
         out[i] = static_cast<uint16_t>(2 * row[i] + row[i + bpp]);
@@ -166,8 +166,8 @@ static void HorizontalSums(const uint8_t *__restrict row, int rowBytes, int bpp,
         out[i] = static_cast<uint16_t>(row[i - bpp] + 2 * row[i]);
 }
 
-static void SmoothRow(const uint16_t *__restrict low, const uint16_t *__restrict mid, const uint16_t *__restrict high,
-                      uint8_t *__restrict out, int rowBytes)
+static void SmoothRow(const uint16_t* __restrict low, const uint16_t* __restrict mid, const uint16_t* __restrict high,
+                      uint8_t* __restrict out, int rowBytes)
 {
     int i = 0;
     for (; i + 16 <= rowBytes; i += 16)
@@ -177,7 +177,7 @@ static void SmoothRow(const uint16_t *__restrict low, const uint16_t *__restrict
         out[i] = static_cast<uint8_t>((low[i] + 2 * mid[i] + high[i]) >> 4);
 }
 
-void Smoother::Smooth3x3(const BitmapView &bmp)
+void Smoother::Smooth3x3(const BitmapView& bmp)
 {
     if (bmp.Empty())
         return;
@@ -190,10 +190,10 @@ void Smoother::Smooth3x3(const BitmapView &bmp)
     // Missing neighbours at the borders add nothing, so borders come out darker.
     if (sums_.size() != static_cast<std::size_t>(3 * rowBytes))
         sums_.assign(static_cast<std::size_t>(3 * rowBytes), 0);
-    uint16_t *rows[3] = {sums_.data(), sums_.data() + rowBytes, sums_.data() + 2 * rowBytes};
+    uint16_t* rows[3] = {sums_.data(), sums_.data() + rowBytes, sums_.data() + 2 * rowBytes};
     const bool tiny = w < 2;
-    auto horizontal = [&](int y, uint16_t *out) {
-        const uint8_t *row = bmp.Row(y);
+    auto horizontal = [&](int y, uint16_t* out) {
+        const uint8_t* row = bmp.Row(y);
         if (tiny) {
             for (int i = 0; i < rowBytes; ++i)
                 out[i] = static_cast<uint16_t>(2 * row[i]);
@@ -201,16 +201,16 @@ void Smoother::Smooth3x3(const BitmapView &bmp)
             HorizontalSums(row, rowBytes, bpp, out);
         }
     };
-    uint16_t *low = nullptr;
-    uint16_t *mid = rows[0];
-    uint16_t *high = rows[1];
-    uint16_t *spare = rows[2];
+    uint16_t* low = nullptr;
+    uint16_t* mid = rows[0];
+    uint16_t* high = rows[1];
+    uint16_t* spare = rows[2];
     horizontal(0, mid);
     for (int y = 0; y < h; ++y) {
         const bool hasHigh = y + 1 < h;
         if (hasHigh)
             horizontal(y + 1, high);
-        uint8_t *out = bmp.Row(y);
+        uint8_t* out = bmp.Row(y);
         if (low && hasHigh) {
             SmoothRow(low, mid, high, out, rowBytes);
         } else {
@@ -218,7 +218,7 @@ void Smoother::Smooth3x3(const BitmapView &bmp)
                 out[i] = static_cast<uint8_t>(((low ? low[i] : 0) + 2 * mid[i] + (hasHigh ? high[i] : 0)) >> 4);
         }
         // Roll: low <- mid <- high <- (free row).
-        uint16_t *freed = low ? low : spare;
+        uint16_t* freed = low ? low : spare;
         low = mid;
         mid = high;
         high = freed;
@@ -237,7 +237,7 @@ Rotation Rotation::For(double theta, int sourceWidth, int sourceHeight, int dest
     return r;
 }
 
-PointI RotatePoint(const Rotation &r, PointI p)
+PointI RotatePoint(const Rotation& r, PointI p)
 {
     double dx = p.x - r.cx;
     double dy = p.y - r.cy;
@@ -252,7 +252,7 @@ static int64_t FloorDiv(int64_t a, int64_t b)
 }
 
 // The integers x in [0, n) with a + b x in [0, limit), as [lo, hi] (empty when lo > hi).
-static void SpanInside(int64_t a, int64_t b, int64_t limit, int n, int64_t &lo, int64_t &hi)
+static void SpanInside(int64_t a, int64_t b, int64_t limit, int n, int64_t& lo, int64_t& hi)
 {
     lo = 0;
     hi = n - 1;
@@ -270,7 +270,7 @@ static void SpanInside(int64_t a, int64_t b, int64_t limit, int n, int64_t &lo, 
     }
 }
 
-void RotateImage(const BitmapView &source, const BitmapView &dest, const Rotation &r)
+void RotateImage(const BitmapView& source, const BitmapView& dest, const Rotation& r)
 {
     if (source.width < 0.0001 || source.height < 0.0001 || dest.Empty())
         return;
@@ -298,10 +298,10 @@ void RotateImage(const BitmapView &source, const BitmapView &dest, const Rotatio
         int64_t fx = fx0 + lo * stepX, fy = fy0 + lo * stepY;
         // Plain locals: stores through uint8_t pointers could otherwise alias
         // the views and force a reload of their fields per pixel.
-        const uint8_t *const srcBase = source.base;
+        const uint8_t* const srcBase = source.base;
         const std::ptrdiff_t srcStride = source.stride, srcBpp = source.bytesPerPixel;
         const std::ptrdiff_t dstBpp = dest.bytesPerPixel;
-        uint8_t *d = dest.At(lo, y);
+        uint8_t* d = dest.At(lo, y);
         for (int x = lo; x <= hi; ++x, fx += stepX, fy += stepY, d += dstBpp)
             CopyPixel(d, srcBase + (fy >> 16) * srcStride + (fx >> 16) * srcBpp, bpp);
     };
@@ -343,7 +343,7 @@ ProjectiveMap ProjectiveMap::FromPoints(const PointI from[4], const PointI to[4]
     for (int k = 0; k < 4; ++k) {
         float u = static_cast<float>(from[k].x), v = static_cast<float>(from[k].y);
         float p = static_cast<float>(to[k].x), q = static_cast<float>(to[k].y);
-        float *row = a + k * 9;
+        float* row = a + k * 9;
         const float first[9] = {u, v, 1, 0, 0, 0, -u * p, -v * p, p};
         std::memcpy(row, first, sizeof first);
         row = a + (k + 4) * 9;
@@ -355,9 +355,9 @@ ProjectiveMap ProjectiveMap::FromPoints(const PointI from[4], const PointI to[4]
     return m;
 }
 
-PointI MapPoint(const ProjectiveMap &m, PointI p)
+PointI MapPoint(const ProjectiveMap& m, PointI p)
 {
-    const float *h = m.h;
+    const float* h = m.h;
     float x = static_cast<float>(p.x), y = static_cast<float>(p.y);
     float d = h[6] * x + h[7] * y + 1;
     float mx = (h[0] * x + h[1] * y + h[2]) / d;

@@ -25,7 +25,7 @@ inline int GreyLevel(int red, int green, int blue, int mode)
     return (30 * red + 59 * green + 11 * blue) / 100;
 }
 
-inline int GreyOf(const uint8_t *pixel, int mode)
+inline int GreyOf(const uint8_t* pixel, int mode)
 {
     return GreyLevel(pixel[2], pixel[1], pixel[0], mode);
 }
@@ -48,24 +48,24 @@ struct RowSpan {
     int x1 = 0;
     bool Empty() const { return yLow > yHigh || x0 >= x1; }
 };
-RowSpan ClipScanRect(const BitmapView &bmp, const ScanRect &r);
-inline ScanRect WholePicture(const BitmapView &bmp)
+RowSpan ClipScanRect(const BitmapView& bmp, const ScanRect& r);
+inline ScanRect WholePicture(const BitmapView& bmp)
 {
     return {0, bmp.height, 0, bmp.width};
 }
 
 // Pixels with grey (mode 0) >= threshold become white, the others black.
-void Binarise(const BitmapView &bmp, int threshold, const ScanRect &r);
+void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r);
 // Isodata threshold of the rectangle's grey histogram (in `greyMode`); 128
 // for a uniformly white or black (or empty) rectangle.
-int IsodataThreshold(const BitmapView &bmp, const ScanRect &r, int greyMode);
+int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode);
 // Binarises with the isodata threshold (histogram in `histogramMode`, pixels
 // judged in `pixelMode`) and returns that threshold.
-int BinariseAdaptive(const BitmapView &bmp, const ScanRect &r, int histogramMode, int pixelMode);
+int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode, int pixelMode);
 // Per cent (integer) of pixels whose first byte is 0.
-int BlackShare(const BitmapView &bmp);
+int BlackShare(const BitmapView& bmp);
 // Turns the picture by 180 degrees in place.
-void Rotate180(const BitmapView &bmp);
+void Rotate180(const BitmapView& bmp);
 
 // 3 x 3 smoothing with the kernel 1 2 1 / 2 4 2 / 1 2 1 divided by 16.
 // Border pixels sum only the neighbours that exist and still divide by 16,
@@ -73,7 +73,7 @@ void Rotate180(const BitmapView &bmp);
 // same size.
 class Smoother {
 public:
-    void Smooth3x3(const BitmapView &bmp);
+    void Smooth3x3(const BitmapView& bmp);
 
 private:
     std::vector<uint16_t> sums_; // three rows of horizontal sums
@@ -92,7 +92,7 @@ inline float SaneFloat(float v, float limit = 1e6f)
 struct PointI {
     int x = 0;
     int y = 0;
-    bool operator==(const PointI &) const = default;
+    bool operator==(const PointI&) const = default;
 };
 struct PointF {
     float x = 0;
@@ -112,11 +112,11 @@ struct Rotation {
     static Rotation For(double theta, int sourceWidth, int sourceHeight, int destSize = 800);
 };
 
-PointI RotatePoint(const Rotation &rot, PointI p);
+PointI RotatePoint(const Rotation& rot, PointI p);
 // Fills `dest` (already white) with `source` turned so that RotatePoint maps
 // source pixels onto it, nearest-pixel sampling in 16.16 fixed point. Only
 // the span of each row whose source position lies inside the source is written.
-void RotateImage(const BitmapView &source, const BitmapView &dest, const Rotation &rot);
+void RotateImage(const BitmapView& source, const BitmapView& dest, const Rotation& rot);
 
 // trunc((y2 - y1)(x - x1)/(x2 - x1) + y1)
 inline int LineYAt(PointI a, PointI b, int x)
@@ -138,4 +138,4 @@ struct ProjectiveMap {
 };
 
 // Truncated mapped point.
-PointI MapPoint(const ProjectiveMap &m, PointI p);
+PointI MapPoint(const ProjectiveMap& m, PointI p);

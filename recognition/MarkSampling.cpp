@@ -8,7 +8,7 @@
 
 static constexpr float CardSize = static_cast<float>(CardPictureSize);
 
-int CellBlack(const BitmapView &bmp, PointF c, float sx, float sy)
+int CellBlack(const BitmapView& bmp, PointF c, float sx, float sy)
 {
     int black = 0;
     const int x0 = std::max(static_cast<int>(c.x), 0);
@@ -18,7 +18,7 @@ int CellBlack(const BitmapView &bmp, PointF c, float sx, float sy)
     return black;
 }
 
-int CellFill(const BitmapView &bmp, PointF c, float sx, float sy)
+int CellFill(const BitmapView& bmp, PointF c, float sx, float sy)
 {
     const int nominal = static_cast<int>((sy - 2) * sx);
     if (nominal <= 0)
@@ -28,7 +28,7 @@ int CellFill(const BitmapView &bmp, PointF c, float sx, float sy)
 
 // Whole-cell measurement of the AB cells: rows from trunc(y - sy) while
 // below y; black * 100 div pixels counted.
-static int WholeCellFill(const BitmapView &bmp, PointF c, float sx, float sy)
+static int WholeCellFill(const BitmapView& bmp, PointF c, float sx, float sy)
 {
     int black = 0, pixels = 0;
     for (int y = std::max(static_cast<int>(c.y - sy), 0); static_cast<float>(y) < c.y && y < bmp.height; ++y)
@@ -39,7 +39,7 @@ static int WholeCellFill(const BitmapView &bmp, PointF c, float sx, float sy)
     return pixels ? black * 100 / pixels : 0;
 }
 
-static int MiddleRowBlack(const BitmapView &bmp, PointF c, float sx, float sy)
+static int MiddleRowBlack(const BitmapView& bmp, PointF c, float sx, float sy)
 {
     const int y = static_cast<int>(c.y) - static_cast<int>(sy * 0.5f);
     int black = 0;
@@ -55,7 +55,7 @@ static ScanRect CellRect(PointF c, float sx, float sy)
 }
 
 // Copies the pixels of a clipped rectangle out of (or back into) a bitmap.
-static void SaveArea(const BitmapView &bmp, const ScanRect &r, std::vector<uint8_t> &store)
+static void SaveArea(const BitmapView& bmp, const ScanRect& r, std::vector<uint8_t>& store)
 {
     store.clear();
     RowSpan s = ClipScanRect(bmp, r);
@@ -66,21 +66,21 @@ static void SaveArea(const BitmapView &bmp, const ScanRect &r, std::vector<uint8
         store.insert(store.end(), bmp.At(s.x0, y), bmp.At(s.x0, y) + rowBytes);
 }
 
-static void RestoreArea(const BitmapView &bmp, const ScanRect &r, const std::vector<uint8_t> &store)
+static void RestoreArea(const BitmapView& bmp, const ScanRect& r, const std::vector<uint8_t>& store)
 {
     RowSpan s = ClipScanRect(bmp, r);
     if (s.Empty())
         return;
     const std::size_t rowBytes = static_cast<std::size_t>(s.x1 - s.x0) * bmp.bytesPerPixel;
-    const uint8_t *from = store.data();
+    const uint8_t* from = store.data();
     for (int y = s.yLow; y <= s.yHigh && from + rowBytes <= store.data() + store.size(); ++y, from += rowBytes)
         std::memcpy(bmp.At(s.x0, y), from, rowBytes);
 }
 
-static int DetectAbType(RecognitionContext &ctx)
+static int DetectAbType(RecognitionContext& ctx)
 {
-    const CardTemplate &t = ctx.Template;
-    const CardGeometry &g = ctx.Geometry;
+    const CardTemplate& t = ctx.Template;
+    const CardGeometry& g = ctx.Geometry;
     const BitmapView card = ctx.RectifiedCard.View();
     const PointF a{SaneFloat(g.X0 + g.sx * t.AbACol), SaneFloat(g.Y0 + g.sy * t.AbARow)};
     const PointF b{SaneFloat(g.X0 + g.sx * t.AbBCol), SaneFloat(g.Y0 + g.sy * t.AbBRow)};
@@ -127,14 +127,14 @@ static int DetectAbType(RecognitionContext &ctx)
     return AbNotMarked;
 }
 
-void LayOutQuestionCells(RecognitionContext &ctx, int abType)
+void LayOutQuestionCells(RecognitionContext& ctx, int abType)
 {
-    const CardTemplate &t = ctx.Template;
-    const CardGeometry &g = ctx.Geometry;
+    const CardTemplate& t = ctx.Template;
+    const CardGeometry& g = ctx.Geometry;
     const float bx = g.sx * t.BlockColPitch;
     const float by = g.sy * t.BlockRowPitch;
     const int blocks = std::clamp(t.QuestionCount, 0, card_limits::MaxQuestions) / 5;
-    for (QuestionCells &q : ctx.Questions)
+    for (QuestionCells& q : ctx.Questions)
         q = QuestionCells{};
     for (int block = 0; block < blocks; ++block) {
         float dx = 0, dy = 0;
@@ -163,7 +163,7 @@ void LayOutQuestionCells(RecognitionContext &ctx, int abType)
         int options = t.DefaultOptions;
         int orientation = t.DefaultOrientation;
         for (int k = 0; k < std::min(t.OverrideCount, card_limits::MaxOverrides); ++k) {
-            const BlockOverride &o = t.BlockOverrides[k];
+            const BlockOverride& o = t.BlockOverrides[k];
             if (o.blockIndex == block) {
                 options = o.options;
                 orientation = o.orientation;
@@ -172,7 +172,7 @@ void LayOutQuestionCells(RecognitionContext &ctx, int abType)
         }
         options = std::clamp(options, 0, card_limits::MaxOptions);
         for (int r = 0; r < 5; ++r) {
-            QuestionCells &q = ctx.Questions[block * 5 + r];
+            QuestionCells& q = ctx.Questions[block * 5 + r];
             q.options = options;
             q.orientation = orientation;
             q.hasCells = orientation == 0 || orientation == 1;
@@ -189,10 +189,10 @@ void LayOutQuestionCells(RecognitionContext &ctx, int abType)
     }
 }
 
-int BuildSamplingGrids(RecognitionContext &ctx)
+int BuildSamplingGrids(RecognitionContext& ctx)
 {
-    const CardTemplate &t = ctx.Template;
-    const CardGeometry &g = ctx.Geometry;
+    const CardTemplate& t = ctx.Template;
+    const CardGeometry& g = ctx.Geometry;
     LayOutDigitGrid(g, t.AdmCol, t.AdmRow, t.AdmColumns, 10, ctx.AdmGrid);
     LayOutDigitGrid(g, t.SubjCol, t.SubjRow, t.SubjColumns, t.SubjRows, ctx.SubjGrid);
     LayOutDigitGrid(g, t.ScoreCol, t.ScoreRow, t.ScoreColumns, 10, ctx.ScoreGrid);
@@ -205,10 +205,10 @@ int BuildSamplingGrids(RecognitionContext &ctx)
     return GridsOk;
 }
 
-void DrawThumbnail(RecognitionContext &ctx)
+void DrawThumbnail(RecognitionContext& ctx)
 {
-    const CardGeometry &g = ctx.Geometry;
-    Bitmap &thumb = ctx.Thumbnail;
+    const CardGeometry& g = ctx.Geometry;
+    Bitmap& thumb = ctx.Thumbnail;
     thumb.FillWhite();
     if (!ctx.Questions[1].hasCells || ctx.Questions[1].options < 1 || ctx.AdmGrid.columns < 1 || ctx.AdmGrid.rows < 2)
         return;
@@ -224,7 +224,7 @@ void DrawThumbnail(RecognitionContext &ctx)
     for (int ty = 0; ty < out.height; ++ty) {
         const int r0 = top + ty * height / out.height;
         const int r1 = std::max(r0 + 1, top + (ty + 1) * height / out.height);
-        uint8_t *d = out.Row(out.height - 1 - ty);
+        uint8_t* d = out.Row(out.height - 1 - ty);
         for (int tx = 0; tx < out.width; ++tx, d += out.bytesPerPixel) {
             const int c0 = left + tx * width / out.width;
             const int c1 = std::max(c0 + 1, left + (tx + 1) * width / out.width);
@@ -236,7 +236,7 @@ void DrawThumbnail(RecognitionContext &ctx)
                 for (int x = std::max(c0, 0); x < std::min(c1, card.width); ++x) {
                     if (!card.Contains(x, y))
                         continue;
-                    const uint8_t *p = card.At(x, y);
+                    const uint8_t* p = card.At(x, y);
                     sum[0] += p[0];
                     sum[1] += p[1];
                     sum[2] += p[2];
@@ -250,9 +250,9 @@ void DrawThumbnail(RecognitionContext &ctx)
     }
 }
 
-int CardColour(RecognitionContext &ctx)
+int CardColour(RecognitionContext& ctx)
 {
-    const CardGeometry &g = ctx.Geometry;
+    const CardGeometry& g = ctx.Geometry;
     const BitmapView card = ctx.RectifiedCard.View();
     int colour = 0;
     if (ctx.AdmGrid.columns >= 1 && ctx.AdmGrid.rows >= 1 && (card.bytesPerPixel == 3 || card.bytesPerPixel == 4)) {
@@ -262,7 +262,7 @@ int CardColour(RecognitionContext &ctx)
              ++y)
             for (int x = std::max(static_cast<int>(c.x), 0); static_cast<float>(x) < c.x + 2 * g.sx && x < card.width;
                  ++x) {
-                const uint8_t *p = card.At(x, y);
+                const uint8_t* p = card.At(x, y);
                 greens += p[1] > p[2] + 15;
                 reds += p[2] > p[1] + 15;
             }
@@ -275,12 +275,12 @@ int CardColour(RecognitionContext &ctx)
     return colour;
 }
 
-void PrepareAnswerBlocks(RecognitionContext &ctx)
+void PrepareAnswerBlocks(RecognitionContext& ctx)
 {
-    const CardGeometry &g = ctx.Geometry;
+    const CardGeometry& g = ctx.Geometry;
     const int count = std::clamp(ctx.Template.QuestionCount, 0, card_limits::MaxQuestions);
     for (int q = 0; q < count; q += 5) {
-        const QuestionCells &cells = ctx.Questions[q];
+        const QuestionCells& cells = ctx.Questions[q];
         const int n = cells.options;
         if (!cells.hasCells || n < 1)
             continue;
@@ -310,9 +310,9 @@ void PrepareAnswerBlocks(RecognitionContext &ctx)
     }
 }
 
-std::string ReadDigitColumns(RecognitionContext &ctx, const DigitGrid &grid, int columns, int rows)
+std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int columns, int rows)
 {
-    const CardGeometry &g = ctx.Geometry;
+    const CardGeometry& g = ctx.Geometry;
     const BitmapView card = ctx.RectifiedCard.View();
     const BitmapView check = ctx.CheckCard.View();
     columns = std::clamp(columns, 0, grid.columns);
@@ -347,7 +347,7 @@ std::string ReadDigitColumns(RecognitionContext &ctx, const DigitGrid &grid, int
     return text;
 }
 
-static int QuestionInk(const RecognitionContext &ctx, const BitmapView &check, const QuestionCells &cells)
+static int QuestionInk(const RecognitionContext& ctx, const BitmapView& check, const QuestionCells& cells)
 {
     if (!cells.hasCells)
         return 0;
@@ -357,9 +357,9 @@ static int QuestionInk(const RecognitionContext &ctx, const BitmapView &check, c
     return ink;
 }
 
-AnswersResult ReadAnswers(RecognitionContext &ctx, const SamplingExam &exam)
+AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
 {
-    const CardGeometry &g = ctx.Geometry;
+    const CardGeometry& g = ctx.Geometry;
     const BitmapView card = ctx.RectifiedCard.View();
     const BitmapView check = ctx.CheckCard.View();
     const int count = std::clamp(exam.questionCount, 0, card_limits::MaxQuestions);
@@ -376,9 +376,9 @@ AnswersResult ReadAnswers(RecognitionContext &ctx, const SamplingExam &exam)
     for (int q = 0; q < count; ++q) {
         if (!(exam.fullScore[q] > 0))
             continue;
-        GbkText<10> &answer = ctx.Reading.questionResults[q].answer;
+        GbkText<10>& answer = ctx.Reading.questionResults[q].answer;
         answer.Clear();
-        const QuestionCells &cells = ctx.Questions[q];
+        const QuestionCells& cells = ctx.Questions[q];
         if (!cells.hasCells)
             continue;
         int fills[card_limits::MaxOptions];

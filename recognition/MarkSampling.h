@@ -13,24 +13,24 @@ enum SamplingGridsResult : int { GridsOk = 1, AbNotMarked = -1, AbAmbiguous = -2
 
 // Lays out the digit grids, finds the AB type (or takes the template's fixed
 // one) and lays out the question cells for it.
-int BuildSamplingGrids(RecognitionContext &ctx);
+int BuildSamplingGrids(RecognitionContext& ctx);
 // The question cells of the answer layout for AB type 0 (A) or 1 (B).
-void LayOutQuestionCells(RecognitionContext &ctx, int abType);
+void LayOutQuestionCells(RecognitionContext& ctx, int abType);
 // A scaled cut-out of the answer area's corner into Thumbnail.
-void DrawThumbnail(RecognitionContext &ctx);
+void DrawThumbnail(RecognitionContext& ctx);
 // 0 undecided, 1 red print, 2 green print; also becomes the grey mode.
-int CardColour(RecognitionContext &ctx);
+int CardColour(RecognitionContext& ctx);
 // Binarises every block of five questions like a digit column.
-void PrepareAnswerBlocks(RecognitionContext &ctx);
+void PrepareAnswerBlocks(RecognitionContext& ctx);
 // One character per column: the filled row's digit, or " ".
-std::string ReadDigitColumns(RecognitionContext &ctx, const DigitGrid &grid, int columns, int rows);
+std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int columns, int rows);
 
 enum class AnswersResult { Read, LightingFailure };
 // Answers of the exam's questions into the staging reading.
-AnswersResult ReadAnswers(RecognitionContext &ctx, const SamplingExam &exam);
+AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam);
 
 // Black pixels of the cell sampling window at corner c: rows from
 // trunc(y - sy + 2) while below y, columns from trunc(x) while below x + sx.
-int CellBlack(const BitmapView &bmp, PointF c, float sx, float sy);
+int CellBlack(const BitmapView& bmp, PointF c, float sx, float sy);
 // Fill in per cent of the window's nominal size trunc((sy - 2) sx).
-int CellFill(const BitmapView &bmp, PointF c, float sx, float sy);
+int CellFill(const BitmapView& bmp, PointF c, float sx, float sy);

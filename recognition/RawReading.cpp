@@ -6,7 +6,7 @@
 #include "recognition/MarkSampling.h"
 #include "recognition/Rectification.h"
 
-bool ParseSubjectiveScore(const std::string &text, float &score)
+bool ParseSubjectiveScore(const std::string& text, float& score)
 {
     std::size_t first = text.find_first_not_of(' ');
     if (first == std::string::npos)
@@ -16,7 +16,7 @@ bool ParseSubjectiveScore(const std::string &text, float &score)
     for (char c : core)
         if ((c < '0' || c > '9') && c != '.')
             return false;
-    char *end = nullptr;
+    char* end = nullptr;
     float v = std::strtof(core.c_str(), &end);
     if (end != core.c_str() + core.size())
         return false;
@@ -24,17 +24,17 @@ bool ParseSubjectiveScore(const std::string &text, float &score)
     return true;
 }
 
-static bool Refuse(RecognitionContext &ctx, const char *memo, const char *status)
+static bool Refuse(RecognitionContext& ctx, const char* memo, const char* status)
 {
     ctx.MemoTiShi = memo;
     ctx.StatusText = status;
     return false;
 }
 
-bool RawReadingAcceptance::AcceptReading(RecognitionContext &ctx)
+bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
 {
     using namespace sampling_texts;
-    const CardTemplate &t = ctx.Template;
+    const CardTemplate& t = ctx.Template;
     int grids = BuildSamplingGrids(ctx);
     if (grids == AbNotMarked)
         return Refuse(ctx, AbNotMarkedText, AbNotMarkedText);
@@ -71,7 +71,7 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext &ctx)
     return true;
 }
 
-SamplingExam WholeTemplateExam(const CardTemplate &t, const bool *multiple)
+SamplingExam WholeTemplateExam(const CardTemplate& t, const bool* multiple)
 {
     SamplingExam exam;
     exam.questionCount = std::clamp(t.QuestionCount, 0, card_limits::MaxQuestions);

@@ -19,7 +19,7 @@ void RecognitionContext::SetUp(int frameWidth, int frameHeight, int bytesPerPixe
     StripCopy.reserve(static_cast<std::size_t>(CardPictureSize) * CardPictureSize * 4);
 }
 
-void RecognitionContext::SetTemplate(const CardTemplate &t, const std::string &nameUtf8)
+void RecognitionContext::SetTemplate(const CardTemplate& t, const std::string& nameUtf8)
 {
     Template = t;
     TemplateName = nameUtf8;

@@ -15,7 +15,7 @@
 #include "recognition/DetectionLines.h"
 #include "recognition/ImagePrimitives.h"
 
-inline void ClearReading(CardReading &r)
+inline void ClearReading(CardReading& r)
 {
     std::memset(&r, 0, sizeof r);
 }
@@ -64,7 +64,7 @@ public:
     // Sizes every work image for frames of this geometry (done when the
     // camera is set up, not per frame).
     void SetUp(int frameWidth, int frameHeight, int bytesPerPixel);
-    void SetTemplate(const CardTemplate &t, const std::string &nameUtf8);
+    void SetTemplate(const CardTemplate& t, const std::string& nameUtf8);
     bool IsJd() const { return jd_; }
     bool IsDyOrJd() const { return dyOrJd_; }
 

@@ -7,7 +7,7 @@
 #include "recognition/ImagePrimitives.h"
 #include "recognition/Rectification.h"
 
-void PrepareFrame(RecognitionContext &ctx)
+void PrepareFrame(RecognitionContext& ctx)
 {
     ctx.ColourFrame.CopyFrom(ctx.FrameBitmap);
     ctx.GreyMode = GreyPlain;
@@ -16,7 +16,7 @@ void PrepareFrame(RecognitionContext &ctx)
     ctx.LineFrame.CopyFrom(ctx.FrameBitmap);
 }
 
-int RecognizeCard(RecognitionContext &ctx, CardAcceptance &acceptance)
+int RecognizeCard(RecognitionContext& ctx, CardAcceptance& acceptance)
 {
     ctx.GreyMode = GreyPlain;
     ClearReading(ctx.Reading);
@@ -50,18 +50,18 @@ int RecognizeCard(RecognitionContext &ctx, CardAcceptance &acceptance)
     return acceptance.AcceptReading(ctx) ? CodeAccepted : CodeRefused;
 }
 
-int RecognizeCardGuarded(RecognitionContext &ctx, CardAcceptance &acceptance)
+int RecognizeCardGuarded(RecognitionContext& ctx, CardAcceptance& acceptance)
 {
     try {
         return RecognizeCard(ctx, acceptance);
-    } catch (const std::exception &) {
+    } catch (const std::exception&) {
         return CodeNoLineCandidates;
     } catch (...) {
         return CodeNoLineCandidates;
     }
 }
 
-MarkingOutcome RunMarkingAttempt(RecognitionContext &ctx, CardAcceptance &acceptance)
+MarkingOutcome RunMarkingAttempt(RecognitionContext& ctx, CardAcceptance& acceptance)
 {
     int code = RecognizeCardGuarded(ctx, acceptance);
     if (code == CodeNoLineCandidates || code == CodeNoLinePair) {

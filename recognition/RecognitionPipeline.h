@@ -38,19 +38,19 @@ enum RecognitionCode : int {
 class CardAcceptance {
 public:
     virtual ~CardAcceptance() = default;
-    virtual bool AcceptReading(RecognitionContext &ctx) = 0;
+    virtual bool AcceptReading(RecognitionContext& ctx) = 0;
 };
 
 // The frame loop's preparation of a new FrameBitmap: an unaltered copy into
 // ColourFrame, grey mode 0, binarisation with threshold 100 for "DY" and "JD"
 // templates, and the copy that the line-end walks read into LineFrame.
-void PrepareFrame(RecognitionContext &ctx);
+void PrepareFrame(RecognitionContext& ctx);
 
 // The recognition driver; may throw (the marking attempt maps that to code 1).
-int RecognizeCard(RecognitionContext &ctx, CardAcceptance &acceptance);
+int RecognizeCard(RecognitionContext& ctx, CardAcceptance& acceptance);
 
 // RecognizeCard with exceptions counted as code 1.
-int RecognizeCardGuarded(RecognitionContext &ctx, CardAcceptance &acceptance);
+int RecognizeCardGuarded(RecognitionContext& ctx, CardAcceptance& acceptance);
 
 // Sounds of a result.
 enum class PromptSound { None, Success, Wrong, Warning };
@@ -64,7 +64,7 @@ struct MarkingOutcome {
 // the colour frame binarised with threshold 120 for codes 1 and 2, then once
 // on the turned images for code 11, and set StatusText and MemoTiShi from the
 // code (codes 0 and 13 keep what acceptance set).
-MarkingOutcome RunMarkingAttempt(RecognitionContext &ctx, CardAcceptance &acceptance);
+MarkingOutcome RunMarkingAttempt(RecognitionContext& ctx, CardAcceptance& acceptance);
 
 // The StatusText of a code from the failure table; empty for 0 and 13 (set
 // by acceptance) and for unknown codes.

@@ -3,20 +3,20 @@
 #include <algorithm>
 #include <cstring>
 
-void RectifyCard(RecognitionContext &ctx)
+void RectifyCard(RecognitionContext& ctx)
 {
-    const CardTemplate &t = ctx.Template;
+    const CardTemplate& t = ctx.Template;
     const BitmapView colour = ctx.ColourFrame.View();
     const BitmapView check = ctx.CheckCard.View();
     const BitmapView card = ctx.RectifiedCard.View();
     const int W = colour.width, H = colour.height;
-    const LineEnds &e = ctx.Ends;
+    const LineEnds& e = ctx.Ends;
 
     ctx.CheckCard.FillWhite();
     const Rotation rot = Rotation::For(e.bottom.angle, W, H, CardPictureSize);
     RotateImage(colour, check, rot);
 
-    CardPlacement &pl = ctx.Placement;
+    CardPlacement& pl = ctx.Placement;
     const PointI frame[4] = {{0, 0}, {W, 0}, {W, H}, {0, H}};
     for (int k = 0; k < 4; ++k)
         pl.frameCorners[k] = RotatePoint(rot, frame[k]);
@@ -25,7 +25,7 @@ void RectifyCard(RecognitionContext &ctx)
     const PointI C = RotatePoint(rot, e.topLeft);
     const PointI D = RotatePoint(rot, e.topRight);
 
-    CardGeometry &g = ctx.Geometry;
+    CardGeometry& g = ctx.Geometry;
     g.s = SaneFloat(static_cast<float>(B.x - A.x) / t.LineLength, 1e4f);
     g.sx = SaneFloat(g.s * t.CellWidth, 1e4f);
     g.sy = SaneFloat(g.s * t.CellHeight, 1e4f);
@@ -41,8 +41,8 @@ void RectifyCard(RecognitionContext &ctx)
     // Warp: every card pixel takes the pixel its mapping lands on; pixels
     // that land outside the rotated picture keep what they held.
     const int bpp = std::min(check.bytesPerPixel, card.bytesPerPixel);
-    const float *h = pl.toPicture.h;
-    int32_t *offsets = ctx.WarpOffsets.data();
+    const float* h = pl.toPicture.h;
+    int32_t* offsets = ctx.WarpOffsets.data();
     for (int y = 0; y < CardPictureSize; ++y) {
         const float fy = static_cast<float>(y);
         // Source offsets of the row first (a loop the compiler vectorises),
@@ -58,8 +58,8 @@ void RectifyCard(RecognitionContext &ctx)
             const int sx = static_cast<int>(inside ? mx : 0.0f), sy = static_cast<int>(inside ? my : 0.0f);
             offsets[x] = inside ? sy * check.stride + sx * check.bytesPerPixel : -1;
         }
-        uint8_t *out = card.Row(y);
-        const uint8_t *const from = check.base;
+        uint8_t* out = card.Row(y);
+        const uint8_t* const from = check.base;
         const int step = card.bytesPerPixel;
         for (int x = 0; x < CardPictureSize; ++x, out += step)
             if (offsets[x] >= 0)
@@ -83,7 +83,7 @@ void RectifyCard(RecognitionContext &ctx)
     pl.upperRight = {pl.lowerRight.x, pl.upperLeft.y};
 }
 
-void LayOutDigitGrid(const CardGeometry &g, float firstCol, float topRow, int columns, int rows, DigitGrid &grid)
+void LayOutDigitGrid(const CardGeometry& g, float firstCol, float topRow, int columns, int rows, DigitGrid& grid)
 {
     grid.columns = std::clamp(columns, 0, DigitGrid::MaxColumns);
     grid.rows = std::clamp(rows, 0, card_limits::MaxColumnRows);
@@ -93,7 +93,7 @@ void LayOutDigitGrid(const CardGeometry &g, float firstCol, float topRow, int co
                                  SaneFloat(g.Y0 + g.sy * topRow - g.sy * static_cast<float>(j))};
 }
 
-void DrawGreyReferenceFrame(RecognitionContext &ctx, float x0, float y0)
+void DrawGreyReferenceFrame(RecognitionContext& ctx, float x0, float y0)
 {
     int e = 0;
     if (ctx.IsJd())
@@ -127,9 +127,9 @@ void DrawGreyReferenceFrame(RecognitionContext &ctx, float x0, float y0)
     }
 }
 
-void PrepareDigitColumns(RecognitionContext &ctx, const DigitGrid &grid, int columns, int rows)
+void PrepareDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int columns, int rows)
 {
-    const CardGeometry &g = ctx.Geometry;
+    const CardGeometry& g = ctx.Geometry;
     columns = std::min(columns, grid.columns);
     rows = std::min(rows, grid.rows);
     if (rows <= 0)
@@ -146,9 +146,9 @@ void PrepareDigitColumns(RecognitionContext &ctx, const DigitGrid &grid, int col
     }
 }
 
-bool IsCardUpright(RecognitionContext &ctx)
+bool IsCardUpright(RecognitionContext& ctx)
 {
-    const CardGeometry &g = ctx.Geometry;
+    const CardGeometry& g = ctx.Geometry;
     LayOutDigitGrid(g, ctx.Template.UprightCol, 1.5f, 1, 3, ctx.UprightGrid);
     PrepareDigitColumns(ctx, ctx.UprightGrid, 1, 3);
     const BitmapView card = ctx.RectifiedCard.View();
@@ -193,10 +193,10 @@ bool InsidePolygon(const PointI polygon[4], PointI p)
     return inside;
 }
 
-int CheckCardPlacement(const RecognitionContext &ctx)
+int CheckCardPlacement(const RecognitionContext& ctx)
 {
-    const CardPlacement &pl = ctx.Placement;
-    for (const PointI &q : pl.covered)
+    const CardPlacement& pl = ctx.Placement;
+    for (const PointI& q : pl.covered)
         if (q.x < 0 || q.x > 799 || q.y < 0 || q.y > 799)
             return 106;
     const PointI corners[4] = {pl.lowerLeft, pl.lowerRight, pl.upperLeft, pl.upperRight};

@@ -7,30 +7,30 @@
 // Rotates ColourFrame into CheckCard so that the bottom line is horizontal,
 // warps the line rectangle into an exact rectangle in RectifiedCard, smooths
 // it, copies it back over CheckCard, and fills Geometry and Placement.
-void RectifyCard(RecognitionContext &ctx);
+void RectifyCard(RecognitionContext& ctx);
 
 // The orientation mark beside the top line (column UprightCol).
-bool IsCardUpright(RecognitionContext &ctx);
+bool IsCardUpright(RecognitionContext& ctx);
 
 // 0, or 106 (the camera is not perpendicular), or 7..10 for the first card
 // corner (lower left, lower right, upper left, upper right) outside the
 // part of card space the frame covers.
-int CheckCardPlacement(const RecognitionContext &ctx);
+int CheckCardPlacement(const RecognitionContext& ctx);
 
 // Cell corners of a digit grid: column i, row j at
 // (X0 + sx (firstCol + i), Y0 + sy topRow - sy j). Columns and rows are
 // capped at the grid's capacity.
-void LayOutDigitGrid(const CardGeometry &g, float firstCol, float topRow, int columns, int rows, DigitGrid &grid);
+void LayOutDigitGrid(const CardGeometry& g, float firstCol, float topRow, int columns, int rows, DigitGrid& grid);
 
 // Binarises each column of a digit grid in RectifiedCard, then with its grey
 // reference frame drawn below the column, in CheckCard.
-void PrepareDigitColumns(RecognitionContext &ctx, const DigitGrid &grid, int columns, int rows);
+void PrepareDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int columns, int rows);
 
 // The small rectangle of grey (e, e, e) drawn into CheckCard before an area
 // is binarised there, so that an empty area of paper keeps a dark reference
 // and its threshold does not split paper grain into black noise. e follows
 // LastThreshold, the threshold just found for the same area in RectifiedCard.
-void DrawGreyReferenceFrame(RecognitionContext &ctx, float x0, float y0);
+void DrawGreyReferenceFrame(RecognitionContext& ctx, float x0, float y0);
 
 // Even-odd test of a point against a four-point polygon.
 bool InsidePolygon(const PointI polygon[4], PointI p);

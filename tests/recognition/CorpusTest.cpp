@@ -32,13 +32,13 @@ namespace {
 
 using cardprint::SplitMix64;
 
-int EnvInt(const char *name, int fallback)
+int EnvInt(const char* name, int fallback)
 {
-    const char *v = std::getenv(name);
+    const char* v = std::getenv(name);
     return v && *v ? std::atoi(v) : fallback;
 }
 
-std::string RandomDigits(SplitMix64 &rng, int columns, double blankChance)
+std::string RandomDigits(SplitMix64& rng, int columns, double blankChance)
 {
     std::string s;
     for (int i = 0; i < columns; ++i)
@@ -52,7 +52,7 @@ bool IsMultiple(int q)
     return q % 7 == 3;
 }
 
-cardprint::FilledCard RandomCard(const CardTemplate &t, SplitMix64 &rng)
+cardprint::FilledCard RandomCard(const CardTemplate& t, SplitMix64& rng)
 {
     cardprint::FilledCard c;
     c.abType = rng.Below(2);
@@ -75,7 +75,7 @@ cardprint::FilledCard RandomCard(const CardTemplate &t, SplitMix64 &rng)
     return c;
 }
 
-cardprint::SynthOptions RandomPose(SplitMix64 &rng, uint64_t seed)
+cardprint::SynthOptions RandomPose(SplitMix64& rng, uint64_t seed)
 {
     cardprint::SynthOptions o;
     o.seed = seed;
@@ -100,7 +100,7 @@ struct Reader {
     RecognitionContext ctx;
     SamplingExam exam;
 
-    Reader(const cardprint::ShippedCard &card, int bytesPerPixel)
+    Reader(const cardprint::ShippedCard& card, int bytesPerPixel)
     {
         ctx.SetUp(640, 480, bytesPerPixel);
         ctx.SetTemplate(card.record, card.fileName);
@@ -109,7 +109,7 @@ struct Reader {
             multiple[q] = IsMultiple(q);
         exam = WholeTemplateExam(card.record, multiple);
     }
-    MarkingOutcome Read(const QImage &picture)
+    MarkingOutcome Read(const QImage& picture)
     {
         const cardprint::CameraSample s = cardprint::ToCameraSample(picture, ctx.FrameBitmap.BytesPerPixel());
         std::memcpy(ctx.FrameBitmap.Data(), s.pixels.data(), ctx.FrameBitmap.ByteSize());
@@ -127,10 +127,10 @@ std::string Padded(std::string s, int columns)
 }
 
 // Empty when the reading equals the truth; otherwise what differs.
-std::string Differences(const RecognitionContext &ctx, const SamplingExam &exam, const cardprint::SynthTruth &truth)
+std::string Differences(const RecognitionContext& ctx, const SamplingExam& exam, const cardprint::SynthTruth& truth)
 {
-    const CardTemplate &t = ctx.Template;
-    const CardReading &r = ctx.Reading;
+    const CardTemplate& t = ctx.Template;
+    const CardReading& r = ctx.Reading;
     std::string diff;
     if (r.paperType != truth.abType)
         diff += " ab";
@@ -141,12 +141,12 @@ std::string Differences(const RecognitionContext &ctx, const SamplingExam &exam,
     if (exam.hasSubjectiveScore && r.subjectiveScore != std::strtof(truth.score.c_str(), nullptr))
         diff += " score " + std::to_string(r.subjectiveScore);
     for (int q = 0; q < exam.questionCount; ++q) {
-        const std::string &want = truth.answers[static_cast<std::size_t>(q)];
+        const std::string& want = truth.answers[static_cast<std::size_t>(q)];
         std::string expected = IsMultiple(q) || want.size() <= 1 ? want : want.substr(0, 1);
         if (r.questionResults[q].answer.View() != expected) {
             diff += " q" + std::to_string(q + 1) + " '" + std::string(r.questionResults[q].answer.View()) + "'!='" +
                     expected + "' fills";
-            const QuestionCells &cells = ctx.Questions[q];
+            const QuestionCells& cells = ctx.Questions[q];
             for (int j = 0; j < cells.options; ++j)
                 diff +=
                     " " +
@@ -170,10 +170,10 @@ TEST(Corpus, DISABLED_ShippedTemplatesReadRightOrRefuse)
 {
     const int frames = EnvInt("SCORIVO_CORPUS_FRAMES", 24);
     const bool verbose = EnvInt("SCORIVO_CORPUS_VERBOSE", 0) != 0;
-    const char *dump = std::getenv("SCORIVO_CORPUS_DUMP");
+    const char* dump = std::getenv("SCORIVO_CORPUS_DUMP");
     Tally all;
     const std::vector<cardprint::ShippedCard> cards = cardprint::ShippedCards();
-    for (const cardprint::ShippedCard &card : cards) {
+    for (const cardprint::ShippedCard& card : cards) {
         Tally tally;
         SplitMix64 rng(cardprint::MixSeed(20261207, std::hash<std::string>{}(card.fileName)));
         Reader reader(card, 3);
@@ -183,7 +183,7 @@ TEST(Corpus, DISABLED_ShippedTemplatesReadRightOrRefuse)
             const cardprint::SynthOptions pose = RandomPose(rng, rng.Next());
             cardprint::SynthTruth truth;
             const QImage picture = cardprint::SynthesizeCameraImage(card.record, card.fileName, filled, pose, &truth);
-            Reader &r = i % 4 == 3 ? reader32 : reader;
+            Reader& r = i % 4 == 3 ? reader32 : reader;
             const MarkingOutcome out = r.Read(picture);
             std::string diff = out.code == 0 ? Differences(r.ctx, r.exam, truth) : std::string();
             if (out.code != 0) {
@@ -234,7 +234,7 @@ TEST(Corpus, FramesOutsideTheEnvelopeGiveTheirCodes)
         if (darken != 1.0) {
             picture = picture.convertToFormat(QImage::Format_RGB32);
             for (int y = 0; y < picture.height(); ++y) {
-                auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+                auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
                 for (int x = 0; x < picture.width(); ++x)
                     line[x] = qRgb(static_cast<int>(qRed(line[x]) * darken), static_cast<int>(qGreen(line[x]) * darken),
                                    static_cast<int>(qBlue(line[x]) * darken));

@@ -43,7 +43,7 @@ TEST(Thinning, ThickBarBecomesOnePixelStroke)
     int strokeColumns = 0;
     for (int x = 0; x < 40; ++x) {
         int black = 0;
-        for (const auto &row : out)
+        for (const auto& row : out)
             black += row[x] == '1';
         EXPECT_LE(black, 1) << "column " << x;
         strokeColumns += black;
@@ -188,7 +188,7 @@ TEST(Lines, PlacementMarginIs80OnA640By480Frame)
 }
 
 // Thinning written plainly on the frame itself, for comparison.
-static void ReferenceThin(const BitmapView &f)
+static void ReferenceThin(const BitmapView& f)
 {
     bool erased = true;
     while (erased) {

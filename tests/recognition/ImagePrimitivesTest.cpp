@@ -174,7 +174,7 @@ TEST(Rotation, PointAndImageAgree)
 TEST(Rotation, RowSpansMatchAPixelByPixelTest)
 {
     // The same 16.16 sampling, testing every destination pixel on its own.
-    auto reference = [](const Bitmap &src, Bitmap &dst, const Rotation &r) {
+    auto reference = [](const Bitmap& src, Bitmap& dst, const Rotation& r) {
         const double one = 65536.0, baseX = r.cx + r.ox + 1, baseY = r.cy + r.oy + 1;
         const int64_t stepX = std::llround(r.cosT * one), stepY = std::llround(r.sinT * one);
         for (int y = 0; y < dst.Height(); ++y) {
@@ -210,7 +210,7 @@ TEST(Smooth, MatchesTheKernelWrittenOutOnANoisyPicture)
         uint32_t state = 99;
         for (int y = 0; y < 23; ++y)
             for (int x = 0; x < 37; ++x) {
-                uint8_t *p = b.At(x, y);
+                uint8_t* p = b.At(x, y);
                 for (int c = 0; c < 3; ++c)
                     p[c] = static_cast<uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
             }

@@ -22,7 +22,7 @@ struct PipelineFixture : ::testing::Test {
         filling.answers = {"A",  "B", "C", "D", "",  "A", "B", "C", "D", "A",
                            "AB", "B", "C", "D", "A", "B", "C", "D", "A", "CD"};
     }
-    MarkingOutcome Read(const synthetic::Pose &pose, bool turned = false)
+    MarkingOutcome Read(const synthetic::Pose& pose, bool turned = false)
     {
         synthetic::Photograph(t, filling, pose, ctx.FrameBitmap);
         if (turned)

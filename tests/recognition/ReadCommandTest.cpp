@@ -15,11 +15,11 @@
 
 namespace {
 
-std::string RunRead(const std::string &args, int &exitCode)
+std::string RunRead(const std::string& args, int& exitCode)
 {
     const std::string command = std::string(SCORIVO_BINARY_DIR) + "/scorivo-cli read " + args + " 2>/dev/null";
     std::string out;
-    FILE *pipe = popen(command.c_str(), "r");
+    FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) {
         exitCode = -1;
         return out;
@@ -32,7 +32,7 @@ std::string RunRead(const std::string &args, int &exitCode)
     return out;
 }
 
-std::string Quoted(const std::filesystem::path &p)
+std::string Quoted(const std::filesystem::path& p)
 {
     return "'" + files::ToUtf8(p) + "'";
 }
@@ -43,7 +43,7 @@ TEST(ReadCommand, PrintsOneJsonLinePerPicture)
     TempDir dir;
     const auto templatePath = dir / "DY卡.dat";
     ASSERT_TRUE(files::WriteAll(templatePath,
-                                std::string_view(reinterpret_cast<const char *>(&card.record), sizeof card.record)));
+                                std::string_view(reinterpret_cast<const char*>(&card.record), sizeof card.record)));
     cardprint::FilledCard filled;
     filled.abType = 1;
     filled.admission = "20241 7";
@@ -90,7 +90,7 @@ TEST(ReadCommand, SessionGivesQuestionsKindsScoresAndAdmissionLength)
     TempDir dir;
     const auto templatePath = dir / "DY卡.dat";
     ASSERT_TRUE(files::WriteAll(templatePath,
-                                std::string_view(reinterpret_cast<const char *>(&card.record), sizeof card.record)));
+                                std::string_view(reinterpret_cast<const char*>(&card.record), sizeof card.record)));
     auto state = NewMarkingSessionState();
     state->roster.admissionLength = 4;
     state->exam.hasSubjectiveScore = 0;

@@ -25,7 +25,7 @@ TEST(Rectify, PerpendicularUnrotatedCardIsTheFrameShiftedByOnePixel)
     t.CellHeight = 10;
     ctx.SetTemplate(t, "DYtest.dat");
     // Blocks of grey large enough that smoothing leaves their insides alone.
-    Bitmap &f = ctx.ColourFrame;
+    Bitmap& f = ctx.ColourFrame;
     f.FillWhite();
     FillRect(f, 140, 100, 500, 103);
     FillRect(f, 140, 380, 500, 383);
@@ -39,18 +39,18 @@ TEST(Rectify, PerpendicularUnrotatedCardIsTheFrameShiftedByOnePixel)
     ctx.Ends.topRight = {500, 381};
     RectifyCard(ctx);
 
-    const CardGeometry &g = ctx.Geometry;
+    const CardGeometry& g = ctx.Geometry;
     EXPECT_FLOAT_EQ(g.s, 1.0f);
     EXPECT_EQ(g.I1, (PointI{221, 262}));
     EXPECT_EQ(g.I3, (PointI{221, 542}));
-    const float *h = ctx.Placement.toPicture.h;
+    const float* h = ctx.Placement.toPicture.h;
     EXPECT_NEAR(h[0], 1, 1e-4);
     EXPECT_NEAR(h[4], 1, 1e-4);
     EXPECT_NEAR(h[2], 0, 1e-2);
     EXPECT_NEAR(h[6], 0, 1e-6);
     for (PointI p : {PointI{230, 220}, PointI{415, 300}, PointI{300, 400}, PointI{250, 101}}) {
-        const uint8_t *from = ctx.ColourFrame.At(p.x, p.y);
-        const uint8_t *to = ctx.RectifiedCard.At(p.x + 81, p.y + 161);
+        const uint8_t* from = ctx.ColourFrame.At(p.x, p.y);
+        const uint8_t* to = ctx.RectifiedCard.At(p.x + 81, p.y + 161);
         EXPECT_EQ(from[0], to[0]) << p.x << "," << p.y;
     }
     // The frame covers card space from (81, 161) to (721, 641).
@@ -105,7 +105,7 @@ struct SamplingFixture : ::testing::Test {
         for (int q = 0; q < 10; ++q)
             exam.fullScore[q] = 1;
     }
-    void SetTemplate(const CardTemplate &t, const std::string &name)
+    void SetTemplate(const CardTemplate& t, const std::string& name)
     {
         ctx.SetTemplate(t, name);
         ctx.Geometry.s = 1;
@@ -118,7 +118,7 @@ struct SamplingFixture : ::testing::Test {
         ASSERT_EQ(BuildSamplingGrids(ctx), GridsOk);
     }
     // Blackens `percent` of a cell's sampling window (whole rows from the top).
-    void Mark(Bitmap &b, PointF c, int percent)
+    void Mark(Bitmap& b, PointF c, int percent)
     {
         const int rows = static_cast<int>(13 * percent / 100.0 + 0.5);
         FillRect(b, static_cast<int>(c.x), static_cast<int>(c.y) - rows, static_cast<int>(c.x) + 20,
@@ -265,7 +265,7 @@ TEST(MarkingTexts, EveryFailureCodeHasItsTexts)
 // Acceptance that records how often it is asked.
 struct CountingAcceptance : CardAcceptance {
     int calls = 0;
-    bool AcceptReading(RecognitionContext &) override
+    bool AcceptReading(RecognitionContext&) override
     {
         ++calls;
         return true;

@@ -67,7 +67,7 @@ struct Pose {
 };
 
 // Cells (column, row) in template cells that carry a pencil mark.
-inline std::set<std::pair<double, double>> MarkedCells(const CardTemplate &t, const Filling &f)
+inline std::set<std::pair<double, double>> MarkedCells(const CardTemplate& t, const Filling& f)
 {
     std::set<std::pair<double, double>> cells;
     if (f.abType == 0)
@@ -93,7 +93,7 @@ inline std::set<std::pair<double, double>> MarkedCells(const CardTemplate &t, co
 // Grey of the face at (u, v) millimetres from the bottom line's left end.
 class Face {
 public:
-    Face(const CardTemplate &t, const Filling &f) : t_(t), marked_(MarkedCells(t, f)) {}
+    Face(const CardTemplate& t, const Filling& f) : t_(t), marked_(MarkedCells(t, f)) {}
 
     int Grey(double u, double v) const
     {
@@ -113,19 +113,19 @@ public:
                     return 25;
             }
         // A marked cell: its corner is (floor col, ceil row) in grid terms.
-        for (const auto &[c, r] : marked_)
+        for (const auto& [c, r] : marked_)
             if (col >= c + 0.2 && col < c + 0.8 && row < r - 0.15 && row >= r - 0.85)
                 return 55;
         return 240;
     }
 
 private:
-    const CardTemplate &t_;
+    const CardTemplate& t_;
     std::set<std::pair<double, double>> marked_;
 };
 
 // The frame as the program sees it (bottom-up, after the turn).
-inline void Photograph(const CardTemplate &t, const Filling &f, const Pose &p, Bitmap &frame)
+inline void Photograph(const CardTemplate& t, const Filling& f, const Pose& p, Bitmap& frame)
 {
     Face face(t, f);
     const double a = p.rotateDeg * 3.14159265358979 / 180;

@@ -7,7 +7,7 @@
 
 #include "recognition/Bitmap.h"
 
-inline Bitmap FromRows(const std::vector<std::string> &rows, int bytesPerPixel = 3)
+inline Bitmap FromRows(const std::vector<std::string>& rows, int bytesPerPixel = 3)
 {
     const int h = static_cast<int>(rows.size());
     const int w = h ? static_cast<int>(rows[0].size()) : 0;
@@ -20,7 +20,7 @@ inline Bitmap FromRows(const std::vector<std::string> &rows, int bytesPerPixel =
     return b;
 }
 
-inline std::vector<std::string> ToRows(const Bitmap &b)
+inline std::vector<std::string> ToRows(const Bitmap& b)
 {
     std::vector<std::string> rows;
     for (int y = b.Height() - 1; y >= 0; --y) {
@@ -32,7 +32,7 @@ inline std::vector<std::string> ToRows(const Bitmap &b)
     return rows;
 }
 
-inline void FillRect(Bitmap &b, int x0, int y0, int x1, int y1, uint8_t v = 0)
+inline void FillRect(Bitmap& b, int x0, int y0, int x1, int y1, uint8_t v = 0)
 {
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x)
