@@ -302,6 +302,12 @@ void RotateImage(const BitmapView& source, const BitmapView& dest, const Rotatio
         const std::ptrdiff_t srcStride = source.stride, srcBpp = source.bytesPerPixel;
         const std::ptrdiff_t dstBpp = dest.bytesPerPixel;
         uint8_t* d = dest.At(lo, y);
+        if (srcBpp == 3 && dstBpp == 3) {
+            // The common 24-bit case with constant pixel sizes.
+            for (int x = lo; x <= hi; ++x, fx += stepX, fy += stepY, d += 3)
+                CopyPixel(d, srcBase + (fy >> 16) * srcStride + (fx >> 16) * 3, 3);
+            return;
+        }
         for (int x = lo; x <= hi; ++x, fx += stepX, fy += stepY, d += dstBpp)
             CopyPixel(d, srcBase + (fy >> 16) * srcStride + (fx >> 16) * srcBpp, bpp);
     };
