@@ -1,12 +1,15 @@
 // The program's entry: the interface thread on the first processor, the
 // window and its services, start-up, the event loop.
 #include <QApplication>
+#include <QDesktopServices>
 #include <QMessageBox>
 #include <exception>
 #include <pthread.h>
 #include <sched.h>
 
 #include "app/ui/Unit1.h"
+#include "exam/ui/Card.h"
+#include "platform/Files.h"
 #include "platform/qt/AlsaSound.h"
 #include "platform/qt/EspeakVoice.h"
 #include "platform/qt/Prompts.h"
@@ -33,7 +36,15 @@ int main(int argc, char** argv)
         services.sound = &sound;
         services.createVoice = []() -> std::unique_ptr<SpeechVoice> { return EspeakVoice::Create(); };
 
+        // The card chooser is a dialog of the window; the window owns it once built.
+        TMainForm* window = nullptr;
+        auto* cardChooser = new TFormCard([&window] { return window ? window->ProgramFolder : files::ProgramFolder(); },
+                                          [](const QUrl& url) { return QDesktopServices::openUrl(url); });
+        services.cardChooser = cardChooser;
+
         TMainForm form(services);
+        window = &form;
+        cardChooser->setParent(&form, cardChooser->windowFlags());
         prompts.SetOwner(&form);
         if (form.FormCreate() == TMainForm::StartResult::EndProcess)
             return 0;

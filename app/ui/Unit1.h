@@ -10,6 +10,7 @@
 // moves them out of that file.
 
 #include <QMainWindow>
+#include <QString>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -23,12 +24,20 @@
 #include "marking/SessionState.h"
 
 class QAction;
+class QCheckBox;
+class QComboBox;
 class QFrame;
+class QGroupBox;
+class QKeyEvent;
 class QLabel;
+class QLineEdit;
 class QMenu;
+class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
+class QTableWidget;
+class QTextEdit;
 class QToolBar;
 class QToolButton;
 class QUrl;
@@ -37,6 +46,10 @@ class InstanceLock;
 class Prompts;
 class TFormYJSet;
 class Illustration;
+class TForm3;
+namespace grid {
+class CellDelegate;
+}
 
 // What the window needs from the camera side (the capture subsystem
 // implements it; without one, "连接摄像头" says the camera is unavailable).
@@ -105,6 +118,20 @@ public:
     bool UnsavedChanges() const;
     void SetUnsavedChanges(bool unsaved);
 
+    // ---- the student page (students/ui/StudentPage.cpp) ----
+    void ShowRosterOnPage();
+    void FoldStudentTable();
+    void StorePageIntoRoster();
+    void FillStudentView();
+    void RefreshStudentView();
+    // The student-list check over the shown rows; false leaves the focus
+    // where the user has to correct.
+    bool RunStudentListCheck();
+    void SetRosterModified(bool modified);
+
+    // ---- the exam page (exam/ui/ExamPage.cpp) ----
+    void ShowExamPage();
+
     // ---- prompts, sounds and speech ----
     Prompts& Ask() const { return *services_.prompts; }
     std::filesystem::path PromptSoundPath(PromptSoundKind kind) const;
@@ -171,10 +198,73 @@ public:
     QPushButton* BtnBack3 = nullptr;
     QPushButton* BtnNext3 = nullptr;
     QPushButton* BtnHelp3 = nullptr;
+    // page 3 content (students/ui/StudentPage.cpp)
+    QPushButton* BtnXSNew = nullptr;
+    QPushButton* BtnXSOpenAs = nullptr;
+    QPushButton* BtnXSSave = nullptr;
+    QPushButton* BtnXSSaveAs = nullptr;
+    QLabel* LblCurrentXSFileName = nullptr;
+    QLabel* CheshixstsLabel = nullptr;   // the default-roster hint
+    QLabel* LblXSTiShi = nullptr;        // tip line: empty or the lock tip
+    QGroupBox* GroupBoxNJ = nullptr;
+    QCheckBox* CBAllowNJ = nullptr;
+    QLabel* LblNJCodeLen = nullptr;
+    QLineEdit* EdtNJCodeLen = nullptr;
+    QLabel* LblNJCodeLenRange = nullptr;
+    QTableWidget* SGridNJ = nullptr;
+    QPushButton* BtnNianJiAdd = nullptr;
+    QPushButton* BtnNianJiDelete = nullptr;
+    QGroupBox* GroupBoxBJ = nullptr;
+    QCheckBox* CBAllowBJ = nullptr;
+    QLabel* LblBJCodeLen = nullptr;
+    QLineEdit* EdtBJCodeLen = nullptr;
+    QLabel* LblBJCodeLenRange = nullptr;
+    QLabel* LblNJ = nullptr;             // "年级："
+    QComboBox* CBNJSelected = nullptr;
+    QLabel* LblBJ = nullptr;             // "班级："
+    QLineEdit* EdtBJSelected = nullptr;
+    QLabel* LblBJ4 = nullptr;            // class code range
+    QCheckBox* CBRelation = nullptr;
+    QLabel* LblAdmissionLen = nullptr;
+    QLineEdit* EdtAdmissionLen = nullptr;
+    QLineEdit* EdtAdmissionSub = nullptr;
+    QTableWidget* SGridXS = nullptr;
+    QPushButton* BtnXueShengAdd = nullptr;
+    QPushButton* BtnXueShengDelete = nullptr;
+    QPushButton* BtnXueShengAddBatch = nullptr;
+    QPushButton* BtnXueShengDeleteAll = nullptr;
+    QPushButton* BtnXueShengPasteFrom = nullptr;
+    QPushButton* BtnXueShengPasteFromName = nullptr;
+    QPlainTextEdit* ExcelMemo = nullptr;  // hidden: receives the clipboard text
+    TForm3* Form3 = nullptr;              // "请输入班级人数"
+    // student page state
+    std::filesystem::path CurrentXSFile;  // empty: the roster came from no file
+    bool RosterModified = false;          // unsaved student page changes; BtnXSSave follows it
+    bool XSLoading = false;               // the page is being filled from the roster
+    bool XSLocked = false;                // coding settings locked while students exist
+    int XSRosterIndex = -1;               // roster index of the student table's current row
+    QString XSCellTextOnEnter;            // the current student cell's text when entered
+
     QFrame* Page4Frame = nullptr;
     QPushButton* BtnBack4 = nullptr;
     QPushButton* BtnNext4 = nullptr;
     QPushButton* BtnHelp4 = nullptr;
+    // page 4 content (exam/ui/ExamPage.cpp)
+    QLineEdit* EdtKSName = nullptr;
+    QLabel* LblCardName = nullptr;
+    QPushButton* BtnReSelectCard = nullptr;
+    QComboBox* CBSelectedKeMu = nullptr;
+    QLabel* LblZG = nullptr;
+    QComboBox* CBSelectedZG = nullptr;
+    QTableWidget* SGridTF = nullptr;
+    QComboBox* CBTFSort = nullptr;        // 单选题/多选题 laid over a cell
+    QPushButton* BtnTFAdd = nullptr;
+    QPushButton* BtnTFDelete = nullptr;
+    QTableWidget* SGridDX = nullptr;
+    QPushButton* BtnDXAdd = nullptr;
+    QPushButton* BtnDXDelete = nullptr;
+    QTextEdit* Memo1 = nullptr;
+    QTextEdit* Memo2 = nullptr;
     QFrame* Page5Frame = nullptr;
     QSplitter* Splitter1 = nullptr;  // picture panel above, marking grid below
     QFrame* Panel1 = nullptr;
@@ -214,9 +304,43 @@ public slots:
     // page 3
     void BtnBack3Click();
     void BtnNext3Click();
+    // page 3 content
+    void BtnXSNewClick();
+    void BtnXSOpenAsClick();
+    void BtnXSSaveClick();
+    void BtnXSSaveAsClick();
+    void CBAllowNJClick();
+    void EdtNJCodeLenExit();
+    void BtnNianJiAddClick();
+    void BtnNianJiDeleteClick();
+    void GroupBoxNJExit();
+    void CBAllowBJClick();
+    void EdtBJCodeLenChange();
+    void EdtBJCodeLenExit();
+    void CBNJSelectedEnter();
+    void CBNJSelectedChange(int index);
+    void EdtBJSelectedEnter();
+    void EdtBJSelectedChange();
+    void CBRelationClick();
+    void EdtAdmissionLenExit();
+    void SGridXSSelectCell(int row, int column);
+    void BtnXueShengAddClick();
+    void BtnXueShengDeleteClick();
+    void BtnXueShengAddBatchClick();
+    void BtnXueShengDeleteAllClick();
+    void BtnXueShengPasteFromClick();
+    void BtnXueShengPasteFromNameClick();
     // page 4
     void BtnBack4Click();
     void BtnNext4Click();
+    void BtnReSelectCardClick();
+    void SGridTFClick(int row, int column);
+    void CBTFSortChange(int index);
+    void CBTFSortExit();
+    void BtnTFAddClick();
+    void BtnTFDeleteClick();
+    void BtnDXAddClick();
+    void BtnDXDeleteClick();
     // page 5
     void BtnBack5Click();
     void BtnNext5Click();
@@ -264,6 +388,33 @@ private:
     void ResetSessionForNewMarking();
     void ShowOpenedSession();
     void LayOutPreview();
+
+    // student page helpers
+    void SetXSLocked(bool locked);
+    void EnableGradeControls(bool on);
+    void EnableClassControls(bool on);
+    void RecomputeAdmissionPrefix();
+    void RebuildGradeSelection();
+    void ShowCurrentXSFile();
+    bool StudentCommandAllowed(bool askFirstEntry, bool* firstEntry);
+    bool StudentTableHasRoom(int newRows);
+    QString PrefixText() const;
+    QString RowGradeCode() const;
+    QString RowClassCode() const;
+    int AdmissionLengthOnPage() const;
+    int GradeCodeLengthOnPage() const;
+    bool SGridXSKeyPress(int row, int column, QLineEdit& editor, const QKeyEvent& key);
+    void SGridXSKeyUp(int row, int column, QLineEdit& editor);
+    bool SGridNJKeyPress(int row, int column, QLineEdit& editor, const QKeyEvent& key);
+    void SGridNJKeyUp(int row, int column, QLineEdit& editor);
+    grid::CellDelegate* gradeDelegate_ = nullptr;
+    grid::CellDelegate* studentDelegate_ = nullptr;
+    bool studentPageFilled_ = false;  // the page shows the session's roster
+    // exam page helpers
+    CardChooser& ActiveCardChooser();
+    grid::CellDelegate* scoreDelegate_ = nullptr;
+    grid::CellDelegate* ruleDelegate_ = nullptr;
+    int tfSortRow_ = -1;  // the score table row CBTFSort lies over
 
     MainServices services_;
     std::unique_ptr<CardChooser> ownChooser_;

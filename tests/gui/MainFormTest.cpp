@@ -1,4 +1,7 @@
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTableWidget>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -181,6 +184,17 @@ TEST(MainForm, LaterPagesMoveBackAndForthAndRestoreTheCaption)
     EXPECT_EQ(f.ActivePage(), 3);
     EXPECT_TRUE(fx.prompts.WasShown("请先输入学生数据或打开学生信息文件！"));
     f.SetActivePage(4);
+    // A card with one subject and ten questions, and an exam page that passes its check.
+    f.Session->cardTemplate.QuestionCount = 10;
+    f.Session->cardTemplate.SubjectCount = 1;
+    (void)f.Session->cardTemplate.Subjects[0].name.SetUtf8("数学");
+    f.ShowExamPage();
+    f.EdtKSName->setText(QStringLiteral("期中"));
+    f.CBSelectedKeMu->setCurrentIndex(0);
+    f.BtnTFAddClick();
+    f.SGridTF->item(0, 2)->setText(QStringLiteral("10"));
+    f.SGridTF->item(0, 3)->setText(QStringLiteral("1"));
+    f.SGridTF->item(0, 4)->setText(QStringLiteral("单选题"));
     f.BtnNext4Click();
     EXPECT_EQ(f.ActivePage(), 5);
     EXPECT_EQ(f.SessionStarted, 1);

@@ -41,7 +41,9 @@ TEST(Screens, EveryPageShowsItsButtonsWhole)
             EXPECT_TRUE(sheet->rect().contains(r)) << page << " " << b->objectName().toStdString();
             EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString();
         }
-        SaveShot(f, QString::fromUtf8(names[page - 1]));
+        // Pages 3 and 4 are shot filled in, by the student and exam page tests.
+        if (page != 3 && page != 4)
+            SaveShot(f, QString::fromUtf8(names[page - 1]));
     }
     f.SetActivePage(1);
 }

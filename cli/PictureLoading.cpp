@@ -1,0 +1,122 @@
+#include "cli/PictureLoading.h"
+
+#include <cctype>
+#include <cstring>
+#include <stdexcept>
+
+#include <jpeglib.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include "cardprint/GuiApp.h"
+#include "platform/Files.h"
+#include "recognition/ImagePrimitives.h"
+
+namespace cli {
+
+namespace {
+
+struct JpegError {
+    jpeg_error_mgr mgr;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void JpegFail(j_common_ptr info)
+{
+    auto* err = reinterpret_cast<JpegError*>(info->err);
+    (*info->err->format_message)(info, err->message);
+    throw std::runtime_error(err->message);
+}
+
+bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
+{
+    jpeg_decompress_struct info{};
+    JpegError err{};
+    info.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = JpegFail;
+    try {
+        jpeg_create_decompress(&info);
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        jpeg_read_header(&info, TRUE);
+        info.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&info);
+        out.width = static_cast<int>(info.output_width);
+        out.height = static_cast<int>(info.output_height);
+        out.rgb.assign(static_cast<std::size_t>(out.width) * out.height * 3, 0);
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW row = out.rgb.data() + static_cast<std::size_t>(info.output_scanline) * out.width * 3;
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_decompress(&info);
+        jpeg_destroy_decompress(&info);
+        return true;
+    } catch (const std::exception& e) {
+        jpeg_destroy_decompress(&info);
+        error = e.what();
+        return false;
+    }
+}
+
+Picture FromQImage(const QImage& image)
+{
+    QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    Picture p;
+    p.width = rgb.width();
+    p.height = rgb.height();
+    p.rgb.resize(static_cast<std::size_t>(p.width) * p.height * 3);
+    for (int y = 0; y < p.height; ++y)
+        std::memcpy(p.rgb.data() + static_cast<std::size_t>(y) * p.width * 3, rgb.constScanLine(y),
+                    static_cast<std::size_t>(p.width) * 3);
+    return p;
+}
+
+} // namespace
+
+bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error)
+{
+    auto bytes = files::ReadAll(path);
+    if (!bytes) {
+        error = "cannot read the file";
+        return false;
+    }
+    std::string ext = path.extension().string();
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".jpg" || ext == ".jpeg")
+        return DecodeJpeg(*bytes, out, error);
+    cardprint::EnsureGuiApplication();
+    QImage image;
+    if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()), static_cast<int>(bytes->size()))) {
+        error = "not a picture this command can read";
+        return false;
+    }
+    out = FromQImage(image);
+    return true;
+}
+
+Picture FitIntoFrame(const Picture& p)
+{
+    cardprint::EnsureGuiApplication();
+    QImage source(p.rgb.data(), p.width, p.height, p.width * 3, QImage::Format_RGB888);
+    QImage frame(SampleWidth, SampleHeight, QImage::Format_RGB888);
+    frame.fill(Qt::white);
+    QImage scaled = source.scaled(SampleWidth, SampleHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPainter painter(&frame);
+    painter.drawImage((SampleWidth - scaled.width()) / 2, (SampleHeight - scaled.height()) / 2, scaled);
+    painter.end();
+    return FromQImage(frame);
+}
+
+void LoadSample(RecognitionContext& ctx, const Picture& p)
+{
+    Bitmap& f = ctx.FrameBitmap;
+    for (int r = 0; r < p.height; ++r) {
+        const uint8_t* src = p.rgb.data() + static_cast<std::size_t>(r) * p.width * 3;
+        for (int x = 0; x < p.width; ++x, src += 3)
+            SetPixel(f.At(x, p.height - 1 - r), src[2], src[1], src[0]);
+    }
+    Rotate180(f.View());
+}
+
+} // namespace cli

@@ -1,0 +1,31 @@
+#pragma once
+// Card pictures from files for the commands that read them as camera samples.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "recognition/RecognitionContext.h"
+
+namespace cli {
+
+inline constexpr int SampleWidth = 640;
+inline constexpr int SampleHeight = 480;
+
+// A decoded picture, top row first, 3 bytes R, G, B per pixel.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+// JPEG through libjpeg, other formats through Qt's image readers.
+bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error);
+// Scales a picture of another size into the middle of a white 640 x 480 frame.
+Picture FitIntoFrame(const Picture& p);
+// The picture as a camera sample in FrameBitmap (bottom row first), turned by
+// 180 degrees as every sample is.
+void LoadSample(RecognitionContext& ctx, const Picture& p);
+
+} // namespace cli

@@ -1,0 +1,205 @@
+// The whole road from pictures to a marking raw file through scorivo-cli:
+// session new, then mark over the demo card stack, checked against totals
+// computed here from what was filled in and the exam's rules.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cardprint/DemoStack.h"
+#include "cardprint/SynthCamera.h"
+#include "marking/RawFile.h"
+#include "platform/Files.h"
+#include "platform/NumberFormat.h"
+#include "recognition/BatchCli.h"
+
+namespace {
+
+using namespace batch_test;
+
+// The raw text of a field of a flat JSON object line (strings keep their quotes off).
+std::string Field(const std::string& line, const std::string& key)
+{
+    std::size_t at = line.find("\"" + key + "\":");
+    if (at == std::string::npos)
+        return "<missing>";
+    at += key.size() + 3;
+    if (line[at] == '"') {
+        std::string value;
+        for (std::size_t i = at + 1; i < line.size() && line[i] != '"'; ++i) {
+            if (line[i] == '\\')
+                ++i;
+            value += line[i];
+        }
+        return value;
+    }
+    std::size_t end = line.find_first_of(",}", at);
+    return line.substr(at, end - at);
+}
+
+float ScoreDigits(const std::string& digits)
+{
+    std::string d;
+    for (char c : digits)
+        if (c >= '0' && c <= '9')
+            d += c;
+    return d.empty() ? 0.0f : static_cast<float>(std::stoi(d));
+}
+
+TEST(BatchMark, DemoStackGivesEveryStudentItsTotal)
+{
+    TempDir dir;
+    const std::string binary = SCORIVO_BINARY_DIR;
+    const std::string templateName = cardprint::DemoTemplateName();
+    CardTemplate t{};
+    std::string message;
+    ASSERT_TRUE(LoadCardTemplate(files::FromUtf8(binary), templateName, t, message)) << message;
+
+    const auto stack = cardprint::DemoCardStack();
+    std::vector<std::string> images;
+    for (std::size_t i = 0; i < stack.size(); ++i) {
+        cardprint::SynthOptions o;
+        o.seed = 100 + i;
+        o.rotateDeg = (i % 3 == 1) ? 3.0 : -2.0;
+        o.shiftX = static_cast<double>(i % 5) * 4 - 8;
+        QImage picture = cardprint::SynthesizeCameraImage(t, templateName, stack[i].card, o);
+        std::string file = files::ToUtf8(dir / ("card" + std::to_string(i) + ".png"));
+        ASSERT_TRUE(picture.save(QString::fromStdString(file)));
+        images.push_back(file);
+    }
+
+    // Questions 1-40 single choice at 1 point, 41-85 multiple choice at 2
+    // points with 0.5 for a partial answer (all demo answers are one letter).
+    const std::string session = files::ToUtf8(dir / "demo.yj");
+    CliRun created = RunCli("session new --out " + Quote(session) + " --template " + Quote(templateName) +
+                         " --roster " + Quote(ShippedRosterFile()) +
+                         " --exam-name 演示考试 --subject " + cardprint::DemoSubjectCode() +
+                         " --subjective --groups 1-40:1:S,41-85:2:M --rules 41-85:0.5");
+    ASSERT_EQ(created.status, 0) << created.errors;
+
+    std::string list;
+    for (const std::string& f : images)
+        list += " " + Quote(f);
+    CliRun marked = RunCli("mark --session " + Quote(session) + list);
+    ASSERT_EQ(marked.lines.size(), stack.size()) << marked.errors;
+
+    const std::vector<std::string>& key = stack[0].card.answers;
+    auto expectedTotal = [&](const cardprint::FilledCard& card) {
+        float choice = 0;
+        for (int q = 0; q < 85; ++q) {
+            const std::string& a = q < static_cast<int>(card.answers.size()) ? card.answers[q] : std::string();
+            if (a == key[q])
+                choice += q < 40 ? 1.0f : 2.0f;
+            else if (q >= 40 && !a.empty() && key[q].find(a) != std::string::npos)
+                choice += 0.5f;  // never with one-letter answers, kept for the rule's sake
+        }
+        return ScoreDigits(card.score) + choice;
+    };
+
+    std::map<std::string, int> reads;
+    for (std::size_t i = 0; i < stack.size(); ++i) {
+        const std::string& line = marked.lines[i];
+        SCOPED_TRACE(line);
+        const cardprint::DemoCard& d = stack[i];
+        EXPECT_EQ(Field(line, "file"), images[i]);
+        if (i == 0) {
+            EXPECT_EQ(Field(line, "code"), "0");
+            EXPECT_EQ(Field(line, "status"), "标准答案已经读入");
+        } else if (d.studentName.empty()) {
+            EXPECT_EQ(Field(line, "code"), "13");
+            EXPECT_EQ(Field(line, "status"), "学生名单中没有此学生");
+        } else {
+            EXPECT_EQ(Field(line, "code"), "0");
+            EXPECT_EQ(Field(line, "name"), d.studentName);
+            EXPECT_EQ(Field(line, "admissionNumber"), d.card.admission);
+            EXPECT_EQ(Field(line, "total"), FormatScore(expectedTotal(d.card)));
+            EXPECT_EQ(Field(line, "readCount"), std::to_string(++reads[d.card.admission]));
+        }
+    }
+    EXPECT_EQ(marked.status, 0);
+
+    // The session went back to its file with every accepted card.
+    auto state = NewMarkingSessionState();
+    MarkingFileResult opened = OpenMarkingFile(*state, files::FromUtf8(session));
+    ASSERT_TRUE(opened.ok) << opened.message;
+    EXPECT_EQ(state->session.recordCount, 1 + static_cast<int>(reads.size()));
+    for (int r = 1; r < state->session.recordCount; ++r) {
+        const MarkingRecord& rec = state->session.records[r];
+        EXPECT_EQ(rec.readCount, reads[std::string(rec.admissionNumber.View())]);
+    }
+}
+
+// A card of a student read earlier, with many different answers and another
+// card in between: the overwrite question, answered from the command line.
+TEST(BatchMark, OverwriteQuestionAnsweredAsTold)
+{
+    TempDir dir;
+    const std::string templateName = cardprint::DemoTemplateName();
+    CardTemplate t{};
+    std::string message;
+    ASSERT_TRUE(LoadCardTemplate(files::FromUtf8(SCORIVO_BINARY_DIR), templateName, t, message)) << message;
+    std::vector<std::string> key(85, "A");
+    std::vector<std::string> changed = key;
+    for (int q : {3, 9, 17, 30, 44})
+        changed[q] = "C";
+    auto picture = [&](const std::string& name, const std::string& admission, const std::vector<std::string>& a) {
+        cardprint::FilledCard c;
+        c.admission = admission;
+        c.subject = "02";
+        c.answers = a;
+        cardprint::SynthOptions o;
+        o.seed = static_cast<uint64_t>(name.size() * 31 + admission.size());
+        std::string file = files::ToUtf8(dir / name);
+        EXPECT_TRUE(cardprint::SynthesizeCameraImage(t, templateName, c, o).save(QString::fromStdString(file)));
+        return " " + Quote(file);
+    };
+    const std::string cards = picture("s.png", "", key) + picture("a.png", "010000001", key) +
+                              picture("b.png", "010000002", key) + picture("a2.png", "010000001", changed);
+    const std::string session = files::ToUtf8(dir / "q.yj");
+    const std::string create = "session new --out " + Quote(session) + " --template " + Quote(templateName) +
+                               " --roster " + Quote(ShippedRosterFile()) +
+                               " --exam-name 演示 --subject 02 --groups 1-85:1:S";
+
+    ASSERT_EQ(RunCli(create).status, 0);
+    CliRun cancelled = RunCli("mark --session " + Quote(session) + cards);
+    ASSERT_EQ(cancelled.lines.size(), 4u) << cancelled.errors;
+    EXPECT_EQ(Field(cancelled.lines[3], "code"), "13");
+    EXPECT_EQ(Field(cancelled.lines[3], "status"), "李梓涵85分");  // the texts stay those of the card before
+    EXPECT_EQ(Field(cancelled.lines[3], "readCount"), "0");
+    EXPECT_NE(cancelled.errors.find("这是此答题卡第2次读入，发现不相同的答题很多"), std::string::npos);
+    EXPECT_NE(cancelled.errors.find("[取消]"), std::string::npos);
+
+    ASSERT_EQ(RunCli(create).status, 0);
+    CliRun confirmed = RunCli("mark --session " + Quote(session) + " --answer ok" + cards);
+    ASSERT_EQ(confirmed.lines.size(), 4u) << confirmed.errors;
+    EXPECT_EQ(Field(confirmed.lines[3], "code"), "0");
+    EXPECT_EQ(Field(confirmed.lines[3], "status"), "王浩然80分");
+    EXPECT_EQ(Field(confirmed.lines[3], "readCount"), "2");
+    auto state = NewMarkingSessionState();
+    ASSERT_TRUE(OpenMarkingFile(*state, files::FromUtf8(session)).ok);
+    EXPECT_EQ(state->session.records[1].questionResults[3].answer.View(), "C");
+}
+
+TEST(BatchMark, UnreadableSessionOrPicture)
+{
+    TempDir dir;
+    const std::string session = files::ToUtf8(dir / "s.yj");
+    CliRun none = RunCli("mark --session " + Quote(session) + " " + Quote(files::ToUtf8(dir / "a.png")));
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(none.lines.empty());
+    ASSERT_EQ(RunCli("session new --out " + Quote(session) + " --template " + Quote(cardprint::DemoTemplateName()) +
+                     " --roster " + Quote(ShippedRosterFile()) + " --exam-name 演示 --subject 02 --groups 1-85:1:S")
+                  .status,
+              0);
+    auto before = files::ReadAll(files::FromUtf8(session));
+    CliRun missing = RunCli("mark --session " + Quote(session) + " " + Quote(files::ToUtf8(dir / "a.png")));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.lines.empty());
+    EXPECT_NE(missing.errors.find("a.png"), std::string::npos);
+    EXPECT_EQ(files::ReadAll(files::FromUtf8(session)), before);  // nothing accepted, nothing saved
+    EXPECT_EQ(RunCli("mark --session " + Quote(session) + " --answer maybe x.png").status, 2);
+}
+
+} // namespace

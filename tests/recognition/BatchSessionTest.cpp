@@ -1,0 +1,79 @@
+// scorivo-cli session new: the marking raw file it writes, and its refusals.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "marking/RawFile.h"
+#include "platform/Files.h"
+#include "recognition/BatchCli.h"
+#include "students/StudentFile.h"
+
+namespace {
+
+using namespace batch_test;
+
+TEST(BatchSession, NewWritesExamAndRosterWithEmptyStore)
+{
+    TempDir dir;
+    const std::string out = files::ToUtf8(dir / "期中.yj");
+    CliRun run = RunCli("session new --out " + Quote(out) + " --template DY标准85题自动AB卷.dat --roster " +
+                        Quote(ShippedRosterFile()) +
+                        " --exam-name 期中考试 --subject 02 --subjective --groups 1-10:2:S,11-20:3:M,21-85:1:S"
+                        " --rules '11-13,15:0.5/;16-20:1'");
+    ASSERT_EQ(run.status, 0) << run.errors;
+    auto bytes = files::ReadAll(files::FromUtf8(out));
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), raw_file::FileSize(0));
+
+    auto state = NewMarkingSessionState();
+    std::string message;
+    ASSERT_TRUE(DecodeMarkingFile(*bytes, *state, message)) << message;
+    const ExamSetup& e = state->exam;
+    EXPECT_EQ(e.cardName.Utf8(), "DY标准85题自动AB卷.dat");
+    EXPECT_EQ(e.examName.Utf8(), "期中考试");
+    EXPECT_EQ(e.subjectCode.View(), "02");
+    EXPECT_EQ(e.hasSubjectiveScore, 1);
+    ASSERT_EQ(e.groupCount, 3);
+    EXPECT_EQ(e.groups[1].firstQuestion, 11);
+    EXPECT_EQ(e.groups[1].kind, 1);
+    EXPECT_EQ(e.groups[1].score, 3.0f);
+    ASSERT_EQ(e.ruleCount, 2);
+    EXPECT_EQ(e.rules[0].questionList.View(), "11-13,15");
+    EXPECT_EQ(e.rules[0].partialScore.View(), "0.5/");
+    EXPECT_EQ(e.rules[1].questionList.View(), "16-20");
+    EXPECT_EQ(e.questionCount, 85);
+    EXPECT_EQ(e.questions[12].perOption, 1);
+    EXPECT_EQ(e.questions[13].partialScore, 0.0f);  // 14 is in no rule
+    EXPECT_EQ(state->session.recordCount, 0);
+
+    auto roster = std::make_unique<StudentRoster>();
+    ASSERT_TRUE(ReadStudentFile(files::FromUtf8(ShippedRosterFile()), *roster, &message)) << message;
+    EXPECT_EQ(std::memcmp(roster.get(), &state->roster, sizeof *roster), 0);
+}
+
+TEST(BatchSession, FailedExamCheckWritesNothing)
+{
+    TempDir dir;
+    const std::string out = files::ToUtf8(dir / "x.yj");
+    const std::string common = "session new --out " + Quote(out) + " --template DY标准85题自动AB卷.dat --roster " +
+                               Quote(ShippedRosterFile()) + " --exam-name 期中 --subject 02";
+    CliRun gap = RunCli(common + " --groups 1-10:1:S,12-20:1:S");
+    EXPECT_EQ(gap.status, 1);
+    EXPECT_EQ(gap.errors,
+              "题分设置中，大题之间题号不连续！中间没有用到的题号也要添加一个大题,并将分值设置为零\n");
+    CliRun tooMany = RunCli(common + " --groups 1-86:1:S");
+    EXPECT_EQ(tooMany.status, 1);
+    EXPECT_EQ(tooMany.errors, "终止题号不能大于总题目数。\n");
+    CliRun rule = RunCli(common + " --groups 1-10:1:M --rules 1-5:x");
+    EXPECT_EQ(rule.status, 1);
+    EXPECT_EQ(rule.errors, "多选题特殊规则设置里少选分只能是数字，或数字后加“/”（如0.5/）。\n");
+    CliRun noTemplate = RunCli("session new --out " + Quote(out) + " --template 没有.dat --roster " +
+                               Quote(ShippedRosterFile()) + " --exam-name 期中 --subject 02 --groups 1-10:1:S");
+    EXPECT_EQ(noTemplate.status, 1);
+    EXPECT_EQ(noTemplate.errors, "未发现模板文件：没有.dat\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.yj"));
+    EXPECT_EQ(RunCli("session new --out " + Quote(out)).status, 2);
+}
+
+} // namespace
