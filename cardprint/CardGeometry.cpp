@@ -53,7 +53,10 @@ RectU CardGeometry::Bubble(CellPos c) const
     PointU m = r.Centre();
     m.u += kBubbleShiftU * t_.CellWidth;
     m.v += kBubbleShiftV * t_.CellHeight;
-    const double hw = kBubbleWidth * t_.CellWidth / 2, hh = kBubbleHeight * t_.CellHeight / 2;
+    const bool ab = t_.AbMode == 0 && ((c.col == t_.AbACol && c.row == t_.AbARow) ||
+                                       (c.col == t_.AbBCol && c.row == t_.AbBRow));
+    const double hw = (ab ? kAbBubbleWidth : kBubbleWidth) * t_.CellWidth / 2;
+    const double hh = (ab ? kAbBubbleHeight : kBubbleHeight) * t_.CellHeight / 2;
     return {m.u - hw, m.v - hh, m.u + hw, m.v + hh};
 }
 

@@ -16,8 +16,13 @@ namespace cardprint {
 
 inline constexpr double kMillimetresPerUnit = 1.0;
 // Printed bubble size as a share of the cell pitch (see CardGeometry::Bubble).
-inline constexpr double kBubbleWidth = 0.56;
-inline constexpr double kBubbleHeight = 0.56;
+inline constexpr double kBubbleWidth = 0.52;
+inline constexpr double kBubbleHeight = 0.5;
+// The A and B cells have no neighbours and are read as whole cells against a
+// fixed grey level: their bubbles are larger, so that a mark keeps enough
+// dark pixels after blur.
+inline constexpr double kAbBubbleWidth = 0.8;
+inline constexpr double kAbBubbleHeight = 0.7;
 // Where the bubble's centre sits from the cell's centre, as a share of the
 // cell pitch. Measured on the synthetic camera, recognition samples a cell
 // about 0.3 mm left of and 0.45 mm below where it is printed (it finds a

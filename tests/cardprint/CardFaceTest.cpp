@@ -69,16 +69,19 @@ Face Render(const ShippedCard& c, int abType)
 }
 
 // The printed bubble of the cell whose upper-left corner is (col, row):
-// 0.56 of the cell pitch each way, its centre 0.06 cell left of and 0.23 cell
-// below the cell's centre, so from the cell's corner it spans 0.16 to 0.72
-// cell sideways and 0.45 to 1.01 cell down. Checks each edge to one pixel.
-void ExpectCellAt(const Face& f, const CardTemplate& t, float col, float row, const char* what, int limit = 245)
+// 0.52 of the cell pitch wide and 0.5 tall, its centre 0.06 cell left of and
+// 0.23 cell below the cell's centre, so from the cell's corner it spans 0.18
+// to 0.70 cell sideways and 0.48 to 0.98 cell down. The A and B cells have
+// larger bubbles (0.8 by 0.7 cell): 0.04 to 0.84 and 0.38 to 1.08.
+// Checks each edge to one pixel.
+void ExpectCellAt(const Face& f, const CardTemplate& t, float col, float row, const char* what, int limit = 245,
+                  bool ab = false)
 {
     SCOPED_TRACE(what);
     double u = t.OriginOffset + col * t.CellWidth;
     double v = t.LineDistance + row * t.CellHeight;
-    double left = f.X(u + 0.16 * t.CellWidth), right = f.X(u + 0.72 * t.CellWidth);
-    double top = f.Y(v - 0.45 * t.CellHeight), bottom = f.Y(v - 1.01 * t.CellHeight);
+    double left = f.X(u + (ab ? 0.04 : 0.18) * t.CellWidth), right = f.X(u + (ab ? 0.84 : 0.70) * t.CellWidth);
+    double top = f.Y(v - (ab ? 0.38 : 0.48) * t.CellHeight), bottom = f.Y(v - (ab ? 1.08 : 0.98) * t.CellHeight);
     // Walk in from between the bubbles along the bubble's middle row and
     // column; the outline comes before the digit or letter printed inside.
     double midY = f.Y(v - 0.73 * t.CellHeight);
@@ -141,8 +144,8 @@ TEST(CardFaceGeometry, StandardCardTypeALayout)
     ExpectCellAt(f, t, 0 + 3, -1.5f - 18, "question 61, option D");
     // Question 85: block 16, second section position 4, last row of the block.
     ExpectCellAt(f, t, 28 + 1, -1.5f - 18 - 4, "question 85, option B");
-    ExpectCellAt(f, t, 21, 11.5f, "A cell");
-    ExpectCellAt(f, t, 21, 9.5f, "B cell");
+    ExpectCellAt(f, t, 21, 11.5f, "A cell", 245, true);
+    ExpectCellAt(f, t, 21, 9.5f, "B cell", 245, true);
     ExpectCellAt(f, t, 3, 11.5f - 7, "admission column 4, digit 7");
     ExpectCellAt(f, t, 11.5f + 1, 11.5f - 9, "subject column 2, digit 9");
     ExpectCellAt(f, t, 15 + 2, 11.5f, "score column 3, digit 0");
