@@ -14,7 +14,7 @@ namespace {
 
 struct Scene {
     CardTemplate t = synthetic::TestTemplate();
-    Bitmap sample;  // the frame as the program sees it, before preparation
+    Bitmap sample; // the frame as the program sees it, before preparation
     RecognitionContext ctx;
 
     explicit Scene(int bytesPerPixel = 3)
@@ -59,7 +59,7 @@ void BM_DetectLines(benchmark::State& state)
     s.Load();
     Bitmap work = s.ctx.LineFrame.Copy();
     for (auto _ : state) {
-        work.CopyFrom(s.ctx.LineFrame);  // detection thins its input
+        work.CopyFrom(s.ctx.LineFrame); // detection thins its input
         benchmark::DoNotOptimize(s.ctx.Lines.DetectLines(work.View()));
     }
 }
@@ -123,7 +123,7 @@ void BM_MarkSampling(benchmark::State& state)
     card = s.ctx.RectifiedCard.Copy();
     check = s.ctx.CheckCard.Copy();
     for (auto _ : state) {
-        s.ctx.RectifiedCard.CopyFrom(card);  // sampling binarises area by area
+        s.ctx.RectifiedCard.CopyFrom(card); // sampling binarises area by area
         s.ctx.CheckCard.CopyFrom(check);
         benchmark::DoNotOptimize(acceptance.AcceptReading(s.ctx));
     }

@@ -12,11 +12,11 @@
 
 // A non-owning view: what every pixel loop works on.
 struct BitmapView {
-    uint8_t* base = nullptr;  // bottom row
+    uint8_t* base = nullptr; // bottom row
     int width = 0;
     int height = 0;
     int bytesPerPixel = 3;
-    int stride = 0;  // bytes from one row to the next one up
+    int stride = 0; // bytes from one row to the next one up
 
     uint8_t* At(int x, int y) const
     {
@@ -73,7 +73,10 @@ private:
     int bytesPerPixel_ = 3;
 };
 
-inline bool IsBlack(const uint8_t* pixel) { return pixel[0] == 0; }
+inline bool IsBlack(const uint8_t* pixel)
+{
+    return pixel[0] == 0;
+}
 inline void SetPixel(uint8_t* pixel, uint8_t blue, uint8_t green, uint8_t red)
 {
     pixel[0] = blue;
@@ -89,5 +92,11 @@ inline void CopyPixel(uint8_t* to, const uint8_t* from, int bytes)
     if (bytes == 4)
         to[3] = from[3];
 }
-inline void SetWhite(uint8_t* pixel) { SetPixel(pixel, 255, 255, 255); }
-inline void SetBlack(uint8_t* pixel) { SetPixel(pixel, 0, 0, 0); }
+inline void SetWhite(uint8_t* pixel)
+{
+    SetPixel(pixel, 255, 255, 255);
+}
+inline void SetBlack(uint8_t* pixel)
+{
+    SetPixel(pixel, 0, 0, 0);
+}

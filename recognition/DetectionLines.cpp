@@ -6,12 +6,12 @@
 
 static constexpr std::array<uint8_t, 256> MakeThinningTable()
 {
-    constexpr int erasable[] = {2,   3,   6,   7,   8,   9,   11,  12,  13,  15,  16,  17,  20,  21,  22,  23,  31,  34,
-                                35,  38,  39,  40,  41,  43,  44,  45,  47,  48,  49,  52,  53,  54,  55,  63,  64,  65,
-                                68,  69,  96,  97,  100, 101, 104, 105, 107, 108, 109, 111, 130, 131, 134, 135, 136, 137,
-                                139, 140, 141, 143, 144, 145, 148, 149, 150, 151, 159, 162, 163, 166, 167, 168, 169, 171,
-                                172, 173, 175, 176, 177, 180, 181, 182, 183, 192, 193, 196, 197, 208, 209, 212, 213, 214,
-                                215, 224, 225, 228, 229, 232, 233, 235, 236, 237, 240, 241, 244, 245, 246, 248, 249, 252};
+    constexpr int erasable[] = {
+        2,   3,   6,   7,   8,   9,   11,  12,  13,  15,  16,  17,  20,  21,  22,  23,  31,  34,  35,  38,  39,  40,
+        41,  43,  44,  45,  47,  48,  49,  52,  53,  54,  55,  63,  64,  65,  68,  69,  96,  97,  100, 101, 104, 105,
+        107, 108, 109, 111, 130, 131, 134, 135, 136, 137, 139, 140, 141, 143, 144, 145, 148, 149, 150, 151, 159, 162,
+        163, 166, 167, 168, 169, 171, 172, 173, 175, 176, 177, 180, 181, 182, 183, 192, 193, 196, 197, 208, 209, 212,
+        213, 214, 215, 224, 225, 228, 229, 232, 233, 235, 236, 237, 240, 241, 244, 245, 246, 248, 249, 252};
     static_assert(sizeof erasable / sizeof erasable[0] == 108);
     std::array<uint8_t, 256> table{};
     for (int i : erasable)
@@ -70,7 +70,7 @@ void LineDetector::Thin(const BitmapView& f, std::vector<uint8_t>& mask)
     const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     mask.resize(2 * n);
     uint8_t* rows = mask.data();
-    uint8_t* cols = mask.data() + n;  // cols[x * h + y]
+    uint8_t* cols = mask.data() + n; // cols[x * h + y]
     for (int y = 0; y < h; ++y) {
         const uint8_t* p = f.Row(y);
         uint8_t* m = rows + static_cast<std::size_t>(y) * w;
@@ -296,8 +296,8 @@ namespace {
 enum class WalkResult { Stopped, Failed };
 
 struct Walk {
-    PointI p1, p2;  // the unrefined line
-    int direction;  // -1 left, +1 right
+    PointI p1, p2; // the unrefined line
+    int direction; // -1 left, +1 right
 };
 
 // One column step of a walk: the next column and its y on the unrefined line,

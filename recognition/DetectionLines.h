@@ -17,7 +17,7 @@ inline constexpr int MaxStrokeEnds = 10240;
 inline constexpr int MaxPathPoints = 1024;
 inline constexpr int MaxLineRecords = 1024;
 inline constexpr int MaxLinePairs = 10;
-inline constexpr int MinPathPoints = 151;  // candidates need more than 150 traced points
+inline constexpr int MinPathPoints = 151; // candidates need more than 150 traced points
 } // namespace line_limits
 
 // 1 = a black pixel with this neighbourhood may be erased by thinning.
@@ -29,16 +29,16 @@ extern const std::array<uint8_t, 256> ThinningTable;
 int NeighbourIndex(const BitmapView& bmp, int x, int y);
 
 struct LineRecord {
-    PointI start;  // stroke end where tracing began
-    PointI end;    // last traced pixel
-    PointI p1;     // traced point 10
-    PointI p2;     // traced point (path length - 10)
+    PointI start; // stroke end where tracing began
+    PointI end;   // last traced pixel
+    PointI p1;    // traced point 10
+    PointI p2;    // traced point (path length - 10)
     double angle = 0;
     double length = 0;
 };
 
 struct LinePair {
-    int bottom = -1;  // record indices
+    int bottom = -1; // record indices
     int top = -1;
 };
 
@@ -72,7 +72,7 @@ private:
     std::vector<uint8_t> mask_;
     std::vector<PointI> strokeEnds_;
     std::vector<PointI> path_;
-    std::vector<int32_t> onPath_;  // trace number that put a pixel on its path
+    std::vector<int32_t> onPath_; // trace number that put a pixel on its path
     int32_t traceNumber_ = 0;
     std::vector<LineRecord> records_;
     std::array<LinePair, line_limits::MaxLinePairs> pairs_{};

@@ -262,11 +262,11 @@ static void SpanInside(int64_t a, int64_t b, int64_t limit, int n, int64_t& lo, 
         return;
     }
     if (b > 0) {
-        lo = std::max<int64_t>(lo, -FloorDiv(a, b));  // ceil(-a / b)
+        lo = std::max<int64_t>(lo, -FloorDiv(a, b)); // ceil(-a / b)
         hi = std::min<int64_t>(hi, FloorDiv(limit - 1 - a, b));
     } else {
         hi = std::min<int64_t>(hi, FloorDiv(a, -b));
-        lo = std::max<int64_t>(lo, -FloorDiv(limit - 1 - a, -b));  // ceil((a - limit + 1) / -b)
+        lo = std::max<int64_t>(lo, -FloorDiv(limit - 1 - a, -b)); // ceil((a - limit + 1) / -b)
     }
 }
 
@@ -302,6 +302,12 @@ void RotateImage(const BitmapView& source, const BitmapView& dest, const Rotatio
         const std::ptrdiff_t srcStride = source.stride, srcBpp = source.bytesPerPixel;
         const std::ptrdiff_t dstBpp = dest.bytesPerPixel;
         uint8_t* d = dest.At(lo, y);
+        if (srcBpp == 3 && dstBpp == 3) {
+            // The common 24-bit case with constant pixel sizes.
+            for (int x = lo; x <= hi; ++x, fx += stepX, fy += stepY, d += 3)
+                CopyPixel(d, srcBase + (fy >> 16) * srcStride + (fx >> 16) * 3, 3);
+            return;
+        }
         for (int x = lo; x <= hi; ++x, fx += stepX, fy += stepY, d += dstBpp)
             CopyPixel(d, srcBase + (fy >> 16) * srcStride + (fx >> 16) * srcBpp, bpp);
     };

@@ -25,7 +25,10 @@ inline int GreyLevel(int red, int green, int blue, int mode)
     return (30 * red + 59 * green + 11 * blue) / 100;
 }
 
-inline int GreyOf(const uint8_t* pixel, int mode) { return GreyLevel(pixel[2], pixel[1], pixel[0], mode); }
+inline int GreyOf(const uint8_t* pixel, int mode)
+{
+    return GreyLevel(pixel[2], pixel[1], pixel[0], mode);
+}
 
 // A rectangle addressed as the bitmap's scan lines are numbered: top-down.
 // Scan line s of a picture h rows tall is row y = h - 1 - s.
@@ -46,7 +49,10 @@ struct RowSpan {
     bool Empty() const { return yLow > yHigh || x0 >= x1; }
 };
 RowSpan ClipScanRect(const BitmapView& bmp, const ScanRect& r);
-inline ScanRect WholePicture(const BitmapView& bmp) { return {0, bmp.height, 0, bmp.width}; }
+inline ScanRect WholePicture(const BitmapView& bmp)
+{
+    return {0, bmp.height, 0, bmp.width};
+}
 
 // Pixels with grey (mode 0) >= threshold become white, the others black.
 void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r);
@@ -70,7 +76,7 @@ public:
     void Smooth3x3(const BitmapView& bmp);
 
 private:
-    std::vector<uint16_t> sums_;  // three rows of horizontal sums
+    std::vector<uint16_t> sums_; // three rows of horizontal sums
 };
 
 // A coordinate or length derived from template values, kept finite and far
@@ -78,7 +84,7 @@ private:
 // comes anywhere near the limit.
 inline float SaneFloat(float v, float limit = 1e6f)
 {
-    if (!(v == v) || v > limit)  // NaN or too large
+    if (!(v == v) || v > limit) // NaN or too large
         return v == v ? limit : 0.0f;
     return v < -limit ? -limit : v;
 }
@@ -98,9 +104,9 @@ struct PointF {
 struct Rotation {
     double sinT = 0;
     double cosT = 1;
-    double cx = 0;  // source centre
+    double cx = 0; // source centre
     double cy = 0;
-    double ox = 0;  // offset of the source in the destination
+    double ox = 0; // offset of the source in the destination
     double oy = 0;
 
     static Rotation For(double theta, int sourceWidth, int sourceHeight, int destSize = 800);

@@ -179,10 +179,10 @@ void LayOutQuestionCells(RecognitionContext& ctx, int abType)
             if (!q.hasCells)
                 continue;
             for (int j = 0; j < options; ++j) {
-                const PointF c = orientation == 0 ? PointF{corner.x + g.sx * static_cast<float>(j),
-                                                           corner.y - g.sy * static_cast<float>(r)}
-                                                  : PointF{corner.x + g.sx * static_cast<float>(r),
-                                                           corner.y - g.sy * static_cast<float>(j)};
+                const PointF c =
+                    orientation == 0
+                        ? PointF{corner.x + g.sx * static_cast<float>(j), corner.y - g.sy * static_cast<float>(r)}
+                        : PointF{corner.x + g.sx * static_cast<float>(r), corner.y - g.sy * static_cast<float>(j)};
                 q.corner[j] = {SaneFloat(c.x), SaneFloat(c.y)};
             }
         }
@@ -341,7 +341,7 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
                     others += fills[j];
             const float v = static_cast<float>(ctx.Questions[std::min(i, card_limits::MaxQuestions - 1)].options) / 4;
             text += static_cast<float>(others) * v >= static_cast<float>(fills[best]) ? std::string(" ")
-                                                                                       : std::to_string(best);
+                                                                                      : std::to_string(best);
         }
     }
     return text;

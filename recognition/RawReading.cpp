@@ -44,7 +44,8 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
     ctx.GreyMode = GreyPlain;
     if (ctx.IsJd() && ctx.CheckCardColour) {
         int colour = CardColour(ctx);
-        if ((ctx.Reading.paperType == 0 && colour != GreyRedCard) || (ctx.Reading.paperType == 1 && colour != GreyGreenCard))
+        if ((ctx.Reading.paperType == 0 && colour != GreyRedCard) ||
+            (ctx.Reading.paperType == 1 && colour != GreyGreenCard))
             return Refuse(ctx, ColourMemo, ColourStatus);
     }
     PrepareDigitColumns(ctx, ctx.AdmGrid, t.AdmColumns, 10);

@@ -9,15 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "recognition/Bitmap.h"
 #include "marking/MarkingRecord.h"
+#include "recognition/Bitmap.h"
 #include "recognition/CardTemplate.h"
 #include "recognition/DetectionLines.h"
 #include "recognition/ImagePrimitives.h"
 
-inline void ClearReading(CardReading& r) { std::memset(&r, 0, sizeof r); }
+inline void ClearReading(CardReading& r)
+{
+    std::memset(&r, 0, sizeof r);
+}
 
-inline constexpr int CardPictureSize = 800;  // CheckCard and RectifiedCard are 800 x 800
+inline constexpr int CardPictureSize = 800; // CheckCard and RectifiedCard are 800 x 800
 inline constexpr int ThumbnailWidth = 150;
 inline constexpr int ThumbnailHeight = 50;
 
@@ -27,17 +30,17 @@ struct CardGeometry {
     float s = 0;
     float sx = 0;
     float sy = 0;
-    PointI I1, I2, I3, I4;  // bottom-left, bottom-right, top-left, top-right
+    PointI I1, I2, I3, I4; // bottom-left, bottom-right, top-left, top-right
     float X0 = 0;
     float Y0 = 0;
 };
 
 // Where the frame lies in card space, and the card-corner check points.
 struct CardPlacement {
-    ProjectiveMap toPicture;   // card space -> rotated picture (M)
-    ProjectiveMap toCard;      // rotated picture -> card space (N)
-    PointI frameCorners[4];    // F1..F4, frame corners in the rotated picture
-    PointI covered[4];         // Q1..Q4: the covered region, in card space
+    ProjectiveMap toPicture; // card space -> rotated picture (M)
+    ProjectiveMap toCard;    // rotated picture -> card space (N)
+    PointI frameCorners[4];  // F1..F4, frame corners in the rotated picture
+    PointI covered[4];       // Q1..Q4: the covered region, in card space
     PointI lowerLeft, lowerRight, upperLeft, upperRight;
 };
 
@@ -52,7 +55,7 @@ struct DigitGrid {
 struct QuestionCells {
     int options = 0;
     int orientation = -1;
-    bool hasCells = false;  // false: no block position or an unknown orientation
+    bool hasCells = false; // false: no block position or an unknown orientation
     PointF corner[card_limits::MaxOptions];
 };
 
@@ -75,7 +78,7 @@ public:
 
     CardTemplate Template{};
     std::string TemplateName;
-    bool CheckCardColour = true;  // the colour check of "JD" cards
+    bool CheckCardColour = true; // the colour check of "JD" cards
 
     int GreyMode = GreyPlain;
     int LastThreshold = 0;
@@ -91,7 +94,7 @@ public:
     // The staging reading, laid out as a marking record so that acceptance
     // stores it by copying it whole; zeroed at the start of every attempt.
     CardReading Reading{};
-    GbkText<3> SubjectCode{};  // read for comparison only, not stored
+    GbkText<3> SubjectCode{}; // read for comparison only, not stored
     bool AbTypeRead = false;  // Reading.paperType holds a found or fixed AB type
 
     // The short and the long text of the last marking attempt (UTF-8).
@@ -102,7 +105,7 @@ public:
     LineDetector Lines;
     LineEnds Ends;
     Smoother Smoothing;
-    std::vector<uint8_t> StripCopy;  // unbinarised AB strip
+    std::vector<uint8_t> StripCopy; // unbinarised AB strip
     std::array<int32_t, 800> WarpOffsets{};
 
 private:

@@ -95,26 +95,45 @@ MarkingOutcome RunMarkingAttempt(RecognitionContext& ctx, CardAcceptance& accept
 std::string StatusTextOf(int code)
 {
     switch (code) {
-    case 1: return "未获得正确的检测线。请注意光线,答题卡不要倾斜太多,摄像头不要太远。";
-    case 2: return "未获得正确的检测线";
-    case 3: return "下边检测线左边越界";
-    case 4: return "下边检测线右边越界";
-    case 5: return "上边检测线左边越界";
-    case 6: return "上边检测线右边越界";
-    case 7: return "左下角越界";
-    case 8: return "右下角越界";
-    case 9: return "左上角越界";
-    case 10: return "右上角越界";
-    case 11: return "图像倒立";
-    case 12: return "黑点过多，请检查是否已垫白纸";
-    case 100: return "摄像头离答题卡太近";
-    case 101: return "摄像头离答题卡太远";
+    case 1:
+        return "未获得正确的检测线。请注意光线,答题卡不要倾斜太多,摄像头不要太远。";
+    case 2:
+        return "未获得正确的检测线";
+    case 3:
+        return "下边检测线左边越界";
+    case 4:
+        return "下边检测线右边越界";
+    case 5:
+        return "上边检测线左边越界";
+    case 6:
+        return "上边检测线右边越界";
+    case 7:
+        return "左下角越界";
+    case 8:
+        return "右下角越界";
+    case 9:
+        return "左上角越界";
+    case 10:
+        return "右上角越界";
+    case 11:
+        return "图像倒立";
+    case 12:
+        return "黑点过多，请检查是否已垫白纸";
+    case 100:
+        return "摄像头离答题卡太近";
+    case 101:
+        return "摄像头离答题卡太远";
     case 102:
-    case 103: return "阅卷出错" + std::to_string(code) + " 请移动一下答题卡再阅卷";
-    case 104: return "光照有问题或有阴影落到答题卡上";
-    case 105: return "答题卡离开画面中心太多,请移动到靠近画面中心位置";
-    case 106: return "摄像头和答题卡偏离垂直角度太多";
-    default: return {};
+    case 103:
+        return "阅卷出错" + std::to_string(code) + " 请移动一下答题卡再阅卷";
+    case 104:
+        return "光照有问题或有阴影落到答题卡上";
+    case 105:
+        return "答题卡离开画面中心太多,请移动到靠近画面中心位置";
+    case 106:
+        return "摄像头和答题卡偏离垂直角度太多";
+    default:
+        return {};
     }
 }
 

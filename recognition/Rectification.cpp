@@ -138,8 +138,7 @@ void PrepareDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int col
         const PointF P = grid.corner[i][0];
         const PointF L = grid.corner[i][rows - 1];
         ScanRect area{static_cast<int>(static_cast<float>(CardPictureSize) - P.y),
-                      static_cast<int>(static_cast<float>(rows) * g.sy), static_cast<int>(P.x),
-                      static_cast<int>(g.sx)};
+                      static_cast<int>(static_cast<float>(rows) * g.sy), static_cast<int>(P.x), static_cast<int>(g.sx)};
         ctx.LastThreshold = BinariseAdaptive(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.GreyMode);
         DrawGreyReferenceFrame(ctx, L.x + g.s, L.y - g.sy - g.s);
         area.height = static_cast<int>(static_cast<float>(rows + 1) * g.sy);

@@ -10,7 +10,7 @@
 
 struct SamplingExam {
     int questionCount = 0;
-    std::array<uint8_t, card_limits::MaxQuestions> multipleChoice{};  // 1 = multiple choice
+    std::array<uint8_t, card_limits::MaxQuestions> multipleChoice{}; // 1 = multiple choice
     std::array<float, card_limits::MaxQuestions> fullScore{};
     bool hasSubjectiveScore = false;
 

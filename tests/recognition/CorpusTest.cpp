@@ -20,9 +20,9 @@
 #include <map>
 #include <string>
 
+#include "cardprint/Prng.h"
 #include "cardprint/ShippedCards.h"
 #include "cardprint/SynthCamera.h"
-#include "cardprint/Prng.h"
 #include "recognition/ImagePrimitives.h"
 #include "recognition/MarkSampling.h"
 #include "recognition/RawReading.h"
@@ -47,7 +47,10 @@ std::string RandomDigits(SplitMix64& rng, int columns, double blankChance)
 }
 
 // Which questions of a template are multiple choice in the corpus exam.
-bool IsMultiple(int q) { return q % 7 == 3; }
+bool IsMultiple(int q)
+{
+    return q % 7 == 3;
+}
 
 cardprint::FilledCard RandomCard(const CardTemplate& t, SplitMix64& rng)
 {
@@ -149,11 +152,12 @@ std::string Differences(const RecognitionContext& ctx, const SamplingExam& exam,
                     expected + "' fills";
             const QuestionCells& cells = ctx.Questions[q];
             for (int j = 0; j < cells.options; ++j)
-                diff += " " + std::to_string(CellFill(ctx.RectifiedCard.View(), cells.corner[j], ctx.Geometry.sx,
-                                                      ctx.Geometry.sy)) +
-                        "/" +
-                        std::to_string(
-                            CellBlack(ctx.CheckCard.View(), cells.corner[j], ctx.Geometry.sx, ctx.Geometry.sy));
+                diff +=
+                    " " +
+                    std::to_string(
+                        CellFill(ctx.RectifiedCard.View(), cells.corner[j], ctx.Geometry.sx, ctx.Geometry.sy)) +
+                    "/" +
+                    std::to_string(CellBlack(ctx.CheckCard.View(), cells.corner[j], ctx.Geometry.sx, ctx.Geometry.sy));
         }
     }
     return diff;
@@ -207,8 +211,8 @@ TEST(Corpus, ShippedTemplatesReadRightOrRefuse)
         std::string codes;
         for (auto [code, n] : tally.refusals)
             codes += " " + std::to_string(code) + "x" + std::to_string(n);
-        std::printf("%s: %d frames, %d right, %d refused (%s ), %d wrong\n", card.fileName.c_str(), frames,
-                    tally.right, tally.refused, codes.c_str(), tally.wrong);
+        std::printf("%s: %d frames, %d right, %d refused (%s ), %d wrong\n", card.fileName.c_str(), frames, tally.right,
+                    tally.refused, codes.c_str(), tally.wrong);
         all.right += tally.right;
         all.refused += tally.refused;
         all.wrong += tally.wrong;
@@ -257,9 +261,9 @@ TEST(Corpus, FramesOutsideTheEnvelopeGiveTheirCodes)
     o.shiftX = 110;
     EXPECT_EQ(read(o), CodeOffCentre);
     o.shiftX = 0;
-    o.shiftY = 120;  // the top of the card leaves the picture
+    o.shiftY = 120; // the top of the card leaves the picture
     const int cut = read(o);
-    EXPECT_TRUE(cut >= 1 && cut <= 10) << cut;  // lines lost (1, 2), ends out (3-6) or corners out (7-10)
+    EXPECT_TRUE(cut >= 1 && cut <= 10) << cut; // lines lost (1, 2), ends out (3-6) or corners out (7-10)
     o.shiftY = 0;
     EXPECT_EQ(read(o, 0.3), CodeTooMuchBlack);
     // Tilted far about the horizontal axis, seen from near: the lines differ

@@ -15,7 +15,7 @@ TEST(Thinning, TableHas108ErasableEntries)
     EXPECT_EQ(ThinningTable[252], 1);
     EXPECT_EQ(ThinningTable[0], 0);
     EXPECT_EQ(ThinningTable[255], 0);
-    EXPECT_EQ(ThinningTable[24], 0);  // white left and right only: a vertical stroke stays
+    EXPECT_EQ(ThinningTable[24], 0); // white left and right only: a vertical stroke stays
 }
 
 TEST(Thinning, NeighbourIndexBitsFollowTheUpwardOrder)
@@ -164,7 +164,7 @@ TEST(Lines, PlacementMarginIs80OnA640By480Frame)
     t.LineLength = 100;
     t.LineDistance = 40;
     t.CellWidth = 4;
-    t.CellHeight = 4;  // k = 10: spacing between 67.6 and 88.2 pixels
+    t.CellHeight = 4; // k = 10: spacing between 67.6 and 88.2 pixels
     auto ends = [](int left, int right, int spacing) {
         LineEnds e;
         e.bottom = Record({left + 10, 200}, {right - 10, 200});
@@ -183,7 +183,7 @@ TEST(Lines, PlacementMarginIs80OnA640By480Frame)
     EXPECT_EQ(CheckLinePlacement(f.View(), ends(100, 500, 89), false, t), 100);
     EXPECT_EQ(CheckLinePlacement(f.View(), ends(100, 500, 67), false, t), 101);
     LineEnds far = ends(100, 500, 80);
-    far.bottomLeft.x -= 16;  // 26 pixels beyond the traced point
+    far.bottomLeft.x -= 16; // 26 pixels beyond the traced point
     EXPECT_EQ(CheckLinePlacement(f.View(), far, false, t), 104);
 }
 

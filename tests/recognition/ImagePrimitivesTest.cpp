@@ -10,13 +10,13 @@ TEST(GreyLevel, ExactIntegerFormulaAndColourLifting)
 {
     for (int mode = 0; mode <= 2; ++mode)
         EXPECT_EQ(GreyLevel(255, 255, 255, mode), 255);
-    EXPECT_EQ(GreyLevel(200, 100, 100, 1), 146);  // red lifted to 255
-    EXPECT_EQ(GreyLevel(100, 200, 100, 2), 188);  // green lifted to 250
+    EXPECT_EQ(GreyLevel(200, 100, 100, 1), 146); // red lifted to 255
+    EXPECT_EQ(GreyLevel(100, 200, 100, 2), 188); // green lifted to 250
     EXPECT_EQ(GreyLevel(200, 100, 100, 0), 130);
     // Hundredths carry: 30 + 59 + 11 = 100 exactly for (1, 1, 1).
     EXPECT_EQ(GreyLevel(1, 1, 1, 0), 1);
     EXPECT_EQ(GreyLevel(1, 0, 0, 0), 0);
-    EXPECT_EQ(GreyLevel(0, 2, 0, 0), 1);  // 118 hundredths
+    EXPECT_EQ(GreyLevel(0, 2, 0, 0), 1); // 118 hundredths
 }
 
 TEST(Isodata, UniformAreasFallBackTo128)
@@ -27,19 +27,19 @@ TEST(Isodata, UniformAreasFallBackTo128)
     Bitmap black(20, 10, 4);
     black.Fill(0, 0, 0);
     EXPECT_EQ(IsodataThreshold(black.View(), WholePicture(black.View()), 0), 128);
-    EXPECT_EQ(IsodataThreshold(black.View(), ScanRect{0, 0, 0, 5}, 0), 128);  // empty
+    EXPECT_EQ(IsodataThreshold(black.View(), ScanRect{0, 0, 0, 5}, 0), 128); // empty
 }
 
 TEST(Isodata, TwoLevelsSplitBetweenThemAndBinariseByScanLine)
 {
     Bitmap b(10, 10, 3);
     b.Fill(200, 200, 200);
-    FillRect(b, 0, 0, 10, 5, 40);  // bottom half dark grey
+    FillRect(b, 0, 0, 10, 5, 40); // bottom half dark grey
     EXPECT_EQ(IsodataThreshold(b.View(), WholePicture(b.View()), 0), 120);
     // Scan line 0 is the top row: binarising two top scan lines leaves the rest.
     Bitmap c = b.Copy();
     int t = BinariseAdaptive(c.View(), ScanRect{0, 2, 0, 10}, 0, 0);
-    EXPECT_EQ(t, 100);  // a uniform grey of 200 settles at (0 + 200) / 2
+    EXPECT_EQ(t, 100); // a uniform grey of 200 settles at (0 + 200) / 2
     EXPECT_EQ(c.At(3, 9)[0], 255);
     EXPECT_EQ(c.At(3, 7)[0], 200);
     Binarise(c.View(), 100, ScanRect{5, 5, 0, 10});
@@ -90,8 +90,8 @@ TEST(Smooth, InteriorKeepsUniformValuesBordersComeOutDarker)
         EXPECT_EQ(b.At(2, 2)[0], 160);
         EXPECT_EQ(b.At(2, 2)[1], 80);
         EXPECT_EQ(b.At(2, 2)[2], 255);
-        EXPECT_EQ(b.At(0, 0)[2], 9 * 255 / 16);   // corner: weights 4 + 2 + 2 + 1
-        EXPECT_EQ(b.At(3, 0)[2], 12 * 255 / 16);  // edge
+        EXPECT_EQ(b.At(0, 0)[2], 9 * 255 / 16);  // corner: weights 4 + 2 + 2 + 1
+        EXPECT_EQ(b.At(3, 0)[2], 12 * 255 / 16); // edge
         EXPECT_EQ(b.At(5, 4)[0], 9 * 160 / 16);
     }
     // A single dot spreads with the kernel's weights.
@@ -147,7 +147,7 @@ TEST(Rotation, PointAndImageAgree)
     EXPECT_EQ(RotatePoint(r0, {0, 0}), (PointI{81, 161}));
     EXPECT_EQ(RotatePoint(r0, {639, 479}), (PointI{720, 640}));
     EXPECT_EQ(LineYAt({0, 0}, {10, 5}, 3), 1);
-    EXPECT_EQ(LineYAt({0, 10}, {10, 5}, 3), 8);  // 8.5 truncates
+    EXPECT_EQ(LineYAt({0, 10}, {10, 5}, 3), 8); // 8.5 truncates
 
     // A turned picture: a black pixel lands where RotatePoint says, within one pixel.
     for (double theta : {0.0, 0.05, -0.12}) {

@@ -19,7 +19,7 @@ struct PipelineFixture : ::testing::Test {
         filling.abType = 1;
         filling.admission = "20 417";
         filling.subject = "03";
-        filling.answers = {"A", "B", "C", "D", "", "A", "B", "C", "D", "A",
+        filling.answers = {"A",  "B", "C", "D", "",  "A", "B", "C", "D", "A",
                            "AB", "B", "C", "D", "A", "B", "C", "D", "A", "CD"};
     }
     MarkingOutcome Read(const synthetic::Pose& pose, bool turned = false)
@@ -81,7 +81,7 @@ TEST_F(PipelineFixture, UnmarkedAbCellsAreRefused)
     t.AbMode = 0;
     ctx.SetTemplate(t, "DY测试卡.dat");
     filling.abType = 0;
-    t.AbACol = 33;  // the mark goes where the card does not look
+    t.AbACol = 33; // the mark goes where the card does not look
     synthetic::Photograph(t, filling, {}, ctx.FrameBitmap);
     t.AbACol = 30;
     PrepareFrame(ctx);

@@ -59,10 +59,10 @@ TEST(Rectify, PerpendicularUnrotatedCardIsTheFrameShiftedByOnePixel)
     // The corner checks reach 12 rows of 10 pixels above the top line: beyond the frame's top (641).
     EXPECT_EQ(ctx.Placement.upperLeft.y, 542 + 120);
     EXPECT_EQ(CheckCardPlacement(ctx), 9);
-    ctx.Template.CellHeight = 5;  // 12 * 5 above the top line is inside
+    ctx.Template.CellHeight = 5; // 12 * 5 above the top line is inside
     RectifyCard(ctx);
     EXPECT_EQ(CheckCardPlacement(ctx), 0);
-    ctx.Template.CellWidth = 100;  // 1.5 cells sideways leave the frame on the left
+    ctx.Template.CellWidth = 100; // 1.5 cells sideways leave the frame on the left
     RectifyCard(ctx);
     EXPECT_EQ(CheckCardPlacement(ctx), 7);
 }
@@ -195,7 +195,7 @@ TEST_F(SamplingFixture, DigitColumnWithoutACellAbove9PercentIsBlank)
 {
     MarkBoth(ctx.AdmGrid.corner[0][7], 100);
     MarkBoth(ctx.AdmGrid.corner[2][0], 80);
-    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][3], 8);  // below 10 per cent
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][3], 8); // below 10 per cent
     Mark(ctx.CheckCard, ctx.AdmGrid.corner[1][3], 8);
     EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "7 0");
     EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10), "7 ");

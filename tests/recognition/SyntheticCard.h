@@ -54,13 +54,13 @@ inline CardTemplate TestTemplate()
 
 struct Filling {
     int abType = 0;
-    std::string admission;  // digits or ' '
+    std::string admission; // digits or ' '
     std::string subject;
-    std::vector<std::string> answers;  // option letters per question
+    std::vector<std::string> answers; // option letters per question
 };
 
 struct Pose {
-    double pixelsPerMm = 1.95;  // a cell row of 7.8 pixels
+    double pixelsPerMm = 1.95; // a cell row of 7.8 pixels
     double rotateDeg = 0;
     double shiftX = 0;
     double shiftY = 0;
@@ -99,7 +99,7 @@ public:
     {
         const double top = t_.LineDistance;
         if (u < -12 || u > t_.LineLength + 20 || v < -8 || v > top + 13 * t_.CellHeight)
-            return 215;  // the white underlay, a little darker than the card
+            return 215; // the white underlay, a little darker than the card
         if (u >= 0 && u <= t_.LineLength && (std::fabs(v) <= 0.6 || std::fabs(v - top) <= 0.6))
             return 20;
         const double col = (u - t_.OriginOffset) / t_.CellWidth;
