@@ -84,15 +84,22 @@ void PaintCells(QPainter& p, const Mapper& m, const CardGeometry& g, int abType,
 {
     const CardTemplate& t = g.Template();
     p.setPen(QPen(c.print, m.L(0.25)));
-    p.setBrush(c.tint.isValid() ? QBrush(c.tint) : QBrush(Qt::NoBrush));
-    QFont font = CardFont(m.L(0.62 * t.CellHeight));
+    p.setBrush(Qt::NoBrush);
+    QFont font = CardFont(m.L(0.8 * kBubbleHeight * t.CellHeight));
     p.setFont(font);
     for (const FaceCell& cell : g.Cells(abType)) {
-        RectU r = g.Cell(cell.pos);
-        RectU inner{r.left + 0.1 * t.CellWidth, r.bottom + 0.12 * t.CellHeight, r.right - 0.1 * t.CellWidth,
-                    r.top - 0.12 * t.CellHeight};
-        QRectF d = m.R(inner);
-        double radius = d.height() * 0.3;
+        if (c.tint.isValid()) {
+            // The tint covers most of the cell pitch around the bubble.
+            const RectU b = g.Bubble(cell.pos);
+            const RectU band{b.left - 0.14 * t.CellWidth, b.bottom - 0.12 * t.CellHeight, b.right + 0.14 * t.CellWidth,
+                             b.top + 0.12 * t.CellHeight};
+            p.save();
+            p.setPen(Qt::NoPen);
+            p.fillRect(m.R(band), c.tint);
+            p.restore();
+        }
+        QRectF d = m.R(g.Bubble(cell.pos));
+        double radius = d.height() * 0.45;
         p.drawRoundedRect(d, radius, radius);
         p.drawText(d, Qt::AlignCenter, QString::fromStdString(cell.label));
     }
@@ -218,23 +225,22 @@ QImage GraphiteTexture(SplitMix64& rng, int base, int spread)
     return tex;
 }
 
-QPolygonF MarkOutline(const Mapper& m, const RectU& cell, double fill, SplitMix64& rng)
+// A pencil mark over `bubble`: `fill` 1 covers the bubble, a little less is a
+// hasty mark, a little more spills over its outline.
+QPolygonF MarkOutline(const Mapper& m, const RectU& bubble, double fill, SplitMix64& rng)
 {
-    PointU c = cell.Centre();
-    // Kept well inside the cell's height: the sampling window of the cell
-    // below starts at its top edge, and recognition places its grid to within
-    // two or three pixels (0.3 cell) of the print on a tilted card.
-    c.u += rng.Range(-0.03, 0.03) * cell.Width();
-    c.v += rng.Range(-0.03, 0.03) * cell.Height();
-    double rx = 0.37 * cell.Width() * fill;
-    double ry = 0.34 * cell.Height() * fill;
+    PointU c = bubble.Centre();
+    c.u += rng.Range(-0.05, 0.05) * bubble.Width();
+    c.v += rng.Range(-0.05, 0.05) * bubble.Height();
+    const double rx = 0.5 * bubble.Width() * fill;
+    const double ry = 0.5 * bubble.Height() * fill;
     QPolygonF poly;
     const int n = 16;
     double phase = rng.Range(0, 6.283185307179586);
     for (int i = 0; i < n; ++i) {
         double a = phase + i * 6.283185307179586 / n;
-        double jitter = rng.Range(0.9, 1.04);
-        // A squarish ellipse, like a mark scribbled to fill a box.
+        double jitter = rng.Range(0.92, 1.04);
+        // A squarish ellipse, like a mark scribbled to fill a rounded bubble.
         double cx = std::cos(a), sy = std::sin(a);
         double sq = 1.0 / std::pow(std::pow(std::fabs(cx), 3.0) + std::pow(std::fabs(sy), 3.0), 1.0 / 3.0);
         poly << m.P(c.u + rx * cx * sq * jitter, c.v + ry * sy * sq * jitter);
@@ -252,25 +258,25 @@ void PaintMarks(QPainter& p, const Mapper& m, const CardGeometry& g, const FaceO
     for (std::size_t i = 0; i < o.marks.size(); ++i) {
         const PencilMark& mk = o.marks[i];
         SplitMix64 rng(MixSeed(o.markSeed, i + 1));
-        RectU cell = g.Cell(mk.cell);
+        const RectU bubble = g.Bubble(mk.cell);
         switch (mk.kind) {
         case PencilMark::Pencil: {
-            double fill = rng.Chance(0.25) ? rng.Range(0.7, 0.85) : rng.Range(0.88, 1.0);
+            double fill = rng.Chance(0.25) ? rng.Range(0.8, 0.92) : rng.Range(0.92, 1.05);
             QBrush brush(GraphiteTexture(rng, static_cast<int>(rng.Range(55, 85)), 22));
             p.setBrush(brush);
-            p.drawPolygon(MarkOutline(m, cell, fill, rng));
+            p.drawPolygon(MarkOutline(m, bubble, fill, rng));
             break;
         }
         case PencilMark::TooLight: {
             QBrush brush(GraphiteTexture(rng, static_cast<int>(rng.Range(218, 228)), 8));
             p.setBrush(brush);
-            p.drawPolygon(MarkOutline(m, cell, rng.Range(0.8, 1.0), rng));
+            p.drawPolygon(MarkOutline(m, bubble, rng.Range(0.8, 1.0), rng));
             break;
         }
         case PencilMark::Erased: {
             QBrush brush(GraphiteTexture(rng, 236, 6));
             p.setBrush(brush);
-            p.drawPolygon(MarkOutline(m, cell, 1.1, rng));
+            p.drawPolygon(MarkOutline(m, bubble, 1.1, rng));
             break;
         }
         }

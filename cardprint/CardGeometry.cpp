@@ -47,6 +47,19 @@ RectU CardGeometry::Cell(CellPos c) const
     return {p.u, p.v - t_.CellHeight, p.u + t_.CellWidth, p.v};
 }
 
+RectU CardGeometry::Bubble(CellPos c) const
+{
+    const RectU r = Cell(c);
+    PointU m = r.Centre();
+    m.u += kBubbleShiftU * t_.CellWidth;
+    m.v += kBubbleShiftV * t_.CellHeight;
+    const bool ab = t_.AbMode == 0 && ((c.col == t_.AbACol && c.row == t_.AbARow) ||
+                                       (c.col == t_.AbBCol && c.row == t_.AbBRow));
+    const double hw = (ab ? kAbBubbleWidth : kBubbleWidth) * t_.CellWidth / 2;
+    const double hh = (ab ? kAbBubbleHeight : kBubbleHeight) * t_.CellHeight / 2;
+    return {m.u - hw, m.v - hh, m.u + hw, m.v + hh};
+}
+
 double CardGeometry::LineThickness() const { return 0.375 * t_.CellHeight; }
 
 RectU CardGeometry::BottomLine() const

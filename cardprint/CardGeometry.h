@@ -15,6 +15,23 @@
 namespace cardprint {
 
 inline constexpr double kMillimetresPerUnit = 1.0;
+// Printed bubble size as a share of the cell pitch (see CardGeometry::Bubble).
+inline constexpr double kBubbleWidth = 0.52;
+inline constexpr double kBubbleHeight = 0.5;
+// The A and B cells have no neighbours and are read as whole cells against a
+// fixed grey level: their bubbles are larger, so that a mark keeps enough
+// dark pixels after blur.
+inline constexpr double kAbBubbleWidth = 0.8;
+inline constexpr double kAbBubbleHeight = 0.7;
+// Where the bubble's centre sits from the cell's centre, as a share of the
+// cell pitch. Measured on the synthetic camera, recognition samples a cell
+// about 0.3 mm left of and 0.45 mm below where it is printed (it finds a
+// detection line at its edge and starts the sampled area a pixel in), and it
+// leaves the two lowest pixel rows of each cell out. The bubble is printed
+// where its pencil mark lands midway between the sampled areas of the cells
+// above and below it, and centred on its own sideways.
+inline constexpr double kBubbleShiftU = -0.06;
+inline constexpr double kBubbleShiftV = -0.23;
 
 struct PointU {
     double u = 0;
@@ -61,6 +78,12 @@ public:
     // Upper-left corner of a cell, and the whole cell [u, u + w) x [v - h, v).
     PointU Corner(CellPos c) const;
     RectU Cell(CellPos c) const;
+    // The printed bubble of a cell, which a student fills: much smaller than
+    // the cell pitch, so that a filled bubble stays inside the area
+    // recognition samples for its own cell even when the card is tilted and
+    // the sampling grid lands a few pixels off, and never reaches the
+    // neighbouring cells' areas.
+    RectU Bubble(CellPos c) const;
 
     double LineThickness() const;
     RectU BottomLine() const;

@@ -15,6 +15,7 @@ namespace {
 
 constexpr double kDpi = 304.8;  // 12 pixels per millimetre
 constexpr double kPxPerUnit = 12.0;
+constexpr int kCellRows = 48;  // one 4 mm cell row in pixels
 
 const ShippedCard& Card(const std::string& name)
 {
@@ -67,23 +68,28 @@ Face Render(const ShippedCard& c, int abType)
     return f;
 }
 
-// The printed outline of the cell whose upper-left corner is (col, row):
-// inset 0.1 cell sideways and 0.12 cell vertically. Checks each edge to one pixel.
-void ExpectCellAt(const Face& f, const CardTemplate& t, float col, float row, const char* what, int limit = 245)
+// The printed bubble of the cell whose upper-left corner is (col, row):
+// 0.52 of the cell pitch wide and 0.5 tall, its centre 0.06 cell left of and
+// 0.23 cell below the cell's centre, so from the cell's corner it spans 0.18
+// to 0.70 cell sideways and 0.48 to 0.98 cell down. The A and B cells have
+// larger bubbles (0.8 by 0.7 cell): 0.04 to 0.84 and 0.38 to 1.08.
+// Checks each edge to one pixel.
+void ExpectCellAt(const Face& f, const CardTemplate& t, float col, float row, const char* what, int limit = 245,
+                  bool ab = false)
 {
     SCOPED_TRACE(what);
     double u = t.OriginOffset + col * t.CellWidth;
     double v = t.LineDistance + row * t.CellHeight;
-    double left = f.X(u + 0.1 * t.CellWidth), right = f.X(u + 0.9 * t.CellWidth);
-    double top = f.Y(v - 0.12 * t.CellHeight), bottom = f.Y(v - 0.88 * t.CellHeight);
-    // Walk in from outside the cell along its middle row and middle column;
-    // the quarter lines avoid the digit or letter printed inside.
-    double midY = f.Y(v - 0.3 * t.CellHeight);
-    double midX = f.X(u + 0.25 * t.CellWidth);
-    EXPECT_NEAR(f.FirstRunCentre(f.X(u) + 1, midY, 1, 0, 40, limit), left, 1.0);
-    EXPECT_NEAR(f.FirstRunCentre(f.X(u + t.CellWidth) - 1, midY, -1, 0, 40, limit), right, 1.0);
-    EXPECT_NEAR(f.FirstRunCentre(midX, f.Y(v) + 1, 0, 1, 40, limit), top, 1.0);
-    EXPECT_NEAR(f.FirstRunCentre(midX, f.Y(v - t.CellHeight) - 1, 0, -1, 40, limit), bottom, 1.0);
+    double left = f.X(u + (ab ? 0.04 : 0.18) * t.CellWidth), right = f.X(u + (ab ? 0.84 : 0.70) * t.CellWidth);
+    double top = f.Y(v - (ab ? 0.38 : 0.48) * t.CellHeight), bottom = f.Y(v - (ab ? 1.08 : 0.98) * t.CellHeight);
+    // Walk in from between the bubbles along the bubble's middle row and
+    // column; the outline comes before the digit or letter printed inside.
+    double midY = f.Y(v - 0.73 * t.CellHeight);
+    double midX = f.X(u + 0.44 * t.CellWidth);
+    EXPECT_NEAR(f.FirstRunCentre(f.X(u - 0.1 * t.CellWidth), midY, 1, 0, 40, limit), left, 1.0);
+    EXPECT_NEAR(f.FirstRunCentre(f.X(u + 0.98 * t.CellWidth), midY, -1, 0, 40, limit), right, 1.0);
+    EXPECT_NEAR(f.FirstRunCentre(midX, f.Y(v - 0.2 * t.CellHeight), 0, 1, 40, limit), top, 1.0);
+    EXPECT_NEAR(f.FirstRunCentre(midX, f.Y(v - 1.2 * t.CellHeight), 0, -1, 40, limit), bottom, 1.0);
 }
 
 void ExpectLinesAndMark(const Face& f, const CardTemplate& t, bool jd)
@@ -138,8 +144,8 @@ TEST(CardFaceGeometry, StandardCardTypeALayout)
     ExpectCellAt(f, t, 0 + 3, -1.5f - 18, "question 61, option D");
     // Question 85: block 16, second section position 4, last row of the block.
     ExpectCellAt(f, t, 28 + 1, -1.5f - 18 - 4, "question 85, option B");
-    ExpectCellAt(f, t, 21, 11.5f, "A cell");
-    ExpectCellAt(f, t, 21, 9.5f, "B cell");
+    ExpectCellAt(f, t, 21, 11.5f, "A cell", 245, true);
+    ExpectCellAt(f, t, 21, 9.5f, "B cell", 245, true);
     ExpectCellAt(f, t, 3, 11.5f - 7, "admission column 4, digit 7");
     ExpectCellAt(f, t, 11.5f + 1, 11.5f - 9, "subject column 2, digit 9");
     ExpectCellAt(f, t, 15 + 2, 11.5f, "score column 3, digit 0");
@@ -158,9 +164,9 @@ TEST(CardFaceGeometry, StandardCardTypeBLayout)
     ExpectCellAt(f, t, 28 + 2, -1.5f - 4, "question 85, option C");
     // Block column 4 of block row 1 (questions 36-40 in type A) is empty paper in type B.
     double u = t.OriginOffset + 28.5 * t.CellWidth;
-    EXPECT_EQ(f.FirstRunCentre(f.X(u), f.Y(t.LineDistance - 7.5 * t.CellHeight) + 2, 0, 1, 8, 245), -1);
+    EXPECT_EQ(f.FirstRunCentre(f.X(u), f.Y(t.LineDistance - 7.5 * t.CellHeight) + 2, 0, 1, kCellRows, 245), -1);
     Face a = Render(c, 0);
-    EXPECT_NE(a.FirstRunCentre(a.X(u), a.Y(t.LineDistance - 7.5 * t.CellHeight) + 2, 0, 1, 8, 245), -1);
+    EXPECT_NE(a.FirstRunCentre(a.X(u), a.Y(t.LineDistance - 7.5 * t.CellHeight) + 2, 0, 1, kCellRows, 245), -1);
 }
 
 TEST(CardFaceGeometry, OverrideBlocks)
@@ -175,7 +181,7 @@ TEST(CardFaceGeometry, OverrideBlocks)
     ExpectCellAt(f, t, 24 + 1, -7.5f - 3, "question 54, option B");
     // No third option in the true/false block.
     double u = t.OriginOffset + 26.5 * t.CellWidth;
-    EXPECT_EQ(f.FirstRunCentre(f.X(u), f.Y(t.LineDistance - 7.5 * t.CellHeight) + 2, 0, 1, 8, 245), -1);
+    EXPECT_EQ(f.FirstRunCentre(f.X(u), f.Y(t.LineDistance - 7.5 * t.CellHeight) + 2, 0, 1, kCellRows, 245), -1);
     // Block 11: options run down, one question per column.
     ExpectCellAt(f, t, 24 + 2, -14.5f - 3, "question 58, option D");
     ExpectCellAt(f, t, 24 + 4, -14.5f, "question 60, option A");
@@ -198,9 +204,9 @@ TEST(CardFaceGeometry, MachineCardDashesAndColours)
             EXPECT_GT(f.Grey(static_cast<int>(f.X(-0.15 * t.CellWidth)), y), 200);
             EXPECT_LT(f.Grey(static_cast<int>(f.X(-0.6 * t.CellWidth)), y), 80);
         }
-        // The cell tint in the middle of the first admission cell: red for A, green for B.
+        // The cell tint inside the first admission bubble, left of its digit: red for A, green for B.
         double u = t.OriginOffset + 0.25 * t.CellWidth;
-        double v = t.LineDistance + (t.AdmRow - 0.3) * t.CellHeight;
+        double v = t.LineDistance + (t.AdmRow - 0.73) * t.CellHeight;
         QRgb p = f.img.pixel(static_cast<int>(f.X(u)), static_cast<int>(f.Y(v)));
         if (ab == 0)
             EXPECT_GT(qRed(p) - qGreen(p), 25);
