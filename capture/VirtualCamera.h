@@ -64,7 +64,9 @@ public:
 
     struct Timing {
         int slideFrames = 10;  // one second in, one second out
-        int stillFrames = 30;  // about three seconds lying still
+        // About three seconds lying still, with half a second to spare over
+        // the normal still time (2 s) for frames the binarisation leaves equal.
+        int stillFrames = 35;
         int noise = 2;         // sensor noise, ± grey steps per channel
         // The room light breathes a little (± grey steps, frames per cycle).
         // Binarised frames of a still card differ only where an edge crosses

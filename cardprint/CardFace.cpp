@@ -261,7 +261,7 @@ void PaintMarks(QPainter& p, const Mapper& m, const CardGeometry& g, const FaceO
         const RectU bubble = g.Bubble(mk.cell);
         switch (mk.kind) {
         case PencilMark::Pencil: {
-            double fill = rng.Chance(0.25) ? rng.Range(0.8, 0.92) : rng.Range(0.92, 1.05);
+            double fill = rng.Chance(0.25) ? rng.Range(0.88, 0.95) : rng.Range(0.95, 1.05);
             QBrush brush(GraphiteTexture(rng, static_cast<int>(rng.Range(55, 85)), 22));
             p.setBrush(brush);
             p.drawPolygon(MarkOutline(m, bubble, fill, rng));

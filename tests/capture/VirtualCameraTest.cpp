@@ -108,14 +108,14 @@ TEST(VirtualCamera, TimelineSlidesStillNoiseAndQuietEnd)
     timing.flicker = 0;
     VirtualCamera camera(cards, subtype::Yuy2, VirtualCamera::Pace::Manual, timing);
     EXPECT_EQ(camera.FriendlyName(), "虚拟摄像头（演示）");
-    EXPECT_EQ(camera.FramesPerCard(), 50);
-    EXPECT_EQ(camera.PassFrames(), 100);
+    EXPECT_EQ(camera.FramesPerCard(), 55);
+    EXPECT_EQ(camera.PassFrames(), 110);
     EXPECT_EQ(camera.StillCardAt(9), -1);
     EXPECT_EQ(camera.StillCardAt(10), 0);
-    EXPECT_EQ(camera.StillCardAt(39), 0);
-    EXPECT_EQ(camera.StillCardAt(40), -1);
-    EXPECT_EQ(camera.StillCardAt(60), 1);
-    EXPECT_EQ(camera.StillCardAt(100), -1);
+    EXPECT_EQ(camera.StillCardAt(44), 0);
+    EXPECT_EQ(camera.StillCardAt(45), -1);
+    EXPECT_EQ(camera.StillCardAt(65), 1);
+    EXPECT_EQ(camera.StillCardAt(110), -1);
 
     std::vector<uint8_t> a, b, c;
     camera.ComposeFrame(20, a);
@@ -127,8 +127,8 @@ TEST(VirtualCamera, TimelineSlidesStillNoiseAndQuietEnd)
     EXPECT_LE(maxDiff, 4);  // ± 2 per frame
     camera.ComposeFrame(20, c);
     EXPECT_EQ(a, c);  // deterministic
-    camera.ComposeFrame(100, a);
-    camera.ComposeFrame(150, b);
+    camera.ComposeFrame(110, a);
+    camera.ComposeFrame(160, b);
     EXPECT_EQ(a, b);  // after the stack: the empty table, unchanging
 }
 
@@ -336,7 +336,7 @@ TEST(VirtualCamera, FolderFromTheEnvironment)
     auto* camera = dynamic_cast<VirtualCamera*>(source.get());
     ASSERT_TRUE(camera);
     EXPECT_EQ(camera->SampleSubtype(), subtype::Mjpg);
-    EXPECT_EQ(camera->PassFrames(), 50);  // one picture, not the five demo cards
+    EXPECT_EQ(camera->PassFrames(), camera->FramesPerCard());  // one picture, not the five demo cards
     std::filesystem::remove_all(dir);
 }
 
