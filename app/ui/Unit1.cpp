@@ -101,7 +101,13 @@ TMainForm::TMainForm(const MainServices& services, QWidget* parent) : QMainWindo
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // Widgets handing their focus on while the window is torn down must not
+    // reach the pages' handlers of a half-destroyed form.
+    for (const auto& c : appConnections_)
+        disconnect(c);
+}
 
 void TMainForm::BuildMenuAndToolBar()
 {

@@ -359,6 +359,8 @@ protected:
     void FormResize();
 
 private:
+    // Connections to application-wide signals, cut before the pages go.
+    std::vector<QMetaObject::Connection> appConnections_;
     // page construction, one function per page
     QWidget* BuildPage1();
     QWidget* BuildPage2();

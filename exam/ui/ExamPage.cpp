@@ -215,10 +215,10 @@ void TMainForm::BuildExamPage(QFrame* frame)
     connect(BtnTFDelete, &QPushButton::clicked, this, &TMainForm::BtnTFDeleteClick);
     connect(BtnDXAdd, &QPushButton::clicked, this, &TMainForm::BtnDXAddClick);
     connect(BtnDXDelete, &QPushButton::clicked, this, &TMainForm::BtnDXDeleteClick);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+    appConnections_.push_back(connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         if (old == CBTFSort && now != CBTFSort && (!now || now->window() == this))
             CBTFSortExit();
-    });
+    }));
 }
 
 // ---------------------------------------------------------------------------

@@ -386,10 +386,10 @@ void TMainForm::BuildStudentPage(QFrame* frame)
     new FocusWatch(EdtBJSelected, [this] { EdtBJSelectedEnter(); }, {});
     new FocusWatch(SGridXS, [this] { BtnXueShengDelete->setEnabled(SGridXS->rowCount() > 0); }, {});
     // Leaving the grade group (for another control of this window) checks the grade table.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+    appConnections_.push_back(connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         if (old && now && now->window() == this && GroupBoxNJ->isAncestorOf(old) && !GroupBoxNJ->isAncestorOf(now))
             QTimer::singleShot(0, this, &TMainForm::GroupBoxNJExit);
-    });
+    }));
 }
 
 // ---------------------------------------------------------------------------
