@@ -114,7 +114,7 @@ public:
     std::filesystem::path programFolder;  // where "原始图片/" is
     LocalClock clock = LocalNow;
     // The unaltered colour frame of this attempt, saved with SavePictures.
-    FramePixels colourFrame;
+    PictureView colourFrame;
 
     // True = accepted and stored; false = refused (texts set) or an overwrite
     // the user cancelled (texts unchanged). A refusal changes no record.

@@ -20,7 +20,7 @@ static void PutLe(std::string& out, uint32_t v, int bytes)
         out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
 }
 
-std::string EncodeBmp(const FramePixels& f)
+std::string EncodeBmp(const PictureView& f)
 {
     if (!f.data || f.width <= 0 || f.height <= 0 || (f.bytesPerPixel != 3 && f.bytesPerPixel != 4) ||
         f.stride < f.width * f.bytesPerPixel)
@@ -81,7 +81,7 @@ std::string CardPictureFileName(std::string_view nameUtf8, std::string_view admi
     return CardPictureStem(nameUtf8, admissionNumberUtf8) + stamp + card_picture::Extension;
 }
 
-bool SaveCardPicture(const FramePixels& frame, const std::filesystem::path& programFolder, std::string_view nameUtf8,
+bool SaveCardPicture(const PictureView& frame, const std::filesystem::path& programFolder, std::string_view nameUtf8,
                      std::string_view admissionNumberUtf8, const LocalDateTime& when, std::filesystem::path* written)
 {
     std::string bytes = EncodeBmp(frame);

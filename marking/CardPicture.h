@@ -10,7 +10,7 @@
 
 // A view of a bottom-up frame: row 0 is the bottom row of the picture, pixels
 // are B, G, R (and a fourth ignored byte with 4 bytes per pixel).
-struct FramePixels {
+struct PictureView {
     const uint8_t* data = nullptr;
     int width = 0;
     int height = 0;
@@ -42,7 +42,7 @@ inline constexpr const char* SaveFailed =
 // A BITMAPFILEHEADER + BITMAPINFOHEADER file of the frame, bottom-up, 24 or 32
 // bits as the frame is, rows padded to 4 bytes. Empty for a frame that is not
 // 3 or 4 bytes per pixel or has no pixels.
-std::string EncodeBmp(const FramePixels& frame);
+std::string EncodeBmp(const PictureView& frame);
 
 // name + number + "-", the part of a picture's file name that identifies the
 // student (UTF-8). Characters a file name cannot hold ("/", "\", control
@@ -55,6 +55,6 @@ std::string CardPictureFileName(std::string_view nameUtf8, std::string_view admi
 
 // Writes the picture to programFolder + "原始图片/" + CardPictureFileName,
 // creating the folder when missing. False when anything fails.
-bool SaveCardPicture(const FramePixels& frame, const std::filesystem::path& programFolder, std::string_view nameUtf8,
+bool SaveCardPicture(const PictureView& frame, const std::filesystem::path& programFolder, std::string_view nameUtf8,
                      std::string_view admissionNumberUtf8, const LocalDateTime& when,
                      std::filesystem::path* written = nullptr);

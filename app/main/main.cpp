@@ -8,6 +8,7 @@
 #include <sched.h>
 
 #include "app/ui/Unit1.h"
+#include "capture/ui/CameraDriver.h"
 #include "exam/ui/Card.h"
 #include "platform/Files.h"
 #include "platform/qt/AlsaSound.h"
@@ -35,6 +36,9 @@ int main(int argc, char** argv)
         services.prompts = &prompts;
         services.sound = &sound;
         services.createVoice = []() -> std::unique_ptr<SpeechVoice> { return EspeakVoice::Create(); };
+        // Cameras (V4L2 and the virtual demo camera), Timer1 and the marking attempt.
+        CameraDriver cameraDriver(prompts);
+        services.camera = cameraDriver.Port();
 
         // The card chooser is a dialog of the window; the window owns it once built.
         TMainForm* window = nullptr;
@@ -46,6 +50,7 @@ int main(int argc, char** argv)
         window = &form;
         cardChooser->setParent(&form, cardChooser->windowFlags());
         prompts.SetOwner(&form);
+        cameraDriver.Attach(form);
         if (form.FormCreate() == TMainForm::StartResult::EndProcess)
             return 0;
         form.show();

@@ -1,0 +1,129 @@
+#include "capture/ui/CameraDriver.h"
+
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include "app/ui/Unit1.h"
+#include "marking/RecognitionSampler.h"
+#include "platform/qt/Prompts.h"
+#include "recognition/RecognitionPipeline.h"
+
+CameraDriver::CameraDriver(Prompts& prompts, CaptureController::Services services)
+    : prompts_(prompts), port_(prompts, std::move(services))
+{
+}
+
+CameraDriver::~CameraDriver()
+{
+    if (timer_)
+        timer_->Disable();
+}
+
+ActivePage CameraDriver::CurrentPage() const
+{
+    if (!form_)
+        return ActivePage::Other;
+    switch (form_->PageControl1->currentIndex()) {
+    case 1:
+        return ActivePage::CameraTest;
+    case 4:
+        return ActivePage::Marking;
+    default:
+        return ActivePage::Other;
+    }
+}
+
+void CameraDriver::Attach(TMainForm& form)
+{
+    form_ = &form;
+    port_.SetOwner(&form);
+
+    // The marking page's picture, its "阅卷" button and the prompt memo.
+    imageView_ = new QLabel(form.Panel1);
+    imageView_->setObjectName(QStringLiteral("ImageView"));
+    imageView_->setAlignment(Qt::AlignCenter);
+    imageView_->setMinimumSize(320, 240);
+    imageView_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    auto* panelLayout = form.Panel1->layout() ? form.Panel1->layout() : new QVBoxLayout(form.Panel1);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->addWidget(imageView_);
+    memoTiShi_ = new QTextEdit(form.Page5GridFrame);
+    memoTiShi_->setObjectName(QStringLiteral("MemoTiShi"));
+    memoTiShi_->setReadOnly(true);
+    auto* gridLayout = form.Page5GridFrame->layout() ? form.Page5GridFrame->layout() : new QVBoxLayout(form.Page5GridFrame);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    gridLayout->addWidget(memoTiShi_);
+    btnAnswerCard_ = new QPushButton(QStringLiteral("阅卷"), form.BtnAutoAnswerCard->parentWidget());
+    btnAnswerCard_->setObjectName(QStringLiteral("BtnAnswerCard"));
+    if (auto* foot = form.BtnAutoAnswerCard->parentWidget()->layout())
+        for (int i = 0; i < foot->count(); ++i)
+            if (auto* row = qobject_cast<QBoxLayout*>(foot->itemAt(i)->layout());
+                row && row->indexOf(form.BtnAutoAnswerCard) >= 0)
+                row->insertWidget(0, btnAnswerCard_);
+    connect(btnAnswerCard_, &QPushButton::clicked, this, &CameraDriver::BtnAnswerCardClick);
+
+    view_ = std::make_unique<LabelFrameLoopView>(form.ImageCheShi, imageView_);
+    view_->clearStatusText = [this] { form_->StatusText.clear(); };
+    loop_ = std::make_unique<FrameLoop>(port_.Controller().Session(), preparation_, *view_, clock_, form.YJSet,
+                                        [this] { BtnAnswerCardClick(); });
+    timer_ = std::make_unique<FrameTimer>(*loop_, [this] { return CurrentPage(); }, this);
+    port_.onConnected = [this] { timer_->Enable(); };
+
+    acceptor_ = std::make_unique<CardAcceptor>(*form.Session, form.YJSet, prompts_);
+    acceptor_->hooks.automaticMarkingOn = [this] { return loop_->AutoMarking(); };
+    acceptor_->hooks.switchAutomaticMarkingOff = [this] {
+        if (loop_->AutoMarking())
+            loop_->BtnAutoAnswerCardClick();
+        form_->AutoMarking = false;
+        form_->BtnAutoAnswerCard->setText(QString::fromUtf8(FrameLoop::CaptionAutoOff));
+        btnAnswerCard_->setEnabled(true);
+    };
+    // The window's own handler flips its flag first; the loop follows it.
+    connect(form.BtnAutoAnswerCard, &QPushButton::clicked, this, &CameraDriver::SyncAutomaticMarking);
+}
+
+void CameraDriver::SyncAutomaticMarking()
+{
+    if (loop_->AutoMarking() != form_->AutoMarking)
+        loop_->BtnAutoAnswerCardClick();
+    btnAnswerCard_->setEnabled(!loop_->AutoMarking());
+}
+
+void CameraDriver::BtnAnswerCardClick()
+{
+    if (!form_ || !form_->Session || form_->Session->templateName.empty() ||
+        !port_.Controller().Session().Connected() || context_.FrameBitmap.Width() == 0)
+        return;
+    timer_->WithTimerStopped([this] {
+        MarkingSessionState& state = *form_->Session;
+        context_.SetTemplate(state.cardTemplate, state.templateName);
+        acceptor_->checkCardColour = form_->CheckCardColour != 0;
+        acceptor_->programFolder = form_->ProgramFolder;
+        SessionCardAcceptance acceptance(*acceptor_);
+        const MarkingOutcome outcome = RunMarkingAttempt(context_, acceptance);
+        form_->StatusText = context_.StatusText;
+        memoTiShi_->setPlainText(QString::fromUtf8(context_.MemoTiShi));
+        if (outcome.code == 0)
+            form_->SetUnsavedChanges(true);
+        if (!acceptance.WindowCaption().empty())
+            form_->setWindowTitle(QString::fromUtf8(acceptance.WindowCaption()));
+        switch (outcome.sound) {
+        case PromptSound::Success:
+            form_->PlayPromptSound(form_->PromptSoundPath(PromptSoundKind::Success));
+            break;
+        case PromptSound::Wrong:
+            form_->PlayPromptSound(form_->PromptSoundPath(PromptSoundKind::Wrong));
+            break;
+        case PromptSound::Warning:
+            form_->PlayPromptSound(form_->PromptSoundPath(PromptSoundKind::Warning));
+            break;
+        case PromptSound::None:
+            break;
+        }
+        form_->SpeakPrompt();
+    });
+}

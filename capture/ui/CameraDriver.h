@@ -1,0 +1,54 @@
+#pragma once
+// Joins the camera side to the main window: "连接摄像头" through the capture
+// port, `Timer1` driving the frame loop over the window's recognition work
+// images, the live pictures on the camera and marking pages, and the marking
+// attempt ("阅卷" and automatic marking) with the session's card acceptance.
+
+#include <QObject>
+#include <memory>
+#include <string>
+
+#include "capture/FrameLoop.h"
+#include "capture/RecognitionFramePreparation.h"
+#include "capture/ui/CaptureCameraPort.h"
+#include "capture/ui/CaptureController.h"
+#include "capture/ui/FrameTimer.h"
+#include "marking/Acceptance.h"
+#include "recognition/RecognitionContext.h"
+
+class QLabel;
+class QPushButton;
+class QTextEdit;
+class TMainForm;
+
+class CameraDriver : public QObject {
+    Q_OBJECT
+public:
+    explicit CameraDriver(Prompts& prompts, CaptureController::Services services = {});
+    ~CameraDriver() override;
+
+    CameraPort* Port() { return &port_; }
+    // Once the window is built: its pictures, buttons and session.
+    void Attach(TMainForm& form);
+
+    // `BtnAnswerCardClick`: one marking attempt on the current frame.
+    void BtnAnswerCardClick();
+
+private:
+    ActivePage CurrentPage() const;
+    void SyncAutomaticMarking();
+
+    Prompts& prompts_;
+    CaptureCameraPort port_;
+    RecognitionContext context_;
+    RecognitionFramePreparation preparation_{context_};
+    SteadyTickClock clock_;
+    std::unique_ptr<LabelFrameLoopView> view_;
+    std::unique_ptr<FrameLoop> loop_;
+    std::unique_ptr<FrameTimer> timer_;
+    std::unique_ptr<CardAcceptor> acceptor_;
+    TMainForm* form_ = nullptr;
+    QLabel* imageView_ = nullptr;
+    QPushButton* btnAnswerCard_ = nullptr;
+    QTextEdit* memoTiShi_ = nullptr;
+};

@@ -1,0 +1,74 @@
+// The camera side joined to the real window: "连接摄像头" starts the virtual
+// camera, Timer1 shows its pictures, and "阅卷" runs a marking attempt with
+// the session's acceptance, its texts and its sound.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+
+#include "../capture/FakeV4l2.h"
+#include "capture/ui/CameraDriver.h"
+#include "cardprint/DemoStack.h"
+#include "cardprint/ShippedCards.h"
+#include "gui/GuiTestSupport.h"
+
+namespace {
+
+struct DriverFixture : GuiFixture {
+    DriverFixture()
+    {
+        CaptureController::Services s;
+        s.io = std::make_shared<FakeV4l2Io>();  // no real cameras: only the virtual one
+        driver = std::make_unique<CameraDriver>(prompts, s);
+        services.camera = driver->Port();
+    }
+    std::unique_ptr<CameraDriver> driver;
+};
+
+} // namespace
+
+TEST(CameraDriver, VirtualCameraPreviewAndMarkingAttempt)
+{
+    DriverFixture fx;
+    TMainForm& form = fx.Start();
+    fx.driver->Attach(form);
+    auto* answer = form.findChild<QPushButton*>(QStringLiteral("BtnAnswerCard"));
+    auto* view = form.findChild<QLabel*>(QStringLiteral("ImageView"));
+    auto* memo = form.findChild<QTextEdit*>(QStringLiteral("MemoTiShi"));
+    ASSERT_TRUE(answer && view && memo);
+
+    // Without a camera the button does nothing.
+    answer->click();
+    EXPECT_TRUE(form.StatusText.empty());
+
+    // A session on the demo card with its roster.
+    for (const auto& card : cardprint::ShippedCards())
+        if (card.fileName == cardprint::DemoTemplateName()) {
+            form.Session->cardTemplate = card.record;
+            form.Session->templateName = card.fileName;
+        }
+    ASSERT_FALSE(form.Session->templateName.empty());
+    form.Session->roster = cardprint::ShippedRoster();
+    ASSERT_TRUE(form.Session->exam.subjectCode.Set(cardprint::DemoSubjectCode()));
+
+    form.SetActivePage(2);
+    form.BtnConn->click();
+    EXPECT_EQ(form.BtnViewCapProperty->isEnabled(), true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.ImageCheShi->pixmap().width() > 0; }, 3000));
+
+    // The first card lies still from 1 s to 4.5 s after connecting.
+    form.SetActivePage(5);
+    QTest::qWait(2200);
+    fx.sound.played.clear();
+    answer->click();
+    // The demo stack's first card is the standard answer.
+    EXPECT_EQ(form.StatusText, "标准答案已经读入");
+    EXPECT_EQ(form.Session->session.recordCount, 1);
+    EXPECT_TRUE(form.UnsavedChanges());
+    EXPECT_FALSE(memo->toPlainText().isEmpty());
+    ASSERT_EQ(fx.sound.played.size(), 1u);
+    EXPECT_TRUE(view->pixmap().width() > 0);
+    form.Session->unsavedChanges = false;
+}
