@@ -70,5 +70,10 @@ TEST(CameraDriver, VirtualCameraPreviewAndMarkingAttempt)
     EXPECT_FALSE(memo->toPlainText().isEmpty());
     ASSERT_EQ(fx.sound.played.size(), 1u);
     EXPECT_TRUE(view->pixmap().width() > 0);
+    // For the documentation: SCORIVO_SCREENS_DIR=docs/screens under a real X server.
+    if (const char* dir = std::getenv("SCORIVO_SCREENS_DIR")) {
+        QTest::qWait(300);
+        form.grab().save(QString::fromUtf8(dir) + QStringLiteral("/5-进行阅卷.png"));
+    }
     form.Session->unsavedChanges = false;
 }
