@@ -1,7 +1,7 @@
 // scorivo-cardgen DATA_FOLDER
 // Writes, from the definitions in cardprint/ShippedCards.cpp:
 //   模板文件/<name>.dat and <name>.jpg for every shipped card,
-//   答题卡.pdf (one page per "DY" card, both papers of an AB card),
+//   答题卡.pdf (one page per card, both papers of an AB card),
 //   学生信息文件/测试.xs.
 #include <cstdio>
 #include <string>
@@ -46,14 +46,13 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s\n", error.c_str());
             return 1;
         }
-        // The printable document holds the self-printed cards; machine cards come printed.
-        if (!IsJdTemplate(card.fileName)) {
-            face.pageNotes = true;
+        // Every card can be printed; an AB card on both papers ("JD" cards in
+        // their red and green print).
+        face.pageNotes = true;
+        pages.push_back({card.record, face});
+        if (card.record.AbMode == 0) {
+            face.abType = 1;
             pages.push_back({card.record, face});
-            if (card.record.AbMode == 0) {
-                face.abType = 1;
-                pages.push_back({card.record, face});
-            }
         }
         std::printf("%s\n", card.fileName.c_str());
     }
