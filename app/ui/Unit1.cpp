@@ -107,6 +107,10 @@ TMainForm::~TMainForm()
     // reach the pages' handlers of a half-destroyed form.
     for (const auto& c : appConnections_)
         disconnect(c);
+    // The same for the pages' own widgets: tables and boxes torn down after
+    // this body emit changes that must not reach the handlers.
+    for (QObject* child : findChildren<QObject*>())
+        child->blockSignals(true);
 }
 
 void TMainForm::BuildMenuAndToolBar()
