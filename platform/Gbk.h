@@ -47,7 +47,8 @@ struct GbkText {
         if (gbkBytes.size() > Capacity || gbkBytes.find('\0') != std::string_view::npos)
             return false;
         Clear();
-        std::memcpy(bytes, gbkBytes.data(), gbkBytes.size());
+        if (!gbkBytes.empty())  // an empty view may carry a null pointer
+            std::memcpy(bytes, gbkBytes.data(), gbkBytes.size());
         return true;
     }
     // Copies GBK bytes, cut at a character boundary when they do not fit.
@@ -56,7 +57,8 @@ struct GbkText {
         gbkBytes = gbkBytes.substr(0, gbkBytes.find('\0'));
         Clear();
         std::size_t n = gbk::PrefixAtCharBoundary(gbkBytes, Capacity);
-        std::memcpy(bytes, gbkBytes.data(), n);
+        if (n > 0)
+            std::memcpy(bytes, gbkBytes.data(), n);
     }
     // Converts from UTF-8; false and unchanged when unencodable or too long.
     [[nodiscard]] bool SetUtf8(std::string_view utf8)

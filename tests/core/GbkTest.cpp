@@ -65,3 +65,14 @@ TEST(Gbk, PrefixAtCharBoundary)
     // A lead byte at the very end (a cut file) is not counted as a character.
     EXPECT_EQ(gbk::PrefixAtCharBoundary(std::string("a\xB2"), 10), 1u);
 }
+
+TEST(GbkText, EmptyViewsClearTheField)
+{
+    GbkText<4> field;
+    ASSERT_TRUE(field.Set("ab"));
+    ASSERT_TRUE(field.Set(std::string_view()));  // a default view has a null pointer
+    EXPECT_TRUE(field.Empty());
+    ASSERT_TRUE(field.Set("ab"));
+    field.SetTruncated(std::string_view());
+    EXPECT_TRUE(field.Empty());
+}
