@@ -17,7 +17,7 @@ std::optional<std::string> ReadAll(const std::filesystem::path& path);
 // returns false with a short reason in `error` (UTF-8) and leaves `path` as it was.
 [[nodiscard]] bool WriteAtomic(const std::filesystem::path& path, std::string_view bytes, std::string* error = nullptr);
 
-// Plain create-or-truncate write, for files the specification rewrites in place.
+// Plain create-or-truncate write, for small records that are rewritten in place ("base.dat").
 [[nodiscard]] bool WriteAll(const std::filesystem::path& path, std::string_view bytes);
 
 // Paths are UTF-8 on disk; these keep the conversion in one place.
