@@ -22,7 +22,7 @@ static void PutLe(std::string& out, uint32_t v, int bytes)
 
 std::string EncodeBmp(const PictureView& f)
 {
-    if (!f.data || f.width <= 0 || f.height <= 0 || (f.bytesPerPixel != 3 && f.bytesPerPixel != 4) ||
+    if (!f.base || f.width <= 0 || f.height <= 0 || (f.bytesPerPixel != 3 && f.bytesPerPixel != 4) ||
         f.stride < f.width * f.bytesPerPixel)
         return {};
     const uint32_t rowBytes = static_cast<uint32_t>(f.width) * f.bytesPerPixel;
@@ -49,7 +49,7 @@ std::string EncodeBmp(const PictureView& f)
     PutLe(out, 0, 4);
     PutLe(out, 0, 4);
     for (int y = 0; y < f.height; ++y) {
-        const char* row = reinterpret_cast<const char*>(f.data) + static_cast<std::size_t>(y) * f.stride;
+        const char* row = reinterpret_cast<const char*>(f.base) + static_cast<std::size_t>(y) * f.stride;
         out.append(row, rowBytes);
         out.append(paddedRow - rowBytes, '\0');
     }

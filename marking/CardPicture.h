@@ -8,15 +8,11 @@
 #include <string>
 #include <string_view>
 
-// A view of a bottom-up frame: row 0 is the bottom row of the picture, pixels
-// are B, G, R (and a fourth ignored byte with 4 bytes per pixel).
-struct PictureView {
-    const uint8_t* data = nullptr;
-    int width = 0;
-    int height = 0;
-    int bytesPerPixel = 0;  // 3 or 4
-    int stride = 0;         // bytes from one row to the next
-};
+#include "recognition/Bitmap.h"
+
+// The frame to save: recognition's bottom-up view (B, G, R and, with 4 bytes
+// per pixel, a fourth ignored byte).
+using PictureView = BitmapView;
 
 struct LocalDateTime {
     int year = 0;

@@ -68,8 +68,7 @@ bool SessionCardAcceptance::AcceptReading(RecognitionContext& ctx)
 {
     RecognitionSampler sampler(ctx);
     acceptor_.checkCardColour = ctx.CheckCardColour;
-    const Bitmap& frame = ctx.ColourFrame;
-    acceptor_.colourFrame = {frame.Data(), frame.Width(), frame.Height(), frame.BytesPerPixel(), frame.Stride()};
+    acceptor_.colourFrame = ctx.ColourFrame.View();
     AcceptanceTexts texts{ctx.StatusText, ctx.MemoTiShi, {}};
     bool accepted = acceptor_.AcceptReading(sampler, texts);
     ctx.StatusText = std::move(texts.statusText);
