@@ -8,8 +8,8 @@ void Bitmap::Reset(int width, int height, int bytesPerPixel)
     width_ = std::max(0, width);
     height_ = std::max(0, height);
     bytesPerPixel_ = bytesPerPixel == 4 ? 4 : 3;
-    if (pixels_.size() < ByteSize())
-        pixels_.resize(ByteSize());
+    if (pixels_.size() < ByteSize() + WordSlack)
+        pixels_.resize(ByteSize() + WordSlack);
 }
 
 Bitmap Bitmap::Copy() const

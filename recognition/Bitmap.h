@@ -67,6 +67,9 @@ public:
     }
 
 private:
+    // A few bytes past the last pixel, so that any pixel of an owned bitmap
+    // may be loaded as one 4-byte word.
+    static constexpr std::size_t WordSlack = 4;
     std::vector<uint8_t> pixels_;
     int width_ = 0;
     int height_ = 0;

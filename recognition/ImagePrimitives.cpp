@@ -270,32 +270,52 @@ static void SpanInside(int64_t a, int64_t b, int64_t limit, int n, int64_t& lo, 
     }
 }
 
+RotationRows::RotationRows(const Rotation& r, int sourceWidth, int sourceHeight, int destWidth)
+{
+    // Inverse of RotatePoint: with (u, v) = dest - (centre + offset + 1),
+    // source = centre + (u cos - v sin, u sin + v cos). 16.16 fixed point,
+    // +0.5 so that the arithmetic shift picks the nearest source pixel.
+    constexpr double one = 65536.0;
+    baseX_ = r.cx + r.ox + 1;
+    baseY_ = r.cy + r.oy + 1;
+    rotation_ = r;
+    stepX = std::llround(r.cosT * one);
+    stepY = std::llround(r.sinT * one);
+    limitX_ = static_cast<int64_t>(std::max(sourceWidth, 0)) << 16;
+    limitY_ = static_cast<int64_t>(std::max(sourceHeight, 0)) << 16;
+    destWidth_ = destWidth;
+}
+
+RotatedRow RotationRows::Row(int y) const
+{
+    constexpr double one = 65536.0;
+    const Rotation& r = rotation_;
+    const double v = y - baseY_;
+    const double u0 = -baseX_;
+    RotatedRow row;
+    row.fx = std::llround((r.cx + u0 * r.cosT - v * r.sinT + 0.5) * one);
+    row.fy = std::llround((r.cy + u0 * r.sinT + v * r.cosT + 0.5) * one);
+    // Only the span whose source position lies inside the source.
+    int64_t lo1, hi1, lo2, hi2;
+    SpanInside(row.fx, stepX, limitX_, destWidth_, lo1, hi1);
+    SpanInside(row.fy, stepY, limitY_, destWidth_, lo2, hi2);
+    row.lo = static_cast<int>(std::max(lo1, lo2));
+    row.hi = static_cast<int>(std::min(hi1, hi2));
+    return row;
+}
+
 void RotateImage(const BitmapView& source, const BitmapView& dest, const Rotation& r)
 {
     if (source.width < 0.0001 || source.height < 0.0001 || dest.Empty())
         return;
     const int bpp = std::min(source.bytesPerPixel, dest.bytesPerPixel);
-    // Inverse of RotatePoint: with (u, v) = dest - (centre + offset + 1),
-    // source = centre + (u cos - v sin, u sin + v cos). 16.16 fixed point,
-    // +0.5 so that the arithmetic shift picks the nearest source pixel.
-    constexpr double one = 65536.0;
-    const double baseX = r.cx + r.ox + 1, baseY = r.cy + r.oy + 1;
-    const int64_t stepX = std::llround(r.cosT * one);
-    const int64_t stepY = std::llround(r.sinT * one);
-    const int64_t limitX = static_cast<int64_t>(source.width) << 16;
-    const int64_t limitY = static_cast<int64_t>(source.height) << 16;
+    const RotationRows rows(r, source.width, source.height, dest.width);
+    const int64_t stepX = rows.stepX, stepY = rows.stepY;
     const int centre = dest.height / 2;
     auto doRow = [&](int y) {
-        const double v = y - baseY;
-        const double u0 = -baseX;
-        const int64_t fx0 = std::llround((r.cx + u0 * r.cosT - v * r.sinT + 0.5) * one);
-        const int64_t fy0 = std::llround((r.cy + u0 * r.sinT + v * r.cosT + 0.5) * one);
-        // Only the span whose source position lies inside the source.
-        int64_t lo1, hi1, lo2, hi2;
-        SpanInside(fx0, stepX, limitX, dest.width, lo1, hi1);
-        SpanInside(fy0, stepY, limitY, dest.width, lo2, hi2);
-        const int lo = static_cast<int>(std::max(lo1, lo2)), hi = static_cast<int>(std::min(hi1, hi2));
-        int64_t fx = fx0 + lo * stepX, fy = fy0 + lo * stepY;
+        const RotatedRow row = rows.Row(y);
+        const int lo = row.lo, hi = row.hi;
+        int64_t fx = row.fx + lo * stepX, fy = row.fy + lo * stepY;
         // Plain locals: stores through uint8_t pointers could otherwise alias
         // the views and force a reload of their fields per pixel.
         const uint8_t* const srcBase = source.base;

@@ -118,6 +118,36 @@ PointI RotatePoint(const Rotation& rot, PointI p);
 // the span of each row whose source position lies inside the source is written.
 void RotateImage(const BitmapView& source, const BitmapView& dest, const Rotation& rot);
 
+// One destination row of RotateImage: the 16.16 source position of its
+// pixel 0 and the span [lo, hi] of pixels whose source lies inside the
+// source picture (empty when lo > hi). Pixel x of the row samples source
+// ((fx + x stepX) >> 16, (fy + x stepY) >> 16).
+struct RotatedRow {
+    int64_t fx = 0;
+    int64_t fy = 0;
+    int lo = 0;
+    int hi = -1;
+};
+
+// The row arithmetic of RotateImage, for callers that sample the turned
+// picture without drawing it.
+class RotationRows {
+public:
+    RotationRows(const Rotation& rot, int sourceWidth, int sourceHeight, int destWidth);
+    RotatedRow Row(int y) const;
+
+    int64_t stepX = 0;
+    int64_t stepY = 0;
+
+private:
+    Rotation rotation_;
+    double baseX_ = 0;
+    double baseY_ = 0;
+    int64_t limitX_ = 0;
+    int64_t limitY_ = 0;
+    int destWidth_ = 0;
+};
+
 // trunc((y2 - y1)(x - x1)/(x2 - x1) + y1)
 inline int LineYAt(PointI a, PointI b, int x)
 {

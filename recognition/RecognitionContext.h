@@ -106,7 +106,9 @@ public:
     LineEnds Ends;
     Smoother Smoothing;
     std::vector<uint8_t> StripCopy; // unbinarised AB strip
-    std::array<int32_t, 800> WarpOffsets{};
+    std::array<RotatedRow, CardPictureSize> TurnedRows{};   // the colour frame turned by -theta, row by row
+    std::array<int32_t, CardPictureSize> WarpX{};            // warp target in the turned picture, -1 outside
+    std::array<int32_t, CardPictureSize> WarpY{};
 
 private:
     bool jd_ = false;

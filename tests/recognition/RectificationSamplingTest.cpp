@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "TinyBitmaps.h"
 #include "recognition/MarkSampling.h"
 #include "recognition/RecognitionPipeline.h"
@@ -14,16 +16,22 @@ static LineRecord Horizontal(PointI p1, PointI p2)
     return r;
 }
 
-TEST(Rectify, PerpendicularUnrotatedCardIsTheFrameShiftedByOnePixel)
+// A 640 x 480 context with a card of 360 x 280 units and 10-unit cells.
+static void SetUpRectification(RecognitionContext& ctx, int bytesPerPixel)
 {
-    RecognitionContext ctx;
-    ctx.SetUp(640, 480, 3);
+    ctx.SetUp(640, 480, bytesPerPixel);
     CardTemplate t{};
     t.LineLength = 360;
     t.LineDistance = 280;
     t.CellWidth = 10;
     t.CellHeight = 10;
     ctx.SetTemplate(t, "DYtest.dat");
+}
+
+TEST(Rectify, PerpendicularUnrotatedCardIsTheFrameShiftedByOnePixel)
+{
+    RecognitionContext ctx;
+    SetUpRectification(ctx, 3);
     // Blocks of grey large enough that smoothing leaves their insides alone.
     Bitmap& f = ctx.ColourFrame;
     f.FillWhite();
@@ -65,6 +73,78 @@ TEST(Rectify, PerpendicularUnrotatedCardIsTheFrameShiftedByOnePixel)
     ctx.Template.CellWidth = 100; // 1.5 cells sideways leave the frame on the left
     RectifyCard(ctx);
     EXPECT_EQ(CheckCardPlacement(ctx), 7);
+}
+
+// The card picture as the two drawing steps make it: the colour frame turned
+// into a white 800 x 800 picture, then every card pixel taken from where the
+// mapping lands in it, then smoothed.
+static Bitmap TwoPassCard(const RecognitionContext& ctx, const Bitmap& before)
+{
+    const BitmapView colour = ctx.ColourFrame.View();
+    Bitmap turned(CardPictureSize, CardPictureSize, ctx.RectifiedCard.BytesPerPixel());
+    turned.FillWhite();
+    RotateImage(colour, turned.View(), Rotation::For(ctx.Ends.bottom.angle, colour.width, colour.height));
+    Bitmap card = before.Copy();
+    const float* h = ctx.Placement.toPicture.h;
+    for (int y = 0; y < CardPictureSize; ++y)
+        for (int x = 0; x < CardPictureSize; ++x) {
+            const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+            const float d = h[6] * fx + h[7] * fy + 1;
+            const float mx = (h[0] * fx + h[1] * fy + h[2]) / d;
+            const float my = (h[3] * fx + h[4] * fy + h[5]) / d;
+            const int tx = static_cast<int>(mx), ty = static_cast<int>(my);
+            if (mx > -1.0f && mx < 800.0f && my > -1.0f && my < 800.0f)
+                CopyPixel(card.At(x, y), turned.At(tx, ty), card.BytesPerPixel());
+        }
+    Smoother().Smooth3x3(card.View());
+    return card;
+}
+
+TEST(Rectify, CardPictureEqualsTurningThenWarpingByteForByte)
+{
+    for (int bpp : {3, 4}) {
+        RecognitionContext ctx;
+        SetUpRectification(ctx, bpp);
+        // A picture whose every pixel differs from its neighbours, so that
+        // a pixel taken from one place off shows.
+        Bitmap& f = ctx.ColourFrame;
+        for (int y = 0; y < f.Height(); ++y)
+            for (int x = 0; x < f.Width(); ++x) {
+                uint8_t* p = f.At(x, y);
+                p[0] = static_cast<uint8_t>(x * 7 + y * 13);
+                p[1] = static_cast<uint8_t>(x * 3 ^ y * 5);
+                p[2] = static_cast<uint8_t>(x + y * 31);
+                if (bpp == 4)
+                    p[3] = static_cast<uint8_t>(x ^ y);
+            }
+        struct Pose {
+            double angle;
+            PointI bl, br, tl, tr;
+        };
+        const Pose poses[] = {
+            {0.0, {140, 101}, {500, 101}, {140, 381}, {500, 381}},
+            {0.12, {120, 60}, {470, 104}, {90, 330}, {445, 380}},      // turned and trapezoid
+            {-0.2, {60, 200}, {600, 90}, {110, 470}, {640, 350}},      // reaching past the frame
+            {0.05, {-40, 20}, {700, 40}, {-20, 520}, {660, 500}},      // card larger than the frame
+        };
+        int round = 0;
+        for (const Pose& pose : poses) {
+            ctx.Ends.bottom.angle = pose.angle;
+            ctx.Ends.bottomLeft = pose.bl;
+            ctx.Ends.bottomRight = pose.br;
+            ctx.Ends.topLeft = pose.tl;
+            ctx.Ends.topRight = pose.tr;
+            // Pixels no mapping reaches keep the previous picture.
+            ctx.RectifiedCard.Fill(static_cast<uint8_t>(round * 40), 17, 99);
+            const Bitmap before = ctx.RectifiedCard.Copy();
+            RectifyCard(ctx);
+            const Bitmap want = TwoPassCard(ctx, before);
+            ASSERT_EQ(std::memcmp(want.Data(), ctx.RectifiedCard.Data(), want.ByteSize()), 0)
+                << "bpp " << bpp << " pose " << round;
+            ASSERT_EQ(std::memcmp(want.Data(), ctx.CheckCard.Data(), want.ByteSize()), 0);
+            ++round;
+        }
+    }
 }
 
 TEST(Rectify, InsidePolygonEvenOdd)
