@@ -23,10 +23,11 @@ FaceColours ColoursFor(const std::string& fileName, int abType)
     if (IsJdTemplate(fileName)) {
         // The tint fills every cell: enough coloured area for the colour check
         // of the admission columns even in shadow and after JPEG's colour
-        // subsampling, and light enough to binarise as paper.
+        // subsampling, and light enough to binarise as paper. Green stands
+        // 50 levels over red so that a shadow still leaves it 15 over.
         if (abType == 1) {
             c.print = QColor(150, 215, 165);
-            c.tint = QColor(205, 240, 212);
+            c.tint = QColor(200, 250, 205);
             c.text = QColor(25, 120, 55);
         } else {
             c.print = QColor(238, 160, 168);

@@ -60,7 +60,13 @@ RectU CardGeometry::Bubble(CellPos c) const
     return {m.u - hw, m.v - hh, m.u + hw, m.v + hh};
 }
 
-double CardGeometry::LineThickness() const { return 0.375 * t_.CellHeight; }
+// "JD" lines are thinner and their dashes thicker: a thin line thins to a
+// clean stroke whose traced ends sit where the line ends (the end check
+// refuses ends that disagree by more than 5 px), and thick dashes stay
+// black along the line's course for the extension check.
+double CardGeometry::LineThickness() const { return (jd_ ? 0.3 : 0.375) * t_.CellHeight; }
+
+double CardGeometry::DashThickness() const { return 0.55 * t_.CellHeight; }
 
 RectU CardGeometry::BottomLine() const
 {
@@ -93,7 +99,7 @@ std::vector<RectU> CardGeometry::LineExtensionDashes() const
     if (!jd_)
         return out;
     const double cw = t_.CellWidth;
-    const double h = LineThickness() / 2;
+    const double h = DashThickness() / 2;
     const double L = t_.LineLength;
     // The first dash starts 0.3 cell out: the end walk stops in the gap, and
     // within the first cell beyond the end 70 per cent is ink (the extension

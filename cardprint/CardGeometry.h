@@ -86,6 +86,7 @@ public:
     RectU Bubble(CellPos c) const;
 
     double LineThickness() const;
+    double DashThickness() const;  // the "JD" line extensions
     RectU BottomLine() const;
     RectU TopLine() const;
     // The orientation mark: three bars in the column `UprightCol`, one per row

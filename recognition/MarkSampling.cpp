@@ -319,18 +319,26 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
     rows = std::clamp(rows, 0, grid.rows);
     std::string text;
     int fills[card_limits::MaxColumnRows];
+    int inks[card_limits::MaxColumnRows];
     for (int i = 0; i < columns; ++i) {
         int best = -1, ink = 0;
         for (int j = 0; j < rows; ++j) {
             fills[j] = CellFill(card, grid.corner[i][j], g.sx, g.sy);
             if (fills[j] > 9 && (best < 0 || fills[j] > fills[best]))
                 best = j;
-            ink += CellBlack(check, grid.corner[i][j], g.sx, g.sy);
+            inks[j] = CellBlack(check, grid.corner[i][j], g.sx, g.sy);
+            ink += inks[j];
         }
         if (best < 0) {
             text += ' ';
         } else if (ink >= 5) {
-            text += std::to_string(best);
+            // The confirming ink must lie in the row that was chosen. A shadow
+            // across a column can blacken the printed cells of its dark end in
+            // the adaptive picture while the reference-framed picture keeps
+            // the real mark in another row: that column is not read (a blank,
+            // which the roster lookup refuses with the lighting advice)
+            // rather than read as the wrong digit.
+            text += inks[best] * 2 >= ink ? std::to_string(best) : std::string(" ");
         } else if (!ctx.IsJd()) {
             text += ' ';
         } else {

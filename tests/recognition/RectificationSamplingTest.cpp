@@ -281,6 +281,22 @@ TEST_F(SamplingFixture, DigitColumnWithoutACellAbove9PercentIsBlank)
     EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10), "7 ");
 }
 
+// A shadow over the lower rows: the adaptive picture shows their printed
+// cells black, the reference-framed picture only the real mark in row 3.
+TEST_F(SamplingFixture, DigitWhoseConfirmingInkLiesInAnotherRowIsBlank)
+{
+    MarkBoth(ctx.AdmGrid.corner[0][3], 50);
+    for (int j = 7; j < 10; ++j)
+        Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[0][j], 100);
+    // Row 9 wins by fill in the adaptive picture; the ink is in row 3.
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 1, 10), " ");
+    // Half of the column's confirming ink in the chosen row is enough.
+    MarkBoth(ctx.AdmGrid.corner[1][3], 50);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][6], 60);
+    Mark(ctx.CheckCard, ctx.AdmGrid.corner[1][6], 50);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10).substr(1), "6");
+}
+
 TEST_F(SamplingFixture, AbCellsBothMarkedInDifferentColumnsAreAmbiguous)
 {
     CardTemplate t = ctx.Template;
