@@ -74,11 +74,20 @@ void LineDetector::Thin(const BitmapView& f, std::vector<uint8_t>& mask)
     for (int y = 0; y < h; ++y) {
         const uint8_t* p = f.Row(y);
         uint8_t* m = rows + static_cast<std::size_t>(y) * w;
-        for (int x = 0; x < w; ++x, p += bpp) {
+        for (int x = 0; x < w; ++x, p += bpp)
             m[x] = p[0] == 0;
-            cols[static_cast<std::size_t>(x) * h + y] = m[x];
-        }
     }
+    // The transposed copy in tiles, so that its writes stay in cache.
+    constexpr int Tile = 32;
+    for (int y0 = 0; y0 < h; y0 += Tile)
+        for (int x0 = 0; x0 < w; x0 += Tile) {
+            const int y1 = std::min(y0 + Tile, h), x1 = std::min(x0 + Tile, w);
+            for (int x = x0; x < x1; ++x) {
+                uint8_t* c = cols + static_cast<std::size_t>(x) * h;
+                for (int y = y0; y < y1; ++y)
+                    c[y] = rows[static_cast<std::size_t>(y) * w + x];
+            }
+        }
     const std::ptrdiff_t W = w;
     // Offsets of the neighbours in index-bit order; y counts upward, so
     // (x, y - 1) is one row lower in memory.
