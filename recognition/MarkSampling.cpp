@@ -332,13 +332,18 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
         if (best < 0) {
             text += ' ';
         } else if (ink >= 5) {
-            // The confirming ink must lie in the row that was chosen. A shadow
-            // across a column can blacken the printed cells of its dark end in
-            // the adaptive picture while the reference-framed picture keeps
-            // the real mark in another row: that column is not read (a blank,
-            // which the roster lookup refuses with the lighting advice)
-            // rather than read as the wrong digit.
-            text += inks[best] * 2 >= ink ? std::to_string(best) : std::string(" ");
+            // The confirming ink must point to the chosen row alone: no other
+            // row may hold more of it, or enough (5 pixels) to count as a mark
+            // of its own. A shadow across a column blackens the printed cells
+            // of its dark end in the adaptive picture, sometimes in both, and
+            // a mark half in one row and half in the next inks both; such a
+            // column is not read (a blank, which the roster lookup refuses
+            // with the lighting advice) rather than read as a wrong digit.
+            bool confirmed = true;
+            for (int j = 0; j < rows; ++j)
+                if (j != best && (inks[j] > inks[best] || inks[j] >= 5))
+                    confirmed = false;
+            text += confirmed ? std::to_string(best) : std::string(" ");
         } else if (!ctx.IsJd()) {
             text += ' ';
         } else {

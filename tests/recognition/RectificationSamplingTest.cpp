@@ -282,7 +282,8 @@ TEST_F(SamplingFixture, DigitColumnWithoutACellAbove9PercentIsBlank)
 }
 
 // A shadow over the lower rows: the adaptive picture shows their printed
-// cells black, the reference-framed picture only the real mark in row 3.
+// cells black, the reference-framed picture only the real mark in row 3;
+// a column is read only when its confirming ink points to one row.
 TEST_F(SamplingFixture, DigitWhoseConfirmingInkLiesInAnotherRowIsBlank)
 {
     MarkBoth(ctx.AdmGrid.corner[0][3], 50);
@@ -290,11 +291,16 @@ TEST_F(SamplingFixture, DigitWhoseConfirmingInkLiesInAnotherRowIsBlank)
         Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[0][j], 100);
     // Row 9 wins by fill in the adaptive picture; the ink is in row 3.
     EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 1, 10), " ");
-    // Half of the column's confirming ink in the chosen row is enough.
-    MarkBoth(ctx.AdmGrid.corner[1][3], 50);
-    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][6], 60);
-    Mark(ctx.CheckCard, ctx.AdmGrid.corner[1][6], 50);
-    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10).substr(1), "6");
+    // Ink in a second row that would count as a mark of its own: not read.
+    MarkBoth(ctx.AdmGrid.corner[1][6], 50);
+    MarkBoth(ctx.AdmGrid.corner[1][7], 20);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10).substr(1), " ");
+    // A few stray pixels elsewhere, fewer than in the chosen row, still read.
+    MarkBoth(ctx.AdmGrid.corner[2][6], 50);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[2][8], 8);
+    FillRect(ctx.CheckCard, static_cast<int>(ctx.AdmGrid.corner[2][8].x), static_cast<int>(ctx.AdmGrid.corner[2][8].y) - 3,
+             static_cast<int>(ctx.AdmGrid.corner[2][8].x) + 1, static_cast<int>(ctx.AdmGrid.corner[2][8].y));
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10).substr(2), "6");
 }
 
 TEST_F(SamplingFixture, AbCellsBothMarkedInDifferentColumnsAreAmbiguous)
