@@ -70,14 +70,14 @@ double CardGeometry::DashThickness() const { return 0.55 * t_.CellHeight; }
 
 RectU CardGeometry::BottomLine() const
 {
-    double h = LineThickness() / 2;
-    return {0, -h, t_.LineLength, h};
+    const double h = LineThickness() / 2, e = kLineEndAllowance;
+    return {-e, -h, t_.LineLength + e, h};
 }
 
 RectU CardGeometry::TopLine() const
 {
-    double h = LineThickness() / 2;
-    return {0, t_.LineDistance - h, t_.LineLength, t_.LineDistance + h};
+    const double h = LineThickness() / 2, e = kLineEndAllowance;
+    return {-e, t_.LineDistance - h, t_.LineLength + e, t_.LineDistance + h};
 }
 
 std::vector<RectU> CardGeometry::UprightBars() const
@@ -106,8 +106,9 @@ std::vector<RectU> CardGeometry::LineExtensionDashes() const
     // check needs 40 per cent).
     for (double y : {0.0, static_cast<double>(t_.LineDistance)}) {
         for (double start : {0.3, 1.3}) {
-            out.push_back({-(start + 0.7) * cw, y - h, -start * cw, y + h});
-            out.push_back({L + start * cw, y - h, L + (start + 0.7) * cw, y + h});
+            const double e = kLineEndAllowance;
+            out.push_back({-(start + 0.7) * cw - e, y - h, -start * cw - e, y + h});
+            out.push_back({L + start * cw + e, y - h, L + (start + 0.7) * cw + e, y + h});
         }
     }
     return out;

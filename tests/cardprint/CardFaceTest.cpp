@@ -70,9 +70,9 @@ Face Render(const ShippedCard& c, int abType)
 
 // The printed bubble of the cell whose upper-left corner is (col, row):
 // 0.52 of the cell pitch wide and 0.5 tall, its centre 0.06 cell left of and
-// 0.23 cell below the cell's centre, so from the cell's corner it spans 0.18
-// to 0.70 cell sideways and 0.48 to 0.98 cell down. The A and B cells have
-// larger bubbles (0.8 by 0.7 cell): 0.04 to 0.84 and 0.38 to 1.08.
+// 0.153 cell below the cell's centre, so from the cell's corner it spans 0.18
+// to 0.70 cell sideways and 0.403 to 0.903 cell down. The A and B cells have
+// larger bubbles (0.8 by 0.7 cell): 0.04 to 0.84 and 0.303 to 1.003.
 // Checks each edge to one pixel.
 void ExpectCellAt(const Face& f, const CardTemplate& t, float col, float row, const char* what, int limit = 245,
                   bool ab = false)
@@ -81,10 +81,10 @@ void ExpectCellAt(const Face& f, const CardTemplate& t, float col, float row, co
     double u = t.OriginOffset + col * t.CellWidth;
     double v = t.LineDistance + row * t.CellHeight;
     double left = f.X(u + (ab ? 0.04 : 0.18) * t.CellWidth), right = f.X(u + (ab ? 0.84 : 0.70) * t.CellWidth);
-    double top = f.Y(v - (ab ? 0.38 : 0.48) * t.CellHeight), bottom = f.Y(v - (ab ? 1.08 : 0.98) * t.CellHeight);
+    double top = f.Y(v - (ab ? 0.303 : 0.403) * t.CellHeight), bottom = f.Y(v - (ab ? 1.003 : 0.903) * t.CellHeight);
     // Walk in from between the bubbles along the bubble's middle row and
     // column; the outline comes before the digit or letter printed inside.
-    double midY = f.Y(v - 0.73 * t.CellHeight);
+    double midY = f.Y(v - 0.653 * t.CellHeight);
     double midX = f.X(u + 0.44 * t.CellWidth);
     EXPECT_NEAR(f.FirstRunCentre(f.X(u - 0.1 * t.CellWidth), midY, 1, 0, 40, limit), left, 1.0);
     EXPECT_NEAR(f.FirstRunCentre(f.X(u + 0.98 * t.CellWidth), midY, -1, 0, 40, limit), right, 1.0);
@@ -94,7 +94,7 @@ void ExpectCellAt(const Face& f, const CardTemplate& t, float col, float row, co
 
 void ExpectLinesAndMark(const Face& f, const CardTemplate& t, bool jd)
 {
-    // Both lines: centre row and both ends.
+    // Both lines: centre row and both ends, a quarter unit beyond the template's.
     for (double v : {0.0, static_cast<double>(t.LineDistance)}) {
         double y = f.Y(v);
         double found = f.FirstRunCentre(f.X(t.LineLength / 2), y - 3 * kPxPerUnit, 0, 1, 80, 128);
@@ -107,8 +107,8 @@ void ExpectLinesAndMark(const Face& f, const CardTemplate& t, bool jd)
                     first = x;
                 last = x;
             }
-        EXPECT_NEAR(first, f.X(0), 1.0);
-        EXPECT_NEAR(last + 1, f.X(t.LineLength), 1.0);
+        EXPECT_NEAR(first, f.X(-kLineEndAllowance), 1.0);
+        EXPECT_NEAR(last + 1, f.X(t.LineLength + kLineEndAllowance), 1.0);
     }
     // The orientation mark: three bars in the UprightCol cell column, the
     // middle one on the top line's height, with paper between them.
@@ -124,7 +124,7 @@ void ExpectLinesAndMark(const Face& f, const CardTemplate& t, bool jd)
     EXPECT_NEAR(f.FirstRunCentre(f.X(cellLeft), f.Y(Y0), 1, 0, 200, 128),
                 f.X(cellLeft + 0.15 * t.CellWidth) + 0.35 * t.CellWidth * kPxPerUnit, 1.0);
     // Between the top line's end and the mark: paper, so the end walk stops.
-    for (double u = t.LineLength + 0.2; u < cellLeft + 0.1 * t.CellWidth && !jd; u += 0.2)
+    for (double u = t.LineLength + kLineEndAllowance + 0.2; u < cellLeft + 0.1 * t.CellWidth && !jd; u += 0.2)
         EXPECT_GT(f.Grey(static_cast<int>(f.X(u)), static_cast<int>(f.Y(Y0))), 200);
 }
 
@@ -199,14 +199,15 @@ TEST(CardFaceGeometry, MachineCardDashesAndColours)
         // Dashes beyond every end: a gap of 0.3 cell, then ink.
         for (double v : {0.0, static_cast<double>(t.LineDistance)}) {
             int y = static_cast<int>(f.Y(v));
-            EXPECT_GT(f.Grey(static_cast<int>(f.X(t.LineLength + 0.15 * t.CellWidth)), y), 200);
-            EXPECT_LT(f.Grey(static_cast<int>(f.X(t.LineLength + 0.6 * t.CellWidth)), y), 80);
-            EXPECT_GT(f.Grey(static_cast<int>(f.X(-0.15 * t.CellWidth)), y), 200);
-            EXPECT_LT(f.Grey(static_cast<int>(f.X(-0.6 * t.CellWidth)), y), 80);
+            const double e = kLineEndAllowance;
+            EXPECT_GT(f.Grey(static_cast<int>(f.X(t.LineLength + e + 0.15 * t.CellWidth)), y), 200);
+            EXPECT_LT(f.Grey(static_cast<int>(f.X(t.LineLength + e + 0.6 * t.CellWidth)), y), 80);
+            EXPECT_GT(f.Grey(static_cast<int>(f.X(-e - 0.15 * t.CellWidth)), y), 200);
+            EXPECT_LT(f.Grey(static_cast<int>(f.X(-e - 0.6 * t.CellWidth)), y), 80);
         }
         // The cell tint inside the first admission bubble, left of its digit: red for A, green for B.
         double u = t.OriginOffset + 0.25 * t.CellWidth;
-        double v = t.LineDistance + (t.AdmRow - 0.73) * t.CellHeight;
+        double v = t.LineDistance + (t.AdmRow - 0.653) * t.CellHeight;
         QRgb p = f.img.pixel(static_cast<int>(f.X(u)), static_cast<int>(f.Y(v)));
         if (ab == 0)
             EXPECT_GT(qRed(p) - qGreen(p), 25);

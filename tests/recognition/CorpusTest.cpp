@@ -2,7 +2,9 @@
 // seeded set of filled cards photographed over the accepted range of poses,
 // light, noise, blur and JPEG quality, in both orientations. Counts frames
 // read completely right, refused, and read wrong; a wrong reading without a
-// refusal is the failure that matters.
+// refusal is the failure that matters. A number read with a blank column
+// among digits counts as refused: no roster holds one, and acceptance
+// refuses it with the lighting advice.
 //
 // SCORIVO_CORPUS_FRAMES sets the frames per template (default 24; the full
 // run is 200); SCORIVO_CORPUS_VERBOSE=1 lists every frame that is not read
@@ -10,7 +12,9 @@
 // samples); SCORIVO_CORPUS_LIGHT=0, 1 or 2 keeps the light even, graded or
 // shadowed; SCORIVO_CORPUS_ONLY=N reads frame N of each template alone;
 // SCORIVO_CORPUS_CARD=TEXT keeps the templates whose file name contains TEXT;
-// SCORIVO_CORPUS_SEED=N draws another corpus.
+// SCORIVO_CORPUS_SEED=N draws another corpus; SCORIVO_CORPUS_ALIGN=1 prints
+// where the marks lie in their sampled areas (the card faces are printed so
+// that they lie in the middle).
 //
 // Per template: no frame read wrong, and at least 99 % read right (at most
 // one frame in a hundred, rounded up, refused).
@@ -21,7 +25,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "cardprint/Prng.h"
 #include "cardprint/ShippedCards.h"
@@ -61,7 +67,8 @@ cardprint::FilledCard RandomCard(const CardTemplate& t, SplitMix64& rng)
 {
     cardprint::FilledCard c;
     c.abType = rng.Below(2);
-    c.admission = RandomDigits(rng, t.AdmColumns, 0.1);
+    // A student's number has every digit; the standard answer's is blank.
+    c.admission = RandomDigits(rng, t.AdmColumns, rng.Chance(0.1) ? 1.0 : 0.0);
     c.subject = RandomDigits(rng, t.SubjColumns, 0.0);
     c.score = RandomDigits(rng, t.ScoreColumns, 0.0);
     for (int q = 0; q < t.QuestionCount; ++q) {
@@ -182,6 +189,82 @@ std::string Differences(const RecognitionContext& ctx, const SamplingExam& exam,
     return diff;
 }
 
+constexpr int RosterRefusal = 1013; // listed as "1013": code 13 from the roster lookup
+
+// Where the marks lie in their sampled areas: for every filled single
+// answer and admission digit, the centre of the confirming ink around the
+// cell's sampling window less the window's centre, by region of the card.
+class Alignment {
+public:
+    void Add(const RecognitionContext& c, const SamplingExam& exam, const cardprint::SynthTruth& truth)
+    {
+        const int columns = c.Template.AdmColumns;
+        for (int q = -columns; q < exam.questionCount; ++q) {
+            PointF k;
+            if (q < 0) {
+                const char d = truth.admission[static_cast<std::size_t>(q + columns)];
+                if (d == ' ')
+                    continue;
+                k = c.AdmGrid.corner[q + columns][d - '0'];
+            } else {
+                const std::string& want = truth.answers[static_cast<std::size_t>(q)];
+                if (want.size() != 1)
+                    continue;
+                k = c.Questions[q].corner[want[0] - 'A'];
+            }
+            const int region = q < 0 ? 6 : (k.x < 330 ? 0 : k.x < 470 ? 1 : 2) + (k.y < 400 ? 0 : 3);
+            AddCell(c, k, regions_[region]);
+        }
+    }
+    void Print() const
+    {
+        static const char* const names[] = {"answers lower left", "answers lower middle", "answers lower right",
+                                            "answers upper left", "answers upper middle", "answers upper right",
+                                            "header digits"};
+        for (int g = 0; g < 7; ++g) {
+            const Sums& a = regions_[g];
+            if (a.n == 0)
+                continue;
+            auto sd = [&](double sum, double squares) { return std::sqrt(squares / a.n - (sum / a.n) * (sum / a.n)); };
+            std::printf("  %-20s %5d marks: dx %+.2f (sd %.2f, max %.1f)  dy %+.2f (sd %.2f, max %.1f) px\n",
+                        names[g], a.n, a.dx / a.n, sd(a.dx, a.dx2), a.maxDx, a.dy / a.n, sd(a.dy, a.dy2), a.maxDy);
+        }
+    }
+
+private:
+    struct Sums {
+        int n = 0;
+        double dx = 0, dy = 0, dx2 = 0, dy2 = 0, maxDx = 0, maxDy = 0;
+    };
+    static void AddCell(const RecognitionContext& c, PointF k, Sums& a)
+    {
+        const float sx = c.Geometry.sx, sy = c.Geometry.sy;
+        const BitmapView check = c.CheckCard.View();
+        // The window's centre: columns from k.x, rows from k.y - sy + 2 up to k.y.
+        const double cx = k.x + sx / 2, cy = k.y - sy / 2 + 1;
+        double sumX = 0, sumY = 0;
+        int n = 0;
+        for (int y = static_cast<int>(cy - 0.8 * sy); y <= static_cast<int>(cy + 0.8 * sy); ++y)
+            for (int x = static_cast<int>(cx - 0.7 * sx); x <= static_cast<int>(cx + 0.7 * sx); ++x)
+                if (check.Contains(x, y) && IsBlack(check.At(x, y))) {
+                    sumX += x + 0.5;
+                    sumY += y + 0.5;
+                    ++n;
+                }
+        if (n < 5)
+            return;
+        const double dx = sumX / n - cx, dy = sumY / n - cy;
+        ++a.n;
+        a.dx += dx;
+        a.dy += dy;
+        a.dx2 += dx * dx;
+        a.dy2 += dy * dy;
+        a.maxDx = std::max(a.maxDx, std::fabs(dx));
+        a.maxDy = std::max(a.maxDy, std::fabs(dy));
+    }
+    Sums regions_[7];
+};
+
 struct Tally {
     int right = 0;
     int refused = 0;
@@ -199,6 +282,9 @@ TEST(Corpus, ShippedTemplatesReadRightOrRefuse)
     const std::vector<cardprint::ShippedCard> cards = cardprint::ShippedCards();
     const char* onlyCard = std::getenv("SCORIVO_CORPUS_CARD");
     int templates = 0;
+    std::optional<Alignment> alignment;
+    if (EnvInt("SCORIVO_CORPUS_ALIGN", 0) != 0)
+        alignment.emplace();
     for (const cardprint::ShippedCard& card : cards) {
         if (onlyCard && *onlyCard && card.fileName.find(onlyCard) == std::string::npos)
             continue;
@@ -218,15 +304,22 @@ TEST(Corpus, ShippedTemplatesReadRightOrRefuse)
             Reader& r = i % 4 == 3 ? reader32 : reader;
             const MarkingOutcome out = r.Read(picture);
             std::string diff = out.code == 0 ? Differences(r.ctx, r.exam, truth) : std::string();
-            if (out.code != 0) {
+            if (out.code == 0 && alignment)
+                alignment->Add(r.ctx, r.exam, truth);
+            // A number with a blank column and digits is never on a roster:
+            // acceptance refuses it with the lighting advice.
+            const std::string_view number = r.ctx.Reading.admissionNumber.View();
+            const bool partlyBlank = number.find(' ') != std::string_view::npos &&
+                                     number.find_first_not_of(' ') != std::string_view::npos;
+            if (out.code != 0 || partlyBlank) {
                 ++tally.refused;
-                ++tally.refusals[out.code];
+                ++tally.refusals[out.code != 0 ? out.code : RosterRefusal];
             } else if (diff.empty()) {
                 ++tally.right;
             } else {
                 ++tally.wrong;
             }
-            if (dump && (out.code != 0 || !diff.empty())) {
+            if (dump && (out.code != 0 || partlyBlank || !diff.empty())) {
                 const std::string stem = std::string(dump) + "/" + std::to_string(&card - &cards[0]) + "-" +
                                          std::to_string(i);
                 picture.save(QString::fromStdString(stem + ".png"));
@@ -248,12 +341,16 @@ TEST(Corpus, ShippedTemplatesReadRightOrRefuse)
                             e.topLeft.y, e.topRight.x, e.topRight.y, ext(e.bottom.p1, e.bottomLeft),
                             ext(e.bottom.p2, e.bottomRight), ext(e.top.p1, e.topLeft), ext(e.top.p2, e.topRight));
             }
-            if (verbose && (out.code != 0 || !diff.empty()))
+            if (verbose && (out.code != 0 || partlyBlank || !diff.empty()))
                 std::printf("  %s #%d code %d %s |%s| scale %.3f rot %.1f tilt %.1f,%.1f shift %.0f,%.0f light %d "
                             "jpeg %d turned %d\n",
                             card.fileName.c_str(), i, out.code, r.ctx.StatusText.c_str(), diff.c_str(), pose.scale,
                             pose.rotateDeg, pose.tiltXDeg, pose.tiltYDeg, pose.shiftX, pose.shiftY, pose.light,
                             pose.jpegQuality, pose.turned);
+        }
+        if (alignment) {
+            alignment->Print();
+            *alignment = Alignment{};
         }
         std::string codes;
         for (auto [code, n] : tally.refusals)
