@@ -1,7 +1,9 @@
 #include "capture/ui/CameraDriver.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QLayout>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -68,6 +70,7 @@ void CameraDriver::Attach(TMainForm& form)
 
     view_ = std::make_unique<LabelFrameLoopView>(form.ImageCheShi, imageView_);
     view_->clearStatusText = [this] { form_->StatusText.clear(); };
+    view_->drawOverlay = [this](QImage& canvas) { DrawStatusOverlay(canvas); };
     loop_ = std::make_unique<FrameLoop>(port_.Controller().Session(), preparation_, *view_, clock_, form.YJSet,
                                         [this] { BtnAnswerCardClick(); });
     timer_ = std::make_unique<FrameTimer>(*loop_, [this] { return CurrentPage(); }, this);
@@ -124,6 +127,31 @@ void CameraDriver::BtnAnswerCardClick()
         case PromptSound::None:
             break;
         }
+        if (loop_->AutoMarking())
+            view_->DrawStatusOverlay();
         form_->SpeakPrompt();
     });
+}
+
+void CameraDriver::DrawStatusOverlay(QImage& canvas) const
+{
+    if (!form_ || form_->StatusText.empty())
+        return;
+    QPainter p(&canvas);
+    PaintPreviewText(p, canvas.rect(), QString::fromStdString(form_->StatusText), 36);
+    const Bitmap& thumbnail = context_.Thumbnail;
+    if (thumbnail.Width() > 0 && thumbnail.Height() > 0) {
+        const QImage::Format format =
+            thumbnail.BytesPerPixel() == 4 ? QImage::Format_RGB32 : QImage::Format_BGR888;
+        // Bottom-up rows: a vertical mirror gives Qt's top-down copy.
+        const QImage picture = QImage(thumbnail.Data(), thumbnail.Width(), thumbnail.Height(),
+                                      thumbnail.Stride(), format)
+                                   .mirrored(false, true);
+        p.drawImage(canvas.width() - picture.width(), canvas.height() - picture.height(), picture);
+        QFont font = p.font();
+        font.setPointSize(20);
+        p.setFont(font);
+        p.drawText(canvas.width() - picture.width() + 30, static_cast<int>(canvas.height() - picture.height() * 1.6),
+                   QString::fromStdString(context_.Reading.studentName.Utf8()));
+    }
 }

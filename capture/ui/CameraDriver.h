@@ -17,6 +17,7 @@
 #include "recognition/RecognitionContext.h"
 
 class QLabel;
+class QImage;
 class QPushButton;
 class QTextEdit;
 class TMainForm;
@@ -37,6 +38,8 @@ public:
 private:
     ActivePage CurrentPage() const;
     void SyncAutomaticMarking();
+    // The short result, the card's thumbnail and the student's name over the preview.
+    void DrawStatusOverlay(QImage& canvas) const;
 
     Prompts& prompts_;
     CaptureCameraPort port_;

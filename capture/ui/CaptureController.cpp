@@ -18,6 +18,15 @@ QImage FrameToImage(const FrameBuffer& frame)
     return QImage(frame.Data(), frame.Width(), frame.Height(), frame.RowBytes(), format).mirrored(false, true);
 }
 
+void PaintPreviewText(QPainter& p, const QRect& box, const QString& text, int pointSize)
+{
+    QFont font = p.font();
+    font.setPointSize(pointSize);
+    p.setFont(font);
+    p.setPen(QColor(255, 0, 0));
+    p.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, text);
+}
+
 QRect PreviewRectFor(const QSize& view)
 {
     const int h = view.height();
@@ -124,11 +133,7 @@ void LabelFrameLoopView::ShowRescoreHint()
     if (canvas_.isNull())
         return;
     QPainter p(&canvas_);
-    QFont font = p.font();
-    font.setPointSize(20);
-    p.setFont(font);
-    p.setPen(QColor(255, 0, 0));
-    p.drawText(canvas_.rect(), Qt::AlignCenter, QStringLiteral("标准答案修改完所有后必需按鼠标右键单击重新算分"));
+    PaintPreviewText(p, canvas_.rect(), QStringLiteral("标准答案修改完所有后必需按鼠标右键单击重新算分"), 20);
     p.end();
     Publish();
 }

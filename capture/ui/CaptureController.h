@@ -14,11 +14,14 @@
 #include "capture/FrameLoop.h"
 
 class QLabel;
+class QPainter;
 class QWidget;
 class TFormSheBei;
 
 // A copy of the frame as Qt shows it (top row first).
 QImage FrameToImage(const FrameBuffer& frame);
+// Red text centred in `box`, the way results are written over the preview.
+void PaintPreviewText(QPainter& p, const QRect& box, const QString& text, int pointSize);
 
 // Where the frame is shown in the marking preview: full height, 4:3, centred.
 QRect PreviewRectFor(const QSize& view);

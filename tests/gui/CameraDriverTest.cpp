@@ -75,5 +75,22 @@ TEST(CameraDriver, VirtualCameraPreviewAndMarkingAttempt)
         QTest::qWait(300);
         form.grab().save(QString::fromUtf8(dir) + QStringLiteral("/5-进行阅卷.png"));
     }
+
+    // Automatic marking reads the next card once it lies still and draws the
+    // result over the preview: the short text in red, the thumbnail beside
+    // the student's name.
+    form.BtnAutoAnswerCard->click();
+    EXPECT_FALSE(answer->isEnabled());
+    auto redPixels = [&] {
+        const QImage shown = view->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+        int n = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                n += shown.pixel(x, y) == qRgb(255, 0, 0);
+        return n;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.Session->session.recordCount == 2; }, 12000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return redPixels() > 200; }, 2000)) << form.StatusText;
+    EXPECT_NE(form.StatusText.find("分"), std::string::npos) << form.StatusText;
     form.Session->unsavedChanges = false;
 }
