@@ -179,8 +179,15 @@ static void SmoothRow(const uint16_t* __restrict low, const uint16_t* __restrict
 
 void Smoother::Smooth3x3(const BitmapView& bmp)
 {
+    Smooth3x3(bmp, BitmapView{});
+}
+
+void Smoother::Smooth3x3(const BitmapView& bmp, const BitmapView& copy)
+{
     if (bmp.Empty())
         return;
+    const bool copying = !copy.Empty() && copy.width == bmp.width && copy.height == bmp.height &&
+                         copy.bytesPerPixel == bmp.bytesPerPixel;
     const int w = bmp.width, h = bmp.height, bpp = bmp.bytesPerPixel;
     const int rowBytes = w * bpp;
     // Per channel floor(sum / 16) of the 1 2 1 / 2 4 2 / 1 2 1 kernel; the
@@ -217,6 +224,8 @@ void Smoother::Smooth3x3(const BitmapView& bmp)
             for (int i = 0; i < rowBytes; ++i)
                 out[i] = static_cast<uint8_t>(((low ? low[i] : 0) + 2 * mid[i] + (hasHigh ? high[i] : 0)) >> 4);
         }
+        if (copying)
+            std::memcpy(copy.Row(y), out, static_cast<std::size_t>(rowBytes));
         // Roll: low <- mid <- high <- (free row).
         uint16_t* freed = low ? low : spare;
         low = mid;

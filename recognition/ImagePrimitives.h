@@ -74,6 +74,10 @@ void Rotate180(const BitmapView& bmp);
 class Smoother {
 public:
     void Smooth3x3(const BitmapView& bmp);
+    // The same, also writing each smoothed row into `copy` (same size and
+    // format) while it is still in cache: a smoothed duplicate without a
+    // second pass over the picture.
+    void Smooth3x3(const BitmapView& bmp, const BitmapView& copy);
 
 private:
     std::vector<uint16_t> sums_; // three rows of horizontal sums

@@ -111,8 +111,9 @@ void RectifyCard(RecognitionContext& ctx)
     g.X0 = SaneFloat(static_cast<float>(g.I1.x) + t.OriginOffset * g.s + 1);
     g.Y0 = static_cast<float>(g.I3.y);
 
-    ctx.Smoothing.Smooth3x3(card);
-    ctx.CheckCard.CopyFrom(ctx.RectifiedCard);
+    // Smoothed, and CheckCard becomes its exact copy.
+    ctx.CheckCard.Reset(card.width, card.height, card.bytesPerPixel);
+    ctx.Smoothing.Smooth3x3(card, ctx.CheckCard.View());
 
     pl.toCard = ProjectiveMap::FromPoints(seen, ideal);
     for (int k = 0; k < 4; ++k)
