@@ -92,5 +92,7 @@ TEST(CameraDriver, VirtualCameraPreviewAndMarkingAttempt)
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.Session->session.recordCount == 2; }, 12000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return redPixels() > 200; }, 2000)) << form.StatusText;
     EXPECT_NE(form.StatusText.find("分"), std::string::npos) << form.StatusText;
+    if (const char* dir = std::getenv("SCORIVO_SCREENS_DIR"))
+        form.grab().save(QString::fromUtf8(dir) + QStringLiteral("/5-自动阅卷.png"));
     form.Session->unsavedChanges = false;
 }
