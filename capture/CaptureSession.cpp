@@ -43,7 +43,7 @@ bool CaptureSession::ConvertNewestSample()
     const std::span<const uint8_t> sample = callback_.TakeNewest();
     if (sample.empty())
         return false;
-    const FramePixels pixels = frameBitmap_.Pixels();
+    const BitmapView pixels = frameBitmap_.Pixels();
     bool converted = false;
     switch (sourceSubtype_) {
     case subtype::Rgb:

@@ -4,27 +4,14 @@
 // row in memory is the bottom row of the picture; picture row y counted from
 // the top lies at base + (height − 1 − y) × rowBytes.
 //
-// Conversions write through a FramePixels view, so they work on any owner of
-// such memory (this buffer now, the recognition bitmap later).
+// Conversions write through recognition's BitmapView, so they work on any
+// owner of such memory (this buffer, or a recognition bitmap).
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-struct FramePixels {
-    uint8_t* base = nullptr;  // bottom row
-    int rowBytes = 0;
-    int width = 0;
-    int height = 0;
-    int pixelBytes = 0;
-
-    bool Valid() const { return base && width > 0 && height > 0 && pixelBytes >= 3 && rowBytes >= width * pixelBytes; }
-    size_t SizeBytes() const { return size_t(rowBytes) * size_t(height); }
-    // Row counted from the bottom edge, as recognition counts.
-    uint8_t* Row(int bottomUpRow) const { return base + size_t(bottomUpRow) * size_t(rowBytes); }
-    // Row counted from the top edge, as the camera and the canvas count.
-    uint8_t* TopRow(int topDownRow) const { return Row(height - 1 - topDownRow); }
-};
+#include "recognition/Bitmap.h"
 
 // Owns the pixels. Copies are explicit (CopyFrom) so that a 1.2 MB frame is
 // never duplicated by accident.
@@ -55,9 +42,9 @@ public:
     uint8_t* Data() { return pixels_.data(); }
     const uint8_t* Data() const { return pixels_.data(); }
     size_t SizeBytes() const { return pixels_.size(); }
-    FramePixels Pixels() { return {pixels_.data(), RowBytes(), width_, height_, pixelBytes_}; }
+    BitmapView Pixels() { return {pixels_.data(), width_, height_, pixelBytes_, RowBytes()}; }
     // Read-only users get the same view; they must not write through it.
-    FramePixels Pixels() const { return const_cast<FrameBuffer*>(this)->Pixels(); }
+    BitmapView Pixels() const { return const_cast<FrameBuffer*>(this)->Pixels(); }
 
 private:
     std::vector<uint8_t> pixels_;

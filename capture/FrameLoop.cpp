@@ -10,11 +10,11 @@
 
 namespace {
 
-void PutYellow(const FramePixels& f, int x, int topRow)
+void PutYellow(const BitmapView& f, int x, int topRow)
 {
     if (x < 0 || x >= f.width || topRow < 0 || topRow >= f.height)
         return;
-    uint8_t* p = f.TopRow(topRow) + size_t(x) * size_t(f.pixelBytes);
+    uint8_t* p = f.TopRow(topRow) + size_t(x) * size_t(f.bytesPerPixel);
     p[0] = 0;
     p[1] = 255;
     p[2] = 255;
@@ -37,8 +37,8 @@ int MeasureMotion(const FrameBuffer& previous, const FrameBuffer& current, int g
     const int pb = current.PixelBytes();
     if (pb < 3)
         return -1;
-    const FramePixels a = previous.Pixels();
-    const FramePixels b = current.Pixels();
+    const BitmapView a = previous.Pixels();
+    const BitmapView b = current.Pixels();
     int64_t sum = 0;
     for (int y = 0; y < h; y += 2) {
         const uint8_t* pa = a.Row(y);
@@ -53,7 +53,7 @@ int MeasureMotion(const FrameBuffer& previous, const FrameBuffer& current, int g
     return g == 0 ? -1 : int(g);
 }
 
-void DrawGuides(const FramePixels& f)
+void DrawGuides(const BitmapView& f)
 {
     if (!f.Valid())
         return;

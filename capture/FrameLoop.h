@@ -62,7 +62,7 @@ enum class ActivePage { CameraTest, Marking, Other };
 int MeasureMotion(const FrameBuffer& previous, const FrameBuffer& current, int greyMode);
 
 // Yellow guides: the borders of the central square and a small circle at the centre.
-void DrawGuides(const FramePixels& frame);
+void DrawGuides(const BitmapView& frame);
 
 // Motion re-arm threshold for the level measured when a card was marked.
 int RearmThreshold(int markLevel);

@@ -73,7 +73,7 @@ JpegFrameDecoder::~JpegFrameDecoder()
         jpeg_destroy_decompress(&state_->cinfo);
 }
 
-bool JpegFrameDecoder::DrawOnto(const uint8_t* data, size_t length, const FramePixels& dest, int topOffset)
+bool JpegFrameDecoder::DrawOnto(const uint8_t* data, size_t length, const BitmapView& dest, int topOffset)
 {
     State& s = *state_;
     if (!s.created || !data || length < 4 || !dest.Valid() || topOffset < 0 || topOffset >= dest.height)
@@ -111,11 +111,11 @@ bool JpegFrameDecoder::DrawOnto(const uint8_t* data, size_t length, const FrameP
     for (int r = 0; r < visibleRows; ++r) {
         const uint8_t* src = s.visible.data() + size_t(r) * size_t(visibleCols) * 3;
         uint8_t* dst = dest.TopRow(topOffset + r);
-        if (dest.pixelBytes == 3) {
+        if (dest.bytesPerPixel == 3) {
             std::memcpy(dst, src, size_t(visibleCols) * 3);
         } else {
             for (int x = 0; x < visibleCols; ++x)
-                std::memcpy(dst + size_t(x) * size_t(dest.pixelBytes), src + size_t(x) * 3, 3);
+                std::memcpy(dst + size_t(x) * size_t(dest.bytesPerPixel), src + size_t(x) * 3, 3);
         }
     }
     return true;

@@ -26,7 +26,7 @@ public:
     // outside the destination is cut off, what the picture does not cover is
     // left alone. The destination changes only when the whole visible part
     // decoded without error or warning: a corrupt frame leaves it untouched.
-    bool DrawOnto(const uint8_t* data, size_t length, const FramePixels& destination, int topOffset);
+    bool DrawOnto(const uint8_t* data, size_t length, const BitmapView& destination, int topOffset);
 
     // Decodes a whole picture into top-down B, G, R rows (3 bytes per pixel).
     bool DecodeBgr(const uint8_t* data, size_t length, std::vector<uint8_t>& bgr, int& width, int& height);

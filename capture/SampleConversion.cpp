@@ -33,7 +33,7 @@ inline void PutPixel(const YuvTables& t, uint8_t* dst, int y, int u, int v)
     dst[2] = ClipColour((luma + t.vRed[v]) >> 16);
 }
 
-bool FitsDestination(int width, int height, const FramePixels& d)
+bool FitsDestination(int width, int height, const BitmapView& d)
 {
     return width > 0 && height > 0 && width % 4 == 0 && d.Valid() && d.width >= width && d.height >= height;
 }
@@ -69,12 +69,12 @@ uint8_t ClipColour(int value)
     return g_tables.clipSpan[std::clamp(value, -256, 511) + 256];
 }
 
-bool ConvertYUY2(int width, int height, const uint8_t* source, size_t sourceBytes, const FramePixels& destination)
+bool ConvertYUY2(int width, int height, const uint8_t* source, size_t sourceBytes, const BitmapView& destination)
 {
     if (!source || !FitsDestination(width, height, destination) || sourceBytes < Yuy2SampleBytes(width, height))
         return false;
     const YuvTables& t = GetYuvTables();
-    const int step = destination.pixelBytes;
+    const int step = destination.bytesPerPixel;
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = source + size_t(y) * size_t(width) * 2;
         uint8_t* dst = destination.Row(destination.height - 1 - y);
@@ -86,13 +86,13 @@ bool ConvertYUY2(int width, int height, const uint8_t* source, size_t sourceByte
     return true;
 }
 
-bool ConvertI420(int width, int height, const uint8_t* source, size_t sourceBytes, const FramePixels& destination)
+bool ConvertI420(int width, int height, const uint8_t* source, size_t sourceBytes, const BitmapView& destination)
 {
     if (!source || !FitsDestination(width, height, destination) || height % 2 != 0 ||
         sourceBytes < I420SampleBytes(width, height))
         return false;
     const YuvTables& t = GetYuvTables();
-    const int step = destination.pixelBytes;
+    const int step = destination.bytesPerPixel;
     const size_t lumaBytes = size_t(width) * size_t(height);
     const uint8_t* planeU = source + lumaBytes;
     const uint8_t* planeV = planeU + lumaBytes / 4;
@@ -110,7 +110,7 @@ bool ConvertI420(int width, int height, const uint8_t* source, size_t sourceByte
     return true;
 }
 
-size_t CopyUncompressed(const uint8_t* source, size_t sourceBytes, const FramePixels& destination)
+size_t CopyUncompressed(const uint8_t* source, size_t sourceBytes, const BitmapView& destination)
 {
     if (!source || !destination.Valid())
         return 0;
@@ -119,8 +119,3 @@ size_t CopyUncompressed(const uint8_t* source, size_t sourceBytes, const FramePi
     return n;
 }
 
-void Rotate180(const FramePixels& p)
-{
-    if (p.Valid())
-        Rotate180(BitmapView{p.base, p.width, p.height, p.pixelBytes, p.rowBytes});
-}

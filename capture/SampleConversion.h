@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "capture/FrameBuffer.h"
+#include "recognition/ImagePrimitives.h"  // Rotate180, the turn every converted frame gets
 
 // Media subtypes as the camera reports them (FOURCC values; 0 = uncompressed RGB).
 namespace subtype {
@@ -44,13 +45,10 @@ inline size_t I420SampleBytes(int width, int height) { return size_t(width) * si
 // width is not a multiple of 4, the sample is shorter than width × height
 // requires, or the destination is smaller than width × height. Returns whether
 // the frame was written.
-bool ConvertYUY2(int width, int height, const uint8_t* source, size_t sourceBytes, const FramePixels& destination);
-bool ConvertI420(int width, int height, const uint8_t* source, size_t sourceBytes, const FramePixels& destination);
+bool ConvertYUY2(int width, int height, const uint8_t* source, size_t sourceBytes, const BitmapView& destination);
+bool ConvertI420(int width, int height, const uint8_t* source, size_t sourceBytes, const BitmapView& destination);
 
 // Bottom-up B, G, R rows copied as one block, never more than the destination holds.
 // Returns the number of bytes copied.
-size_t CopyUncompressed(const uint8_t* source, size_t sourceBytes, const FramePixels& destination);
+size_t CopyUncompressed(const uint8_t* source, size_t sourceBytes, const BitmapView& destination);
 
-// The picture turned by 180 degrees in place: rows i and height − 1 − i are
-// mirrored and swapped; the middle row of an odd height is mirrored in place.
-void Rotate180(const FramePixels& picture);

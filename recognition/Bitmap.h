@@ -23,8 +23,13 @@ struct BitmapView {
         return base + static_cast<std::ptrdiff_t>(y) * stride + static_cast<std::ptrdiff_t>(x) * bytesPerPixel;
     }
     uint8_t* Row(int y) const { return base + static_cast<std::ptrdiff_t>(y) * stride; }
+    // Row counted from the top edge, as the camera and the canvas count.
+    uint8_t* TopRow(int topDownRow) const { return Row(height - 1 - topDownRow); }
+    std::size_t SizeBytes() const { return static_cast<std::size_t>(stride) * static_cast<std::size_t>(height); }
     bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
     bool Empty() const { return base == nullptr || width <= 0 || height <= 0; }
+    // Pixels of 3 or 4 bytes in rows long enough to hold them.
+    bool Valid() const { return !Empty() && bytesPerPixel >= 3 && stride >= width * bytesPerPixel; }
 };
 
 // Owns its pixels. Copying is explicit (Copy, CopyFrom) so that a frame is

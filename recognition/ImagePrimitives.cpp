@@ -139,7 +139,7 @@ static void MirrorSwapRows(uint8_t* a, uint8_t* b, int width, int bpp)
 
 void Rotate180(const BitmapView& bmp)
 {
-    if (bmp.Empty())
+    if (!bmp.Valid())
         return;
     for (int i = 0; i < bmp.height / 2; ++i)
         MirrorSwapRows(bmp.Row(i), bmp.Row(bmp.height - 1 - i), bmp.width, bmp.bytesPerPixel);

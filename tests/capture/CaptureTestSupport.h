@@ -53,8 +53,8 @@ inline Bgr ExpectedPixel(int y, int u, int v)
             c(FloorShift16(luma - 25674LL * (u - 128) - 53278LL * (v - 128))),
             c(FloorShift16(luma + 104597LL * (v - 128)))};
 }
-inline Bgr PixelAt(const FramePixels& f, int x, int topRow)
+inline Bgr PixelAt(const BitmapView& f, int x, int topRow)
 {
-    const uint8_t* p = f.TopRow(topRow) + size_t(x) * size_t(f.pixelBytes);
+    const uint8_t* p = f.TopRow(topRow) + size_t(x) * size_t(f.bytesPerPixel);
     return {p[0], p[1], p[2]};
 }

@@ -59,7 +59,7 @@ TEST(ConvertYUY2, ExactValuesUprightAndFourthByteUntouched)
     std::memset(frame.Data(), 0xAB, frame.SizeBytes());
     ASSERT_TRUE(ConvertYUY2(W, H, sample.data(), sample.size(), frame.Pixels()));
 
-    const FramePixels f = frame.Pixels();
+    const BitmapView f = frame.Pixels();
     for (int y : {0, 1, 2, 239, 478, 479})
         for (int x : {0, 1, 2, 3, 318, 319, 638, 639}) {
             const uint8_t* p = sample.data() + (size_t(y) * W + size_t(x & ~1)) * 2;
@@ -164,7 +164,7 @@ TEST(Rotate180, TopLeftShowsTheCameraBottomRight)
 TEST(CopyUncompressed, NeverWritesPastTheBitmap)
 {
     std::vector<uint8_t> memory(size_t(W) * H * 3 + 64, 0xEE);
-    const FramePixels view{memory.data(), W * 3, W, H, 3};
+    const BitmapView view{memory.data(), W, H, 3, W * 3};
     const std::vector<uint8_t> longSample(size_t(W) * H * 4, 0x11);  // a 32-bit camera calling itself 0
     EXPECT_EQ(CopyUncompressed(longSample.data(), longSample.size(), view), size_t(W) * H * 3);
     for (size_t i = size_t(W) * H * 3; i < memory.size(); ++i)
@@ -211,7 +211,7 @@ TEST(JpegFrameDecoder, DrawnFromRowTenAndCutAtTheBottom)
     std::memset(frame.Data(), 0x77, frame.SizeBytes());
     JpegFrameDecoder decoder;
     ASSERT_TRUE(decoder.DrawOnto(jpeg.data(), jpeg.size(), frame.Pixels(), 10));
-    const FramePixels f = frame.Pixels();
+    const BitmapView f = frame.Pixels();
     for (int y = 0; y < 10; ++y)
         EXPECT_EQ(PixelAt(f, 100, y), (Bgr{0x77, 0x77, 0x77})) << y;  // not refreshed
     // Picture row 10 shows the decoded top row (red band), row 25 the decoded row 15.

@@ -55,7 +55,7 @@ TEST_F(PreparedFrames, DyCardsAreBinarisedAtOneHundred)
 {
     Run("DY标准85题自动AB卷.dat");
     // Turned: the right half (160) of the sample is now on the left.
-    const FramePixels frame = session.FrameBitmap().Pixels();
+    const BitmapView frame = session.FrameBitmap().Pixels();
     EXPECT_EQ(frame.TopRow(10)[0], 255);
     EXPECT_EQ(frame.TopRow(10)[600 * 3], 0);
     // ColourFrame holds the unbinarised picture without the guides (x = 80 would be yellow).
@@ -72,7 +72,7 @@ TEST_F(PreparedFrames, DyCardsAreBinarisedAtOneHundred)
 TEST_F(PreparedFrames, OtherCardsKeepColourFrames)
 {
     Run("自定义卡.dat");
-    const FramePixels frame = session.FrameBitmap().Pixels();
+    const BitmapView frame = session.FrameBitmap().Pixels();
     EXPECT_EQ(frame.TopRow(10)[0], 160);
     EXPECT_EQ(frame.TopRow(10)[80 * 3 + 1], 160);  // the guides are gone again
     EXPECT_EQ(context.LineFrame.View().At(600, 200)[0], 90);

@@ -58,12 +58,12 @@ private:
 // upright picture shifted up by `rowShift`, over an inner window.
 double MeanDifference(const FrameBuffer& frame, const std::vector<uint8_t>& upright, int rowShift)
 {
-    const FramePixels f = frame.Pixels();
+    const BitmapView f = frame.Pixels();
     double sum = 0;
     int n = 0;
     for (int y = 40; y < 420; y += 3)
         for (int x = 40; x < 600; x += 3) {
-            const uint8_t* a = f.TopRow(y) + size_t(x) * size_t(f.pixelBytes);
+            const uint8_t* a = f.TopRow(y) + size_t(x) * size_t(f.bytesPerPixel);
             const uint8_t* b = upright.data() + (size_t(y + rowShift) * W + x) * 3;
             for (int c = 0; c < 3; ++c)
                 sum += std::abs(int(a[c]) - int(b[c]));
