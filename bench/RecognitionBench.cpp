@@ -2,6 +2,13 @@
 // a 640 x 480 frame of a synthetic card.
 #include <benchmark/benchmark.h>
 
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "cardprint/GuiApp.h"
+#include "cardprint/ShippedCards.h"
+#include "cardprint/SynthCamera.h"
 #include "recognition/DetectionLines.h"
 #include "recognition/ImagePrimitives.h"
 #include "recognition/MarkSampling.h"
@@ -30,32 +37,84 @@ struct Scene {
         sample.Reset(640, 480, bytesPerPixel);
         synthetic::Photograph(t, f, {1.95, 4, 10, -5}, sample);
     }
+    // A shipped card, filled and photographed by the synthetic camera; the
+    // sample is turned as the camera's samples are.
+    explicit Scene(const cardprint::ShippedCard& card)
+    {
+        t = card.record;
+        ctx.SetUp(640, 480, 3);
+        ctx.SetTemplate(card.record, card.fileName);
+        ctx.CheckCardColour = false;
+        const cardprint::CameraSample camera =
+            cardprint::ToCameraSample(cardprint::SynthesizeCameraImage(t, card.fileName, ShippedFilling(t), Pose()), 3);
+        sample.Reset(640, 480, 3);
+        std::memcpy(sample.Data(), camera.pixels.data(), sample.ByteSize());
+        Rotate180(sample.View());
+    }
     void Load()
     {
         ctx.FrameBitmap.CopyFrom(sample);
         PrepareFrame(ctx);
     }
+    static cardprint::FilledCard ShippedFilling(const CardTemplate& t)
+    {
+        cardprint::FilledCard filled;
+        filled.abType = 1;
+        filled.admission = "123456789";
+        filled.subject = "03";
+        filled.score = "85";
+        for (int q = 0; q < t.QuestionCount; ++q)
+            filled.answers.push_back(std::string(1, static_cast<char>('A' + q % 4)));
+        return filled;
+    }
+    static cardprint::SynthOptions Pose(bool turned = false)
+    {
+        cardprint::SynthOptions o;
+        o.seed = 11;
+        o.rotateDeg = 3;
+        o.jpegQuality = 85;
+        o.turned = turned;
+        return o;
+    }
 };
 
-Scene& SharedScene()
+// card -1: the synthetic test card; 0 and up: the shipped cards.
+Scene& SharedScene(int card = -1)
 {
-    static Scene scene;
-    return scene;
+    static std::map<int, std::unique_ptr<Scene>> scenes;
+    std::unique_ptr<Scene>& scene = scenes[card];
+    if (!scene) {
+        if (card < 0) {
+            scene = std::make_unique<Scene>();
+        } else {
+            cardprint::EnsureGuiApplication();
+            scene = std::make_unique<Scene>(cardprint::ShippedCards().at(static_cast<std::size_t>(card)));
+        }
+    }
+    return *scene;
+}
+
+// Every stage on the synthetic test card (-1) and on each shipped card.
+void EveryCard(benchmark::internal::Benchmark* b)
+{
+    b->ArgName("card");
+    for (int card = -1; card < static_cast<int>(cardprint::ShippedCards().size()); ++card)
+        b->Arg(card);
 }
 
 void BM_PrepareFrame(benchmark::State& state)
 {
-    Scene& s = SharedScene();
+    Scene& s = SharedScene(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         s.ctx.FrameBitmap.CopyFrom(s.sample);
         PrepareFrame(s.ctx);
     }
 }
-BENCHMARK(BM_PrepareFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PrepareFrame)->Apply(EveryCard)->Unit(benchmark::kMicrosecond);
 
 void BM_DetectLines(benchmark::State& state)
 {
-    Scene& s = SharedScene();
+    Scene& s = SharedScene(static_cast<int>(state.range(0)));
     s.Load();
     Bitmap work = s.ctx.LineFrame.Copy();
     for (auto _ : state) {
@@ -63,7 +122,7 @@ void BM_DetectLines(benchmark::State& state)
         benchmark::DoNotOptimize(s.ctx.Lines.DetectLines(work.View()));
     }
 }
-BENCHMARK(BM_DetectLines)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DetectLines)->Apply(EveryCard)->Unit(benchmark::kMicrosecond);
 
 // Runs the driver up to rectification once, so the later stages have their input.
 void ToRectification(Scene& s)
@@ -79,7 +138,7 @@ void ToRectification(Scene& s)
 
 void BM_PairRefineAndPlace(benchmark::State& state)
 {
-    Scene& s = SharedScene();
+    Scene& s = SharedScene(static_cast<int>(state.range(0)));
     ToRectification(s);
     const LineEnds ends = s.ctx.Ends;
     for (auto _ : state) {
@@ -90,20 +149,20 @@ void BM_PairRefineAndPlace(benchmark::State& state)
         benchmark::DoNotOptimize(CheckLinePlacement(s.ctx.LineFrame.View(), s.ctx.Ends, false, s.t));
     }
 }
-BENCHMARK(BM_PairRefineAndPlace)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PairRefineAndPlace)->Apply(EveryCard)->Unit(benchmark::kMicrosecond);
 
 void BM_RectifyCard(benchmark::State& state)
 {
-    Scene& s = SharedScene();
+    Scene& s = SharedScene(static_cast<int>(state.range(0)));
     ToRectification(s);
     for (auto _ : state)
         RectifyCard(s.ctx);
 }
-BENCHMARK(BM_RectifyCard)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RectifyCard)->Apply(EveryCard)->Unit(benchmark::kMicrosecond);
 
 void BM_UprightAndPlacement(benchmark::State& state)
 {
-    Scene& s = SharedScene();
+    Scene& s = SharedScene(static_cast<int>(state.range(0)));
     ToRectification(s);
     RectifyCard(s.ctx);
     for (auto _ : state) {
@@ -111,11 +170,11 @@ void BM_UprightAndPlacement(benchmark::State& state)
         benchmark::DoNotOptimize(CheckCardPlacement(s.ctx));
     }
 }
-BENCHMARK(BM_UprightAndPlacement)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UprightAndPlacement)->Apply(EveryCard)->Unit(benchmark::kMicrosecond);
 
 void BM_MarkSampling(benchmark::State& state)
 {
-    Scene& s = SharedScene();
+    Scene& s = SharedScene(static_cast<int>(state.range(0)));
     ToRectification(s);
     RawReadingAcceptance acceptance(WholeTemplateExam(s.t), s.t.AdmColumns);
     Bitmap card, check;
@@ -123,12 +182,14 @@ void BM_MarkSampling(benchmark::State& state)
     card = s.ctx.RectifiedCard.Copy();
     check = s.ctx.CheckCard.Copy();
     for (auto _ : state) {
+        state.PauseTiming();
         s.ctx.RectifiedCard.CopyFrom(card); // sampling binarises area by area
         s.ctx.CheckCard.CopyFrom(check);
+        state.ResumeTiming();
         benchmark::DoNotOptimize(acceptance.AcceptReading(s.ctx));
     }
 }
-BENCHMARK(BM_MarkSampling)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MarkSampling)->Apply(EveryCard)->Unit(benchmark::kMicrosecond);
 
 void BM_Smooth3x3(benchmark::State& state)
 {
@@ -163,15 +224,6 @@ void BM_WholeMarkingAttempt(benchmark::State& state)
 }
 BENCHMARK(BM_WholeMarkingAttempt)->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond);
 
-} // namespace
-
-#include <cstring>
-
-#include "cardprint/GuiApp.h"
-#include "cardprint/ShippedCards.h"
-#include "cardprint/SynthCamera.h"
-
-namespace {
 
 // The whole marking attempt (recognised, sampled, read) on a prepared
 // synthetic camera frame of each shipped template.
@@ -181,22 +233,12 @@ void BM_MarkingAttemptShipped(benchmark::State& state)
     const auto cards = cardprint::ShippedCards();
     const cardprint::ShippedCard& card = cards.at(static_cast<std::size_t>(state.range(0)));
     state.SetLabel(card.fileName);
-    cardprint::FilledCard filled;
-    filled.abType = 1;
-    filled.admission = "123456789";
-    filled.subject = "03";
-    filled.score = "85";
-    for (int q = 0; q < card.record.QuestionCount; ++q)
-        filled.answers.push_back(std::string(1, static_cast<char>('A' + q % 4)));
-    cardprint::SynthOptions o;
-    o.seed = 11;
-    o.rotateDeg = 3;
-    o.jpegQuality = 85;
     // Upside down, the attempt fails with code 11 after rectification and
     // runs again on the turned images.
-    o.turned = state.range(1) != 0;
-    const cardprint::CameraSample sample =
-        cardprint::ToCameraSample(cardprint::SynthesizeCameraImage(card.record, card.fileName, filled, o), 3);
+    const cardprint::CameraSample sample = cardprint::ToCameraSample(
+        cardprint::SynthesizeCameraImage(card.record, card.fileName, Scene::ShippedFilling(card.record),
+                                         Scene::Pose(state.range(1) != 0)),
+        3);
     RecognitionContext ctx;
     ctx.SetUp(640, 480, 3);
     ctx.SetTemplate(card.record, card.fileName);
