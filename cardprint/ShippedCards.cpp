@@ -50,16 +50,41 @@ void SetHeader(CardTemplate& t, int scoreColumns)
     t.ScoreColumns = scoreColumns;
 }
 
-CardTemplate Standard85AutoAb()
+// What the cards share: 5 x 4 mm cells, room for the first block's question
+// numbers left of it (2.5 cells), answer blocks from 1.5 rows below the top
+// line in block rows 6 cells apart, options across; 60 questions of four
+// options in three block rows of four blocks, 7 cells apart.
+CardTemplate SharedLayout(float lineLength, float lineDistance, int scoreColumns)
 {
     CardTemplate t;
     t.Clear();
     t.CellWidth = 5;
     t.CellHeight = 4;
-    t.OriginOffset = 12.5f;  // 2.5 cells: room for the first block's question numbers
-    t.LineLength = 180;      // right end at column 33.5
-    t.LineDistance = 106;    // 26.5 rows: 4 block rows of 6 from row -1.5, 2 rows spare
-    SetHeader(t, 3);
+    t.OriginOffset = 12.5f;
+    t.LineLength = lineLength;
+    t.LineDistance = lineDistance;
+    SetHeader(t, scoreColumns);
+    t.QuestionCount = 60;
+    t.AnswerRow = -1.5f;
+    t.BlockColPitch = 7;
+    t.BlockRowPitch = 6;
+    t.DefaultOrientation = 0;
+    t.DefaultOptions = 4;
+    t.Sec1Columns = 4;
+    t.Sec1Rows = 3;
+    t.Sec1FirstCol = 0;
+    t.Sec2Columns = 0;
+    t.Sec2FirstCol = 0;
+    t.BExtraRows = 0;
+    t.OverrideCount = 0;
+    return t;
+}
+
+CardTemplate Standard85AutoAb()
+{
+    // Lines 180 long (right end at column 33.5) and 106 apart (26.5 rows:
+    // 4 block rows of 6 from row -1.5, 2 rows spare).
+    CardTemplate t = SharedLayout(180, 106, 3);
     t.AbMode = 0;
     t.AbACol = 21;
     t.AbARow = 11.5f;
@@ -67,74 +92,31 @@ CardTemplate Standard85AutoAb()
     t.AbBRow = 9.5f;
     t.UprightCol = 34;
     t.QuestionCount = 85;
-    t.AnswerRow = -1.5f;
-    t.BlockColPitch = 7;
-    t.BlockRowPitch = 6;
-    t.DefaultOrientation = 0;
-    t.DefaultOptions = 4;
     // A: 12 blocks in block columns 1-4 of rows 0-2, then 5 across row 3.
-    t.Sec1Columns = 4;
-    t.Sec1Rows = 3;
     t.Sec1FirstCol = 1;
     t.Sec2Columns = 5;
-    t.Sec2FirstCol = 0;
     // B: columns of 3 + 1 = 4 blocks, top to bottom, over the same 5 x 4 grid.
     t.BExtraRows = 1;
-    t.OverrideCount = 0;
     return t;
 }
 
 CardTemplate Standard60FixedA()
 {
-    CardTemplate t;
-    t.Clear();
-    t.CellWidth = 5;
-    t.CellHeight = 4;
-    t.OriginOffset = 12.5f;
-    t.LineLength = 145;   // right end at column 26.5
-    t.LineDistance = 82;  // 20.5 rows: 3 block rows
-    SetHeader(t, 0);      // no subjective score on this card
+    // Right end at column 26.5; 20.5 rows: 3 block rows; no subjective score.
+    CardTemplate t = SharedLayout(145, 82, 0);
     t.AbMode = 1;
     t.UprightCol = 27;
-    t.QuestionCount = 60;
-    t.AnswerRow = -1.5f;
-    t.BlockColPitch = 7;
-    t.BlockRowPitch = 6;
-    t.DefaultOrientation = 0;
-    t.DefaultOptions = 4;
-    t.Sec1Columns = 4;
-    t.Sec1Rows = 3;
-    t.Sec1FirstCol = 0;
-    t.Sec2Columns = 0;
-    t.Sec2FirstCol = 0;
-    t.BExtraRows = 0;
     return t;
 }
 
 CardTemplate FiveOptions60WithJudgement()
 {
-    CardTemplate t;
-    t.Clear();
-    t.CellWidth = 5;
-    t.CellHeight = 4;
-    t.OriginOffset = 12.5f;
-    t.LineLength = 165;   // pitch 8: right end at column 30.5
-    t.LineDistance = 82;  // 20.5 rows: 3 block rows
-    SetHeader(t, 3);
+    // Block pitch 8: right end at column 30.5.
+    CardTemplate t = SharedLayout(165, 82, 3);
     t.AbMode = 2;  // always read with the B layout: blocks fill columns top to bottom
     t.UprightCol = 31;
-    t.QuestionCount = 60;
-    t.AnswerRow = -1.5f;
     t.BlockColPitch = 8;
-    t.BlockRowPitch = 6;
-    t.DefaultOrientation = 0;
     t.DefaultOptions = 5;
-    t.Sec1Columns = 4;
-    t.Sec1Rows = 3;
-    t.Sec1FirstCol = 0;
-    t.Sec2Columns = 0;
-    t.Sec2FirstCol = 0;
-    t.BExtraRows = 0;
     // Questions 51-55: true/false, two options, in block column 3, row 1.
     t.BlockOverrides[0] = {10, 24, -7.5f, 2, 0};
     // Questions 56-60: four options running down, one question per column,
@@ -146,33 +128,15 @@ CardTemplate FiveOptions60WithJudgement()
 
 CardTemplate Machine60Ab()
 {
-    CardTemplate t;
-    t.Clear();
-    t.CellWidth = 5;
-    t.CellHeight = 4;
-    t.OriginOffset = 12.5f;
-    t.LineLength = 145;   // right end at column 26.5; dashes to 28.5
-    t.LineDistance = 82;  // 20.5 rows: 3 block rows
-    SetHeader(t, 0);
+    // Right end at column 26.5, dashes to 28.5; 3 block rows.
+    CardTemplate t = SharedLayout(145, 82, 0);
     t.AbMode = 0;  // A on red print, B on green print
     t.AbACol = 17;
     t.AbARow = 11.5f;
     t.AbBCol = 17;
     t.AbBRow = 9.5f;
     t.UprightCol = 29;
-    t.QuestionCount = 60;
-    t.AnswerRow = -1.5f;
-    t.BlockColPitch = 7;
-    t.BlockRowPitch = 6;
-    t.DefaultOrientation = 0;
-    t.DefaultOptions = 4;
     // A: 4 x 3 blocks row by row; B: 3 blocks per column, the same grid.
-    t.Sec1Columns = 4;
-    t.Sec1Rows = 3;
-    t.Sec1FirstCol = 0;
-    t.Sec2Columns = 0;
-    t.Sec2FirstCol = 0;
-    t.BExtraRows = 0;
     return t;
 }
 
