@@ -673,19 +673,27 @@ void TMainForm::CBRelationClick()
 // ---------------------------------------------------------------------------
 // Setting entries
 
+// Shows a failed length check, puts its reset value into the entry, and
+// keeps the focus there when the check asks for it; true when the entry's
+// value may be taken.
+static bool TakeLengthCheck(Prompts& prompts, QLineEdit* entry, const roster_rules::LengthCheck& check)
+{
+    if (check.ok)
+        return true;
+    prompts.ShowMessage(check.message);
+    if (check.resetTo)
+        entry->setText(QString::number(*check.resetTo));
+    if (check.keepFocus) {
+        entry->setFocus();
+        return false;
+    }
+    return true;
+}
+
 void TMainForm::EdtNJCodeLenExit()
 {
-    auto check = roster_rules::CheckGradeCodeLength(U(EdtNJCodeLen->text()));
-    if (!check.ok) {
-        Ask().ShowMessage(check.message);
-        if (check.resetTo)
-            EdtNJCodeLen->setText(QString::number(*check.resetTo));
-        if (check.keepFocus) {
-            EdtNJCodeLen->setFocus();
-            return;
-        }
-    }
-    Session->roster.gradeCodeLength = GradeCodeLengthOnPage();
+    if (TakeLengthCheck(Ask(), EdtNJCodeLen, roster_rules::CheckGradeCodeLength(U(EdtNJCodeLen->text()))))
+        Session->roster.gradeCodeLength = GradeCodeLengthOnPage();
 }
 
 void TMainForm::EdtBJCodeLenChange()
@@ -710,17 +718,8 @@ void TMainForm::EdtBJCodeLenExit()
 
 void TMainForm::EdtAdmissionLenExit()
 {
-    auto check = roster_rules::CheckAdmissionLength(U(EdtAdmissionLen->text()));
-    if (!check.ok) {
-        Ask().ShowMessage(check.message);
-        if (check.resetTo)
-            EdtAdmissionLen->setText(QString::number(*check.resetTo));
-        if (check.keepFocus) {
-            EdtAdmissionLen->setFocus();
-            return;
-        }
-    }
-    Session->roster.admissionLength = AdmissionLengthOnPage();
+    if (TakeLengthCheck(Ask(), EdtAdmissionLen, roster_rules::CheckAdmissionLength(U(EdtAdmissionLen->text()))))
+        Session->roster.admissionLength = AdmissionLengthOnPage();
 }
 
 // ---------------------------------------------------------------------------
