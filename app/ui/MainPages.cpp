@@ -7,6 +7,7 @@
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <string>
 
 #include "app/ui/Illustration.h"
 #include "app/ui/Unit1.h"
@@ -180,38 +181,38 @@ QWidget* TMainForm::BuildPage2()
     return page;
 }
 
-QWidget* TMainForm::BuildPage3()
+// A page whose content fills one frame above the back, next and help buttons.
+QWidget* TMainForm::FramedPage(int number, QFrame*& frame, QPushButton*& back, QPushButton*& next,
+                               QPushButton*& help, void (TMainForm::*onBack)(), void (TMainForm::*onNext)())
 {
     auto* page = new QWidget;
-    Page3Frame = ContentFrame(page, "Page3Frame");
-    BtnBack3 = MakeButton(page, "BtnBack3", "< 上一步");
-    BtnNext3 = MakeButton(page, "BtnNext3", "下一步 >");
-    BtnHelp3 = MakeButton(page, "BtnHelp3", "帮助");
+    const std::string n = std::to_string(number);
+    frame = ContentFrame(page, ("Page" + n + "Frame").c_str());
+    back = MakeButton(page, ("BtnBack" + n).c_str(), "< 上一步");
+    next = MakeButton(page, ("BtnNext" + n).c_str(), "下一步 >");
+    help = MakeButton(page, ("BtnHelp" + n).c_str(), "帮助");
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(4, 4, 4, 0);
-    layout->addWidget(Page3Frame, 1);
-    layout->addWidget(FootRow(page, {BtnBack3, BtnNext3, BtnHelp3}));
-    connect(BtnBack3, &QPushButton::clicked, this, &TMainForm::BtnBack3Click);
-    connect(BtnNext3, &QPushButton::clicked, this, &TMainForm::BtnNext3Click);
-    connect(BtnHelp3, &QPushButton::clicked, this, [this] { ShowHelpTopic(3); });
+    layout->addWidget(frame, 1);
+    layout->addWidget(FootRow(page, {back, next, help}));
+    connect(back, &QPushButton::clicked, this, onBack);
+    connect(next, &QPushButton::clicked, this, onNext);
+    connect(help, &QPushButton::clicked, this, [this, number] { ShowHelpTopic(number); });
+    return page;
+}
+
+QWidget* TMainForm::BuildPage3()
+{
+    QWidget* page = FramedPage(3, Page3Frame, BtnBack3, BtnNext3, BtnHelp3, &TMainForm::BtnBack3Click,
+                               &TMainForm::BtnNext3Click);
     BuildStudentPage(Page3Frame);
     return page;
 }
 
 QWidget* TMainForm::BuildPage4()
 {
-    auto* page = new QWidget;
-    Page4Frame = ContentFrame(page, "Page4Frame");
-    BtnBack4 = MakeButton(page, "BtnBack4", "< 上一步");
-    BtnNext4 = MakeButton(page, "BtnNext4", "下一步 >");
-    BtnHelp4 = MakeButton(page, "BtnHelp4", "帮助");
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(4, 4, 4, 0);
-    layout->addWidget(Page4Frame, 1);
-    layout->addWidget(FootRow(page, {BtnBack4, BtnNext4, BtnHelp4}));
-    connect(BtnBack4, &QPushButton::clicked, this, &TMainForm::BtnBack4Click);
-    connect(BtnNext4, &QPushButton::clicked, this, &TMainForm::BtnNext4Click);
-    connect(BtnHelp4, &QPushButton::clicked, this, [this] { ShowHelpTopic(4); });
+    QWidget* page = FramedPage(4, Page4Frame, BtnBack4, BtnNext4, BtnHelp4, &TMainForm::BtnBack4Click,
+                               &TMainForm::BtnNext4Click);
     BuildExamPage(Page4Frame);
     return page;
 }

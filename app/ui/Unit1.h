@@ -371,6 +371,8 @@ private:
     void BuildMenuAndToolBar();
     QWidget* FootRow(QWidget* page, std::initializer_list<QWidget*> buttons);
     QPushButton* MakeButton(QWidget* parent, const char* objectName, const char* text);
+    QWidget* FramedPage(int number, QFrame*& frame, QPushButton*& back, QPushButton*& next, QPushButton*& help,
+                        void (TMainForm::*onBack)(), void (TMainForm::*onNext)());
     void OpenProgramSubfolder(const char* folder);
     bool OpenUrl(const QUrl& url);
     void CreateMissingFolders();
