@@ -73,6 +73,16 @@ JpegFrameDecoder::~JpegFrameDecoder()
         jpeg_destroy_decompress(&state_->cinfo);
 }
 
+// Reads the header and starts decoding to B, G, R rows. Called after the
+// caller's setjmp: a corrupt picture jumps back there.
+static void StartBgrDecoding(jpeg_decompress_struct& cinfo, const uint8_t* data, size_t length)
+{
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(length));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_EXT_BGR;
+    jpeg_start_decompress(&cinfo);
+}
+
 bool JpegFrameDecoder::DrawOnto(const uint8_t* data, size_t length, const BitmapView& dest, int topOffset)
 {
     State& s = *state_;
@@ -85,10 +95,7 @@ bool JpegFrameDecoder::DrawOnto(const uint8_t* data, size_t length, const Bitmap
         jpeg_abort_decompress(&cinfo);
         return false;
     }
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(length));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_EXT_BGR;
-    jpeg_start_decompress(&cinfo);
+    StartBgrDecoding(cinfo, data, length);
     const int outWidth = int(cinfo.output_width);
     const int outHeight = int(cinfo.output_height);
     const int visibleCols = std::min(outWidth, dest.width);
@@ -133,10 +140,7 @@ bool JpegFrameDecoder::DecodeBgr(const uint8_t* data, size_t length, std::vector
         jpeg_abort_decompress(&cinfo);
         return false;
     }
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(length));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_EXT_BGR;
-    jpeg_start_decompress(&cinfo);
+    StartBgrDecoding(cinfo, data, length);
     width = int(cinfo.output_width);
     height = int(cinfo.output_height);
     bgr.resize(size_t(width) * size_t(height) * 3);

@@ -80,16 +80,23 @@ CardTemplate SharedLayout(float lineLength, float lineDistance, int scoreColumns
     return t;
 }
 
+// A and B cells in one column, one free row between them: the AB strip
+// read when both look marked is 3 rows.
+void SetAbColumn(CardTemplate& t, float column)
+{
+    t.AbMode = 0;
+    t.AbACol = column;
+    t.AbARow = 11.5f;
+    t.AbBCol = column;
+    t.AbBRow = 9.5f;
+}
+
 CardTemplate Standard85AutoAb()
 {
     // Lines 180 long (right end at column 33.5) and 106 apart (26.5 rows:
     // 4 block rows of 6 from row -1.5, 2 rows spare).
     CardTemplate t = SharedLayout(180, 106, 3);
-    t.AbMode = 0;
-    t.AbACol = 21;
-    t.AbARow = 11.5f;
-    t.AbBCol = 21;  // same column, one free row between: the AB strip is 3 rows
-    t.AbBRow = 9.5f;
+    SetAbColumn(t, 21);
     t.UprightCol = 34;
     t.QuestionCount = 85;
     // A: 12 blocks in block columns 1-4 of rows 0-2, then 5 across row 3.
@@ -130,11 +137,7 @@ CardTemplate Machine60Ab()
 {
     // Right end at column 26.5, dashes to 28.5; 3 block rows.
     CardTemplate t = SharedLayout(145, 82, 0);
-    t.AbMode = 0;  // A on red print, B on green print
-    t.AbACol = 17;
-    t.AbARow = 11.5f;
-    t.AbBCol = 17;
-    t.AbBRow = 9.5f;
+    SetAbColumn(t, 17);  // A on red print, B on green print
     t.UprightCol = 29;
     // A: 4 x 3 blocks row by row; B: 3 blocks per column, the same grid.
     return t;

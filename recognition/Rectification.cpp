@@ -44,6 +44,8 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot)
     int32_t* const wx = ctx.WarpX.data();
     int32_t* const wy = ctx.WarpY.data();
     const RotatedRow* const rows = ctx.TurnedRows.data();
+    const bool words = from == 3 && to == 3;
+    const int copied = static_cast<int>(std::min(from, to));
     for (int y = 0; y < CardPictureSize; ++y) {
         LandingRow(h, static_cast<float>(y), wx, wy);
         // Which pixel that is (white outside the turned frame's span), and
@@ -51,8 +53,6 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot)
         // right neighbour is written next anyway; owned bitmaps have the
         // slack to load it.
         uint8_t* out = card.Row(y);
-        const bool words = from == 3 && to == 3;
-        const int copied = static_cast<int>(std::min(from, to));
         for (int x = 0; x < CardPictureSize; ++x, out += to) {
             const int px = wx[x];
             if (px < 0)

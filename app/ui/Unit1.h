@@ -326,6 +326,10 @@ public slots:
     void SGridXSSelectCell(int row, int column);
     void BtnXueShengAddClick();
     void BtnXueShengDeleteClick();
+    bool StudentTableReadyToFill();
+    void AppendStudentRow(const QString& number, const QString& name);
+    void FinishStudentFill();
+    QString ClipboardTextForPaste();
     void BtnXueShengAddBatchClick();
     void BtnXueShengDeleteAllClick();
     void BtnXueShengPasteFromClick();

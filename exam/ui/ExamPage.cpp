@@ -68,6 +68,22 @@ QTextEdit* Notes(QWidget* parent, const char* name, const char* html)
     return memo;
 }
 
+// A group with its table over the add and delete buttons, the notes beside them.
+void LayOutTableGroup(QGroupBox* group, QTableWidget* grid, QPushButton* add, QPushButton* remove, QWidget* notes)
+{
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    buttons->addStretch(1);
+    auto* table = new QVBoxLayout;
+    table->addWidget(grid, 1);
+    table->addLayout(buttons);
+    auto* g = new QHBoxLayout(group);
+    g->setContentsMargins(8, 6, 8, 6);
+    g->addLayout(table, 3);
+    g->addWidget(notes, 2);
+}
+
 std::vector<std::vector<std::string>> TableRows(const QTableWidget* table)
 {
     std::vector<std::vector<std::string>> rows;
@@ -120,19 +136,7 @@ void TMainForm::BuildExamPage(QFrame* frame)
     BtnTFAdd = MakeButton(scoreGroup, "BtnTFAdd", "增加");
     BtnTFDelete = MakeButton(scoreGroup, "BtnTFDelete", "删除");
     Memo1 = Notes(scoreGroup, "Memo1", kScoreNotes);
-    {
-        auto* buttons = new QHBoxLayout;
-        buttons->addWidget(BtnTFAdd);
-        buttons->addWidget(BtnTFDelete);
-        buttons->addStretch(1);
-        auto* table = new QVBoxLayout;
-        table->addWidget(SGridTF, 1);
-        table->addLayout(buttons);
-        auto* g = new QHBoxLayout(scoreGroup);
-        g->setContentsMargins(8, 6, 8, 6);
-        g->addLayout(table, 3);
-        g->addWidget(Memo1, 2);
-    }
+    LayOutTableGroup(scoreGroup, SGridTF, BtnTFAdd, BtnTFDelete, Memo1);
 
     // Special rules table.
     auto* ruleGroup =
@@ -145,19 +149,7 @@ void TMainForm::BuildExamPage(QFrame* frame)
     BtnDXAdd = MakeButton(ruleGroup, "BtnDXAdd", "增加");
     BtnDXDelete = MakeButton(ruleGroup, "BtnDXDelete", "删除");
     Memo2 = Notes(ruleGroup, "Memo2", kRuleNotes);
-    {
-        auto* buttons = new QHBoxLayout;
-        buttons->addWidget(BtnDXAdd);
-        buttons->addWidget(BtnDXDelete);
-        buttons->addStretch(1);
-        auto* table = new QVBoxLayout;
-        table->addWidget(SGridDX, 1);
-        table->addLayout(buttons);
-        auto* g = new QHBoxLayout(ruleGroup);
-        g->setContentsMargins(8, 6, 8, 6);
-        g->addLayout(table, 3);
-        g->addWidget(Memo2, 2);
-    }
+    LayOutTableGroup(ruleGroup, SGridDX, BtnDXAdd, BtnDXDelete, Memo2);
 
     auto* top = new QGridLayout;
     top->setHorizontalSpacing(8);

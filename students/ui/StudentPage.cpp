@@ -977,14 +977,51 @@ void TMainForm::BtnXueShengAddClick()
     SetRosterModified(true);
 }
 
-void TMainForm::BtnXueShengAddBatchClick()
+// Batch entry and pasting fill an empty table only, and only where students
+// may be entered at all.
+bool TMainForm::StudentTableReadyToFill()
 {
     if (SGridXS->rowCount() > 0) {
         Ask().ShowMessage(kDeleteFirst);
         SGridXS->setFocus();
-        return;
+        return false;
     }
-    if (!StudentCommandAllowed(true, nullptr))
+    return StudentCommandAllowed(true, nullptr);
+}
+
+// A new last row with its number and name and the page's grade and class.
+void TMainForm::AppendStudentRow(const QString& number, const QString& name)
+{
+    const int row = grid::AppendRow(SGridXS, {kAdmission, kName}, false);
+    grid::SetText(SGridXS, row, kAdmission, number);
+    if (!name.isEmpty())
+        grid::SetText(SGridXS, row, kName, name);
+    grid::SetText(SGridXS, row, kGradeCode, RowGradeCode());
+    grid::SetText(SGridXS, row, kClassCode, RowClassCode());
+}
+
+// After a batch fill: the settings lock with the first students, the delete
+// button, and the roster marked changed.
+void TMainForm::FinishStudentFill()
+{
+    if (Session->roster.studentCount == 0)
+        SetXSLocked(true);
+    BtnXueShengDelete->setEnabled(SGridXS->rowCount() > 0);
+    SetRosterModified(true);
+}
+
+// The clipboard's text, or a message when there is none.
+QString TMainForm::ClipboardTextForPaste()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    if (text.isEmpty())
+        Ask().ShowMessage("非法粘贴");
+    return text;
+}
+
+void TMainForm::BtnXueShengAddBatchClick()
+{
+    if (!StudentTableReadyToFill())
         return;
     const int n = Form3->AskClassSize();
     if (n <= 0 || !StudentTableHasRoom(n))
@@ -993,19 +1030,12 @@ void TMainForm::BtnXueShengAddBatchClick()
     const int length = AdmissionLengthOnPage();
     {
         QSignalBlocker block(SGridXS);
-        for (int i = 1; i <= n; ++i) {
-            int row = grid::AppendRow(SGridXS, {kAdmission, kName}, false);
-            grid::SetText(SGridXS, row, kAdmission, Q(roster_rules::NewAdmissionNumber(prefix, i, length)));
-            grid::SetText(SGridXS, row, kGradeCode, RowGradeCode());
-            grid::SetText(SGridXS, row, kClassCode, RowClassCode());
-        }
+        for (int i = 1; i <= n; ++i)
+            AppendStudentRow(Q(roster_rules::NewAdmissionNumber(prefix, i, length)), QString());
         grid::NumberRows(SGridXS);
     }
     grid::FocusCell(SGridXS, 0, kName, true);
-    if (Session->roster.studentCount == 0)
-        SetXSLocked(true);
-    BtnXueShengDelete->setEnabled(true);
-    SetRosterModified(true);
+    FinishStudentFill();
 }
 
 void TMainForm::BtnXueShengDeleteClick()
@@ -1047,18 +1077,11 @@ void TMainForm::BtnXueShengDeleteAllClick()
 
 void TMainForm::BtnXueShengPasteFromClick()
 {
-    if (SGridXS->rowCount() > 0) {
-        Ask().ShowMessage(kDeleteFirst);
-        SGridXS->setFocus();
+    if (!StudentTableReadyToFill())
         return;
-    }
-    if (!StudentCommandAllowed(true, nullptr))
+    const QString text = ClipboardTextForPaste();
+    if (text.isEmpty())
         return;
-    const QString text = QGuiApplication::clipboard()->text();
-    if (text.isEmpty()) {
-        Ask().ShowMessage("非法粘贴");
-        return;
-    }
     ExcelMemo->setPlainText(text);
     const QStringList lines = ClipboardLines(text);
     if (!StudentTableHasRoom(static_cast<int>(lines.size())))
@@ -1082,31 +1105,22 @@ void TMainForm::BtnXueShengPasteFromClick()
             QString number = fields.value(0);
             if (m <= k)
                 number = prefix + number.rightJustified(k, QLatin1Char('0'));
-            int row = grid::AppendRow(SGridXS, {kAdmission, kName}, false);
-            grid::SetText(SGridXS, row, kAdmission, number);
-            grid::SetText(SGridXS, row, kName, fields.value(1));
-            grid::SetText(SGridXS, row, kGradeCode, RowGradeCode());
-            grid::SetText(SGridXS, row, kClassCode, RowClassCode());
+            AppendStudentRow(number, fields.value(1));
         }
         grid::NumberRows(SGridXS);
     }
     if (SGridXS->rowCount() > 0)
         SGridXS->setCurrentCell(0, kAdmission);
-    if (Session->roster.studentCount == 0)
-        SetXSLocked(true);
-    BtnXueShengDelete->setEnabled(SGridXS->rowCount() > 0);
-    SetRosterModified(true);
+    FinishStudentFill();
 }
 
 void TMainForm::BtnXueShengPasteFromNameClick()
 {
     if (!StudentCommandAllowed(false, nullptr))
         return;
-    const QString text = QGuiApplication::clipboard()->text();
-    if (text.isEmpty()) {
-        Ask().ShowMessage("非法粘贴");
+    const QString text = ClipboardTextForPaste();
+    if (text.isEmpty())
         return;
-    }
     if (text.contains(QLatin1Char('\t'))) {
         Ask().ShowMessage("只需复制姓名一列的数据，请重新复制！");
         return;
