@@ -7,9 +7,9 @@
 
 #include <cstring>
 
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
-#include "capture/Csamplegrabbercb.h"
+#include "capture/SampleGrabber.h"
 #include "capture/FrameLoop.h"
 #include "capture/JpegFrame.h"
 #include "capture/RecognitionFramePreparation.h"

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "capture/CameraSource.h"
-#include "capture/Csamplegrabbercb.h"
+#include "capture/SampleGrabber.h"
 #include "capture/FrameBuffer.h"
 #include "capture/JpegFrame.h"
 

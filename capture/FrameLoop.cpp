@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
 #include "recognition/ImagePrimitives.h"
 

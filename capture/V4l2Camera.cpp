@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "capture/Csamplegrabbercb.h"
+#include "capture/SampleGrabber.h"
 #include "capture/SampleConversion.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "capture/Csamplegrabbercb.h"
+#include "capture/SampleGrabber.h"
 #include "capture/JpegFrame.h"
 #include "capture/SampleConversion.h"
 #include "platform/Files.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "recognition/CardTemplate.h"
-#include "students/Xuesheng.h"
+#include "students/Roster.h"
 
 namespace cardprint {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "cli/CliOptions.h"
 #include "cli/Command.h"
 #include "cli/PictureLoading.h"

@@ -10,7 +10,7 @@
 
 #include "cli/Command.h"
 #include "cli/PictureLoading.h"
-#include "exam/Kaoshi.h"
+#include "exam/ExamSetup.h"
 #include "marking/RawFile.h"
 #include "platform/Files.h"
 #include "recognition/ImagePrimitives.h"

@@ -6,7 +6,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/Command.h"
-#include "exam/Kaoshi.h"
+#include "exam/ExamSetup.h"
 #include "marking/RawFile.h"
 #include "marking/SessionState.h"
 #include "platform/Files.h"

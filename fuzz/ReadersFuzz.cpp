@@ -9,7 +9,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "marking/RawFile.h"
 #include "marking/SessionState.h"
 #include "platform/Files.h"

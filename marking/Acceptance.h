@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "marking/CardPicture.h"
 #include "marking/CardSampler.h"
 #include "marking/SessionState.h"

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "exam/Kaoshi.h"
+#include "exam/ExamSetup.h"
 #include "marking/MarkingRecord.h"
 
 struct MarkingSession;

@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "exam/Kaoshi.h"
+#include "exam/ExamSetup.h"
 #include "marking/MarkingSession.h"
 #include "recognition/CardTemplate.h"
-#include "students/Xuesheng.h"
+#include "students/Roster.h"
 
 struct MarkingSessionState {
     std::string templateName;  // UTF-8 file name of the card template in "模板文件/"

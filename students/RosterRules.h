@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "students/Xuesheng.h"
+#include "students/Roster.h"
 
 namespace roster_rules {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "students/Xuesheng.h"
+#include "students/Roster.h"
 
 namespace student_file {
 inline constexpr std::size_t HeaderSize = 3158;

@@ -7,9 +7,9 @@
 #include <pthread.h>
 #include <sched.h>
 
-#include "app/ui/Unit1.h"
+#include "app/ui/MainWindow.h"
 #include "capture/ui/CameraDriver.h"
-#include "exam/ui/Card.h"
+#include "exam/ui/CardChooser.h"
 #include "platform/Files.h"
 #include "platform/qt/AlsaSound.h"
 #include "platform/qt/EspeakVoice.h"

@@ -4,7 +4,7 @@
 // them with the checks that need no page content.
 #include <QPushButton>
 
-#include "app/ui/Unit1.h"
+#include "app/ui/MainWindow.h"
 
 void TMainForm::BuildMarkingPage(QFrame*, QFrame*) {}
 void TMainForm::BuildOutputPage(QFrame*) {}

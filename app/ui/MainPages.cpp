@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/ui/Illustration.h"
-#include "app/ui/Unit1.h"
+#include "app/ui/MainWindow.h"
 
 QPushButton* TMainForm::MakeButton(QWidget* parent, const char* objectName, const char* text)
 {

@@ -6,7 +6,7 @@
 #include <QTabWidget>
 #include <algorithm>
 
-#include "app/ui/Unit1.h"
+#include "app/ui/MainWindow.h"
 #include "marking/RawFile.h"
 #include "platform/Files.h"
 #include "platform/qt/Prompts.h"

@@ -9,7 +9,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "app/ui/Unit1.h"
+#include "app/ui/MainWindow.h"
 #include "marking/RecognitionSampler.h"
 #include "platform/qt/Prompts.h"
 #include "recognition/RecognitionPipeline.h"

@@ -1,7 +1,7 @@
 #include "capture/ui/CaptureCameraPort.h"
 
 #include "capture/ui/DemoCardPictures.h"
-#include "capture/ui/Unit2.h"
+#include "capture/ui/CameraChooser.h"
 #include "platform/qt/Prompts.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <functional>
 
-#include "app/ui/Unit1.h"
+#include "app/ui/MainWindow.h"
 #include "capture/ui/CaptureController.h"
 
 class Prompts;

@@ -7,7 +7,7 @@
 #include <QPixmap>
 
 #include "capture/ui/CameraControlsDialog.h"
-#include "capture/ui/Unit2.h"
+#include "capture/ui/CameraChooser.h"
 
 QImage FrameToImage(const FrameBuffer& frame)
 {

@@ -20,8 +20,8 @@
 #include <algorithm>
 #include <set>
 
-#include "app/ui/Unit1.h"
-#include "exam/Kaoshi.h"
+#include "app/ui/MainWindow.h"
+#include "exam/ExamSetup.h"
 #include "platform/qt/Prompts.h"
 #include "recognition/CardTemplate.h"
 #include "students/ui/EditableGrid.h"

@@ -22,13 +22,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/ui/Unit1.h"
+#include "app/ui/MainWindow.h"
 #include "platform/Files.h"
 #include "platform/qt/Prompts.h"
 #include "students/RosterRules.h"
 #include "students/StudentFile.h"
 #include "students/ui/EditableGrid.h"
-#include "students/ui/Unit3.h"
+#include "students/ui/ClassSizeDialog.h"
 
 namespace {
 

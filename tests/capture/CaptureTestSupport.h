@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "capture/CameraSource.h"
-#include "capture/Csamplegrabbercb.h"
+#include "capture/SampleGrabber.h"
 #include "capture/FrameLoop.h"
 
 class ManualSource final : public CameraSource {

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "CaptureTestSupport.h"
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
 #include "capture/RecognitionFramePreparation.h"
 #include "capture/SampleConversion.h"

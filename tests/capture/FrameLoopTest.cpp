@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "CaptureTestSupport.h"
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
 #include "capture/SampleConversion.h"
 

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "CaptureTestSupport.h"
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
 #include "capture/JpegFrame.h"
 #include "capture/SampleConversion.h"

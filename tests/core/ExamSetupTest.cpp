@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "ExamTestSupport.h"
-#include "exam/Kaoshi.h"
+#include "exam/ExamSetup.h"
 
 using namespace exam_test;
 namespace col = exam_columns;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "exam/Kaoshi.h"
+#include "exam/ExamSetup.h"
 #include "recognition/CardTemplate.h"
 
 namespace exam_test {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "exam/Kaoshi.h"
+#include "exam/ExamSetup.h"
 #include "marking/MarkingSession.h"
 #include "marking/Scoring.h"
 #include "platform/NumberFormat.h"

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "students/RosterRules.h"
-#include "students/Xuesheng.h"
+#include "students/Roster.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
 

@@ -14,7 +14,7 @@
 #include "capture/VirtualCamera.h"
 #include "capture/ui/CameraControlsDialog.h"
 #include "capture/ui/CaptureController.h"
-#include "capture/ui/Unit2.h"
+#include "capture/ui/CameraChooser.h"
 
 namespace {
 
@@ -256,7 +256,7 @@ TEST(CaptureCameraPort, WithoutCamerasTheDemoVirtualCameraPlays)
 
 } // namespace
 
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "capture/ui/FrameTimer.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "StudentExamSupport.h"
-#include "exam/ui/Card.h"
+#include "exam/ui/CardChooser.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/Unit1.h"
-#include "app/ui/Unit4.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/SettingsDialog.h"
 #include "platform/Files.h"
 #include "platform/qt/ScriptedPrompts.h"
 

@@ -8,7 +8,7 @@
 
 #include "StudentExamSupport.h"
 #include "students/StudentFile.h"
-#include "students/ui/Unit3.h"
+#include "students/ui/ClassSizeDialog.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "cardprint/DemoStack.h"
 #include "cardprint/ShippedCards.h"
 #include "cardprint/SynthCamera.h"
-#include "exam/Kaoshi.h"
+#include "exam/ExamSetup.h"
 #include "marking/RecognitionSampler.h"
 #include "platform/Files.h"
 #include "platform/ScriptedPromptsCore.h"

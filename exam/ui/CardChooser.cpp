@@ -1,4 +1,4 @@
-#include "exam/ui/Card.h"
+#include "exam/ui/CardChooser.h"
 
 #include <QDir>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 
 #include <cstring>
 #include <string>

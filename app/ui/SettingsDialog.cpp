@@ -1,4 +1,4 @@
-#include "app/ui/Unit4.h"
+#include "app/ui/SettingsDialog.h"
 
 #include <QButtonGroup>
 #include <QDesktopServices>

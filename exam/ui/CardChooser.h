@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "app/ui/Unit1.h"
+#include "app/ui/MainWindow.h"
 
 class QLabel;
 class QPushButton;

@@ -1,4 +1,4 @@
-#include "capture/Csamplegrabbercb.h"
+#include "capture/SampleGrabber.h"
 
 #include <cstring>
 #include <utility>

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 #include "platform/PromptAudio.h"
 #include "marking/SessionState.h"
 

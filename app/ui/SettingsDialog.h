@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/Yjset.h"
+#include "app/MarkingSettings.h"
 
 class QPushButton;
 class QRadioButton;

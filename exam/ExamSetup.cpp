@@ -1,4 +1,4 @@
-#include "exam/Kaoshi.h"
+#include "exam/ExamSetup.h"
 
 #include <algorithm>
 #include <charconv>

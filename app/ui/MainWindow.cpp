@@ -1,6 +1,6 @@
 // The main window's shell: construction, start-up, closing, the menu and
 // tool bar, help, prompt sounds and speech.
-#include "app/ui/Unit1.h"
+#include "app/ui/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,7 +20,7 @@
 #include <QUrl>
 
 #include "app/ui/Illustration.h"
-#include "app/ui/Unit4.h"
+#include "app/ui/SettingsDialog.h"
 #include "app/ui/WizardPageControl.h"
 #include "platform/Files.h"
 #include "platform/qt/HelpWindow.h"

@@ -1,4 +1,4 @@
-#include "students/Xuesheng.h"
+#include "students/Roster.h"
 
 #include <algorithm>
 #include <cstring>

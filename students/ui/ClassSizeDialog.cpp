@@ -1,4 +1,4 @@
-#include "students/ui/Unit3.h"
+#include "students/ui/ClassSizeDialog.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "capture/ui/Unit2.h"
+#include "capture/ui/CameraChooser.h"
 
 #include <QHeaderView>
 #include <QMessageBox>
