@@ -42,6 +42,10 @@ private:
     bool answerOk_;
 };
 
+// Exit codes besides 0 (every card accepted), 1 (errors) and 2 (usage).
+constexpr int ExitSomeRefused = 3;
+constexpr int ExitLocked = 4;
+
 int Usage(const std::string& why)
 {
     if (!why.empty())
@@ -63,6 +67,14 @@ int CmdMark(const std::vector<std::string>& args)
 
     const std::filesystem::path programFolder = files::ProgramFolder();
     const std::filesystem::path sessionFile = files::FromUtf8(o.Get("--session"));
+    // Two runs on one file would each save their own records over the other's.
+    files::FileLock lock;
+    std::string lockError;
+    if (!lock.TryLock(sessionFile, &lockError)) {
+        std::fprintf(stderr, "scorivo-cli mark: %s: %s\n", o.Get("--session").c_str(), lockError.c_str());
+        return ExitLocked;
+    }
+    files::RemoveStaleTemporaries(sessionFile);
     auto state = NewMarkingSessionState();
     MarkingFileResult opened = OpenMarkingFile(*state, sessionFile, programFolder);
     if (!opened.ok) {
@@ -104,8 +116,11 @@ int CmdMark(const std::vector<std::string>& args)
     SessionCardAcceptance acceptance(acceptor);
 
     int failures = 0;
-    int accepted = 0;
+    int refused = 0;
     for (const std::string& file : o.positional) {
+        // A refused card must not repeat the previous card's texts.
+        ctx.StatusText.clear();
+        ctx.MemoTiShi.clear();
         cli::Picture picture;
         std::string error;
         if (!cli::LoadPicture(files::FromUtf8(file), picture, error)) {
@@ -124,8 +139,16 @@ int CmdMark(const std::vector<std::string>& args)
         cli::LoadSample(ctx, picture);
         PrepareFrame(ctx);
         const MarkingOutcome outcome = RunMarkingAttempt(ctx, acceptance);
-        if (outcome.code == CodeAccepted)
-            ++accepted;
+        if (outcome.code == CodeAccepted) {
+            // Saved after every card: a kill mid-batch loses at most the card being read.
+            MarkingFileResult saved = SaveMarkingFileTo(*state, sessionFile);
+            if (!saved.ok) {
+                std::fprintf(stderr, "%s\n", saved.message.c_str());
+                return 1;
+            }
+        } else {
+            ++refused;
+        }
 
         // Codes 0 and 13 went through acceptance: its staging reading says who the card was.
         const bool reached = outcome.code == CodeAccepted || outcome.code == CodeRefused;
@@ -140,15 +163,9 @@ int CmdMark(const std::vector<std::string>& args)
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
     }
-
-    if (accepted > 0) {
-        MarkingFileResult saved = SaveMarkingFileTo(*state, sessionFile);
-        if (!saved.ok) {
-            std::fprintf(stderr, "%s\n", saved.message.c_str());
-            return 1;
-        }
-    }
-    return failures ? 1 : 0;
+    if (failures)
+        return 1;
+    return refused ? ExitSomeRefused : 0;
 }
 
 const cli::CommandRegistrar registrar(

@@ -71,7 +71,7 @@ int SessionNew(const std::vector<std::string>& args)
 {
     auto o = cli::ParseOptions(args, {"--out", "--template", "--roster", "--exam-name", "--subject", "--groups",
                                       "--rules"},
-                               {"--subjective"});
+                               {"--subjective", "--force"});
     for (const char* required : {"--out", "--template", "--roster", "--exam-name", "--subject", "--groups"})
         if (o.error.empty() && !o.Has(required))
             o.error = std::string("missing ") + required;
@@ -80,6 +80,21 @@ int SessionNew(const std::vector<std::string>& args)
     if (!o.error.empty()) {
         std::fprintf(stderr, "scorivo-cli session new: %s\n", o.error.c_str());
         return 2;
+    }
+
+    // A new session over an existing raw file would throw away its records.
+    const std::filesystem::path out = files::FromUtf8(o.Get("--out"));
+    std::error_code ec;
+    if (!o.flags.count("--force") && std::filesystem::exists(std::filesystem::symlink_status(out, ec))) {
+        std::fprintf(stderr, "scorivo-cli session new: %s 已经存在，没有覆盖（要替换它和其中的阅卷记录，请加 --force）\n",
+                     o.Get("--out").c_str());
+        return 1;
+    }
+    files::FileLock lock;
+    std::string lockError;
+    if (!lock.TryLock(out, &lockError)) {
+        std::fprintf(stderr, "scorivo-cli session new: %s: %s\n", o.Get("--out").c_str(), lockError.c_str());
+        return 4;
     }
 
     auto state = NewMarkingSessionState();
@@ -120,7 +135,7 @@ int SessionNew(const std::vector<std::string>& args)
         std::fprintf(stderr, "%s\n", check.message.c_str());
         return 1;
     }
-    MarkingFileResult saved = SaveMarkingFileTo(*state, files::FromUtf8(o.Get("--out")));
+    MarkingFileResult saved = SaveMarkingFileTo(*state, out);
     if (!saved.ok) {
         std::fprintf(stderr, "%s\n", saved.message.c_str());
         return 1;
@@ -132,7 +147,7 @@ int SessionNew(const std::vector<std::string>& args)
 const cli::CommandRegistrar registerSessionNew(
     "session new",
     "session new --out FILE.yj --template NAME --roster FILE.xs --exam-name TEXT --subject CODE [--subjective] "
-    "--groups \"1-10:2:S,11-20:3:M\" [--rules \"11-20:0.5/\"]",
+    "--groups \"1-10:2:S,11-20:3:M\" [--rules \"11-20:0.5/\"] [--force]",
     SessionNew);
 
 } // namespace

@@ -4,16 +4,30 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace files {
 
-std::optional<std::string> ReadAll(const std::filesystem::path& path)
+static constexpr const char* NotRegular = "不是普通文件（可能是管道或设备），不能读取";
+
+std::optional<std::string> ReadAll(const std::filesystem::path& path, std::string* error)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // O_NONBLOCK: opening a named pipe with no writer must not wait.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (error)
+            *error = std::strerror(errno);
         return std::nullopt;
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (error)
+            *error = NotRegular;
+        return std::nullopt;
+    }
     std::string data;
     char buffer[65536];
     for (;;) {
@@ -21,6 +35,8 @@ std::optional<std::string> ReadAll(const std::filesystem::path& path)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            if (error)
+                *error = std::strerror(errno);
             ::close(fd);
             return std::nullopt;
         }
@@ -49,6 +65,23 @@ static bool WriteFd(int fd, std::string_view bytes)
     return true;
 }
 
+// The file a save of `path` really replaces: symbolic links followed to
+// their (possibly not yet existing) target.
+static std::filesystem::path SaveTarget(const std::filesystem::path& path)
+{
+    std::filesystem::path target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(target, ec))
+            break;
+        std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+        if (ec)
+            break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target;
+}
+
 bool WriteAtomic(const std::filesystem::path& path, std::string_view bytes, std::string* error)
 {
     auto fail = [&](const char* what) {
@@ -56,11 +89,27 @@ bool WriteAtomic(const std::filesystem::path& path, std::string_view bytes, std:
             *error = std::string(what) + ": " + std::strerror(errno);
         return false;
     };
-    std::string tmpl = path.string() + ".tmpXXXXXX";
+    auto refuse = [&](const char* what) {
+        if (error)
+            *error = what;
+        return false;
+    };
+    const std::filesystem::path target = SaveTarget(path);
+    mode_t mode = 0644;
+    struct stat st{};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return refuse("不是普通文件，不能保存到这里");
+        // Root may write anything; a file nobody may write is meant to stay as it is.
+        if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+            return refuse("文件是只读的，没有保存");
+        mode = st.st_mode & 07777;
+    }
+    std::string tmpl = target.string() + ".tmpXXXXXX";
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0)
         return fail("cannot create a temporary file");
-    ::fchmod(fd, 0644);
+    ::fchmod(fd, mode);
     if (!WriteFd(fd, bytes) || ::fsync(fd) != 0) {
         int saved = errno;
         ::close(fd);
@@ -72,13 +121,78 @@ bool WriteAtomic(const std::filesystem::path& path, std::string_view bytes, std:
         ::unlink(tmpl.c_str());
         return fail("cannot write");
     }
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+    if (::rename(tmpl.c_str(), target.c_str()) != 0) {
         int saved = errno;
         ::unlink(tmpl.c_str());
         errno = saved;
         return fail("cannot replace the file");
     }
     return true;
+}
+
+int RemoveStaleTemporaries(const std::filesystem::path& path)
+{
+    const std::filesystem::path target = SaveTarget(path);
+    const std::string prefix = files::ToUtf8(target.filename()) + ".tmp";
+    std::error_code ec;
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty())
+        folder = ".";
+    int removed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = files::ToUtf8(entry.path().filename());
+        // mkstemp's six random characters, nothing else.
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0 &&
+            entry.is_regular_file(ec) && std::filesystem::remove(entry.path(), ec))
+            ++removed;
+    }
+    return removed;
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+std::filesystem::path FileLock::LockFileFor(const std::filesystem::path& file)
+{
+    const std::filesystem::path target = SaveTarget(file);
+    return target.parent_path() / files::FromUtf8("." + files::ToUtf8(target.filename()) + ".lock");
+}
+
+bool FileLock::TryLock(const std::filesystem::path& file, std::string* error)
+{
+    Release();
+    const std::filesystem::path lockFile = LockFileFor(file);
+    int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        if (error)
+            *error = std::string("不能建立锁文件: ") + std::strerror(errno);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool busy = errno == EWOULDBLOCK;
+        if (error)
+            *error = busy ? "文件正被另一个程序（或另一个阅卷窗口）使用，请等它结束后再试。"
+                          : std::string("不能锁定文件: ") + std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
+}
+
+void FileLock::Release()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);  // closing the descriptor drops the flock
+        fd_ = -1;
+    }
 }
 
 bool WriteAll(const std::filesystem::path& path, std::string_view bytes)

@@ -118,7 +118,7 @@ TEST(BatchMark, DemoStackGivesEveryStudentItsTotal)
             EXPECT_EQ(Field(line, "readCount"), std::to_string(++reads[d.card.admission]));
         }
     }
-    EXPECT_EQ(marked.status, 0);
+    EXPECT_EQ(marked.status, 3);  // the stranger was refused
 
     // The session went back to its file with every accepted card.
     auto state = NewMarkingSessionState();
@@ -166,12 +166,15 @@ TEST(BatchMark, OverwriteQuestionAnsweredAsTold)
     CliRun cancelled = RunCli("mark --session " + Quote(session) + cards);
     ASSERT_EQ(cancelled.lines.size(), 4u) << cancelled.errors;
     EXPECT_EQ(Field(cancelled.lines[3], "code"), "13");
-    EXPECT_EQ(Field(cancelled.lines[3], "status"), "李梓涵85分");  // the texts stay those of the card before
+    // A refused card never repeats the texts of the card before it.
+    EXPECT_NE(Field(cancelled.lines[3], "status"), Field(cancelled.lines[2], "status"));
+    EXPECT_EQ(Field(cancelled.lines[2], "status"), "李梓涵85分");
     EXPECT_EQ(Field(cancelled.lines[3], "readCount"), "0");
     EXPECT_NE(cancelled.errors.find("这是此答题卡第2次读入，发现不相同的答题很多"), std::string::npos);
     EXPECT_NE(cancelled.errors.find("[取消]"), std::string::npos);
 
-    ASSERT_EQ(RunCli(create).status, 0);
+    EXPECT_EQ(RunCli(create).status, 1);  // the file is there: not replaced without --force
+    ASSERT_EQ(RunCli(create + " --force").status, 0);
     CliRun confirmed = RunCli("mark --session " + Quote(session) + " --answer ok" + cards);
     ASSERT_EQ(confirmed.lines.size(), 4u) << confirmed.errors;
     EXPECT_EQ(Field(confirmed.lines[3], "code"), "0");
@@ -200,6 +203,38 @@ TEST(BatchMark, UnreadableSessionOrPicture)
     EXPECT_NE(missing.errors.find("a.png"), std::string::npos);
     EXPECT_EQ(files::ReadAll(files::FromUtf8(session)), before);  // nothing accepted, nothing saved
     EXPECT_EQ(RunCli("mark --session " + Quote(session) + " --answer maybe x.png").status, 2);
+}
+
+TEST(BatchMark, ASessionInUseIsRefusedAndAnExistingOneIsNotReplaced)
+{
+    TempDir dir;
+    const std::string session = files::ToUtf8(dir / "s.yj");
+    const std::string create = "session new --out " + Quote(session) + " --template " +
+                               Quote(cardprint::DemoTemplateName()) + " --roster " + Quote(ShippedRosterFile()) +
+                               " --exam-name 演示 --subject 02 --groups 1-85:1:S";
+    ASSERT_EQ(RunCli(create).status, 0);
+    const auto before = files::ReadAll(files::FromUtf8(session));
+
+    CliRun again = RunCli(create);
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.errors.find("已经存在"), std::string::npos) << again.errors;
+    EXPECT_EQ(files::ReadAll(files::FromUtf8(session)), before);
+
+    // Another run (or the window) holds the session: refused before anything is read or written.
+    files::FileLock held;
+    ASSERT_TRUE(held.TryLock(files::FromUtf8(session)));
+    ASSERT_TRUE(files::WriteAll(dir / "s.yj.tmpAbCdEf", "half a save"));
+    CliRun locked = RunCli("mark --session " + Quote(session) + " " + Quote(files::ToUtf8(dir / "a.png")));
+    EXPECT_EQ(locked.status, 4);
+    EXPECT_NE(locked.errors.find("正被另一个程序"), std::string::npos) << locked.errors;
+    EXPECT_EQ(RunCli(create + " --force").status, 4);
+    EXPECT_TRUE(std::filesystem::exists(dir / "s.yj.tmpAbCdEf"));  // not ours to clean while locked
+    held.Release();
+
+    // Once free, opening the session clears what an interrupted save left.
+    CliRun free = RunCli("mark --session " + Quote(session) + " " + Quote(files::ToUtf8(dir / "a.png")));
+    EXPECT_EQ(free.status, 1);  // the picture is missing
+    EXPECT_FALSE(std::filesystem::exists(dir / "s.yj.tmpAbCdEf"));
 }
 
 } // namespace
