@@ -75,12 +75,18 @@ JpegFrameDecoder::~JpegFrameDecoder()
 
 // Reads the header and starts decoding to B, G, R rows. Called after the
 // caller's setjmp: a corrupt picture jumps back there.
-static void StartBgrDecoding(jpeg_decompress_struct& cinfo, const uint8_t* data, size_t length)
+// False (nothing started) when the header claims a size no camera sends.
+static bool StartBgrDecoding(jpeg_decompress_struct& cinfo, const uint8_t* data, size_t length)
 {
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(length));
     jpeg_read_header(&cinfo, TRUE);
+    if (!PictureSizeAcceptable(cinfo.image_width, cinfo.image_height)) {
+        jpeg_abort_decompress(&cinfo);
+        return false;
+    }
     cinfo.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&cinfo);
+    return true;
 }
 
 bool JpegFrameDecoder::DrawOnto(const uint8_t* data, size_t length, const BitmapView& dest, int topOffset)
@@ -95,7 +101,8 @@ bool JpegFrameDecoder::DrawOnto(const uint8_t* data, size_t length, const Bitmap
         jpeg_abort_decompress(&cinfo);
         return false;
     }
-    StartBgrDecoding(cinfo, data, length);
+    if (!StartBgrDecoding(cinfo, data, length))
+        return false;
     const int outWidth = int(cinfo.output_width);
     const int outHeight = int(cinfo.output_height);
     const int visibleCols = std::min(outWidth, dest.width);
@@ -140,7 +147,8 @@ bool JpegFrameDecoder::DecodeBgr(const uint8_t* data, size_t length, std::vector
         jpeg_abort_decompress(&cinfo);
         return false;
     }
-    StartBgrDecoding(cinfo, data, length);
+    if (!StartBgrDecoding(cinfo, data, length))
+        return false;
     width = int(cinfo.output_width);
     height = int(cinfo.output_height);
     bgr.resize(size_t(width) * size_t(height) * 3);

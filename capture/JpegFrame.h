@@ -9,6 +9,17 @@
 
 #include "capture/FrameBuffer.h"
 
+// The largest picture any camera or phone sends (a 50-megapixel phone is
+// 8160 x 6120). A header claiming more is refused before anything is
+// allocated: a 44 KB file can claim 20000 x 20000 pixels, 1.2 GB decoded.
+inline constexpr int MaxPictureSide = 16384;
+inline constexpr long long MaxPicturePixels = 64LL * 1000 * 1000;
+inline bool PictureSizeAcceptable(long long width, long long height)
+{
+    return width > 0 && height > 0 && width <= MaxPictureSide && height <= MaxPictureSide &&
+           width * height <= MaxPicturePixels;
+}
+
 // True only for a stream that starts with FF D8 and ends with FF D9.
 bool IsCompleteJpeg(const uint8_t* data, size_t length);
 

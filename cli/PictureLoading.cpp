@@ -6,9 +6,12 @@
 
 #include <jpeglib.h>
 
+#include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 
+#include "capture/JpegFrame.h"
 #include "cardprint/GuiApp.h"
 #include "platform/Files.h"
 #include "recognition/ImagePrimitives.h"
@@ -29,6 +32,12 @@ struct JpegError {
     throw std::runtime_error(err->message);
 }
 
+std::string TooLarge(long long width, long long height)
+{
+    return "the picture claims " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels, more than any camera sends";
+}
+
 bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
 {
     jpeg_decompress_struct info{};
@@ -39,6 +48,8 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
         jpeg_create_decompress(&info);
         jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         jpeg_read_header(&info, TRUE);
+        if (!PictureSizeAcceptable(info.image_width, info.image_height))
+            throw std::runtime_error(TooLarge(info.image_width, info.image_height));
         info.out_color_space = JCS_RGB;
         jpeg_start_decompress(&info);
         out.width = static_cast<int>(info.output_width);
@@ -75,9 +86,10 @@ Picture FromQImage(const QImage& image)
 
 bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error)
 {
-    auto bytes = files::ReadAll(path);
+    std::string why;
+    auto bytes = files::ReadAll(path, &why);
     if (!bytes) {
-        error = "cannot read the file";
+        error = "cannot read the file: " + why;
         return false;
     }
     std::string ext = path.extension().string();
@@ -86,6 +98,13 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
     if (ext == ".jpg" || ext == ".jpeg")
         return DecodeJpeg(*bytes, out, error);
     cardprint::EnsureGuiApplication();
+    QBuffer buffer;
+    buffer.setData(bytes->data(), static_cast<qsizetype>(bytes->size()));
+    const QSize claimed = QImageReader(&buffer).size();
+    if (claimed.isValid() && !PictureSizeAcceptable(claimed.width(), claimed.height())) {
+        error = TooLarge(claimed.width(), claimed.height());
+        return false;
+    }
     QImage image;
     if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()), static_cast<int>(bytes->size()))) {
         error = "not a picture this command can read";
