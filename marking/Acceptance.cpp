@@ -1,5 +1,7 @@
 #include "marking/Acceptance.h"
 
+#include <cstdint>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -186,7 +188,8 @@ bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
             const MarkingRecord& before = session.records[index];
             if (before.paperType != reading.paperType)
                 return refuse(texts::AbChangedMemo, texts::AbChangedStatus);
-            reading.readCount = before.readCount + 1;
+            // A count copied in from a foreign file may sit at the top: it stays there, never wraps negative.
+            reading.readCount = before.readCount < INT32_MAX ? before.readCount + 1 : INT32_MAX;
             AnswerDifferences d = CompareAnswers(before, reading, questionCount);
             std::string detailText = texts::DetailHead + d.detail + texts::DetailTail;
             if (d.count > 3 && number != lastAdmission_) {

@@ -62,9 +62,20 @@ std::string ValidateCardTemplate(const CardTemplate& t)
 
 bool LoadCardTemplateFile(const std::filesystem::path& path, CardTemplate& t, std::string& message)
 {
-    auto bytes = files::ReadAll(path);
-    if (!bytes || bytes->size() < sizeof(CardTemplate)) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
         message = "未发现模板文件：" + files::ToUtf8(path.filename());
+        return false;
+    }
+    // The file is there: say it cannot be read rather than that it is missing.
+    std::string why;
+    auto bytes = files::ReadAll(path, &why);
+    if (!bytes) {
+        message = "模板文件不能读取：" + files::ToUtf8(path.filename()) + "（" + why + "）";
+        return false;
+    }
+    if (bytes->size() < sizeof(CardTemplate)) {
+        message = "模板文件已损坏（文件太短）：" + files::ToUtf8(path.filename());
         return false;
     }
     CardTemplate loaded;

@@ -123,7 +123,8 @@ std::string ValidateCardTemplate(const CardTemplate& t);
 
 // Reads exactly 600 bytes of "模板文件/" + name from `programFolder` into `t`.
 // On failure `t` keeps its previous contents and `message` (UTF-8) says why:
-// "未发现模板文件：" + name when the file cannot be opened or read, or the
+// "未发现模板文件：" + name when there is no such file, "模板文件不能读取："
+// or "模板文件已损坏（文件太短）：" when it is there but unusable, or the
 // reason a record that cannot be laid out is refused.
 [[nodiscard]] bool LoadCardTemplate(const std::filesystem::path& programFolder, const std::string& nameUtf8,
                                     CardTemplate& t, std::string& message);

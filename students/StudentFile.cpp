@@ -121,10 +121,14 @@ StartRosterResult LoadStartRoster(const std::filesystem::path& programFolder, St
         if (auto bytes = files::ReadAll(baseDat)) {
             std::string_view gbkPath(bytes->data(), strnlen(bytes->data(), bytes->size()));
             auto path = files::FromUtf8(gbk::ToUtf8(gbkPath));
-            if (!gbkPath.empty() && std::filesystem::is_regular_file(path, ec) &&
-                ReadStudentFile(path, roster, nullptr)) {
-                result.currentFile = path;
-                return result;
+            std::string why;
+            if (!gbkPath.empty() && std::filesystem::exists(path, ec)) {
+                if (ReadStudentFile(path, roster, &why)) {
+                    result.currentFile = path;
+                    return result;
+                }
+                result.warning = "上次使用的学生信息文件“" + files::ToUtf8(path) + "”不能读取：" + why +
+                                 "。现在改用默认的学生名单“测试.xs”。";
             }
         }
         // A remembered file that is gone or unreadable: start from the default

@@ -28,6 +28,9 @@ void RememberStudentFile(const std::filesystem::path& programFolder, const std::
 struct StartRosterResult {
     std::filesystem::path currentFile;  // empty when nothing was loaded
     bool showDefaultHint = false;       // "测试软件阅卷效果时可以直接使用默认的学生名单…"
+    // Not empty when the remembered file exists but could not be read: which
+    // file and why, for the teacher to see before the default list stands in.
+    std::string warning;
 };
 // Resets `roster` and loads the last-used file, or the default "测试.xs".
 StartRosterResult LoadStartRoster(const std::filesystem::path& programFolder, StudentRoster& roster);

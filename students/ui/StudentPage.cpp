@@ -1298,6 +1298,8 @@ void TMainForm::BtnXSSaveAsClick()
 void TMainForm::ResetSessionForNewMarking()
 {
     StartRosterResult start = LoadStartRoster(ProgramFolder, Session->roster);
+    if (!start.warning.empty())
+        Ask().ShowMessage(start.warning);
     CurrentXSFile = start.currentFile;
     ShowCurrentXSFile();
     CheshixstsLabel->setVisible(start.showDefaultHint);

@@ -265,6 +265,15 @@ TEST_F(AcceptanceTest, StudentReadTwiceIdentically)
     EXPECT_EQ(acceptor->LastAdmission(), "1001");
 }
 
+TEST_F(AcceptanceTest, AReadCountAtItsTopNeverWrapsNegative)
+{
+    ASSERT_TRUE(Mark(StandardCard()));
+    ASSERT_TRUE(Mark(StudentCard("1001")));
+    state->session.records[1].readCount = INT32_MAX;  // as a foreign raw file may carry it
+    ASSERT_TRUE(Mark(StudentCard("1001")));
+    EXPECT_EQ(Record(1).readCount, INT32_MAX);
+}
+
 TEST_F(AcceptanceTest, ThreeDifferencesOverwriteFourAskUnlessSameCardWasLast)
 {
     ASSERT_TRUE(Mark(StandardCard()));

@@ -61,7 +61,7 @@ TEST(CardTemplate, MissingOrShortFileKeepsThePreviousRecord)
     std::filesystem::create_directories(home / files::FromUtf8("模板文件"));
     ASSERT_TRUE(files::WriteAll(home / files::FromUtf8("模板文件") / "DYshort.dat", std::string(599, '\1')));
     EXPECT_FALSE(LoadCardTemplate(home.path(), "DYshort.dat", t, message));
-    EXPECT_EQ(message, "未发现模板文件：DYshort.dat");
+    EXPECT_EQ(message, "模板文件已损坏（文件太短）：DYshort.dat");
     EXPECT_EQ(t.QuestionCount, 40);
 }
 

@@ -157,11 +157,22 @@ TEST(StudentFile, BaseDatAndStartRoster)
     EXPECT_EQ(start.currentFile, otherPath);
     EXPECT_EQ(r->studentCount, 2);
 
-    // The remembered file is gone: the default list is used again.
+    EXPECT_TRUE(start.warning.empty());
+
+    // The remembered file is corrupt: the teacher is told which and why, then the default list stands in.
+    ASSERT_TRUE(files::WriteAll(otherPath, "short"));
+    start = LoadStartRoster(home.path(), *r);
+    EXPECT_EQ(start.currentFile, defaultPath);
+    EXPECT_EQ(r->studentCount, 3);
+    EXPECT_EQ(start.warning, "上次使用的学生信息文件“" + files::ToUtf8(otherPath) +
+                                 "”不能读取：学生信息文件已损坏（文件太短）：另一个班.xs。现在改用默认的学生名单“测试.xs”。");
+
+    // The remembered file is gone: the default list is used again, silently.
     std::filesystem::remove(otherPath);
     start = LoadStartRoster(home.path(), *r);
     EXPECT_EQ(start.currentFile, defaultPath);
     EXPECT_EQ(r->studentCount, 3);
+    EXPECT_TRUE(start.warning.empty());
 
     // No default file either: an empty roster, no crash.
     std::filesystem::remove(defaultPath);
