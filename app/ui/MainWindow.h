@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/MarkingSettings.h"
+#include "platform/Files.h"
 #include "platform/PromptAudio.h"
 #include "marking/SessionState.h"
 
@@ -423,6 +424,16 @@ private:
     grid::CellDelegate* scoreDelegate_ = nullptr;
     grid::CellDelegate* ruleDelegate_ = nullptr;
     int tfSortRow_ = -1;  // the score table row CBTFSort lies over
+
+    // The raw file this window works on is locked against scorivo-cli runs
+    // and other windows, which would otherwise save over each other's records.
+    bool LockRawFile(const std::filesystem::path& file);
+    bool HoldsRawFileLock(const std::filesystem::path& file) const;
+    // Tells the teacher when another run holds it.
+    bool TakeRawFileLock(const std::filesystem::path& file, files::FileLock& lock);
+    void ReleaseRawFileLock() { rawFileLock_.Release(); }
+    files::FileLock rawFileLock_;
+    std::filesystem::path heldRawFile_;  // the lock file of rawFileLock_
 
     MainServices services_;
     std::unique_ptr<CardChooser> ownChooser_;

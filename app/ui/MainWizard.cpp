@@ -174,6 +174,14 @@ bool TMainForm::SaveRawMarkingFile()
         return false;
     if (ActivePage() == 4 && !CheckExamPage())
         return false;
+    // A name that cannot be a file is refused by the save itself, with its message.
+    const std::filesystem::path target = MarkingFilePath(ProgramFolder, Session->exam);
+    if (!target.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(target.parent_path(), ec);
+        if (!LockRawFile(target))
+            return false;
+    }
     MarkingFileResult result = SaveMarkingFile(*Session, ProgramFolder);
     if (!result.ok)
         Ask().ShowMessage(result.message.empty() ? std::string(raw_file::SaveFailed) : result.message);
@@ -188,15 +196,54 @@ bool TMainForm::OpenRawMarkingFile()
                                          QStringLiteral("阅卷原始文件(*.yj)"));
     if (file.isEmpty())
         return false;
-    MarkingFileResult result = OpenMarkingFile(*Session, files::FromUtf8(file.toStdString()), ProgramFolder);
+    const std::filesystem::path path = files::FromUtf8(file.toStdString());
+    // Locked before it is read, so no other run saves it meanwhile; the
+    // session in memory keeps its own lock until the new one is in.
+    files::FileLock lock;
+    const bool alreadyHeld = HoldsRawFileLock(path);
+    if (!alreadyHeld && !TakeRawFileLock(path, lock))
+        return false;
+    MarkingFileResult result = OpenMarkingFile(*Session, path, ProgramFolder);
     if (!result.ok) {
         Ask().ShowMessage(result.message.empty() ? std::string(raw_file::OpenFailed) : result.message);
         return false;
+    }
+    if (!alreadyHeld) {
+        rawFileLock_ = std::move(lock);
+        heldRawFile_ = files::FileLock::LockFileFor(path);
     }
     if (!result.templateLoaded && !result.templateMessage.empty())
         Ask().ShowMessage(result.templateMessage);
     LCardName->setText(QString::fromStdString(Session->templateName));
     ShowOpenedSession();
+    return true;
+}
+
+bool TMainForm::HoldsRawFileLock(const std::filesystem::path& file) const
+{
+    return rawFileLock_.Held() && files::FileLock::LockFileFor(file) == heldRawFile_;
+}
+
+bool TMainForm::TakeRawFileLock(const std::filesystem::path& file, files::FileLock& lock)
+{
+    std::string error;
+    if (!lock.TryLock(file, &error)) {
+        Ask().ShowMessage(files::ToUtf8(file.filename()) + "：" + error);
+        return false;
+    }
+    files::RemoveStaleTemporaries(file);
+    return true;
+}
+
+bool TMainForm::LockRawFile(const std::filesystem::path& file)
+{
+    if (HoldsRawFileLock(file))
+        return true;
+    files::FileLock lock;
+    if (!TakeRawFileLock(file, lock))
+        return false;
+    rawFileLock_ = std::move(lock);
+    heldRawFile_ = files::FileLock::LockFileFor(file);
     return true;
 }
 

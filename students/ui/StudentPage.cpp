@@ -1297,6 +1297,7 @@ void TMainForm::BtnXSSaveAsClick()
 // "测试.xs").
 void TMainForm::ResetSessionForNewMarking()
 {
+    ReleaseRawFileLock();  // the new session belongs to no file yet
     StartRosterResult start = LoadStartRoster(ProgramFolder, Session->roster);
     if (!start.warning.empty())
         Ask().ShowMessage(start.warning);

@@ -315,6 +315,28 @@ TEST(MainForm, OpeningASavedMarkingFileRestoresTheSession)
     EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"打开阅卷原始文件", "未发现模板文件：DY标准.dat"}));
 }
 
+TEST(MainForm, TheOpenRawFileIsLockedAgainstOtherRunsAndALockedOneIsRefused)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    f.SetUnsavedChanges(true);
+    ASSERT_TRUE(f.SaveRawMarkingFile());
+    files::FileLock other;
+    EXPECT_FALSE(other.TryLock(fx.SavedFile()));  // a scorivo-cli run now waits its turn
+
+    // A new marking lets go of it; another run takes it; the window cannot open it then.
+    fx.prompts.Answer(PromptAnswer::Cancel);
+    f.BtnNewYJClick();
+    ASSERT_TRUE(other.TryLock(fx.SavedFile()));
+    fx.prompts.shown.clear();
+    fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(fx.SavedFile())));
+    f.BtnOpenYJFile1Click();
+    EXPECT_EQ(f.SessionStarted, 0);
+    ASSERT_EQ(fx.prompts.shown.size(), 2u);
+    EXPECT_NE(fx.prompts.shown[1].text.find("正被另一个程序"), std::string::npos) << fx.prompts.shown[1].text;
+}
+
 TEST(MainForm, AnUnreadableMarkingFileIsRefused)
 {
     GuiFixture fx;
