@@ -4,10 +4,46 @@
 #include <cstring>
 
 #include "platform/Files.h"
+#include "recognition/CardLayout.h"
 
 void CardTemplate::Clear() { std::memset(this, 0, sizeof *this); }
 
 static bool Finite(float v) { return std::isfinite(v); }
+
+// Every cell the reader samples lies on the printed card. The card's own size
+// is not in the record, so the bound is generous: one line length and line
+// distance beyond the lines in every direction. A column at 1e30 or a row at
+// -1e9 is a broken record that would read blanks for ever.
+static bool CellsOnCard(const CardTemplate& t)
+{
+    const float span = t.LineLength + t.LineDistance;
+    auto onCard = [&](float col, float row) {
+        const float x = t.OriginOffset + col * t.CellWidth;  // right of the left line end
+        const float y = row * t.CellHeight;                  // above the top line
+        return x > -span && x < t.LineLength + span && y > -(t.LineDistance + span) && y < span;
+    };
+    auto gridOnCard = [&](float col, float row, int columns, int rows) {
+        return columns <= 0 || (onCard(col, row) && onCard(col + static_cast<float>(columns), row - static_cast<float>(rows)));
+    };
+    if (!onCard(t.AbACol, t.AbARow) || !onCard(t.AbBCol, t.AbBRow) || !onCard(t.UprightCol, 0) ||
+        !gridOnCard(t.AdmCol, t.AdmRow, t.AdmColumns, 10) ||
+        !gridOnCard(t.SubjCol, t.SubjRow, t.SubjColumns, t.SubjRows) ||
+        !gridOnCard(t.ScoreCol, t.ScoreRow, t.ScoreColumns, 10))
+        return false;
+    for (int ab = 0; ab < 2; ++ab) {
+        if ((ab == 0 && t.AbMode == 2) || (ab == 1 && t.AbMode == 1))
+            continue;  // that layout is never read
+        for (int q = 0; q < t.QuestionCount; ++q) {
+            const QuestionLayout l = LayoutQuestion(t, ab, q);
+            if (!l.placed || (l.orientation != 0 && l.orientation != 1))
+                continue;
+            const CellPos last = OptionCell(l, q % 5, l.options - 1);
+            if (!onCard(l.first.col, l.first.row) || !onCard(last.col, last.row))
+                return false;
+        }
+    }
+    return true;
+}
 
 std::string ValidateCardTemplate(const CardTemplate& t)
 {
@@ -57,6 +93,8 @@ std::string ValidateCardTemplate(const CardTemplate& t)
         if (o.blockIndex < 0 || o.options < 1 || o.options > MaxOptions || !Finite(o.column) || !Finite(o.row))
             return "模板文件中的特殊题块设置无效。";
     }
+    if (!CellsOnCard(t))
+        return "模板文件中有填涂格远在答题卡之外。";
     return {};
 }
 

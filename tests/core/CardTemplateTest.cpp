@@ -81,6 +81,20 @@ TEST(CardTemplate, RecordsThatCannotBeLaidOutAreRefused)
     EXPECT_TRUE(refused([](CardTemplate& t) { t.LineLength = -3; }));
     EXPECT_TRUE(refused([](CardTemplate& t) { t.DefaultOptions = 11; }));
     EXPECT_TRUE(refused([](CardTemplate& t) { t.CellWidth = std::numeric_limits<float>::quiet_NaN(); }));
+    // Valid numbers, absurd places: cells nobody could print.
+    EXPECT_TRUE(refused([](CardTemplate& t) { t.AdmCol = 1e30f; }));
+    EXPECT_TRUE(refused([](CardTemplate& t) { t.AnswerRow = -1e9f; }));
+    EXPECT_TRUE(refused([](CardTemplate& t) { t.BlockColPitch = 1e6f; }));
+    EXPECT_TRUE(refused([](CardTemplate& t) {
+        t.OverrideCount = 1;
+        t.BlockOverrides[0] = {0, 2.0f, -5e7f, 4, 0};
+    }));
+    EXPECT_EQ(ValidateCardTemplate([] {
+                  CardTemplate t = Valid();
+                  t.AdmRow = 1e9f;
+                  return t;
+              }()),
+              "模板文件中有填涂格远在答题卡之外。");
     EXPECT_TRUE(refused([](CardTemplate& t) {
         t.SubjectCount = 1;
         std::memset(t.Subjects[0].name.bytes, 'x', 10);
