@@ -4,6 +4,10 @@
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
@@ -57,15 +61,33 @@ QString Lines(const char* const (&lines)[N])
     return all.join(QLatin1Char('\n'));
 }
 
-QPlainTextEdit* ReadOnlyMemo(QWidget* parent, const char* name, const QString& text)
+// The texts are laid out line by line as written, in 12-pixel type on
+// 14-pixel lines: at that size the widest instruction line (33 characters)
+// and the example's 19 lines fit the dialog's 411 x 449 pixels unscrolled.
+// Only one scroll bar is offered, so that the other never takes the room the
+// lines need: `across` for the wide instructions, down for the long example.
+QTextEdit* ReadOnlyMemo(QWidget* parent, const char* name, const QString& text, bool across)
 {
-    auto* memo = new QPlainTextEdit(parent);
+    auto* memo = new QTextEdit(parent);
     memo->setObjectName(QString::fromUtf8(name));
+    QFont font = memo->font();
+    font.setPixelSize(12);
+    memo->setFont(font);
+    memo->document()->setDefaultFont(font);
+    memo->document()->setDocumentMargin(2);
     memo->setPlainText(text);
+    QTextCursor all(memo->document());
+    all.select(QTextCursor::Document);
+    QTextBlockFormat lines;
+    lines.setLineHeight(14, QTextBlockFormat::FixedHeight);
+    all.mergeBlockFormat(lines);
     memo->setReadOnly(true);
-    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setLineWrapMode(QTextEdit::NoWrap);
+    memo->setVerticalScrollBarPolicy(across ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    memo->setHorizontalScrollBarPolicy(across ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     memo->setFocusPolicy(Qt::NoFocus);
-    memo->setStyleSheet(QStringLiteral("QPlainTextEdit { background: palette(window); }"));
+    memo->setFrameShape(QFrame::NoFrame);
+    memo->setStyleSheet(QStringLiteral("QTextEdit { background: palette(window); }"));
     return memo;
 }
 
@@ -78,8 +100,8 @@ TFormBZDaAn::TFormBZDaAn(Prompts& prompts, QWidget* parent) : QDialog(parent), p
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    Memo2 = ReadOnlyMemo(this, "Memo2", Lines(kInstructions));
-    Memo3 = ReadOnlyMemo(this, "Memo3", Lines(kExample));
+    Memo2 = ReadOnlyMemo(this, "Memo2", Lines(kInstructions), true);
+    Memo3 = ReadOnlyMemo(this, "Memo3", Lines(kExample), false);
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setFixedSize(225, 257);
@@ -96,7 +118,7 @@ TFormBZDaAn::TFormBZDaAn(Prompts& prompts, QWidget* parent) : QDialog(parent), p
     }
 
     auto* middle = new QHBoxLayout;
-    middle->setSpacing(8);
+    middle->setSpacing(4);
     middle->addWidget(Memo1, 0, Qt::AlignTop);
     middle->addWidget(Memo3, 1);
     auto* buttons = new QHBoxLayout;
@@ -106,10 +128,11 @@ TFormBZDaAn::TFormBZDaAn(Prompts& prompts, QWidget* parent) : QDialog(parent), p
     buttons->addWidget(BtnCancel);
     buttons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
-    layout->setSpacing(8);
-    layout->addWidget(Memo2, 1);
-    layout->addLayout(middle);
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(4);
+    Memo2->setFixedHeight(132);
+    layout->addWidget(Memo2);
+    layout->addLayout(middle, 1);
     layout->addLayout(buttons);
     setFixedSize(411, 449);
 

@@ -8,6 +8,7 @@
 class QKeyEvent;
 class QPlainTextEdit;
 class QPushButton;
+class QTextEdit;
 class Prompts;
 struct ExamSetup;
 
@@ -23,8 +24,8 @@ public:
     QString ResultText;
 
     QPlainTextEdit* Memo1 = nullptr;
-    QPlainTextEdit* Memo2 = nullptr;
-    QPlainTextEdit* Memo3 = nullptr;
+    QTextEdit* Memo2 = nullptr;  // instructions
+    QTextEdit* Memo3 = nullptr;  // the example
     QPushButton* BtnOK = nullptr;
     QPushButton* BtnCancel = nullptr;
 

@@ -239,7 +239,6 @@ TEST(MarkingGrid, StudentRowsShowTheirRecordAndAnswersOffTheKeyInRed)
     p.f.Session->session.records[2].subjectiveScore = 35.5f;
     (void)p.f.Session->session.classFilter.Set("ALL");
     p.Enter();
-    SaveScreen(p.f, "5-阅卷列表.png");
 
     ASSERT_EQ(p.Rows(), 3);
     EXPECT_EQ(p.Text(1, 0), QStringLiteral("1"));
@@ -288,6 +287,54 @@ TEST(MarkingGrid, StudentRowsShowTheirRecordAndAnswersOffTheKeyInRed)
     p.f.SGridYJ->setFocus();
     QApplication::processEvents();
     EXPECT_FALSE(p.f.SGridYJDelegate()->LostFocus());
+}
+
+// A class of twelve on a 30-question exam: every red cell of the first rows
+// is an answer off the key, and no other cell is red.
+TEST(MarkingGrid, AFullerListPaintsExactlyTheWrongAnswersRed)
+{
+    MarkingPage p;
+    StudentRoster& r = p.f.Session->roster;
+    r.classEnabled = 1;
+    ExamSetup& e = p.f.Session->exam;
+    e.Clear();
+    e.questionCount = 30;
+    e.groupCount = 2;
+    e.groups[0] = {1, 20, 2, 0};
+    e.groups[1] = {21, 30, 3, 1};
+    for (int q = 0; q < 30; ++q)
+        e.questions[q] = {q < 20 ? 2.0f : 3.0f, q < 20 ? 0 : 1, 1, 0};
+    const char* names[12] = {"王浩然", "李梓涵", "张欣怡", "刘宇轩", "陈思远", "杨雨桐",
+                             "赵子墨", "黄诗琪", "周俊杰", "吴佳怡", "徐一鸣", "孙若曦"};
+    for (int i = 0; i < 12; ++i)
+        p.Student(("20240" + std::to_string(101 + i)).c_str(), names[i], "", i < 8 ? "01" : "02");
+    const char* letters[4] = {"A", "B", "C", "D"};
+    const char* sets[4] = {"AB", "ACD", "BC", "BD"};
+    std::vector<std::string> key;
+    for (int q = 0; q < 30; ++q)
+        key.push_back(q < 20 ? letters[(q * 7) % 4] : sets[q % 4]);
+    p.Key(key);
+    for (int i = 0; i < 12; ++i) {
+        std::vector<std::string> answers = key;
+        for (int q = i % 5; q < 30; q += 4 + i % 3)
+            answers[q] = q < 20 ? letters[(q * 7 + 1 + i) % 4] : sets[(q + 1 + i) % 4];
+        p.Card(("20240" + std::to_string(101 + i)).c_str(), answers, 1 + i % 2);
+    }
+    (void)p.f.Session->session.classFilter.Set("ALL");
+    p.Enter();
+    p.f.SGridYJ->setFocus();
+    p.f.SGridYJ->setCurrentIndex(p.Model().index(3, 1));
+    p.f.MemoTiShi->setPlainText(QStringLiteral("该答题卡这次阅卷结果和上次相同，已经阅卷次数：2"));
+    SaveScreen(p.f, "5-阅卷列表.png");
+    ASSERT_EQ(p.Rows(), 13);
+    int red = 0;
+    for (int row = 1; row <= 4; ++row)
+        for (int column = kQ; column < kQ + 8; ++column) {  // the columns in view
+            const bool differs = p.Model().DiffersFromKey(row, column);
+            red += differs;
+            EXPECT_EQ(p.RedPixelsIn(row, column) > 5, differs) << row << " " << column;
+        }
+    EXPECT_GT(red, 4);
 }
 
 TEST(MarkingGrid, EditingTheKeyRemindsToRescoreAndScoresChangeOnlyOnRescoring)

@@ -1,6 +1,8 @@
 // "标准答案输入": the texts of the dialog, its key filter, its three checks
 // and what an accepted answer does to the session and the grid.
 #include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -92,6 +94,11 @@ TEST(StandardAnswerDialog, ShowsItsInstructionsAndTakesTheExample)
                                  "6.A 7.B 8.C 9.D 10.D\n11.BC 12.CD 13.ACD\n\n\n\n"
                                  "注意：如果某题是错题（错\n题的意思是题目出错了，全\n部直接给分），请先随便输\n"
                                  "入该题答案，等输入完所有\n答案并按确定后，再在阅卷\n列表里将该错题答案清空。"));
+        // Both texts show whole, line by line, without scrolling.
+        for (QTextEdit* memo : {d.Memo2, d.Memo3}) {
+            EXPECT_LE(memo->document()->idealWidth(), memo->viewport()->width()) << memo->objectName().toStdString();
+            EXPECT_LE(memo->document()->size().height(), memo->viewport()->height()) << memo->objectName().toStdString();
+        }
         EXPECT_TRUE(d.Memo1->hasFocus());
         SaveScreen(d, "标准答案输入.png");
         // Lower case comes out upper case; runs of separators count as one.
