@@ -33,6 +33,11 @@ QWidget* MarkingGridDelegate::createEditor(QWidget* parent, const QStyleOptionVi
 void MarkingGridDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
+    SGridYJDrawCell(option, index);
+}
+
+void MarkingGridDelegate::SGridYJDrawCell(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
     if (index.column() == 0) {
         option->backgroundBrush = option->palette.brush(QPalette::Button);
         option->displayAlignment = Qt::AlignCenter;

@@ -33,6 +33,8 @@ public:
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+    // The colours of one cell over the style's own.
+    void SGridYJDrawCell(QStyleOptionViewItem* option, const QModelIndex& index) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

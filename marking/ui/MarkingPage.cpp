@@ -198,10 +198,19 @@ void TMainForm::BuildMarkingPage(QFrame* pictures, QFrame* grid)
             [this](const QModelIndex& current) { SGridYJSelectCell(current.row(), current.column()); });
     connect(SGridYJ, &QTableView::doubleClicked, this, [this] { SGridYJDblClick(); });
     connect(SGridYJ, &QTableView::customContextMenuRequested, this, &TMainForm::ContextMenuOnGrid);
+    // On the header row the menu opens without moving the current cell.
+    SGridYJ->horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(SGridYJ->horizontalHeader(), &QHeaderView::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1Popup();
+        PopupMenu1->exec(SGridYJ->horizontalHeader()->mapToGlobal(pos));
+    });
     // The grid is entered and left as a whole: its cell editor is part of it.
     appConnections_.push_back(
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
             auto inside = [this](QWidget* w) { return w && (w == SGridYJ || SGridYJ->isAncestorOf(w)); };
+            // The grid's own menu opening over it does not leave it.
+            if (now && now->window()->windowType() == Qt::Popup)
+                return;
             if (!inside(old) && inside(now))
                 SGridYJEnter();
             else if (inside(old) && now && !inside(now))
@@ -339,6 +348,8 @@ void TMainForm::RefreshMarkingGrid()
 {
     const MarkingSession& session = Session->session;
     BtnBZDaAn->setEnabled(session.recordCount == 0);
+    if (session.recordCount == 0)
+        MarkingReadingAdmission.clear();  // a card of an earlier session
 
     const QModelIndex before = SGridYJ->currentIndex();
     int row = before.row();
