@@ -4,10 +4,15 @@
 // shows, about 30 rows of 40 columns in an 840-pixel window.
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QTableView>
 #include <cstdio>
+#include <memory>
 
 #include "marking/Scoring.h"
 #include "marking/SessionState.h"
+#include "marking/ui/MarkingGridDelegate.h"
 #include "marking/ui/MarkingGridModel.h"
 
 namespace {
@@ -74,7 +79,43 @@ void RefreshAndPaint(benchmark::State& st, bool oneClass)
 void BM_MarkingGridRefreshAllClasses(benchmark::State& st) { RefreshAndPaint(st, false); }
 void BM_MarkingGridRefreshOneClass(benchmark::State& st) { RefreshAndPaint(st, true); }
 
+// The same refresh through a real table view, painted: what the window
+// pays after every accepted card.
+void BM_MarkingGridViewRefreshAndPaint(benchmark::State& st)
+{
+    static int argc = 1;
+    static char name[] = "scorivo_bench";
+    static char* argv[] = {name, nullptr};
+    static std::unique_ptr<QApplication> app;
+    if (!app) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    FullStore store;
+    QTableView view;
+    MarkingGridModel model(*store.state);
+    model.SetUpColumns();
+    view.setModel(&model);
+    view.setItemDelegate(new MarkingGridDelegate(&view, model, {}, {}));
+    view.verticalHeader()->setVisible(false);
+    view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view.verticalHeader()->setDefaultSectionSize(20);
+    view.horizontalHeader()->setDefaultSectionSize(25);
+    view.setSelectionBehavior(QAbstractItemView::SelectRows);
+    view.resize(820, 240);
+    view.show();
+    MarkingGridFilter filter;
+    filter.classOn = true;
+    for (auto _ : st) {
+        model.Refresh(filter);
+        view.setCurrentIndex(model.index(model.rowCount() - 1, 1));
+        benchmark::DoNotOptimize(view.viewport()->grab());
+    }
+}
+
 BENCHMARK(BM_MarkingGridRefreshAllClasses)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MarkingGridRefreshOneClass)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MarkingGridViewRefreshAndPaint)->Unit(benchmark::kMicrosecond);
 
 } // namespace
