@@ -99,3 +99,33 @@ bool SaveCardPicture(const PictureView& frame, const std::filesystem::path& prog
         *written = file;
     return true;
 }
+
+std::optional<std::filesystem::path> FindLatestCardPicture(const std::filesystem::path& programFolder,
+                                                           std::string_view nameUtf8,
+                                                           std::string_view admissionNumberUtf8)
+{
+    const std::string stem = CardPictureStem(nameUtf8, admissionNumberUtf8);
+    const std::string_view extension = card_picture::Extension;
+    // "yyyymmdd-hhmmss" and the extension behind the stem.
+    const std::size_t length = stem.size() + 15 + extension.size();
+    const std::filesystem::path folder = programFolder / files::FromUtf8(card_picture::Folder);
+    std::optional<std::string> latest;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec))
+            continue;
+        const std::string name = files::ToUtf8(it->path().filename());
+        if (name.size() != length || name.compare(0, stem.size(), stem) != 0 ||
+            name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
+            continue;
+        // The stamp between stem and extension is "*-*".
+        const std::string_view stamp = std::string_view(name).substr(stem.size(), 15);
+        if (stamp.find('-') == std::string_view::npos)
+            continue;
+        if (!latest || name > *latest)
+            latest = name;
+    }
+    if (!latest)
+        return std::nullopt;
+    return folder / files::FromUtf8(*latest);
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -54,3 +55,11 @@ std::string CardPictureFileName(std::string_view nameUtf8, std::string_view admi
 bool SaveCardPicture(const PictureView& frame, const std::filesystem::path& programFolder, std::string_view nameUtf8,
                      std::string_view admissionNumberUtf8, const LocalDateTime& when,
                      std::filesystem::path* written = nullptr);
+
+// The newest saved picture of a student: among the files of
+// programFolder + "原始图片/" named stem + "*-*.bmp" whose name is exactly as
+// long as the stem plus "yyyymmdd-hhmmss.bmp", the greatest in byte order.
+// nullopt when there is none (or the folder is missing).
+std::optional<std::filesystem::path> FindLatestCardPicture(const std::filesystem::path& programFolder,
+                                                           std::string_view nameUtf8,
+                                                           std::string_view admissionNumberUtf8);

@@ -240,8 +240,7 @@ QWidget* TMainForm::BuildPage5()
     auto* foot = new QHBoxLayout;
     foot->setContentsMargins(8, 4, 8, 6);
     foot->setSpacing(10);
-    foot->addWidget(BtnAutoAnswerCard);
-    foot->addWidget(BtnYJSet);
+    // "开启自动阅卷" and "阅卷设置" sit in the marking page's button column.
     foot->addStretch(1);
     foot->addWidget(BtnBack5);
     foot->addWidget(BtnNext5);

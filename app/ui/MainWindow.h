@@ -37,6 +37,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
+class QTableView;
 class QTableWidget;
 class QTextEdit;
 class QToolBar;
@@ -48,6 +49,11 @@ class Prompts;
 class TFormYJSet;
 class Illustration;
 class TForm3;
+class TFormBZDaAn;
+class MarkingGridModel;
+class MarkingGridDelegate;
+struct MarkingGridFilter;
+struct MarkingPageSelection;
 namespace grid {
 class CellDelegate;
 }
@@ -132,6 +138,22 @@ public:
 
     // ---- the exam page (exam/ui/ExamPage.cpp) ----
     void ShowExamPage();
+
+    // ---- the marking page (marking/ui/MarkingPage.cpp) ----
+    // Entering the page from the exam page: boxes, header, rescoring, rows.
+    void SetUpMarkingGrid();
+    // Rows again from the marking session.
+    void RefreshMarkingGrid();
+    // The grade and class boxes as card acceptance checks them.
+    MarkingPageSelection MarkingSelection() const;
+    // "请选择年级！" or "请选择班级" when that coding is on and its box has no
+    // selection; empty when marking may go on.
+    std::string MissingMarkingSelection() const;
+    // "查看阅卷原始图片" for the current row.
+    void OpenLatestCardPicture();
+    // Admission number (GBK) of the card reading processed last; its row
+    // becomes the current row when the grid is refreshed.
+    std::string MarkingReadingAdmission;
 
     // ---- prompts, sounds and speech ----
     Prompts& Ask() const { return *services_.prompts; }
@@ -272,6 +294,25 @@ public:
     QFrame* Page5GridFrame = nullptr;
     QPushButton* BtnYJSet = nullptr;
     QPushButton* BtnAutoAnswerCard = nullptr;
+    // page 5 content (marking/ui/MarkingPage.cpp)
+    QLabel* ImageView = nullptr;        // the live preview
+    QPushButton* BtnAnswerCard = nullptr;  // "阅卷"
+    QPushButton* BtnBZDaAn = nullptr;   // "标准答案输入"
+    QLabel* LblNJ4 = nullptr;           // "年级："
+    QComboBox* NJYJ = nullptr;
+    QLabel* LblBJ5 = nullptr;           // "班级："
+    QComboBox* BJYJ = nullptr;
+    QTextEdit* MemoTiShi = nullptr;
+    QTableView* SGridYJ = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Ndatikadelete = nullptr;     // "删除选中记录"
+    QAction* NdatikadeleteAll = nullptr;  // "删除本列表中所有阅卷记录"
+    QAction* NOpenpic = nullptr;          // "查看阅卷原始图片"
+    QAction* NRefresh = nullptr;          // "重新算分"
+    QAction* NMsg = nullptr;              // "如何修改标准答案..."
+    TFormBZDaAn* FormBZDaAn = nullptr;    // "标准答案输入"
+    MarkingGridModel* SGridYJModel() const { return yjModel_; }
+    MarkingGridDelegate* SGridYJDelegate() const { return yjDelegate_; }
     QPushButton* BtnBack5 = nullptr;
     QPushButton* BtnNext5 = nullptr;
     QPushButton* BtnHelp5 = nullptr;
@@ -351,9 +392,30 @@ public slots:
     void BtnNext5Click();
     void BtnAutoAnswerCardClick();
     void BtnYJSetClick();
+    // page 5 content
+    void NJYJChange(int index);
+    void BJYJChange(int index);
+    void SGridYJSelectCell(int row, int column);
+    void SGridYJDblClick();
+    bool SGridYJKeyPress(int row, int column, QLineEdit& editor, const QKeyEvent& key);
+    void SGridYJSetEditText(int row, int column, const QString& text);
+    void SGridYJEnter();
+    void SGridYJExit();
+    void SGridYJMouseDown(const QPoint& pos);
+    void PopupMenu1Popup();
+    void NdatikadeleteClick();
+    void NdatikadeleteAllClick();
+    void NOpenpicClick();
+    void NRefreshClick();
+    void NMsgClick();
+    void BtnBZDaAnClick();
     // page 6
     void BtnBack6Click();
     void BtnGoToFirstClick();
+
+signals:
+    // The standard answer was edited since the last rescoring (or no longer is).
+    void RescorePendingChanged(bool pending);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -424,6 +486,13 @@ private:
     grid::CellDelegate* scoreDelegate_ = nullptr;
     grid::CellDelegate* ruleDelegate_ = nullptr;
     int tfSortRow_ = -1;  // the score table row CBTFSort lies over
+    // marking page helpers
+    MarkingGridFilter MarkingFilter() const;
+    void SetRescorePending(bool pending);
+    void ContextMenuOnGrid(const QPoint& pos);
+    MarkingGridModel* yjModel_ = nullptr;
+    MarkingGridDelegate* yjDelegate_ = nullptr;
+    QString yjEditStartText_;  // the standard-answer cell's text when it was selected
 
     // The raw file this window works on is locked against scorivo-cli runs
     // and other windows, which would otherwise save over each other's records.

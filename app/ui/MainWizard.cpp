@@ -151,6 +151,11 @@ void TMainForm::BtnNext5Click()
 
 void TMainForm::BtnAutoAnswerCardClick()
 {
+    const std::string missing = MissingMarkingSelection();
+    if (!missing.empty()) {
+        Ask().ShowMessage(missing);
+        return;
+    }
     AutoMarking = !AutoMarking;
     BtnAutoAnswerCard->setText(AutoMarking ? QStringLiteral("关闭自动阅卷") : QStringLiteral("开启自动阅卷"));
 }

@@ -45,27 +45,9 @@ void CameraDriver::Attach(TMainForm& form)
     port_.SetOwner(&form);
 
     // The marking page's picture, its "阅卷" button and the prompt memo.
-    imageView_ = new QLabel(form.Panel1);
-    imageView_->setObjectName(QStringLiteral("ImageView"));
-    imageView_->setAlignment(Qt::AlignCenter);
-    imageView_->setMinimumSize(320, 240);
-    imageView_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    auto* panelLayout = form.Panel1->layout() ? form.Panel1->layout() : new QVBoxLayout(form.Panel1);
-    panelLayout->setContentsMargins(0, 0, 0, 0);
-    panelLayout->addWidget(imageView_);
-    memoTiShi_ = new QTextEdit(form.Page5GridFrame);
-    memoTiShi_->setObjectName(QStringLiteral("MemoTiShi"));
-    memoTiShi_->setReadOnly(true);
-    auto* gridLayout = form.Page5GridFrame->layout() ? form.Page5GridFrame->layout() : new QVBoxLayout(form.Page5GridFrame);
-    gridLayout->setContentsMargins(0, 0, 0, 0);
-    gridLayout->addWidget(memoTiShi_);
-    btnAnswerCard_ = new QPushButton(QStringLiteral("阅卷"), form.BtnAutoAnswerCard->parentWidget());
-    btnAnswerCard_->setObjectName(QStringLiteral("BtnAnswerCard"));
-    if (auto* foot = form.BtnAutoAnswerCard->parentWidget()->layout())
-        for (int i = 0; i < foot->count(); ++i)
-            if (auto* row = qobject_cast<QBoxLayout*>(foot->itemAt(i)->layout());
-                row && row->indexOf(form.BtnAutoAnswerCard) >= 0)
-                row->insertWidget(0, btnAnswerCard_);
+    imageView_ = form.ImageView;
+    btnAnswerCard_ = form.BtnAnswerCard;
+    memoTiShi_ = form.MemoTiShi;
     connect(btnAnswerCard_, &QPushButton::clicked, this, &CameraDriver::BtnAnswerCardClick);
 
     view_ = std::make_unique<LabelFrameLoopView>(form.ImageCheShi, imageView_);
@@ -77,6 +59,11 @@ void CameraDriver::Attach(TMainForm& form)
     port_.onConnected = [this] { timer_->Enable(); };
 
     acceptor_ = std::make_unique<CardAcceptor>(*form.Session, form.YJSet, prompts_);
+    // The grid shows the stored card at once, its row current.
+    acceptor_->hooks.refreshGrid = [this] {
+        form_->MarkingReadingAdmission = std::string(acceptor_->Reading().admissionNumber.View());
+        form_->RefreshMarkingGrid();
+    };
     acceptor_->hooks.automaticMarkingOn = [this] { return loop_->AutoMarking(); };
     acceptor_->hooks.switchAutomaticMarkingOff = [this] {
         if (loop_->AutoMarking())
@@ -85,6 +72,9 @@ void CameraDriver::Attach(TMainForm& form)
         form_->BtnAutoAnswerCard->setText(QString::fromUtf8(FrameLoop::CaptionAutoOff));
         btnAnswerCard_->setEnabled(true);
     };
+    // The reminder to rescore after the standard answer was edited.
+    loop_->SetRescoreHint(form.Session->session.rescorePending);
+    connect(&form, &TMainForm::RescorePendingChanged, this, [this](bool pending) { loop_->SetRescoreHint(pending); });
     // The window's own handler flips its flag first; the loop follows it.
     connect(form.BtnAutoAnswerCard, &QPushButton::clicked, this, &CameraDriver::SyncAutomaticMarking);
 }
@@ -98,7 +88,14 @@ void CameraDriver::SyncAutomaticMarking()
 
 void CameraDriver::BtnAnswerCardClick()
 {
-    if (!form_ || !form_->Session || form_->Session->templateName.empty() ||
+    if (!form_ || !form_->Session)
+        return;
+    // Acceptance checks every card against the grade and class chosen.
+    if (const std::string missing = form_->MissingMarkingSelection(); !missing.empty()) {
+        prompts_.ShowMessage(missing);
+        return;
+    }
+    if (form_->Session->templateName.empty() ||
         !port_.Controller().Session().Connected() || context_.FrameBitmap.Width() == 0)
         return;
     timer_->WithTimerStopped([this] {
@@ -106,6 +103,7 @@ void CameraDriver::BtnAnswerCardClick()
         context_.SetTemplate(state.cardTemplate, state.templateName);
         acceptor_->checkCardColour = form_->CheckCardColour != 0;
         acceptor_->programFolder = form_->ProgramFolder;
+        acceptor_->selection = form_->MarkingSelection();
         SessionCardAcceptance acceptance(*acceptor_);
         const MarkingOutcome outcome = RunMarkingAttempt(context_, acceptance);
         form_->StatusText = context_.StatusText;

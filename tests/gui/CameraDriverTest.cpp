@@ -3,6 +3,7 @@
 // the session's acceptance, its texts and its sound.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -60,6 +61,8 @@ TEST(CameraDriver, VirtualCameraPreviewAndMarkingAttempt)
 
     // The first card lies still from 1 s to 4.5 s after connecting.
     form.SetActivePage(5);
+    form.SetUpMarkingGrid();
+    form.BJYJ->setCurrentIndex(0);  // the demo roster has classes: 所有班级
     QTest::qWait(2200);
     fx.sound.played.clear();
     answer->click();
