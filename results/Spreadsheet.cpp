@@ -465,6 +465,14 @@ Workbook& Application::AddWorkbook()
 
 Application::Shown Application::SetVisible()
 {
+    Shown shown = Save();
+    if (shown.saved)
+        shown.opened = desktop_->OpenWithSpreadsheetProgram(shown.file);
+    return shown;
+}
+
+Application::Shown Application::Save()
+{
     Shown shown;
     Workbook* book = ActiveWorkbook();
     if (!book) {
@@ -486,8 +494,6 @@ Application::Shown Application::SetVisible()
     std::filesystem::create_directories(folder_, ec);
     shown.file = folder_ / files::FromUtf8(base + stamp + ".xlsx");
     shown.saved = book->SaveAs(shown.file, &shown.error);
-    if (shown.saved)
-        shown.opened = desktop_->OpenWithSpreadsheetProgram(shown.file);
     return shown;
 }
 

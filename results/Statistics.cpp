@@ -4,7 +4,10 @@
 #include <cmath>
 #include <set>
 
+#include "platform/Files.h"
 #include "platform/Gbk.h"
+#include "platform/PromptsCore.h"
+#include "results/Desktop.h"
 #include "platform/NumberFormat.h"
 #include "results/Spreadsheet.h"
 
@@ -581,4 +584,25 @@ void BuildStatisticsWorkbook(sheet::Workbook& book, const StatisticsModel& model
         NameSheet(book, model, model.wrongNames, false);
     if (options.rightList)
         NameSheet(book, model, model.rightNames, true);
+}
+
+StatisticsOutputResult OutputStatistics(const StatisticsModel& model, const StatisticsOptions& options,
+                                        const std::filesystem::path& programFolder, Desktop& desktop,
+                                        PromptsCore& prompts, std::function<std::time_t()> clock)
+{
+    StatisticsOutputResult result;
+    sheet::Application app(desktop, programFolder / files::FromUtf8(output_texts::CsvFolder),
+                           model.title + statistics_texts::FileSuffix, std::move(clock));
+    sheet::Workbook& book = app.AddWorkbook();
+    BuildStatisticsWorkbook(book, model, options);
+    const bool canShow = desktop.CanOpenSpreadsheets();
+    sheet::Application::Shown shown = canShow ? app.SetVisible() : app.Save();
+    result.written = shown.saved;
+    result.opened = shown.opened;
+    result.file = shown.file;
+    if (!shown.saved)
+        prompts.ShowMessage("统计结果输出出错：" + shown.error);
+    else if (!shown.opened)
+        prompts.ShowMessage("统计结果已保存到 " + files::ToUtf8(shown.file) + "\n" + output_texts::InstallSpreadsheet);
+    return result;
 }

@@ -14,6 +14,7 @@
 #include "marking/SessionState.h"
 #include "platform/Files.h"
 #include "platform/Gbk.h"
+#include "results/Desktop.h"
 
 namespace results_test {
 
@@ -158,6 +159,25 @@ inline KnownSession MakeKnownSession(int perClass = 15)
             (void)s.AppendRecord(records[i]);
     return k;
 }
+
+// The desktop as a test wants it: what it can open, and what was opened.
+class FakeDesktop : public Desktop {
+public:
+    bool canOpen = false;
+    bool spreadsheetOpens = false;
+    std::vector<std::string> opened;  // "sheet:" or "editor:" + file name
+    bool CanOpenSpreadsheets() override { return canOpen; }
+    bool OpenWithSpreadsheetProgram(const std::filesystem::path& f) override
+    {
+        opened.push_back("sheet:" + files::ToUtf8(f.filename()));
+        return spreadsheetOpens;
+    }
+    bool OpenWithTextEditor(const std::filesystem::path& f) override
+    {
+        opened.push_back("editor:" + files::ToUtf8(f.filename()));
+        return true;
+    }
+};
 
 // --- reading an .xlsx back ------------------------------------------------
 

@@ -19,24 +19,6 @@ namespace {
 
 using Class = GradeClassChoice::Class;
 
-class FakeDesktop : public Desktop {
-public:
-    bool canOpen = false;
-    bool spreadsheetOpens = false;
-    std::vector<std::string> opened;  // "sheet:" or "editor:" + file name
-    bool CanOpenSpreadsheets() override { return canOpen; }
-    bool OpenWithSpreadsheetProgram(const std::filesystem::path& f) override
-    {
-        opened.push_back("sheet:" + files::ToUtf8(f.filename()));
-        return spreadsheetOpens;
-    }
-    bool OpenWithTextEditor(const std::filesystem::path& f) override
-    {
-        opened.push_back("editor:" + files::ToUtf8(f.filename()));
-        return true;
-    }
-};
-
 std::vector<std::string> CsvLines(const std::string& text)
 {
     std::vector<std::string> lines;

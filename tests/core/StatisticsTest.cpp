@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "ResultsTestSupport.h"
+#include "platform/ScriptedPromptsCore.h"
 #include "results/Spreadsheet.h"
 #include "results/Statistics.h"
 #include "support/TempDir.h"
@@ -335,6 +336,39 @@ TEST(StatisticsEmpty, NoMarkedStudentsGiveZerosNotNaN)
     BuildStatisticsWorkbook(book, m, o);
     TempDir dir;
     EXPECT_TRUE(book.SaveAs(dir / "empty.xlsx"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(StatisticsOutput, SavedInTheOutputFolderAndOpenedOrWhereItWasSaid)
+{
+    KnownSession k = MakeKnownSession(4);
+    StatisticsOptions o;
+    o.average = true;
+    StatisticsModel m = ComputeStatistics(k.state->roster, k.state->exam, k.state->session,
+                                          {0, GradeClassChoice::Class::All, {}}, o);
+    TempDir dir;
+    FakeDesktop desktop;
+    ScriptedPromptsCore prompts;
+    const std::time_t t = 1'800'000'000;
+    StatisticsOutputResult r = OutputStatistics(m, o, dir.path(), desktop, prompts, [t] { return t; });
+    ASSERT_TRUE(r.written);
+    EXPECT_FALSE(r.opened);
+    EXPECT_EQ(files::ToUtf8(r.file.parent_path().filename()), "成绩输出");
+    EXPECT_EQ(files::ToUtf8(r.file.filename()).rfind("期中考试数学统计-", 0), 0u);
+    EXPECT_TRUE(std::filesystem::exists(r.file));
+    EXPECT_TRUE(desktop.opened.empty());
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_NE(prompts.shown[0].text.find(files::ToUtf8(r.file)), std::string::npos);
+
+    desktop.canOpen = desktop.spreadsheetOpens = true;
+    prompts.shown.clear();
+    StatisticsOutputResult shown = OutputStatistics(m, o, dir.path(), desktop, prompts, [t] { return t + 1; });
+    EXPECT_TRUE(shown.opened);
+    EXPECT_EQ(desktop.opened.size(), 1u);
+    EXPECT_TRUE(prompts.shown.empty());
 }
 
 } // namespace
