@@ -11,7 +11,6 @@
 #include "marking/SessionState.h"
 #include "platform/Files.h"
 #include "platform/Gbk.h"
-#include "platform/NumberFormat.h"
 #include "results/ScoreOutput.h"
 #include "results/Spreadsheet.h"
 #include "results/Statistics.h"
@@ -205,7 +204,7 @@ int Stats(const std::vector<std::string>& args)
     std::printf("%s\n", out.c_str());
     std::printf("学生人数：%d\n已阅卷人数：%d\n缺考人数：%d\n", model.students, model.marked, model.absent);
     if (model.marked > 0)
-        std::printf("平均分：%s\n", FormatScore(static_cast<float>(model.total.mean)).c_str());
+        std::printf("平均分：%.2f\n", model.total.mean);
     return 0;
 }
 

@@ -88,6 +88,20 @@ TEST_F(ScoreOutputTest, FilterTakesEveryClassOfTheGradeOrOneClass)
     EXPECT_EQ(FilterStudents(roster, GradeClassChoice{-1, Class::One, "01"}).size(), 20u);
 }
 
+TEST_F(ScoreOutputTest, GradeAndClassListsAndTheChoiceTheyGive)
+{
+    EXPECT_EQ(GradeListItems(roster), (std::vector<std::string>{"高一", "高二"}));
+    EXPECT_EQ(ClassListItems(roster), (std::vector<std::string>{"所有班级", "01", "02", "03"}));
+    GradeClassChoice c = ChoiceFromLists(roster, 1, 3);
+    EXPECT_EQ(c.gradeIndex, 1);
+    EXPECT_EQ(c.classChoice, Class::One);
+    EXPECT_EQ(c.classCode, "03");
+    EXPECT_EQ(ChoiceFromLists(roster, 0, 0).classChoice, Class::All);
+    EXPECT_EQ(ChoiceFromLists(roster, -1, -1).classChoice, Class::NotChosen);
+    EXPECT_EQ(ChoiceFromLists(roster, -1, -1).gradeIndex, -1);
+    EXPECT_EQ(ChoiceFromLists(roster, 2, 4).classChoice, Class::NotChosen);  // past the lists
+}
+
 TEST_F(ScoreOutputTest, ChecksBeforeOutputInTheirOrder)
 {
     const std::vector<OutputItem> some = {OutputItem::Name};
