@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <set>
 
 #include "platform/Files.h"
@@ -68,6 +69,21 @@ double RateAtLeast(const std::vector<double>& values, double full, double share)
 }
 
 std::string Utf8(std::string_view gbkBytes) { return gbk::ToUtf8(gbkBytes); }
+
+// A bin bound with at most two decimals: 7.5, 15, 13.33.
+std::string FormatBound(double v)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", std::round(v * 100) / 100);
+    std::string s = text;
+    while (s.find('.') != std::string::npos && (s.back() == '0' || s.back() == '.')) {
+        const bool dot = s.back() == '.';
+        s.pop_back();
+        if (dot)
+            break;
+    }
+    return s;
+}
 
 } // namespace
 
@@ -195,15 +211,17 @@ StatisticsModel ComputeStatistics(const StudentRoster& roster, const ExamSetup& 
 
     // Histogram of the total over ten equal bins from 0 to the full score
     // (or the highest total when the full score is not known).
-    double top = m.fullScore > 0 ? m.fullScore : m.total.highest;
-    if (top <= 0)
+    // Without a full score the bins end at the highest total rounded up to
+    // ten, so that they have whole-number bounds.
+    double top = m.fullScore > 0 ? m.fullScore : std::ceil(m.total.highest / 10) * 10;
+    if (!(top > 0))
         top = 10;
     const double width = top / HistogramBins;
     for (int b = 0; b < HistogramBins; ++b) {
         HistogramBin bin;
         bin.lower = width * b;
         bin.upper = b + 1 == HistogramBins ? top : width * (b + 1);
-        bin.label = FormatScore(static_cast<float>(bin.lower)) + "-" + FormatScore(static_cast<float>(bin.upper));
+        bin.label = FormatBound(bin.lower) + "-" + FormatBound(bin.upper);
         m.histogram.push_back(bin);
     }
     for (double t : totals) {

@@ -127,6 +127,20 @@ TEST_F(StatisticsTest, WithASubjectiveScoreTheTotalRatesNeedTheFullScore)
     EXPECT_EQ(m.fullScore, 0);
     EXPECT_EQ(m.passRate, -1);
     EXPECT_EQ(m.excellentRate, -1);
+    // The bins then reach the highest total rounded up to ten.
+    const int top = static_cast<int>(std::ceil(m.total.highest / 10)) * 10;
+    ASSERT_EQ(m.histogram.size(), 10u);
+    EXPECT_EQ(m.histogram[9].label, std::to_string(top * 9 / 10) + "-" + std::to_string(top));
+    int counted = 0;
+    for (const HistogramBin& b : m.histogram)
+        counted += b.count;
+    EXPECT_EQ(counted, m.marked);
+
+    // A full score of 75 gives bins of 7.5.
+    o.fullScore = 75;
+    StatisticsModel seventyFive = ComputeStatistics(roster, exam, session, {0, Class::All, {}}, o);
+    EXPECT_EQ(seventyFive.histogram[0].label, "0-7.5");
+    EXPECT_EQ(seventyFive.histogram[9].label, "67.5-75");
 }
 
 TEST_F(StatisticsTest, ItemAnalysisAndGroupRates)
