@@ -447,6 +447,24 @@ bool Workbook::SaveAs(const std::filesystem::path& file, std::string* error) con
 
 // --- Application -----------------------------------------------------------
 
+std::filesystem::path StampedWorkbookFile(const std::filesystem::path& folder, std::string_view baseName,
+                                          std::time_t when)
+{
+    std::tm local{};
+    localtime_r(&when, &local);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    std::string base;
+    for (char c : baseName)
+        base += c == '/' ? '_' : c;
+    if (base.empty())
+        base = "成绩";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return folder / files::FromUtf8(base + stamp + ".xlsx");
+}
+
 Application::Application(Desktop& desktop, std::filesystem::path folder, std::string baseName,
                          std::function<std::time_t()> clock)
     : desktop_(&desktop), folder_(std::move(folder)), baseName_(std::move(baseName)), clock_(std::move(clock))
@@ -467,20 +485,7 @@ Application::Shown Application::SetVisible()
         shown.error = "没有要显示的工作簿。";
         return shown;
     }
-    std::time_t now = clock_ ? clock_() : std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    std::string base;
-    for (char c : baseName_)
-        base += c == '/' ? '_' : c;
-    if (base.empty())
-        base = "成绩";
-    std::error_code ec;
-    std::filesystem::create_directories(folder_, ec);
-    shown.file = folder_ / files::FromUtf8(base + stamp + ".xlsx");
+    shown.file = StampedWorkbookFile(folder_, baseName_, clock_ ? clock_() : std::time(nullptr));
     shown.saved = book->SaveAs(shown.file, &shown.error);
     if (shown.saved)
         shown.opened = desktop_->OpenWithSpreadsheetProgram(shown.file);
