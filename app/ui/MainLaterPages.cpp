@@ -7,12 +7,10 @@
 #include "app/ui/MainWindow.h"
 
 void TMainForm::BuildMarkingPage(QFrame*, QFrame*) {}
-void TMainForm::BuildOutputPage(QFrame*) {}
 
 void TMainForm::PrepareMarkingPage()
 {
     SessionStarted = 1;
 }
-void TMainForm::PrepareOutputPage() {}
 
 void TMainForm::LayOutPreview() {}
