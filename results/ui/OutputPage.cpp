@@ -115,9 +115,13 @@ GradeClassChoice ChoiceOf(const QComboBox* grade, const QComboBox* cls)
     return choice;
 }
 
+// A score with one decimal, without a ".0" that says nothing.
 QString Figure(double v)
 {
-    return QString::number(v, 'f', 1);
+    QString text = QString::number(v, 'f', 1);
+    if (text.endsWith(QStringLiteral(".0")))
+        text.chop(2);
+    return text;
 }
 
 QString Percent(double share)
@@ -252,7 +256,7 @@ void TMainForm::BuildOutputPage(QFrame* frame)
     TJRightRange = rangeEntry("TJRightRange");
     Memo4 = NoteMemo(GroupBoxTJ, "Memo4", kRangeNotes, "#f0f0f0");
     Memo4->setStyleSheet(QStringLiteral("QPlainTextEdit { background: #f0f0f0; color: gray; }"));
-    Memo4->setMaximumHeight(84);
+    Memo4->setMaximumHeight(80);
     BtnTJ = button("BtnTJ", "输出", 96);
     BtnTJ->setParent(GroupBoxTJ);
 
@@ -283,6 +287,7 @@ void TMainForm::BuildOutputPage(QFrame* frame)
     LblTJSummary->setTextFormat(Qt::PlainText);
     ChartTJ = new ScoreChart(GroupBoxTJ);
     named(ChartTJ, "ChartTJ");
+    ChartTJ->SetTitle(QStringLiteral("总分分布（人数）"));
 
     auto* tjLayout = new QVBoxLayout(GroupBoxTJ);
     tjLayout->addLayout(tjFilterRow);
@@ -486,10 +491,11 @@ void TMainForm::ShowStatisticsModel(const StatisticsModel& model)
     const ScoreSummary& t = model.total;
     QString text = QStringLiteral("学生人数：%1　已阅卷：%2　缺考：%3").arg(model.students).arg(model.marked).arg(model.absent);
     if (t.count > 0) {
-        text += QStringLiteral("\n平均分：%1　最高分：%2　最低分：%3　中位数：%4　标准差：%5")
-                    .arg(Figure(t.mean), Figure(t.highest), Figure(t.lowest), Figure(t.median),
-                         QString::number(t.standardDeviation, 'f', 2));
-        text += QStringLiteral("\n及格率：%1　优秀率：%2").arg(Percent(model.passRate), Percent(model.excellentRate));
+        text += QStringLiteral("\n平均分：%1　最高分：%2　最低分：%3　中位数：%4")
+                    .arg(Figure(t.mean), Figure(t.highest), Figure(t.lowest), Figure(t.median));
+        text += QStringLiteral("\n标准差：%1　及格率：%2　优秀率：%3")
+                    .arg(QString::number(t.standardDeviation, 'f', 2), Percent(model.passRate),
+                         Percent(model.excellentRate));
     }
     LblTJSummary->setText(text);
 

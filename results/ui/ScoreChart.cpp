@@ -38,6 +38,8 @@ void ScoreChart::paintEvent(QPaintEvent*)
     p.setPen(QColor(0xA0, 0xA0, 0xA0));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
     const QFontMetrics fm = p.fontMetrics();
+    p.setPen(Qt::black);
+    p.drawText(QRect(8, 4, width() - 16, fm.height()), Qt::AlignLeft | Qt::AlignVCenter, title_);
     if (bands_.empty()) {
         p.setPen(Qt::darkGray);
         p.drawText(rect(), Qt::AlignCenter, emptyText_);
@@ -52,7 +54,8 @@ void ScoreChart::paintEvent(QPaintEvent*)
 
     const int left = fm.horizontalAdvance(QString::number(top)) + 12;
     const int right = width() - 8;
-    const int plotTop = fm.height() + 8;
+    // Room for the title and for the count above the tallest bar.
+    const int plotTop = 2 * fm.height() + 8;
     const int plotBottom = height() - fm.height() - 10;
     if (right - left < 20 || plotBottom - plotTop < 20)
         return;

@@ -20,6 +20,11 @@ public:
     // Replaces the bands and repaints; no bands shows `emptyText` instead.
     void SetBands(std::vector<Band> bands, const QString& emptyText = QString());
     const std::vector<Band>& Bands() const { return bands_; }
+    void SetTitle(const QString& title)
+    {
+        title_ = title;
+        update();
+    }
 
     QSize sizeHint() const override { return {360, 200}; }
     QSize minimumSizeHint() const override { return {240, 140}; }
@@ -30,4 +35,5 @@ protected:
 private:
     std::vector<Band> bands_;
     QString emptyText_;
+    QString title_;
 };

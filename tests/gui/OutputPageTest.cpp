@@ -425,7 +425,7 @@ TEST(OutputPage, StatisticsAreCheckedThenWrittenBesideTheWindow)
     EXPECT_EQ(p.desktop.spreadsheetOpened, books);
     // The figures beside the options are those of the written students.
     EXPECT_TRUE(p.f.LblTJSummary->text().contains(QStringLiteral("学生人数：3　已阅卷：2　缺考：1")));
-    EXPECT_TRUE(p.f.LblTJSummary->text().contains(QStringLiteral("最高分：85.0　最低分：72.5")));
+    EXPECT_TRUE(p.f.LblTJSummary->text().contains(QStringLiteral("最高分：85　最低分：72.5")));
 }
 
 // Characters that no key of the test's keyboard gives, sent as typed text.
@@ -621,6 +621,34 @@ TEST(OutputPage, ChartCountsEveryMarkedStudentOfTheChosenClass)
     p.f.TJXiaoTiWrong->setChecked(true);
     p.f.TJWrongRange->setText(QStringLiteral("1-5,21"));
     SaveScreen(p.f, "6-成绩输出.png");
+
+    // Both outputs of the whole grade go through; with SCORIVO_SCREENS_DIR set
+    // the workbooks are kept beside the screens for a look in a spreadsheet.
+    EXPECT_EQ(p.Output(), "");
+    p.f.TJDaTiRate->setChecked(true);
+    p.f.TJXiaoTiRight->setChecked(true);
+    p.f.TJRightRange->setText(QStringLiteral("21-25"));
+    EXPECT_EQ(p.OutputStatistics(), "");
+    ASSERT_EQ(FilesIn(p.OutputFolder(), ".xlsx").size(), 2u);
+    ASSERT_EQ(p.desktop.spreadsheetOpened.size(), 2u);
+    EXPECT_EQ(files::ToUtf8(p.desktop.spreadsheetOpened[0].filename()).rfind("期中考试数学-", 0), 0u);
+    EXPECT_EQ(files::ToUtf8(p.desktop.spreadsheetOpened[1].filename()).rfind("期中考试数学统计-", 0), 0u);
+    if (const char* dir = std::getenv("SCORIVO_SCREENS_DIR"); dir && *dir) {
+        const std::filesystem::path out = files::FromUtf8(dir);
+        std::filesystem::copy_file(p.desktop.spreadsheetOpened[0], out / files::FromUtf8("成绩表.xlsx"),
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(p.desktop.spreadsheetOpened[1], out / files::FromUtf8("统计.xlsx"),
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+
+    // The busy window as it looks a few ticks in.
+    TFormTJProgress& busy = *p.f.FormTJProgress;
+    busy.show();
+    busy.Timer1->stop();
+    for (int i = 0; i < 4; ++i)
+        busy.Timer1Timer();
+    SaveScreen(busy, "统计进度.png");
+    busy.hide();
 }
 
 } // namespace
