@@ -50,6 +50,38 @@ std::optional<OutputItem> OutputItemFromText(std::string_view utf8)
     return std::nullopt;
 }
 
+std::vector<std::string> GradeListItems(const StudentRoster& roster)
+{
+    std::vector<std::string> items;
+    for (int g = 0; g < GradeCount(roster); ++g)
+        items.push_back(roster.grades[g].name.Utf8());
+    return items;
+}
+
+std::vector<std::string> ClassListItems(const StudentRoster& roster)
+{
+    std::vector<std::string> items = {output_texts::AllClasses};
+    for (const std::string& code : roster.DistinctClassCodes())
+        items.push_back(gbk::ToUtf8(code));
+    return items;
+}
+
+GradeClassChoice ChoiceFromLists(const StudentRoster& roster, int gradeItem, int classItem)
+{
+    GradeClassChoice choice;
+    choice.gradeIndex = gradeItem >= 0 && gradeItem < GradeCount(roster) ? gradeItem : -1;
+    if (classItem == 0) {
+        choice.classChoice = GradeClassChoice::Class::All;
+    } else if (classItem > 0) {
+        std::vector<std::string> codes = roster.DistinctClassCodes();
+        if (static_cast<std::size_t>(classItem) <= codes.size()) {
+            choice.classChoice = GradeClassChoice::Class::One;
+            choice.classCode = codes[static_cast<std::size_t>(classItem) - 1];
+        }
+    }
+    return choice;
+}
+
 std::vector<int> FilterStudents(const StudentRoster& roster, const GradeClassChoice& choice)
 {
     std::vector<int> selected;

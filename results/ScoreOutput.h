@@ -76,6 +76,14 @@ struct GradeClassChoice {
     std::string classCode;  // GBK, when classChoice is One
 };
 
+// Items of the grade lists (NJSC, NJTJ): the grade names in roster order (UTF-8).
+std::vector<std::string> GradeListItems(const StudentRoster& roster);
+// Items of the class lists (BJSC, BJTJ): "所有班级", then every non-empty
+// class code of the students once, in roster order (UTF-8).
+std::vector<std::string> ClassListItems(const StudentRoster& roster);
+// The choice from the selected items of those lists (-1: nothing selected).
+GradeClassChoice ChoiceFromLists(const StudentRoster& roster, int gradeItem, int classItem);
+
 // Roster indices of the students the choice selects, in roster order.
 std::vector<int> FilterStudents(const StudentRoster& roster, const GradeClassChoice& choice);
 

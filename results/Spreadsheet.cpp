@@ -271,7 +271,11 @@ public:
             format_set_align(x, h);
         if (uint8_t v = VerticalCode(f.vertical))
             format_set_align(x, v);
-        if (!f.numberFormat.empty())
+        // "@" is the built-in text format 49; as a custom format some programs
+        // would not treat the cells as text.
+        if (f.numberFormat == "@")
+            format_set_num_format_index(x, 49);
+        else if (!f.numberFormat.empty())
             format_set_num_format(x, f.numberFormat.c_str());
         formats_.emplace(f, x);
         return x;
@@ -479,6 +483,14 @@ Workbook& Application::AddWorkbook()
 
 Application::Shown Application::SetVisible()
 {
+    Shown shown = Save();
+    if (shown.saved)
+        shown.opened = desktop_->OpenWithSpreadsheetProgram(shown.file);
+    return shown;
+}
+
+Application::Shown Application::Save()
+{
     Shown shown;
     Workbook* book = ActiveWorkbook();
     if (!book) {
@@ -487,8 +499,6 @@ Application::Shown Application::SetVisible()
     }
     shown.file = StampedWorkbookFile(folder_, baseName_, clock_ ? clock_() : std::time(nullptr));
     shown.saved = book->SaveAs(shown.file, &shown.error);
-    if (shown.saved)
-        shown.opened = desktop_->OpenWithSpreadsheetProgram(shown.file);
     return shown;
 }
 

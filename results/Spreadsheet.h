@@ -239,6 +239,8 @@ public:
     // Visible = true: saves the active workbook as folder + baseName +
     // "-yyyymmdd-hhmmss.xlsx" (creating the folder) and opens it.
     Shown SetVisible();
+    // The same file without opening it.
+    Shown Save();
 
 private:
     Desktop* desktop_;

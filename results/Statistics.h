@@ -4,7 +4,9 @@
 // it only reads its inputs and reports progress through a callback), and a
 // workbook written from it with one sheet per chosen option and charts.
 
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,8 @@
 #include "results/ScoreOutput.h"
 #include "students/Roster.h"
 
+class Desktop;
+class PromptsCore;
 namespace sheet {
 class Workbook;
 }
@@ -38,6 +42,7 @@ inline constexpr const char* ChooseClass = "请选择要统计的班级！";
 inline constexpr const char* ChooseOption = "请至少选择一个统计项目！";
 inline constexpr const char* NoQuestions = "考试信息里还没有设置题目，无法统计。";
 inline constexpr const char* BusyCaption = "正在输出。。。";
+inline constexpr const char* FileSuffix = "统计";
 } // namespace statistics_texts
 
 // A statistics question range, read as ParseQuestionList reads question
@@ -143,3 +148,18 @@ StatisticsModel ComputeStatistics(const StudentRoster& roster, const ExamSetup& 
 // (+ histogram, + 班级对比 when classes were compared), 小题分析 (+ rate
 // bars), 大题得分率, 做错名单, 做对名单.
 void BuildStatisticsWorkbook(sheet::Workbook& book, const StatisticsModel& model, const StatisticsOptions& options);
+
+struct StatisticsOutputResult {
+    bool written = false;
+    bool opened = false;
+    std::filesystem::path file;
+};
+
+// Writes the statistics workbook into programFolder + "成绩输出/" as exam +
+// subject + "统计-yyyymmdd-hhmmss.xlsx" and opens it with the desktop's
+// spreadsheet program. When no program can show it, says where it was saved;
+// when it cannot be written, says why. Asks through `prompts`, so call it on
+// the UI thread once ComputeStatistics (which may run elsewhere) is done.
+StatisticsOutputResult OutputStatistics(const StatisticsModel& model, const StatisticsOptions& options,
+                                        const std::filesystem::path& programFolder, Desktop& desktop,
+                                        PromptsCore& prompts, std::function<std::time_t()> clock = {});

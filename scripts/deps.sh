@@ -21,6 +21,8 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # a CJK font for the Chinese interface and printed cards
     fonts-noto-cjk
+    # reading written workbooks back in the tests
+    unzip
     # opening files and folders with the desktop's programs
     xdg-utils
     # a virtual display for starting the window without a desktop

@@ -1,0 +1,223 @@
+// scorivo-cli export and stats: the output page's score table and statistics
+// from a marking raw file, written straight to --out (no program is opened).
+// A bad argument is refused with exit code 2 before anything is written.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "cli/Command.h"
+#include "marking/RawFile.h"
+#include "marking/SessionState.h"
+#include "platform/Files.h"
+#include "platform/Gbk.h"
+#include "results/ScoreOutput.h"
+#include "results/Spreadsheet.h"
+#include "results/Statistics.h"
+
+namespace {
+
+std::vector<std::string> SplitCommas(const std::string& text)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t end = text.find(',', start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
+bool EndsWith(const std::string& s, const std::string& suffix)
+{
+    if (s.size() < suffix.size())
+        return false;
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        char c = s[s.size() - suffix.size() + i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+        if (c != suffix[i])
+            return false;
+    }
+    return true;
+}
+
+struct Loaded {
+    std::unique_ptr<MarkingSessionState> state;
+    GradeClassChoice choice;
+};
+
+// Reads --session and turns --grade/--class into the page's choice. Returns
+// 0, or the exit code after printing why.
+int LoadSessionAndChoice(const char* command, const cli::ParsedOptions& o, Loaded& loaded)
+{
+    auto usage = [&](const std::string& why) {
+        std::fprintf(stderr, "scorivo-cli %s: %s\n", command, why.c_str());
+        return 2;
+    };
+    loaded.state = NewMarkingSessionState();
+    MarkingFileResult opened = OpenMarkingFile(*loaded.state, files::FromUtf8(o.Get("--session")));
+    if (!opened.ok)
+        return usage(o.Get("--session") + ": " + opened.message);
+    const StudentRoster& roster = loaded.state->roster;
+
+    if (o.Has("--grade")) {
+        if (!roster.gradeEnabled)
+            return usage("这份学生信息没有启用年级，不能用 --grade");
+        auto code = gbk::FromUtf8(o.Get("--grade"));
+        for (int g = 0; code && g < std::min(roster.gradeCount, StudentRoster::MaxGrades); ++g)
+            if (roster.grades[g].code.View() == *code)
+                loaded.choice.gradeIndex = g;
+        if (loaded.choice.gradeIndex < 0)
+            return usage("没有年级编码为 " + o.Get("--grade") + " 的年级");
+    }
+    if (o.Has("--class")) {
+        if (!roster.classEnabled)
+            return usage("这份学生信息没有启用班级，不能用 --class");
+        const std::string value = o.Get("--class");
+        if (value == "ALL") {
+            loaded.choice.classChoice = GradeClassChoice::Class::All;
+        } else {
+            auto code = gbk::FromUtf8(value);
+            bool known = false;
+            for (const std::string& c : roster.DistinctClassCodes())
+                known = known || (code && c == *code);
+            if (!known)
+                return usage("学生信息里没有班级 " + value);
+            loaded.choice.classChoice = GradeClassChoice::Class::One;
+            loaded.choice.classCode = *code;
+        }
+    }
+    return 0;
+}
+
+int Export(const std::vector<std::string>& args)
+{
+    auto o = cli::ParseOptions(args, {"--session", "--items", "--grade", "--class", "--order", "--out"}, {"--absent"});
+    auto usage = [](const std::string& why) {
+        std::fprintf(stderr, "scorivo-cli export: %s\n", why.c_str());
+        return 2;
+    };
+    if (!o.error.empty())
+        return usage(o.error);
+    if (!o.positional.empty())
+        return usage("unexpected argument " + o.positional[0]);
+    for (const char* required : {"--session", "--items", "--out"})
+        if (!o.Has(required))
+            return usage(std::string("missing ") + required);
+    const std::string out = o.Get("--out");
+    const bool csv = EndsWith(out, ".csv");
+    if (!csv && !EndsWith(out, ".xlsx"))
+        return usage("--out must name a .xlsx or a .csv file");
+
+    ScoreOutputRequest request;
+    for (const std::string& name : SplitCommas(o.Get("--items"))) {
+        auto item = OutputItemFromText(name);
+        if (!item)
+            return usage("unknown item \"" + name + "\" (items: 准考证号,姓名,总得分,主观题分,选择题分,大题得分情况,"
+                                                    "多选,少选,错选,多选题号,少选题号,错选题号)");
+        for (OutputItem chosen : request.items)
+            if (chosen == *item)
+                return usage("item \"" + name + "\" is given twice");
+        request.items.push_back(*item);
+    }
+    const std::string order = o.Get("--order", "number");
+    if (order != "number" && order != "total")
+        return usage("--order must be number or total");
+    request.order = order == "total" ? RowOrder::ByTotal : RowOrder::ByNumber;
+    request.includeAbsent = o.flags.count("--absent") != 0;
+
+    Loaded loaded;
+    if (int code = LoadSessionAndChoice("export", o, loaded))
+        return code;
+    request.roster = &loaded.state->roster;
+    request.exam = &loaded.state->exam;
+    request.session = &loaded.state->session;
+    request.choice = loaded.choice;
+    if (std::string problem = CheckScoreOutput(*request.roster, request.choice, request.items); !problem.empty())
+        return usage(problem);
+
+    std::string error;
+    bool ok = false;
+    if (csv) {
+        ok = files::WriteAtomic(files::FromUtf8(out), ScoreCsvText(request), &error);
+    } else {
+        sheet::Workbook book;
+        WriteScoreSheet(book.ActiveSheet(), request);
+        ok = book.SaveAs(files::FromUtf8(out), &error);
+    }
+    if (!ok) {
+        std::fprintf(stderr, "scorivo-cli export: %s: %s\n", out.c_str(), error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", out.c_str());
+    for (const std::string& line : ListUnmarkedStudents(*request.roster, *request.session, request.choice).lines)
+        std::printf("%s\n", line.c_str());
+    return 0;
+}
+
+int Stats(const std::vector<std::string>& args)
+{
+    auto o = cli::ParseOptions(args, {"--session", "--grade", "--class", "--wrong", "--right", "--out"},
+                               {"--average", "--question-rates", "--group-rates"});
+    auto usage = [](const std::string& why) {
+        std::fprintf(stderr, "scorivo-cli stats: %s\n", why.c_str());
+        return 2;
+    };
+    if (!o.error.empty())
+        return usage(o.error);
+    if (!o.positional.empty())
+        return usage("unexpected argument " + o.positional[0]);
+    for (const char* required : {"--session", "--out"})
+        if (!o.Has(required))
+            return usage(std::string("missing ") + required);
+    const std::string out = o.Get("--out");
+    if (!EndsWith(out, ".xlsx"))
+        return usage("--out must name a .xlsx file");
+
+    StatisticsOptions options;
+    options.average = o.flags.count("--average") != 0;
+    options.questionRates = o.flags.count("--question-rates") != 0;
+    options.groupRates = o.flags.count("--group-rates") != 0;
+    options.wrongList = o.Has("--wrong");
+    options.wrongRange = o.Get("--wrong");
+    options.rightList = o.Has("--right");
+    options.rightRange = o.Get("--right");
+
+    Loaded loaded;
+    if (int code = LoadSessionAndChoice("stats", o, loaded))
+        return code;
+    const MarkingSessionState& s = *loaded.state;
+    if (std::string problem = CheckStatistics(s.roster, s.exam, loaded.choice, options); !problem.empty())
+        return usage(problem);
+
+    StatisticsModel model = ComputeStatistics(s.roster, s.exam, s.session, loaded.choice, options);
+    sheet::Workbook book;
+    BuildStatisticsWorkbook(book, model, options);
+    std::string error;
+    if (!book.SaveAs(files::FromUtf8(out), &error)) {
+        std::fprintf(stderr, "scorivo-cli stats: %s: %s\n", out.c_str(), error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", out.c_str());
+    std::printf("学生人数：%d\n已阅卷人数：%d\n缺考人数：%d\n", model.students, model.marked, model.absent);
+    if (model.marked > 0)
+        std::printf("平均分：%.2f\n", model.total.mean);
+    return 0;
+}
+
+const cli::CommandRegistrar registerExport(
+    "export",
+    "export --session FILE.yj --items LIST [--grade CODE] [--class CODE|ALL] [--order number|total] [--absent] "
+    "--out FILE.xlsx|FILE.csv",
+    Export);
+
+const cli::CommandRegistrar registerStats(
+    "stats",
+    "stats --session FILE.yj [--grade CODE] [--class CODE|ALL] [--average] [--question-rates] [--group-rates] "
+    "[--wrong RANGES] [--right RANGES] --out FILE.xlsx",
+    Stats);
+
+} // namespace

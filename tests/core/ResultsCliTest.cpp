@@ -1,0 +1,112 @@
+// scorivo-cli export and stats run for real on a saved marking raw file.
+#include <gtest/gtest.h>
+
+#include "ResultsTestSupport.h"
+#include "marking/RawFile.h"
+#include "recognition/BatchCli.h"
+#include "results/ScoreOutput.h"
+
+using namespace results_test;
+using batch_test::Quote;
+using batch_test::RunCli;
+
+namespace {
+
+class ResultsCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        k = MakeKnownSession();
+        session = files::ToUtf8(dir / "期中.yj");
+        MarkingFileResult saved = SaveMarkingFileTo(*k.state, files::FromUtf8(session));
+        ASSERT_TRUE(saved.ok) << saved.message;
+    }
+    TempDir dir;
+    KnownSession k;
+    std::string session;
+};
+
+TEST_F(ResultsCli, ExportCsvIsTheSameTextAsThePage)
+{
+    const std::string out = files::ToUtf8(dir / "成绩.csv");
+    auto run = RunCli("export --session " + Quote(session) +
+                      " --items 准考证号,姓名,大题得分情况,总得分,错选题号 --grade 10001 --class ALL --order total"
+                      " --absent --out " + Quote(out));
+    ASSERT_EQ(run.status, 0) << run.errors;
+    ASSERT_GE(run.lines.size(), 4u);
+    EXPECT_EQ(run.lines[0], out);
+    EXPECT_EQ(run.lines[2], "未阅卷学生人数：7");
+
+    ScoreOutputRequest request;
+    request.roster = &k.state->roster;
+    request.exam = &k.state->exam;
+    request.session = &k.state->session;
+    request.choice = {0, GradeClassChoice::Class::All, {}};
+    request.items = {OutputItem::AdmissionNumber, OutputItem::Name, OutputItem::GroupScores, OutputItem::Total,
+                     OutputItem::WrongList};
+    request.order = RowOrder::ByTotal;
+    request.includeAbsent = true;
+    auto bytes = files::ReadAll(files::FromUtf8(out));
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(*bytes, ScoreCsvText(request));
+}
+
+TEST_F(ResultsCli, ExportWorkbookAndStatisticsWithCharts)
+{
+    const std::string xlsx = files::ToUtf8(dir / "成绩.xlsx");
+    auto run = RunCli("export --session " + Quote(session) + " --items 准考证号,总得分 --grade 10001 --class 02 --out " +
+                      Quote(xlsx));
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const std::string xml = Unzip(files::FromUtf8(xlsx), "xl/worksheets/sheet1.xml");
+    const auto strings = SharedStrings(Unzip(files::FromUtf8(xlsx), "xl/sharedStrings.xml"));
+    EXPECT_EQ(CellOf(xml, strings, "A4").value, "000002001");
+    EXPECT_EQ(CellOf(xml, strings, "A1").value, "期中考试数学");
+
+    const std::string stats = files::ToUtf8(dir / "统计.xlsx");
+    auto s = RunCli("stats --session " + Quote(session) +
+                    " --grade 10001 --class ALL --average --question-rates --group-rates --wrong 1-3,11 --right 5 --out " +
+                    Quote(stats));
+    ASSERT_EQ(s.status, 0) << s.errors;
+    ASSERT_GE(s.lines.size(), 4u);
+    EXPECT_EQ(s.lines[1], "学生人数：45");
+    const std::string list = UnzipList(files::FromUtf8(stats));
+    EXPECT_NE(list.find("xl/charts/chart1.xml"), std::string::npos);
+    EXPECT_NE(list.find("xl/drawings/_rels/drawing1.xml.rels"), std::string::npos);
+    EXPECT_NE(Unzip(files::FromUtf8(stats), "xl/workbook.xml").find("做错名单"), std::string::npos);
+}
+
+TEST_F(ResultsCli, BadArgumentsExitWithTwoAndWriteNothing)
+{
+    const std::string out = files::ToUtf8(dir / "x.xlsx");
+    const std::string base = "--session " + Quote(session) + " --out " + Quote(out);
+    struct Case {
+        std::string args;
+        std::string message;  // part of what stderr says
+    };
+    const std::vector<Case> cases = {
+        {"export " + base + " --items 准考证号,分数 --grade 10001 --class ALL", "unknown item \"分数\""},
+        {"export " + base + " --items 总得分 --grade 10001 --class ALL --order name", "--order"},
+        {"export " + base + " --items 总得分 --class ALL", "请选择年级！"},
+        {"export " + base + " --items 总得分 --grade 10001", "请选择班级"},
+        {"export " + base + " --items 总得分 --grade 99999 --class ALL", "99999"},
+        {"export " + base + " --items 总得分 --grade 10001 --class 07", "07"},
+        {"export --session " + Quote(session) + " --items 总得分 --grade 10001 --class ALL --out " +
+             Quote(files::ToUtf8(dir / "x.txt")),
+         ".csv"},
+        {"export " + base + " --grade 10001 --class ALL", "missing --items"},
+        {"export --session " + Quote(files::ToUtf8(dir / "none.yj")) + " --items 总得分 --out " + Quote(out), "none.yj"},
+        {"stats " + base + " --grade 10001 --class ALL", "请至少选择一个统计项目！"},
+        {"stats " + base + " --grade 10001 --class ALL --wrong 0-3", "题号不能为0"},
+        {"stats " + base + " --grade 10001 --class ALL --right 30", "超出总题数"},
+        {"stats " + base + " --grade 10001 --class ALL --average --bogus", "unknown option --bogus"},
+    };
+    for (const Case& c : cases) {
+        auto run = RunCli(c.args);
+        EXPECT_EQ(run.status, 2) << c.args << "\n" << run.errors;
+        EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.args << "\n" << run.errors;
+        EXPECT_FALSE(std::filesystem::exists(files::FromUtf8(out))) << c.args;
+        EXPECT_FALSE(std::filesystem::exists(dir / "x.txt"));
+    }
+}
+
+} // namespace
