@@ -45,7 +45,9 @@ class QToolBar;
 class QToolButton;
 class QUrl;
 class Desktop;
+struct GradeClassChoice;
 struct StatisticsModel;
+struct StatisticsOutputResult;
 class HelpWindow;
 class InstanceLock;
 class Prompts;
@@ -486,7 +488,10 @@ private:
     void ShowStatisticsSummary();
     void ShowStatisticsModel(const StatisticsModel& model);
     // Back on the window's thread once the statistics workbook is written.
-    void StatisticsWritten(bool saved, const std::filesystem::path& file, const std::string& error);
+    void StatisticsWritten(StatisticsOutputResult saved, const std::string& error);
+    // The grade and class the output's and the statistics' lists select.
+    GradeClassChoice OutputChoice() const;
+    GradeClassChoice StatisticsChoice() const;
     bool TJRangeKeyPress(const QKeyEvent& key);
     Desktop& OutputDesktop();
     std::shared_ptr<Desktop> ownDesktop_;  // made when first needed

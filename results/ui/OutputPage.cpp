@@ -19,13 +19,10 @@
 #include <QScrollBar>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <ctime>
 
 #include "app/ui/MainWindow.h"
-#include "platform/Files.h"
 #include "platform/qt/Prompts.h"
 #include "results/ScoreOutput.h"
-#include "results/Spreadsheet.h"
 #include "results/Statistics.h"
 #include "results/ui/Progress.h"
 #include "results/ui/ScoreChart.h"
@@ -95,25 +92,6 @@ protected:
 private:
     std::function<bool(const QKeyEvent&)> handler_;
 };
-
-constexpr int kClassCodeRole = Qt::UserRole + 1;
-
-// The grade and class a pair of lists selects.
-GradeClassChoice ChoiceOf(const QComboBox* grade, const QComboBox* cls)
-{
-    GradeClassChoice choice;
-    choice.gradeIndex = grade->currentIndex();
-    const int c = cls->currentIndex();
-    if (c < 0) {
-        choice.classChoice = GradeClassChoice::Class::NotChosen;
-    } else if (c == 0) {
-        choice.classChoice = GradeClassChoice::Class::All;
-    } else {
-        choice.classChoice = GradeClassChoice::Class::One;
-        choice.classCode = cls->itemData(c, kClassCodeRole).toByteArray().toStdString();
-    }
-    return choice;
-}
 
 // A score with one decimal, without a ".0" that says nothing.
 QString Figure(double v)
@@ -366,36 +344,25 @@ bool TMainForm::TJRangeKeyPress(const QKeyEvent& key)
 void TMainForm::SetUpOutputPage()
 {
     const StudentRoster& roster = Session->roster;
-    const bool grades = roster.gradeEnabled == 1;
-    for (QComboBox* list : {NJSC, NJTJ}) {
+    auto fill = [](QComboBox* list, bool used, const std::vector<std::string>& items) {
         list->clear();
-        if (grades)
-            for (int i = 0; i < roster.gradeCount && i < StudentRoster::MaxGrades; ++i)
-                list->addItem(Q(roster.grades[i].name.Utf8()));
+        if (used)
+            for (const std::string& item : items)
+                list->addItem(Q(item));
         list->setCurrentIndex(-1);
-        list->setEnabled(grades);
-    }
+        list->setEnabled(used);
+    };
+    const bool grades = roster.gradeEnabled == 1;
+    const std::vector<std::string> gradeItems = GradeListItems(roster);
+    fill(NJSC, grades, gradeItems);
+    fill(NJTJ, grades, gradeItems);
     LblNJSC->setEnabled(grades);
     LblNJTJ->setEnabled(grades);
 
     const bool classes = roster.classEnabled == 1;
-    QStringList classItems;
-    if (classes) {
-        classItems << QString::fromUtf8(output_texts::AllClasses);
-        for (const std::string& code : roster.DistinctClassCodes())
-            classItems << Q(gbk::ToUtf8(code));
-    }
-    const std::vector<std::string> codes = classes ? roster.DistinctClassCodes() : std::vector<std::string>();
-    for (QComboBox* list : {BJSC, BJTJ}) {
-        list->clear();
-        list->addItems(classItems);
-        // The class codes' own bytes go with the items: the filter compares
-        // them byte for byte.
-        for (std::size_t i = 0; i < codes.size(); ++i)
-            list->setItemData(int(i) + 1, QByteArray::fromStdString(codes[i]), kClassCodeRole);
-        list->setCurrentIndex(-1);
-        list->setEnabled(classes);
-    }
+    const std::vector<std::string> classItems = ClassListItems(roster);
+    fill(BJSC, classes, classItems);
+    fill(BJTJ, classes, classItems);
     LblBJSC->setEnabled(classes);
     LblBJTJ->setEnabled(classes);
 
@@ -406,6 +373,16 @@ void TMainForm::SetUpOutputPage()
     MNoReadName->clear();
     if (!grades)
         ListUnmarkedStudents();
+}
+
+GradeClassChoice TMainForm::OutputChoice() const
+{
+    return ChoiceFromLists(Session->roster, NJSC->currentIndex(), BJSC->currentIndex());
+}
+
+GradeClassChoice TMainForm::StatisticsChoice() const
+{
+    return ChoiceFromLists(Session->roster, NJTJ->currentIndex(), BJTJ->currentIndex());
 }
 
 void TMainForm::NJSCChange(int)
@@ -434,7 +411,7 @@ void TMainForm::BJTJChange(int)
 void TMainForm::ListUnmarkedStudents()
 {
     const UnmarkedStudents unmarked =
-        ::ListUnmarkedStudents(Session->roster, Session->session, ChoiceOf(NJSC, BJSC));
+        ::ListUnmarkedStudents(Session->roster, Session->session, OutputChoice());
     QStringList lines;
     for (const std::string& line : unmarked.lines)
         lines << Q(line);
@@ -459,7 +436,7 @@ void TMainForm::BtnSCClick()
     request.roster = &Session->roster;
     request.exam = &Session->exam;
     request.session = &Session->session;
-    request.choice = ChoiceOf(NJSC, BJSC);
+    request.choice = OutputChoice();
     for (int i = 0; i < LBSelected->count(); ++i)
         if (auto item = OutputItemFromText(U(LBSelected->item(i)->text())))
             request.items.push_back(*item);
@@ -482,7 +459,7 @@ void TMainForm::ShowStatisticsSummary()
 {
     StatisticsOptions options;
     options.average = true;
-    ShowStatisticsModel(ComputeStatistics(Session->roster, Session->exam, Session->session, ChoiceOf(NJTJ, BJTJ),
+    ShowStatisticsModel(ComputeStatistics(Session->roster, Session->exam, Session->session, StatisticsChoice(),
                                           options));
 }
 
@@ -517,39 +494,30 @@ void TMainForm::BtnTJClick()
     options.rightList = TJXiaoTiRight->isChecked();
     options.wrongRange = U(TJWrongRange->text());
     options.rightRange = U(TJRightRange->text());
-    const GradeClassChoice choice = ChoiceOf(NJTJ, BJTJ);
+    const GradeClassChoice choice = StatisticsChoice();
     const std::string problem = CheckStatistics(Session->roster, Session->exam, choice, options);
     if (!problem.empty()) {
         Ask().ShowMessage(problem);
         return;
     }
 
-    // The figures come from the records at once (a few milliseconds even for
-    // 5000 students); only building and saving the workbook, which takes
-    // seconds with its charts, runs beside the window.
+    // The figures come from the records at once; building and saving the
+    // workbook, the longer part with its sheets and charts, runs beside the
+    // window while the busy window moves.
     auto model = std::make_shared<StatisticsModel>(
         ComputeStatistics(Session->roster, Session->exam, Session->session, choice, options));
     ShowStatisticsModel(*model);
-    const std::filesystem::path file = sheet::StampedWorkbookFile(
-        ProgramFolder / files::FromUtf8(output_texts::CsvFolder), model->title + "统计", std::time(nullptr));
     FormTJProgress->show();
-    tjWorker_ = std::jthread([this, model, options, file] {
-        sheet::Workbook book;
-        BuildStatisticsWorkbook(book, *model, options);
-        std::string error;
-        const bool saved = book.SaveAs(file, &error);
+    tjWorker_ = std::jthread([this, model, options, folder = ProgramFolder] {
+        auto error = std::make_shared<std::string>();
+        auto saved = std::make_shared<StatisticsOutputResult>(SaveStatisticsWorkbook(*model, options, folder, *error));
         QMetaObject::invokeMethod(
-            this, [this, saved, file, error] { StatisticsWritten(saved, file, error); }, Qt::QueuedConnection);
+            this, [this, saved, error] { StatisticsWritten(*saved, *error); }, Qt::QueuedConnection);
     });
 }
 
-void TMainForm::StatisticsWritten(bool saved, const std::filesystem::path& file, const std::string& error)
+void TMainForm::StatisticsWritten(StatisticsOutputResult saved, const std::string& error)
 {
     FormTJProgress->hide();
-    if (!saved) {
-        Ask().ShowMessage("统计结果无法保存：" + error);
-        return;
-    }
-    if (!OutputDesktop().OpenWithSpreadsheetProgram(file))
-        Ask().ShowMessage(std::string(output_texts::InstallSpreadsheet) + "\n统计结果已保存在：" + files::ToUtf8(file));
+    ShowStatisticsWorkbook(saved, error, OutputDesktop(), Ask());
 }
