@@ -29,6 +29,16 @@ std::string ToGbk(std::string_view utf8)
     return converted ? *converted : std::string(utf8);
 }
 
+// Admission numbers, scores and question lists are ASCII: they need no
+// converter (opening one per text made the 5000-row sheet a third slower).
+std::string GbkToUtf8(std::string_view bytes)
+{
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return gbk::ToUtf8(bytes);
+    return std::string(bytes);
+}
+
 int ProgressPercent(std::size_t done, std::size_t total)
 {
     if (total == 0)
@@ -313,7 +323,7 @@ static sheet::CellValue SheetValue(const ItemValue& v)
         if (ec == std::errc() && end == v.gbk.data() + v.gbk.size())
             return sheet::CellValue::Number(number);
     }
-    return sheet::CellValue::Text(gbk::ToUtf8(v.gbk));
+    return sheet::CellValue::Text(GbkToUtf8(v.gbk));
 }
 
 void WriteScoreSheet(sheet::Worksheet& ws, const ScoreOutputRequest& request, const ProgressFn& progress)
@@ -379,8 +389,8 @@ void WriteScoreSheet(sheet::Worksheet& ws, const ScoreOutputRequest& request, co
             if (request.includeAbsent) {
                 const StudentEntry& s = roster.students[next->student];
                 // Admission numbers are always text, so no leading zero is lost.
-                ws.Cells(p, 1).SetValue(sheet::CellValue::Text(gbk::ToUtf8(s.admissionNumber.View())));
-                ws.Cells(p, 2).SetValue(sheet::CellValue::Text(gbk::ToUtf8(s.name.View())));
+                ws.Cells(p, 1).SetValue(sheet::CellValue::Text(GbkToUtf8(s.admissionNumber.View())));
+                ws.Cells(p, 2).SetValue(sheet::CellValue::Text(GbkToUtf8(s.name.View())));
                 ++p;
             }
         } else {

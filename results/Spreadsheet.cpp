@@ -133,7 +133,6 @@ void Range::SetColumnWidth(double characters)
 }
 void Range::SetValue(const CellValue& value)
 {
-    (void)wholeColumns_;
     for (int r = area_.firstRow; r <= area_.lastRow; ++r)
         for (int c = area_.firstColumn; c <= area_.lastColumn; ++c) {
             if (value.kind == CellValue::Kind::Empty)

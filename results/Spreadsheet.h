@@ -101,10 +101,7 @@ private:
 // A range, as Range("A1:J1"), Cells(r, c) or Columns(c) give it.
 class Range {
 public:
-    Range(Worksheet& sheet, Area area, bool wholeColumns = false)
-        : sheet_(&sheet), area_(area), wholeColumns_(wholeColumns)
-    {
-    }
+    Range(Worksheet& sheet, Area area) : sheet_(&sheet), area_(area) {}
     const Area& GetArea() const { return area_; }
 
     void Merge(bool across = false);
@@ -124,7 +121,6 @@ public:
 private:
     Worksheet* sheet_;
     Area area_;
-    bool wholeColumns_;
 };
 
 // A chart of one data series on a worksheet, placed at a cell.
@@ -155,7 +151,8 @@ public:
     std::optional<Range> GetRange(std::string_view reference);
     Range GetRange(const Area& area) { return Range(*this, area); }
     Range Cells(int row, int column) { return Range(*this, Area{row, column, row, column}); }
-    Range Columns(int column) { return Range(*this, Area{1, column, 1, column}, true); }
+    // Columns(c): the output sets only its width.
+    Range Columns(int column) { return Range(*this, Area{1, column, 1, column}); }
     void AddChart(ChartSpec chart) { charts_.push_back(std::move(chart)); }
 
     // --- what was recorded, for writing out and for tests ---
