@@ -299,8 +299,33 @@ lxw_error WriteValue(lxw_worksheet* ws, int row, int column, const CellValue& v,
     return LXW_NO_ERROR;
 }
 
+// Rows with a font larger than the default get a height that shows it: the
+// file gives every row the default 15 points otherwise, and LibreOffice cut
+// the 18-point title in half.
+void SetTallRows(lxw_worksheet* ws, const Worksheet& sheet)
+{
+    constexpr double RowHeightPerPoint = 1.35;
+    constexpr long long MaxCellsPerProperty = 10'000;  // titles, not whole columns
+    std::map<int, double> largest;
+    for (const Worksheet::Property& p : sheet.Properties()) {
+        const long long cells = static_cast<long long>(p.area.lastRow - p.area.firstRow + 1) *
+                                (p.area.lastColumn - p.area.firstColumn + 1);
+        if (p.kind != Worksheet::Property::Kind::FontSize || cells > MaxCellsPerProperty)
+            continue;
+        // The size the cells end up with: a later call may have made it smaller.
+        for (int r = p.area.firstRow; r <= p.area.lastRow; ++r)
+            for (int c = p.area.firstColumn; c <= p.area.lastColumn; ++c)
+                largest[r] = std::max(largest[r], sheet.FormatAt(r, c).fontSize);
+    }
+    constexpr double DefaultFontSize = 11;
+    for (const auto& [row, size] : largest)
+        if (size > DefaultFontSize)
+            worksheet_set_row(ws, static_cast<lxw_row_t>(row - 1), size * RowHeightPerPoint, nullptr);
+}
+
 lxw_error WriteSheet(lxw_workbook* wb, lxw_worksheet* ws, const Worksheet& sheet, FormatCache& formats)
 {
+    SetTallRows(ws, sheet);
     for (const auto& [column, width] : sheet.ColumnWidths())
         worksheet_set_column(ws, static_cast<lxw_col_t>(column - 1), static_cast<lxw_col_t>(column - 1), width,
                              nullptr);
