@@ -130,6 +130,10 @@ void TMainForm::BuildOutputPage(QFrame* frame)
     LblBJSC = new QLabel(QStringLiteral("班级："), GroupBoxSC);
     BJSC = new QComboBox(GroupBoxSC);
     named(BJSC, "BJSC");
+    named(LblNJSC, "LblNJSC");
+    named(LblBJSC, "LblBJSC");
+    LblNJSC->setBuddy(NJSC);
+    LblBJSC->setBuddy(BJSC);
     NJSC->setMinimumWidth(120);
     BJSC->setMinimumWidth(90);
 
@@ -210,6 +214,10 @@ void TMainForm::BuildOutputPage(QFrame* frame)
     LblBJTJ = new QLabel(QStringLiteral("班级："), GroupBoxTJ);
     BJTJ = new QComboBox(GroupBoxTJ);
     named(BJTJ, "BJTJ");
+    named(LblNJTJ, "LblNJTJ");
+    named(LblBJTJ, "LblBJTJ");
+    LblNJTJ->setBuddy(NJTJ);
+    LblBJTJ->setBuddy(BJTJ);
     NJTJ->setMinimumWidth(110);
     BJTJ->setMinimumWidth(80);
     auto check = [this](const char* name, const char* text) {
@@ -249,10 +257,16 @@ void TMainForm::BuildOutputPage(QFrame* frame)
     options->addWidget(TJXiaoTiRate, 0, 1);
     options->addWidget(TJDaTiRate, 0, 2);
     options->addWidget(TJXiaoTiWrong, 1, 0);
-    options->addWidget(new QLabel(QStringLiteral("小题范围："), GroupBoxTJ), 1, 1, Qt::AlignRight);
+    auto rangeLabel = [this](const char* name, QLineEdit* entry) {
+        auto* label = new QLabel(QStringLiteral("小题范围："), GroupBoxTJ);
+        label->setObjectName(QString::fromUtf8(name));
+        label->setBuddy(entry);
+        return label;
+    };
+    options->addWidget(rangeLabel("LblTJWrongRange", TJWrongRange), 1, 1, Qt::AlignRight);
     options->addWidget(TJWrongRange, 1, 2);
     options->addWidget(TJXiaoTiRight, 2, 0);
-    options->addWidget(new QLabel(QStringLiteral("小题范围："), GroupBoxTJ), 2, 1, Qt::AlignRight);
+    options->addWidget(rangeLabel("LblTJRightRange", TJRightRange), 2, 1, Qt::AlignRight);
     options->addWidget(TJRightRange, 2, 2);
     options->setColumnStretch(2, 1);
     auto* tjButtonRow = new QHBoxLayout;

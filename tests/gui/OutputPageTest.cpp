@@ -1,6 +1,7 @@
 // The output page: its item lists, the unmarked-student figures, the refusals
 // of "输出", the range entries' keys, the two progress windows, and the score
 // table and statistics workbook written through the page.
+#include <QGroupBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -255,8 +256,23 @@ TEST(OutputPage, StartsWithTheDesignedOptionsAndNotes)
     EXPECT_EQ(notes[3], QStringLiteral("WPS表格软件或Excel软件。如还没有，推荐"));
     EXPECT_EQ(notes[7], QStringLiteral("2、如果电脑上有WPS表格或Excel软件时会输"));
     EXPECT_EQ(notes[12], QStringLiteral("打开后可以编辑并另存成.xls文件"));
-    EXPECT_EQ(p.f.BtnSC->text(), QStringLiteral("输出"));
-    EXPECT_EQ(p.f.BtnTJ->text(), QStringLiteral("输出"));
+    const std::pair<const char*, const char*> captions[] = {
+        {"BtnAddOne", ">"},          {"BtnAddAll", ">>"},           {"BtnDeleteSelected", "删除"},
+        {"BtnClearSelected", "清空"}, {"RBSCSort1", "以学号排序"},   {"RBSCSort2", "以总成绩排序"},
+        {"CBQueKao", "输出缺考学生信息"}, {"BtnSC", "输出"},          {"BtnTJ", "输出"},
+        {"TJAverage", "统计平均分"},  {"TJXiaoTiRate", "统计每小题得分率"}, {"TJDaTiRate", "统计每大题得分率"},
+        {"TJXiaoTiWrong", "统计小题做错名单"}, {"TJXiaoTiRight", "统计小题做对名单"},
+        {"LblNJSC", "年级："}, {"LblBJSC", "班级："}, {"LblNJTJ", "年级："}, {"LblBJTJ", "班级："},
+        {"LblTJWrongRange", "小题范围："}, {"LblTJRightRange", "小题范围："}};
+    for (const auto& [name, caption] : captions) {
+        QWidget* w = p.f.Page6Frame->findChild<QWidget*>(QString::fromUtf8(name));
+        ASSERT_NE(w, nullptr) << name;
+        const QVariant text = w->property("text");
+        EXPECT_EQ(text.toString(), QString::fromUtf8(caption)) << name;
+    }
+    EXPECT_EQ(p.f.Page6Frame->findChild<QLabel*>(QStringLiteral("LblTJWrongRange"))->buddy(), p.f.TJWrongRange);
+    EXPECT_EQ(p.f.GroupBoxSC->title(), QStringLiteral("学生成绩输出"));
+    EXPECT_EQ(p.f.GroupBoxTJ->title(), QStringLiteral("统计"));
 }
 
 TEST(OutputPage, GradeAndClassListsFollowTheRoster)
