@@ -18,6 +18,7 @@
 #include "results/ui/Progress.h"
 #include "results/ui/ScoreChart.h"
 #include "results/ui/TjProgress.h"
+#include "results/ui/WindowDesktop.h"
 
 namespace {
 
@@ -93,10 +94,11 @@ struct OutputPage {
 
     FakeDesktop desktop;
 
-    OutputPage() : f(Start()) {}
-    TestMainForm& Start()
+    explicit OutputPage(bool fakeDesktop = true) : f(Start(fakeDesktop)) {}
+    TestMainForm& Start(bool fakeDesktop)
     {
-        fx.services.desktop = &desktop;
+        if (fakeDesktop)
+            fx.services.desktop = &desktop;
         return fx.Start();
     }
 
@@ -413,6 +415,66 @@ TEST(OutputPage, WritesAWorkbookAndOpensIt)
     EXPECT_EQ(p.f.FormProgress->windowTitle(), QStringLiteral("成绩输出进度"));
     EXPECT_EQ(p.f.FormProgress->ProgressBar1->value(), 100);
     EXPECT_FALSE(p.f.FormProgress->isVisible());
+}
+
+// A desktop of its own: .xlsx files belong to a program, CSV files to none.
+class XdgDesktop {
+public:
+    explicit XdgDesktop(const std::filesystem::path& root)
+    {
+        std::filesystem::create_directories(root / "config");
+        std::filesystem::create_directories(root / "data/applications");
+        (void)files::WriteAll(root / "config/mimeapps.list",
+                              std::string("[Default Applications]\n") + kXlsxMimeType + "=calc.desktop\n");
+        (void)files::WriteAll(root / "data/applications/calc.desktop",
+                              std::string("[Desktop Entry]\nType=Application\nName=Calc\nExec=true %f\nMimeType=") +
+                                  kXlsxMimeType + ";\n");
+        Set("XDG_CONFIG_HOME", root / "config");
+        Set("XDG_CONFIG_DIRS", root / "config");
+        Set("XDG_DATA_HOME", root / "data");
+        Set("XDG_DATA_DIRS", root / "data");
+    }
+    ~XdgDesktop()
+    {
+        for (const auto& [name, value] : saved_)
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+    }
+
+private:
+    void Set(const char* name, const std::filesystem::path& value)
+    {
+        const char* old = std::getenv(name);
+        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        setenv(name, value.c_str(), 1);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(OutputPage, WithoutADesktopGivenTheWindowOpensThroughItsOpener)
+{
+    if (std::system("command -v xdg-mime >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "xdg-mime is not installed";
+    OutputPage p(false);
+    XdgDesktop desktop(p.fx.home / "xdg");
+    ClassWithAnAbsentStudent(p);
+
+    EXPECT_EQ(p.Output(), "");
+    const auto books = FilesIn(p.OutputFolder(), ".xlsx");
+    ASSERT_EQ(books.size(), 1u);
+    ASSERT_EQ(p.fx.opened.size(), 1u);
+    EXPECT_EQ(QUrl(QString::fromStdString(p.fx.opened[0])).toLocalFile().toStdString(), files::ToUtf8(books[0]));
+
+    // No program for CSV files: the window's opener is not asked to show one.
+    WindowDesktop own([&](const QUrl& url) {
+        p.fx.opened.push_back(url.toString().toStdString());
+        return true;
+    });
+    EXPECT_TRUE(own.CanOpenSpreadsheets());
+    EXPECT_FALSE(own.OpenWithSpreadsheetProgram(p.OutputFolder() / "Result.csv"));
+    EXPECT_EQ(p.fx.opened.size(), 1u);
 }
 
 TEST(OutputPage, StatisticsAreCheckedThenWrittenBesideTheWindow)
