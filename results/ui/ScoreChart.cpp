@@ -74,6 +74,27 @@ void ScoreChart::paintEvent(QPaintEvent*)
 
     const double slot = double(right - left) / bands_.size();
     const int barWidth = std::max(4, int(slot * 0.7));
+    // Band captions in a smaller type (ten bands of "90-100" fill a 400-pixel
+    // chart otherwise); in a narrow chart only every n-th is written, so none
+    // overlap.
+    QFont captionFont = p.font();
+    if (captionFont.pixelSize() > 0)  // the window's font is given in pixels
+        captionFont.setPixelSize(std::max(9, captionFont.pixelSize() * 85 / 100));
+    else
+        captionFont.setPointSizeF(captionFont.pointSizeF() * 0.85);
+    const QFontMetrics captionMetrics(captionFont);
+    std::vector<int> captionWidth;
+    for (const Band& b : bands_)
+        captionWidth.push_back(captionMetrics.horizontalAdvance(b.caption));
+    auto fits = [&](std::size_t every) {
+        for (std::size_t i = 0; i + every < bands_.size(); i += every)
+            if ((captionWidth[i] + captionWidth[i + every]) / 2 + 4 > slot * every)
+                return false;
+        return true;
+    };
+    std::size_t captionEvery = 1;
+    while (captionEvery < bands_.size() && !fits(captionEvery))
+        ++captionEvery;
     for (std::size_t i = 0; i < bands_.size(); ++i) {
         const Band& b = bands_[i];
         const int centre = left + int(slot * i + slot / 2);
@@ -88,7 +109,11 @@ void ScoreChart::paintEvent(QPaintEvent*)
         if (b.count > 0)
             p.drawText(QRect(centre - int(slot / 2), bar.top() - fm.height() - 2, int(slot), fm.height()),
                        Qt::AlignCenter, QString::number(b.count));
-        p.drawText(QRect(centre - int(slot / 2), plotBottom + 4, int(slot), fm.height()), Qt::AlignCenter,
-                   b.caption);
+        if (i % captionEvery == 0) {
+            p.setFont(captionFont);
+            p.drawText(QRect(centre - captionWidth[i], plotBottom + 4, 2 * captionWidth[i], fm.height()),
+                       Qt::AlignCenter, b.caption);
+            p.setFont(font());
+        }
     }
 }
