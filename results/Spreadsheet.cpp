@@ -299,8 +299,33 @@ lxw_error WriteValue(lxw_worksheet* ws, int row, int column, const CellValue& v,
     return LXW_NO_ERROR;
 }
 
+// Rows with a font larger than the default get a height that shows it: the
+// file gives every row the default 15 points otherwise, and LibreOffice cut
+// the 18-point title in half.
+void SetTallRows(lxw_worksheet* ws, const Worksheet& sheet)
+{
+    constexpr double RowHeightPerPoint = 1.35;
+    constexpr long long MaxCellsPerProperty = 10'000;  // titles, not whole columns
+    std::map<int, double> largest;
+    for (const Worksheet::Property& p : sheet.Properties()) {
+        const long long cells = static_cast<long long>(p.area.lastRow - p.area.firstRow + 1) *
+                                (p.area.lastColumn - p.area.firstColumn + 1);
+        if (p.kind != Worksheet::Property::Kind::FontSize || cells > MaxCellsPerProperty)
+            continue;
+        // The size the cells end up with: a later call may have made it smaller.
+        for (int r = p.area.firstRow; r <= p.area.lastRow; ++r)
+            for (int c = p.area.firstColumn; c <= p.area.lastColumn; ++c)
+                largest[r] = std::max(largest[r], sheet.FormatAt(r, c).fontSize);
+    }
+    constexpr double DefaultFontSize = 11;
+    for (const auto& [row, size] : largest)
+        if (size > DefaultFontSize)
+            worksheet_set_row(ws, static_cast<lxw_row_t>(row - 1), size * RowHeightPerPoint, nullptr);
+}
+
 lxw_error WriteSheet(lxw_workbook* wb, lxw_worksheet* ws, const Worksheet& sheet, FormatCache& formats)
 {
+    SetTallRows(ws, sheet);
     for (const auto& [column, width] : sheet.ColumnWidths())
         worksheet_set_column(ws, static_cast<lxw_col_t>(column - 1), static_cast<lxw_col_t>(column - 1), width,
                              nullptr);
@@ -450,6 +475,24 @@ bool Workbook::SaveAs(const std::filesystem::path& file, std::string* error) con
 
 // --- Application -----------------------------------------------------------
 
+std::filesystem::path StampedWorkbookFile(const std::filesystem::path& folder, std::string_view baseName,
+                                          std::time_t when)
+{
+    std::tm local{};
+    localtime_r(&when, &local);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    std::string base;
+    for (char c : baseName)
+        base += c == '/' ? '_' : c;
+    if (base.empty())
+        base = "成绩";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return folder / files::FromUtf8(base + stamp + ".xlsx");
+}
+
 Application::Application(Desktop& desktop, std::filesystem::path folder, std::string baseName,
                          std::function<std::time_t()> clock)
     : desktop_(&desktop), folder_(std::move(folder)), baseName_(std::move(baseName)), clock_(std::move(clock))
@@ -478,20 +521,7 @@ Application::Shown Application::Save()
         shown.error = "没有要显示的工作簿。";
         return shown;
     }
-    std::time_t now = clock_ ? clock_() : std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    std::string base;
-    for (char c : baseName_)
-        base += c == '/' ? '_' : c;
-    if (base.empty())
-        base = "成绩";
-    std::error_code ec;
-    std::filesystem::create_directories(folder_, ec);
-    shown.file = folder_ / files::FromUtf8(base + stamp + ".xlsx");
+    shown.file = StampedWorkbookFile(folder_, baseName_, clock_ ? clock_() : std::time(nullptr));
     shown.saved = book->SaveAs(shown.file, &shown.error);
     return shown;
 }

@@ -207,6 +207,12 @@ private:
     bool firstSheetNamed_ = false;
 };
 
+// folder + baseName + "-yyyymmdd-hhmmss.xlsx" for the local time `when`
+// ("/" in the name becomes "_"; an empty name is "成绩"), creating the
+// folder. A workbook saved per output never overwrites an earlier one.
+std::filesystem::path StampedWorkbookFile(const std::filesystem::path& folder, std::string_view baseName,
+                                          std::time_t when);
+
 // The application object: holds the workbooks; making it visible saves the
 // workbook as an .xlsx in `folder` and opens it with the desktop's
 // spreadsheet program.

@@ -604,23 +604,38 @@ void BuildStatisticsWorkbook(sheet::Workbook& book, const StatisticsModel& model
         NameSheet(book, model, model.rightNames, true);
 }
 
+StatisticsOutputResult SaveStatisticsWorkbook(const StatisticsModel& model, const StatisticsOptions& options,
+                                              const std::filesystem::path& programFolder, std::string& error,
+                                              std::function<std::time_t()> clock)
+{
+    StatisticsOutputResult result;
+    sheet::Workbook book;
+    BuildStatisticsWorkbook(book, model, options);
+    result.file = sheet::StampedWorkbookFile(programFolder / files::FromUtf8(output_texts::CsvFolder),
+                                             model.title + statistics_texts::FileSuffix,
+                                             clock ? clock() : std::time(nullptr));
+    result.written = book.SaveAs(result.file, &error);
+    return result;
+}
+
+void ShowStatisticsWorkbook(StatisticsOutputResult& result, const std::string& error, Desktop& desktop,
+                            PromptsCore& prompts)
+{
+    if (!result.written) {
+        prompts.ShowMessage("统计结果输出出错：" + error);
+        return;
+    }
+    result.opened = desktop.CanOpenSpreadsheets() && desktop.OpenWithSpreadsheetProgram(result.file);
+    if (!result.opened)
+        prompts.ShowMessage("统计结果已保存到 " + files::ToUtf8(result.file) + "\n" + output_texts::InstallSpreadsheet);
+}
+
 StatisticsOutputResult OutputStatistics(const StatisticsModel& model, const StatisticsOptions& options,
                                         const std::filesystem::path& programFolder, Desktop& desktop,
                                         PromptsCore& prompts, std::function<std::time_t()> clock)
 {
-    StatisticsOutputResult result;
-    sheet::Application app(desktop, programFolder / files::FromUtf8(output_texts::CsvFolder),
-                           model.title + statistics_texts::FileSuffix, std::move(clock));
-    sheet::Workbook& book = app.AddWorkbook();
-    BuildStatisticsWorkbook(book, model, options);
-    const bool canShow = desktop.CanOpenSpreadsheets();
-    sheet::Application::Shown shown = canShow ? app.SetVisible() : app.Save();
-    result.written = shown.saved;
-    result.opened = shown.opened;
-    result.file = shown.file;
-    if (!shown.saved)
-        prompts.ShowMessage("统计结果输出出错：" + shown.error);
-    else if (!shown.opened)
-        prompts.ShowMessage("统计结果已保存到 " + files::ToUtf8(shown.file) + "\n" + output_texts::InstallSpreadsheet);
+    std::string error;
+    StatisticsOutputResult result = SaveStatisticsWorkbook(model, options, programFolder, error, std::move(clock));
+    ShowStatisticsWorkbook(result, error, desktop, prompts);
     return result;
 }

@@ -163,3 +163,15 @@ struct StatisticsOutputResult {
 StatisticsOutputResult OutputStatistics(const StatisticsModel& model, const StatisticsOptions& options,
                                         const std::filesystem::path& programFolder, Desktop& desktop,
                                         PromptsCore& prompts, std::function<std::time_t()> clock = {});
+
+// OutputStatistics in two halves, for a window that writes the workbook
+// beside its own thread while a busy window runs. The first builds and saves
+// the workbook and neither opens nor asks anything, so it may run on any
+// thread; `error` (UTF-8) says why it was not written. The second, on the UI
+// thread, opens the saved workbook or says where it is, or why it was not
+// written.
+StatisticsOutputResult SaveStatisticsWorkbook(const StatisticsModel& model, const StatisticsOptions& options,
+                                              const std::filesystem::path& programFolder, std::string& error,
+                                              std::function<std::time_t()> clock = {});
+void ShowStatisticsWorkbook(StatisticsOutputResult& result, const std::string& error, Desktop& desktop,
+                            PromptsCore& prompts);

@@ -6,8 +6,4 @@
 
 #include "app/ui/MainWindow.h"
 
-void TMainForm::BuildOutputPage(QFrame*) {}
-
-void TMainForm::PrepareOutputPage() {}
-
 void TMainForm::LayOutPreview() {}

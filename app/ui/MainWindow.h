@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/MarkingSettings.h"
@@ -32,6 +33,8 @@ class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QRadioButton;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -43,6 +46,10 @@ class QTextEdit;
 class QToolBar;
 class QToolButton;
 class QUrl;
+class Desktop;
+struct GradeClassChoice;
+struct StatisticsModel;
+struct StatisticsOutputResult;
 class HelpWindow;
 class InstanceLock;
 class Prompts;
@@ -54,6 +61,9 @@ class MarkingGridModel;
 class MarkingGridDelegate;
 struct MarkingGridFilter;
 struct MarkingPageSelection;
+class TFormProgress;
+class TFormTJProgress;
+class ScoreChart;
 namespace grid {
 class CellDelegate;
 }
@@ -91,6 +101,7 @@ struct MainServices {
     std::function<bool(const QUrl&)> openUrl;                    // empty: the desktop opens it
     CameraPort* camera = nullptr;     // null: no camera support built in
     CardChooser* cardChooser = nullptr;  // null: the built-in template chooser
+    Desktop* desktop = nullptr;       // programs for the score files; null: the system's, opened through openUrl
     QString lockFolder;               // empty: the user's runtime folder
 };
 
@@ -320,6 +331,42 @@ public:
     QPushButton* BtnBack6 = nullptr;
     QPushButton* BtnGoToFirst = nullptr;
     QPushButton* BtnHelp6 = nullptr;
+    // page 6 content (results/ui/OutputPage.cpp)
+    QGroupBox* GroupBoxSC = nullptr;      // "学生成绩输出"
+    QLabel* LblNJSC = nullptr;            // "年级："
+    QComboBox* NJSC = nullptr;
+    QLabel* LblBJSC = nullptr;            // "班级："
+    QComboBox* BJSC = nullptr;
+    QListWidget* LBAll = nullptr;         // 所有输出项
+    QListWidget* LBSelected = nullptr;    // 选定输出项, in column order
+    QPushButton* BtnAddOne = nullptr;
+    QPushButton* BtnAddAll = nullptr;
+    QPushButton* BtnDeleteSelected = nullptr;
+    QPushButton* BtnClearSelected = nullptr;
+    QRadioButton* RBSCSort1 = nullptr;    // "以学号排序"
+    QRadioButton* RBSCSort2 = nullptr;    // "以总成绩排序"
+    QCheckBox* CBQueKao = nullptr;        // "输出缺考学生信息"
+    QPlainTextEdit* MNoReadName = nullptr;
+    QPushButton* BtnSC = nullptr;
+    QPlainTextEdit* Memo3 = nullptr;
+    QGroupBox* GroupBoxTJ = nullptr;      // "统计"
+    QLabel* LblNJTJ = nullptr;
+    QComboBox* NJTJ = nullptr;
+    QLabel* LblBJTJ = nullptr;
+    QComboBox* BJTJ = nullptr;
+    QCheckBox* TJAverage = nullptr;
+    QCheckBox* TJXiaoTiRate = nullptr;
+    QCheckBox* TJDaTiRate = nullptr;
+    QCheckBox* TJXiaoTiWrong = nullptr;
+    QCheckBox* TJXiaoTiRight = nullptr;
+    QLineEdit* TJWrongRange = nullptr;
+    QLineEdit* TJRightRange = nullptr;
+    QPlainTextEdit* Memo4 = nullptr;
+    QPushButton* BtnTJ = nullptr;
+    QLabel* LblTJSummary = nullptr;       // figures of the students of NJTJ / BJTJ
+    ScoreChart* ChartTJ = nullptr;        // their score distribution
+    TFormProgress* FormProgress = nullptr;      // "成绩输出进度"
+    TFormTJProgress* FormTJProgress = nullptr;  // "正在输出。。。"
 
 public slots:
     // shell
@@ -412,6 +459,17 @@ public slots:
     // page 6
     void BtnBack6Click();
     void BtnGoToFirstClick();
+    // page 6 content
+    void BtnAddOneClick();
+    void BtnAddAllClick();
+    void BtnDeleteSelectedClick();
+    void BtnClearSelectedClick();
+    void NJSCChange(int index);
+    void BJSCChange(int index);
+    void BtnSCClick();
+    void BtnTJClick();
+    void NJTJChange(int index);
+    void BJTJChange(int index);
 
 signals:
     // The standard answer was edited since the last rescoring (or no longer is).
@@ -503,6 +561,23 @@ private:
     void ReleaseRawFileLock() { rawFileLock_.Release(); }
     files::FileLock rawFileLock_;
     std::filesystem::path heldRawFile_;  // the lock file of rawFileLock_
+    // output page helpers
+    void SetUpOutputPage();
+    void ListUnmarkedStudents();
+    // The figures and chart of the students of NJTJ / BJTJ.
+    void ShowStatisticsSummary();
+    void ShowStatisticsModel(const StatisticsModel& model);
+    // Back on the window's thread once the statistics workbook is written.
+    void StatisticsWritten(StatisticsOutputResult saved, const std::string& error);
+    // The grade and class the output's and the statistics' lists select.
+    GradeClassChoice OutputChoice() const;
+    GradeClassChoice StatisticsChoice() const;
+    bool TJRangeKeyPress(const QKeyEvent& key);
+    Desktop& OutputDesktop();
+    std::shared_ptr<Desktop> ownDesktop_;  // made when first needed
+    // Writes the statistics workbook away from the window's thread; joined
+    // before the window goes.
+    std::jthread tjWorker_;
 
     MainServices services_;
     std::unique_ptr<CardChooser> ownChooser_;
