@@ -15,4 +15,9 @@ void TMainForm::PrepareMarkingPage()
 }
 void TMainForm::PrepareOutputPage() {}
 
-void TMainForm::LayOutPreview() {}
+void TMainForm::LayOutPreview()
+{
+    // Only the marking page shows the preview; the camera side draws it.
+    if (ActivePage() == 5 && services_.camera)
+        services_.camera->LayOutPreview();
+}

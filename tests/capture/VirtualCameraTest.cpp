@@ -128,8 +128,54 @@ TEST(VirtualCamera, TimelineSlidesStillNoiseAndQuietEnd)
     camera.ComposeFrame(20, c);
     EXPECT_EQ(a, c);  // deterministic
     camera.ComposeFrame(110, a);
-    camera.ComposeFrame(160, b);
-    EXPECT_EQ(a, b);  // after the stack: the empty table, unchanging
+    camera.ComposeFrame(159, b);
+    EXPECT_EQ(a, b);  // after the stack, for the pause: the empty table, unchanging
+}
+
+// After the pause the stack plays again, the same as the first time.
+TEST(VirtualCamera, StackPlaysAgainAfterThePause)
+{
+    auto cards = std::make_shared<PatternCards>(2);
+    VirtualCamera camera(cards, subtype::Yuy2, VirtualCamera::Pace::Manual);
+    ASSERT_EQ(camera.CycleFrames(), 160);  // two cards and five seconds of empty table
+    EXPECT_EQ(camera.StillCardAt(159), -1);
+    EXPECT_EQ(camera.StillCardAt(160 + 9), -1);
+    EXPECT_EQ(camera.StillCardAt(160 + 10), 0);
+    EXPECT_EQ(camera.StillCardAt(3 * 160 + 65), 1);
+    std::vector<uint8_t> a, b;
+    camera.ComposeFrame(20, a);
+    camera.ComposeFrame(2 * 160 + 20, b);
+    EXPECT_EQ(a, b);
+    camera.ComposeFrame(140, b);
+    EXPECT_NE(a, b);
+}
+
+// Restarting plays the stack from its first frame, in either pace.
+TEST(VirtualCamera, RestartBeginsTheStackAgain)
+{
+    Csamplegrabbercb sink;
+    int32_t subtypeRead = 0;
+    VirtualCamera manual(std::make_shared<PatternCards>(1), subtype::Yuy2, VirtualCamera::Pace::Manual);
+    ASSERT_TRUE(manual.Start(sink, subtypeRead));
+    for (int i = 0; i < 12; ++i)
+        ASSERT_TRUE(manual.DeliverNextFrame());
+    EXPECT_DOUBLE_EQ(sink.NewestSampleTime(), 1.1);
+    manual.Restart();
+    ASSERT_TRUE(manual.DeliverNextFrame());
+    EXPECT_DOUBLE_EQ(sink.NewestSampleTime(), 0.0);
+    manual.Stop();
+
+    Csamplegrabbercb liveSink;
+    VirtualCamera live(std::make_shared<PatternCards>(1), subtype::Yuy2);
+    ASSERT_TRUE(live.Start(liveSink, subtypeRead));
+    for (int i = 0; i < 300 && liveSink.NewestSampleTime() < 0.45; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(liveSink.NewestSampleTime(), 0.45);
+    live.Restart();
+    for (int i = 0; i < 300 && liveSink.NewestSampleTime() >= 0.25; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_LT(liveSink.NewestSampleTime(), 0.25);
+    live.Stop();
 }
 
 TEST(VirtualCamera, FormatFromTheEnvironment)
