@@ -253,13 +253,24 @@ void VirtualCamera::Run()
     const int64_t cycle = CycleFrames();
     for (int64_t n = 0;; ++n) {
         if (restart_.exchange(false)) {
+            // The table is cleared at once: the card that lay there must not
+            // stay in view, still, while the first card's picture is drawn.
+            if (pass > 0 && RenderSample(pass, sample))
+                sink_->BufferCB(0, sample.data(), sample.size());
             n = 0;
-            due = std::chrono::steady_clock::now();
         }
         // In the pause the picture does not change: sending it once is enough.
         if (n % cycle <= pass + 1 && RenderSample(n, sample))
             sink_->BufferCB(double(n) / FramesPerSecond, sample.data(), sample.size());
-        due += period;
+        // While a card lies still, the next one's picture is drawn: that
+        // takes longer than a frame, and a still picture may pause.
+        const int64_t inPass = n % cycle;
+        if (inPass < pass && inPass % FramesPerCard() == timing_.slideFrames + 1)
+            PrepareCardPicture(int((inPass / FramesPerCard() + 1) % std::max(1, pictures_->Count())));
+        // A frame that came late is not made up for by a burst of frames:
+        // the program would see the stack jump, and a card's still time
+        // shrink by the delay. The stack runs late instead.
+        due = std::max(due + period, std::chrono::steady_clock::now());
         std::unique_lock<std::mutex> guard(lock_);
         if (wake_.wait_until(guard, due, [this] { return stop_ || restart_.load(); }) && stop_)
             return;
@@ -295,11 +306,24 @@ int VirtualCamera::StillCardAt(int64_t frameIndex)
 
 bool VirtualCamera::CardPicture(int index)
 {
+    if (index != cachedIndex_ && index == spareIndex_) {
+        cached_.swap(spare_);
+        std::swap(cachedOk_, spareOk_);
+        std::swap(cachedIndex_, spareIndex_);
+    }
     if (index != cachedIndex_) {
         cachedIndex_ = index;
         cachedOk_ = pictures_ && pictures_->Picture(index, cached_) && cached_.size() >= FrameBytes;
     }
     return cachedOk_;
+}
+
+void VirtualCamera::PrepareCardPicture(int index)
+{
+    if (index == cachedIndex_ || index == spareIndex_ || !pictures_ || index < 0 || index >= pictures_->Count())
+        return;
+    spareIndex_ = index;
+    spareOk_ = pictures_->Picture(index, spare_) && spare_.size() >= FrameBytes;
 }
 
 void VirtualCamera::ComposeFrame(int64_t frameIndex, std::vector<uint8_t>& bgr)

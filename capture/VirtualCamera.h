@@ -114,6 +114,9 @@ public:
 private:
     void Run();
     bool CardPicture(int index);
+    // Draws a card's picture ahead into the spare slot, so that the next
+    // card does not hold the stream up when it slides in.
+    void PrepareCardPicture(int index);
 
     std::shared_ptr<CardPictureProvider> pictures_;
     int32_t subtype_;
@@ -126,6 +129,9 @@ private:
     int cachedIndex_ = -2;
     bool cachedOk_ = false;
     std::vector<uint8_t> cached_;   // the current card's picture
+    int spareIndex_ = -2;           // the picture drawn ahead, or −2
+    bool spareOk_ = false;
+    std::vector<uint8_t> spare_;
     std::vector<uint8_t> compose_;  // scratch: the composed frame
     std::vector<uint8_t> manualSample_;
     std::thread thread_;

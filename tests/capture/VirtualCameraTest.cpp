@@ -387,3 +387,60 @@ TEST(VirtualCamera, FolderFromTheEnvironment)
 }
 
 } // namespace
+
+namespace {
+
+// Pictures that take long to draw, like the demo cards on a busy machine.
+class SlowCards final : public CardPictureProvider {
+public:
+    explicit SlowCards(int count) : cards_(count) {}
+    int Count() override { return cards_.Count(); }
+    bool Picture(int index, std::vector<uint8_t>& bgr) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        return cards_.Picture(index, bgr);
+    }
+
+private:
+    PatternCards cards_;
+};
+
+// A camera that is held up runs late; it never catches up with a burst of
+// frames, in which the program would see the stack jump and a card's still
+// time shrink. The cards lie still for their whole time.
+TEST(VirtualCamera, SlowPicturesDelayTheStackInsteadOfSkippingIt)
+{
+    VirtualCamera::Timing timing;
+    timing.slideFrames = 3;
+    timing.stillFrames = 8;
+    timing.noise = 0;
+    timing.flicker = 0;
+    VirtualCamera camera(std::make_shared<SlowCards>(3), subtype::Yuy2, VirtualCamera::Pace::RealTime, timing);
+    Csamplegrabbercb sink;
+    int32_t subtypeRead = 0;
+    ASSERT_TRUE(camera.Start(sink, subtypeRead));
+    struct Seen {
+        double wall;
+        double sample;
+    };
+    std::vector<Seen> seen;
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(3500)) {
+        if (sink.SampleCount() > 0)
+            seen.push_back({std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                            sink.NewestSampleTime()});
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    camera.Stop();
+    ASSERT_GT(seen.size(), 100u);
+    // Three cards of 1.4 s each, with a picture drawn per card: about two
+    // cards within the time, none skipped.
+    EXPECT_GE(seen.back().sample, 2.0);
+    for (size_t i = 1; i < seen.size(); ++i) {
+        const double advanced = seen[i].sample - seen[i - 1].sample;
+        ASSERT_LE(advanced, seen[i].wall - seen[i - 1].wall + 0.15)
+            << "the stack jumped from " << seen[i - 1].sample << " s to " << seen[i].sample << " s";
+    }
+}
+
+} // namespace
