@@ -25,7 +25,8 @@ int main(int argc, char** argv)
     BindToFirstProcessor();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("scorivo"));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(kMainCaption));
+    // No display name: the desktop would append it to every caption, and
+    // marking writes each student's result into the caption.
     try {
         QtPrompts prompts;
         AlsaSoundPlayer sound;
