@@ -10,6 +10,7 @@
 #include "capture/SampleGrabber.h"
 #include "capture/JpegFrame.h"
 #include "capture/SampleConversion.h"
+#include "capture/ThreadPlacement.h"
 #include "platform/Files.h"
 
 namespace {
@@ -246,6 +247,7 @@ void VirtualCamera::Restart()
 
 void VirtualCamera::Run()
 {
+    LetThreadUseEveryProcessor();
     std::vector<uint8_t> sample;
     auto due = std::chrono::steady_clock::now();
     const auto period = std::chrono::milliseconds(1000 / FramesPerSecond);

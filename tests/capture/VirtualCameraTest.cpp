@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <atomic>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include "CaptureTestSupport.h"
@@ -441,6 +444,58 @@ TEST(VirtualCamera, SlowPicturesDelayTheStackInsteadOfSkippingIt)
         ASSERT_LE(advanced, seen[i].wall - seen[i - 1].wall + 0.15)
             << "the stack jumped from " << seen[i - 1].sample << " s to " << seen[i].sample << " s";
     }
+}
+
+} // namespace
+
+namespace {
+
+// Processors the calling thread may run on.
+int AllowedProcessors()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (pthread_getaffinity_np(pthread_self(), sizeof set, &set) != 0)
+        return 0;
+    return CPU_COUNT(&set);
+}
+
+// The program binds its interface thread to the first processor; the
+// camera's thread, started from it, draws its cards on any processor.
+TEST(VirtualCamera, ItsThreadIsNotBoundToTheInterfaceProcessor)
+{
+    const int all = AllowedProcessors();
+    if (all < 2)
+        GTEST_SKIP() << "one processor";
+    struct Recording final : CardPictureProvider {
+        std::atomic<int> processors{-1};
+        PatternCards cards{1};
+        int Count() override { return 1; }
+        bool Picture(int index, std::vector<uint8_t>& bgr) override
+        {
+            processors = AllowedProcessors();
+            return cards.Picture(index, bgr);
+        }
+    };
+    auto pictures = std::make_shared<Recording>();
+    int processors = -1;
+    std::thread interface([&] {
+        cpu_set_t first;
+        CPU_ZERO(&first);
+        CPU_SET(0, &first);
+        ASSERT_EQ(pthread_setaffinity_np(pthread_self(), sizeof first, &first), 0);
+        ASSERT_EQ(AllowedProcessors(), 1);
+        VirtualCamera camera(pictures, subtype::Yuy2);
+        Csamplegrabbercb sink;
+        int32_t subtypeRead = 0;
+        ASSERT_TRUE(camera.Start(sink, subtypeRead));
+        for (int i = 0; i < 300 && pictures->processors < 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        processors = pictures->processors;
+        camera.Stop();
+    });
+    interface.join();
+    EXPECT_EQ(processors, all);
 }
 
 } // namespace
