@@ -50,6 +50,9 @@ public:
     virtual bool Streaming() const = 0;
     // Picture settings; null when the source has none.
     virtual CameraControls* Controls() { return nullptr; }
+    // A source that plays a recording starts it again from its beginning; a
+    // live camera has nothing to restart.
+    virtual void Restart() {}
 };
 
 struct CameraEntry {

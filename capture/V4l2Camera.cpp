@@ -8,6 +8,7 @@
 
 #include "capture/SampleGrabber.h"
 #include "capture/SampleConversion.h"
+#include "capture/ThreadPlacement.h"
 
 namespace {
 
@@ -167,6 +168,7 @@ void V4l2Camera::Stop()
 
 void V4l2Camera::CaptureLoop(Csamplegrabbercb* sink)
 {
+    LetThreadUseEveryProcessor();
     while (!stop_) {
         const int ready = io_->WaitReadable(fd_, PollMs);
         if (ready == 0)

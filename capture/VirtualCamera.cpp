@@ -10,6 +10,7 @@
 #include "capture/SampleGrabber.h"
 #include "capture/JpegFrame.h"
 #include "capture/SampleConversion.h"
+#include "capture/ThreadPlacement.h"
 #include "platform/Files.h"
 
 namespace {
@@ -199,6 +200,7 @@ VirtualCamera::VirtualCamera(std::shared_ptr<CardPictureProvider> pictures, int3
     timing_.noise = std::clamp(timing_.noise, 0, 40);
     timing_.flicker = std::clamp(timing_.flicker, 0, 40);
     timing_.flickerPeriod = std::max(2, timing_.flickerPeriod);
+    timing_.pauseFrames = std::max(1, timing_.pauseFrames);
 }
 
 VirtualCamera::~VirtualCamera() { Stop(); }
@@ -233,19 +235,46 @@ void VirtualCamera::Stop()
     sink_ = nullptr;
 }
 
+void VirtualCamera::Restart()
+{
+    if (pace_ == Pace::Manual) {
+        nextFrame_ = 0;
+        return;
+    }
+    restart_ = true;
+    wake_.notify_all();
+}
+
 void VirtualCamera::Run()
 {
+    LetThreadUseEveryProcessor();
     std::vector<uint8_t> sample;
     auto due = std::chrono::steady_clock::now();
     const auto period = std::chrono::milliseconds(1000 / FramesPerSecond);
     const int64_t pass = PassFrames();
+    const int64_t cycle = CycleFrames();
     for (int64_t n = 0;; ++n) {
-        // Past the stack the picture no longer changes: sending it once is enough.
-        if (n <= pass + 1 && RenderSample(n, sample))
+        if (restart_.exchange(false)) {
+            // The table is cleared at once: the card that lay there must not
+            // stay in view, still, while the first card's picture is drawn.
+            if (pass > 0 && RenderSample(pass, sample))
+                sink_->BufferCB(0, sample.data(), sample.size());
+            n = 0;
+        }
+        // In the pause the picture does not change: sending it once is enough.
+        if (n % cycle <= pass + 1 && RenderSample(n, sample))
             sink_->BufferCB(double(n) / FramesPerSecond, sample.data(), sample.size());
-        due += period;
+        // While a card lies still, the next one's picture is drawn: that
+        // takes longer than a frame, and a still picture may pause.
+        const int64_t inPass = n % cycle;
+        if (inPass < pass && inPass % FramesPerCard() == timing_.slideFrames + 1)
+            PrepareCardPicture(int((inPass / FramesPerCard() + 1) % std::max(1, pictures_->Count())));
+        // A frame that came late is not made up for by a burst of frames:
+        // the program would see the stack jump, and a card's still time
+        // shrink by the delay. The stack runs late instead.
+        due = std::max(due + period, std::chrono::steady_clock::now());
         std::unique_lock<std::mutex> guard(lock_);
-        if (wake_.wait_until(guard, due, [this] { return stop_; }))
+        if (wake_.wait_until(guard, due, [this] { return stop_ || restart_.load(); }) && stop_)
             return;
     }
 }
@@ -266,7 +295,10 @@ int64_t VirtualCamera::PassFrames() { return int64_t(pictures_ ? pictures_->Coun
 
 int VirtualCamera::StillCardAt(int64_t frameIndex)
 {
-    if (frameIndex < 0 || frameIndex >= PassFrames())
+    if (frameIndex < 0 || PassFrames() == 0)
+        return -1;
+    frameIndex %= CycleFrames();
+    if (frameIndex >= PassFrames())
         return -1;
     const int64_t f = frameIndex % FramesPerCard();
     if (f < timing_.slideFrames || f >= timing_.slideFrames + timing_.stillFrames)
@@ -276,6 +308,11 @@ int VirtualCamera::StillCardAt(int64_t frameIndex)
 
 bool VirtualCamera::CardPicture(int index)
 {
+    if (index != cachedIndex_ && index == spareIndex_) {
+        cached_.swap(spare_);
+        std::swap(cachedOk_, spareOk_);
+        std::swap(cachedIndex_, spareIndex_);
+    }
     if (index != cachedIndex_) {
         cachedIndex_ = index;
         cachedOk_ = pictures_ && pictures_->Picture(index, cached_) && cached_.size() >= FrameBytes;
@@ -283,13 +320,24 @@ bool VirtualCamera::CardPicture(int index)
     return cachedOk_;
 }
 
+void VirtualCamera::PrepareCardPicture(int index)
+{
+    if (index == cachedIndex_ || index == spareIndex_ || !pictures_ || index < 0 || index >= pictures_->Count())
+        return;
+    spareIndex_ = index;
+    spareOk_ = pictures_->Picture(index, spare_) && spare_.size() >= FrameBytes;
+}
+
 void VirtualCamera::ComposeFrame(int64_t frameIndex, std::vector<uint8_t>& bgr)
 {
     bgr.resize(FrameBytes);
     const int64_t pass = PassFrames();
+    // Where in its pass the stack is; each pass looks the same, noise aside.
+    const int64_t inPass = frameIndex >= 0 && pass > 0 ? frameIndex % CycleFrames() : -1;
     int shift = W;  // how far right the card lies; ±W: out of view
     int card = -1;
-    if (frameIndex >= 0 && frameIndex < pass) {
+    if (inPass >= 0 && inPass < pass) {
+        frameIndex = inPass;
         card = int(frameIndex / FramesPerCard());
         const int f = int(frameIndex % FramesPerCard());
         const int slide = timing_.slideFrames;
@@ -327,8 +375,8 @@ void VirtualCamera::ComposeFrame(int64_t frameIndex, std::vector<uint8_t>& bgr)
     // program's own turn makes the picture upright again.
     for (size_t a = 0, b = FrameBytes - 3; a < b; a += 3, b -= 3)
         std::swap_ranges(bgr.data() + a, bgr.data() + a + 3, bgr.data() + b);
-    // Sensor noise while the stack plays; the empty table afterwards is a still picture.
-    if ((timing_.noise > 0 || timing_.flicker > 0) && frameIndex < pass) {
+    // Sensor noise while the stack plays; the empty table of the pause is a still picture.
+    if ((timing_.noise > 0 || timing_.flicker > 0) && inPass >= 0 && inPass < pass) {
         const double phase = 2 * 3.14159265358979 * double(frameIndex) / double(timing_.flickerPeriod);
         const int light = int(std::lround(timing_.flicker * std::sin(phase)));
         XorShift rng(uint64_t(frameIndex) + 1);

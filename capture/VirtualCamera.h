@@ -2,8 +2,10 @@
 // The virtual camera: plays a stack of card pictures as a camera would, at
 // 10 frames per second. Each card slides in from the right, lies still for
 // about three seconds with a little sensor noise, and slides out to the left
-// (the hand that moves it shades the picture meanwhile); then the next. After the last card the empty table stays in view and the
-// samples stop changing. Samples come in a chosen subtype (YUY2 by default),
+// (the hand that moves it shades the picture meanwhile); then the next.
+// After the last card the empty table stays in view for a pause, its samples
+// unchanging, and the stack plays again from its first card, so the demo is
+// always there to mark. Samples come in a chosen subtype (YUY2 by default),
 // so the program's whole conversion path runs.
 
 #include <atomic>
@@ -74,6 +76,7 @@ public:
         // camera, without moving the picture.
         int flicker = 8;
         int flickerPeriod = 10;
+        int pauseFrames = 50;  // the empty table between two passes (5 s)
     };
 
     enum class Pace { RealTime, Manual };
@@ -86,6 +89,9 @@ public:
     bool Start(Csamplegrabbercb& sink, int32_t& sourceSubtype) override;
     void Stop() override;
     bool Streaming() const override { return streaming_.load(); }
+    // Plays the stack from its first card again (the marking page asks for
+    // it when it is entered).
+    void Restart() override;
 
     // Manual pace: hands the next frame's sample to the sink; false when not
     // started or in real-time pace.
@@ -97,8 +103,10 @@ public:
     bool RenderSample(int64_t frameIndex, std::vector<uint8_t>& sample);
 
     int64_t FramesPerCard() const { return 2 * int64_t(timing_.slideFrames) + timing_.stillFrames; }
-    // Frames of one pass through the stack; later frames show the empty table.
+    // Frames of one pass through the stack; the pause's frames follow it.
     int64_t PassFrames();
+    // A pass and the pause after it; then the stack plays again.
+    int64_t CycleFrames() { return PassFrames() + timing_.pauseFrames; }
     // The card lying still (fully in view) at a frame, or −1.
     int StillCardAt(int64_t frameIndex);
     int32_t SampleSubtype() const { return subtype_; }
@@ -106,6 +114,9 @@ public:
 private:
     void Run();
     bool CardPicture(int index);
+    // Draws a card's picture ahead into the spare slot, so that the next
+    // card does not hold the stream up when it slides in.
+    void PrepareCardPicture(int index);
 
     std::shared_ptr<CardPictureProvider> pictures_;
     int32_t subtype_;
@@ -113,10 +124,14 @@ private:
     Timing timing_;
     Csamplegrabbercb* sink_ = nullptr;
     std::atomic<bool> streaming_{false};
+    std::atomic<bool> restart_{false};
     int64_t nextFrame_ = 0;
     int cachedIndex_ = -2;
     bool cachedOk_ = false;
     std::vector<uint8_t> cached_;   // the current card's picture
+    int spareIndex_ = -2;           // the picture drawn ahead, or −2
+    bool spareOk_ = false;
+    std::vector<uint8_t> spare_;
     std::vector<uint8_t> compose_;  // scratch: the composed frame
     std::vector<uint8_t> manualSample_;
     std::thread thread_;

@@ -59,8 +59,9 @@ AnswersReadResult RecognitionSampler::ReadAnswers(const ExamSetup& exam, std::ve
     if (::ReadAnswers(ctx_, s) == AnswersResult::LightingFailure)
         return AnswersReadResult::LightingFailure;
     answers.assign(s.questionCount, std::string());
+    // The untruncated letters: acceptance decides what a record cannot hold.
     for (int q = 0; q < s.questionCount; ++q)
-        answers[q] = std::string(ctx_.Reading.questionResults[q].answer.View());
+        answers[q] = std::string(ctx_.AnswerLetters[q].data());
     return AnswersReadResult::Read;
 }
 

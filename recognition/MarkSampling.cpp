@@ -385,11 +385,14 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
     // The block after the last complete one counts as inked.
     blockInk[count / 5] = std::max(blockInk[count / 5], 1);
 
+    for (auto& letters : ctx.AnswerLetters)
+        letters[0] = '\0';
     int doubtful = 0;
     for (int q = 0; q < count; ++q) {
         if (!(exam.fullScore[q] > 0))
             continue;
         GbkText<10>& answer = ctx.Reading.questionResults[q].answer;
+        char* fullLetters = ctx.AnswerLetters[q].data();
         answer.Clear();
         const QuestionCells& cells = ctx.Questions[q];
         if (!cells.hasCells)
@@ -436,13 +439,16 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                     if (fills[j] > 9)
                         letters[n++] = static_cast<char>('A' + j);
             }
-            // A record's answer holds nine letters; a multiple-choice answer
-            // with all ten options marked keeps its first nine.
+            // A record's answer holds nine letters; all ten options marked
+            // keep their first nine here, and the whole set in AnswerLetters.
             answer.SetTruncated(std::string_view(letters, static_cast<std::size_t>(n)));
+            std::memcpy(fullLetters, letters, sizeof letters);
         }
         // CheckCard must confirm the mark.
-        if (ink < 5)
+        if (ink < 5) {
             answer.Clear();
+            fullLetters[0] = '\0';
+        }
     }
     if (exam.AnyMultipleChoice())
         doubtful *= 5;

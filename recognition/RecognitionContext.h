@@ -95,6 +95,10 @@ public:
     // stores it by copying it whole; zeroed at the start of every attempt.
     CardReading Reading{};
     GbkText<3> SubjectCode{}; // read for comparison only, not stored
+    // The option letters marked per question, before the record's nine-letter
+    // answer field cuts them: a question with all ten options marked must
+    // reach acceptance whole, so that it can be refused instead of stored cut.
+    std::array<std::array<char, card_limits::MaxOptions + 1>, card_limits::MaxQuestions> AnswerLetters{};
     bool AbTypeRead = false;  // Reading.paperType holds a found or fixed AB type
 
     // The short and the long text of the last marking attempt (UTF-8).

@@ -25,8 +25,9 @@ PACKAGES=(
     unzip
     # opening files and folders with the desktop's programs
     xdg-utils
-    # a virtual display for starting the window without a desktop
-    xvfb xauth
+    # a virtual display for starting the window without a desktop, and
+    # typing into it (the test of the program's own ends)
+    xvfb xauth xdotool
 )
 
 missing=()

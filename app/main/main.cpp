@@ -1,7 +1,6 @@
 // The program's entry: the interface thread on the first processor, the
 // window and its services, start-up, the event loop.
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <exception>
 #include <pthread.h>
@@ -9,8 +8,6 @@
 
 #include "app/ui/MainWindow.h"
 #include "capture/ui/CameraDriver.h"
-#include "exam/ui/CardChooser.h"
-#include "platform/Files.h"
 #include "platform/qt/AlsaSound.h"
 #include "platform/qt/EspeakVoice.h"
 #include "platform/qt/Prompts.h"
@@ -28,7 +25,8 @@ int main(int argc, char** argv)
     BindToFirstProcessor();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("scorivo"));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(kMainCaption));
+    // No display name: the desktop would append it to every caption, and
+    // marking writes each student's result into the caption.
     try {
         QtPrompts prompts;
         AlsaSoundPlayer sound;
@@ -40,15 +38,7 @@ int main(int argc, char** argv)
         CameraDriver cameraDriver(prompts);
         services.camera = cameraDriver.Port();
 
-        // The card chooser is a dialog of the window; the window owns it once built.
-        TMainForm* window = nullptr;
-        auto* cardChooser = new TFormCard([&window] { return window ? window->ProgramFolder : files::ProgramFolder(); },
-                                          [](const QUrl& url) { return QDesktopServices::openUrl(url); });
-        services.cardChooser = cardChooser;
-
         TMainForm form(services);
-        window = &form;
-        cardChooser->setParent(&form, cardChooser->windowFlags());
         prompts.SetOwner(&form);
         cameraDriver.Attach(form);
         if (form.FormCreate() == TMainForm::StartResult::EndProcess)

@@ -6,4 +6,9 @@
 
 #include "app/ui/MainWindow.h"
 
-void TMainForm::LayOutPreview() {}
+void TMainForm::LayOutPreview()
+{
+    // Only the marking page shows the preview; the camera side draws it.
+    if (ActivePage() == 5 && services_.camera)
+        services_.camera->LayOutPreview();
+}

@@ -22,6 +22,7 @@
 #include "app/ui/Illustration.h"
 #include "app/ui/SettingsDialog.h"
 #include "app/ui/WizardPageControl.h"
+#include "exam/ui/CardChooser.h"
 #include "platform/Files.h"
 #include "platform/qt/HelpWindow.h"
 #include "platform/qt/InstanceLock.h"
@@ -92,6 +93,7 @@ TMainForm::TMainForm(const MainServices& services, QWidget* parent) : QMainWindo
     connect(f1, &QShortcut::activated, this, [this] { ShowHelpTopic(ActivePage()); });
 
     helpWindow_ = new HelpWindow(this);
+    formCard_ = new TFormCard([this] { return ProgramFolder; }, [this](const QUrl& u) { return OpenUrl(u); }, this);
     formYJSet_ = new TFormYJSet(
         YJSet, [this] { return ProgramFolder; }, *services_.prompts, [this](const QUrl& u) { return OpenUrl(u); },
         this);

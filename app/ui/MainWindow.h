@@ -64,6 +64,7 @@ struct MarkingPageSelection;
 class TFormProgress;
 class TFormTJProgress;
 class ScoreChart;
+class TFormCard;
 namespace grid {
 class CellDelegate;
 }
@@ -81,6 +82,8 @@ public:
     virtual int CameraCount() const = 0;
     // Closing: the frame, the work images and the capture objects go.
     virtual void Release() = 0;
+    // `LayOutPreview` on the marking page: the preview fits its control again.
+    virtual void LayOutPreview() {}
 };
 
 // The card chooser as the wizard sees it: the chosen template's file name
@@ -100,7 +103,7 @@ struct MainServices {
     std::function<void(std::chrono::milliseconds)> sleep;        // empty: really sleeps
     std::function<bool(const QUrl&)> openUrl;                    // empty: the desktop opens it
     CameraPort* camera = nullptr;     // null: no camera support built in
-    CardChooser* cardChooser = nullptr;  // null: the built-in template chooser
+    CardChooser* cardChooser = nullptr;  // null: the window's own card chooser `TFormCard`
     Desktop* desktop = nullptr;       // programs for the score files; null: the system's, opened through openUrl
     QString lockFolder;               // empty: the user's runtime folder
 };
@@ -183,6 +186,7 @@ public:
     static const char* HelpTopicFile(int topic);
     HelpWindow* Help() const { return helpWindow_; }
     TFormYJSet* FormYJSet() const { return formYJSet_; }
+    TFormCard* FormCard() const { return formCard_; }
 
     // The marking raw file: saving runs the current page's checks first and
     // reports a failure; opening asks for the file. True when done.
@@ -580,25 +584,10 @@ private:
     std::jthread tjWorker_;
 
     MainServices services_;
-    std::unique_ptr<CardChooser> ownChooser_;
+    TFormCard* formCard_ = nullptr;  // the card chooser, a dialog of this window
     std::unique_ptr<InstanceLock> instanceLock_;
     HelpWindow* helpWindow_ = nullptr;
     TFormYJSet* formYJSet_ = nullptr;
-};
-
-// The card chooser used until the real one is built in: offers the first
-// template of "模板文件/" (DY*.dat, then JD*.dat), or the preselection when it
-// is still there, for the user to confirm.
-class FirstTemplateChooser final : public CardChooser {
-public:
-    FirstTemplateChooser(Prompts& prompts, std::filesystem::path programFolder)
-        : prompts_(prompts), programFolder_(std::move(programFolder)) {}
-    std::string Choose(const std::string& preselection, const std::string& caption) override;
-    static std::vector<std::string> ListTemplates(const std::filesystem::path& programFolder);
-
-private:
-    Prompts& prompts_;
-    std::filesystem::path programFolder_;
 };
 
 inline constexpr char kMainCaption[] = "Scorivo-摄像头阅卷版";

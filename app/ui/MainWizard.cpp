@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
-#include <algorithm>
 
 #include "app/ui/MainWindow.h"
 #include "marking/RawFile.h"
@@ -41,13 +40,8 @@ void TMainForm::BtnNewYJClick()
     Session->templateName.clear();
     Session->cardTemplate.Clear();
 
-    CardChooser* chooser = services_.cardChooser;
-    if (!chooser) {
-        ownChooser_ = std::make_unique<FirstTemplateChooser>(Ask(), ProgramFolder);
-        chooser = ownChooser_.get();
-    }
     std::string& name = Session->templateName;
-    name = chooser->Choose(preselection, "新阅卷——请先选择本次阅卷要使用的答题卡");
+    name = ActiveCardChooser().Choose(preselection, "新阅卷——请先选择本次阅卷要使用的答题卡");
     if (!name.empty()) {
         std::string message;
         if (!LoadCardTemplate(ProgramFolder, name, Session->cardTemplate, message))
@@ -250,42 +244,4 @@ bool TMainForm::LockRawFile(const std::filesystem::path& file)
     rawFileLock_ = std::move(lock);
     heldRawFile_ = files::FileLock::LockFileFor(file);
     return true;
-}
-
-// ---- the card chooser used until the real one is built in ----
-
-std::vector<std::string> FirstTemplateChooser::ListTemplates(const std::filesystem::path& programFolder)
-{
-    std::vector<std::string> dy, jd;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(programFolder / files::FromUtf8("模板文件"), ec)) {
-        if (!entry.is_regular_file(ec))
-            continue;
-        std::string name = files::ToUtf8(entry.path().filename());
-        if (name.size() < 6 || name.compare(name.size() - 4, 4, ".dat") != 0)
-            continue;
-        if (name.rfind("DY", 0) == 0)
-            dy.push_back(name);
-        else if (name.rfind("JD", 0) == 0)
-            jd.push_back(name);
-    }
-    std::sort(dy.begin(), dy.end());
-    std::sort(jd.begin(), jd.end());
-    dy.insert(dy.end(), jd.begin(), jd.end());
-    return dy;
-}
-
-std::string FirstTemplateChooser::Choose(const std::string& preselection, const std::string& caption)
-{
-    std::vector<std::string> names = ListTemplates(programFolder_);
-    if (names.empty()) {
-        prompts_.ShowMessage("“模板文件”文件夹里没有答题卡模板（DY*.dat 或 JD*.dat）。");
-        return {};
-    }
-    std::string offered = names.front();
-    if (std::find(names.begin(), names.end(), preselection) != names.end())
-        offered = preselection;
-    if (!prompts_.AskOkCancel(caption + "\n\n本次阅卷使用答题卡：" + offered))
-        return {};
-    return offered;
 }

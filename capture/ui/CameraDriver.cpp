@@ -57,6 +57,17 @@ void CameraDriver::Attach(TMainForm& form)
                                         [this] { BtnAnswerCardClick(); });
     timer_ = std::make_unique<FrameTimer>(*loop_, [this] { return CurrentPage(); }, this);
     port_.onConnected = [this] { timer_->Enable(); };
+    port_.layOutPreview = [this] { view_->LayOut(); };
+    // Entering the marking page: the preview fits its control, and a recorded
+    // stack (the virtual camera) plays from its first card, the standard answer.
+    connect(form.PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index != 4)
+            return;
+        UseSessionTemplate();
+        view_->LayOut();
+        if (CameraSource* source = port_.Controller().Session().CaptureFilter())
+            source->Restart();
+    });
 
     acceptor_ = std::make_unique<CardAcceptor>(*form.Session, form.YJSet, prompts_);
     // The grid shows the stored card at once, its row current.
@@ -79,8 +90,19 @@ void CameraDriver::Attach(TMainForm& form)
     connect(form.BtnAutoAnswerCard, &QPushButton::clicked, this, &CameraDriver::SyncAutomaticMarking);
 }
 
+void CameraDriver::UseSessionTemplate()
+{
+    // The frame loop binarises "DY" and "JD" frames by the context's template
+    // name. Without it the still card's frames stay in colour, where sensor
+    // noise and light keep the motion above the still limit: automatic
+    // marking would never fire.
+    if (form_ && form_->Session)
+        context_.SetTemplate(form_->Session->cardTemplate, form_->Session->templateName);
+}
+
 void CameraDriver::SyncAutomaticMarking()
 {
+    UseSessionTemplate();
     if (loop_->AutoMarking() != form_->AutoMarking)
         loop_->BtnAutoAnswerCardClick();
     btnAnswerCard_->setEnabled(!loop_->AutoMarking());
@@ -99,9 +121,12 @@ void CameraDriver::BtnAnswerCardClick()
         !port_.Controller().Session().Connected() || context_.FrameBitmap.Width() == 0)
         return;
     timer_->WithTimerStopped([this] {
-        MarkingSessionState& state = *form_->Session;
-        context_.SetTemplate(state.cardTemplate, state.templateName);
-        acceptor_->checkCardColour = form_->CheckCardColour != 0;
+        UseSessionTemplate();
+        // The window's flag ("忽略机读卡颜色", "ncm.set") is the only one: the
+        // context carries it to recognition and acceptance alike.
+        context_.CheckCardColour = form_->CheckCardColour != 0;
+        // A failed attempt must not leave the previous student's result up there.
+        form_->setWindowTitle(QString::fromUtf8(kMainCaption));
         acceptor_->programFolder = form_->ProgramFolder;
         acceptor_->selection = form_->MarkingSelection();
         SessionCardAcceptance acceptance(*acceptor_);

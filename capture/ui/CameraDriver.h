@@ -38,6 +38,8 @@ public:
 private:
     ActivePage CurrentPage() const;
     void SyncAutomaticMarking();
+    // The session's card becomes the recognition context's (frame preparation and attempts).
+    void UseSessionTemplate();
     // The short result, the card's thumbnail and the student's name over the preview.
     void DrawStatusOverlay(QImage& canvas) const;
 

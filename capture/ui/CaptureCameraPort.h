@@ -26,10 +26,17 @@ public:
     void ShowProperties() override { controller_.ShowCameraProperties(); }
     int CameraCount() const override { return controller_.CameraCount(); }
     void Release() override { controller_.Release(); }
+    void LayOutPreview() override
+    {
+        if (layOutPreview)
+            layOutPreview();
+    }
 
     CaptureController& Controller() { return controller_; }
     // After a camera was started: the window enables `Timer1` and the rest.
     std::function<void()> onConnected;
+    // The marking preview's layout, served by whoever draws the preview.
+    std::function<void()> layOutPreview;
 
 private:
     CaptureController controller_;

@@ -35,7 +35,7 @@ QRect PreviewRectFor(const QSize& view)
 }
 
 CaptureController::CaptureController(QWidget* owner, Services services)
-    : owner_(owner), services_(std::move(services)), chooser_(std::make_unique<TFormSheBei>(table_, owner))
+    : owner_(owner), services_(std::move(services)), chooser_(std::make_unique<TFormSheBei>(table_))
 {
     if (!services_.io)
         services_.io = std::make_shared<SystemV4l2Io>();
@@ -45,8 +45,12 @@ CaptureController::~CaptureController() { session_.Release(); }
 
 void CaptureController::SetOwner(QWidget* owner)
 {
+    // The chooser stays ours alone: as a Qt child of the window as well it
+    // would be deleted twice when the program ends. It takes the window's
+    // font and is shown centred over it instead.
     owner_ = owner;
-    chooser_->setParent(owner, chooser_->windowFlags() | Qt::Dialog);
+    if (owner)
+        chooser_->setFont(owner->font());
 }
 
 bool CaptureController::Connect()
@@ -63,6 +67,10 @@ bool CaptureController::Connect()
     }
     int index = 0;
     if (table_.count > 1) {
+        if (owner_) {
+            chooser_->adjustSize();
+            chooser_->move(owner_->frameGeometry().center() - chooser_->rect().center());
+        }
         if (services_.runChooser)
             services_.runChooser(*chooser_);
         else
@@ -109,15 +117,31 @@ void LabelFrameLoopView::ShowCameraTest(const FrameBuffer& frame)
     imageCheShi_->setPixmap(QPixmap::fromImage(picture));
 }
 
-void LabelFrameLoopView::ShowMarkingPreview(const FrameBuffer& frameWithGuides)
+namespace {
+const QColor kPreviewBackground(173, 190, 214);
+}
+
+void LabelFrameLoopView::LayOut()
 {
     if (!imageView_)
         return;
     const QSize size = imageView_->size().expandedTo(QSize(1, 1));
     if (canvas_.size() != size)
         canvas_ = QImage(size, QImage::Format_RGB32);
-    canvas_.fill(QColor(173, 190, 214));
-    const QRect r = PreviewRectFor(size);
+    canvas_.fill(kPreviewBackground);
+    previewRect_ = PreviewRectFor(size);
+    Publish();
+}
+
+void LabelFrameLoopView::ShowMarkingPreview(const FrameBuffer& frameWithGuides)
+{
+    if (!imageView_)
+        return;
+    // A control resized without a layout (first tick, hidden page) is laid out here.
+    if (canvas_.size() != imageView_->size().expandedTo(QSize(1, 1)))
+        LayOut();
+    canvas_.fill(kPreviewBackground);
+    const QRect r = previewRect_;
     QPainter p(&canvas_);
     const QImage frame = FrameToImage(frameWithGuides);
     if (r.height() == frame.height())
@@ -153,7 +177,7 @@ void LabelFrameLoopView::OutlinePreview()
     QPainter p(&canvas_);
     p.setPen(QColor(255, 0, 0));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(PreviewRectFor(canvas_.size()).adjusted(0, 0, -1, -1));
+    p.drawRect(previewRect_.adjusted(0, 0, -1, -1));
     p.end();
     Publish();
 }

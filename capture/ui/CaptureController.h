@@ -75,6 +75,11 @@ public:
     std::function<void(QImage& canvas)> drawOverlay;
     std::function<void()> clearStatusText;
 
+    // `LayOutPreview`: the canvas takes the preview control's size, filled
+    // with the background colour, and `PreviewRect` follows it.
+    void LayOut();
+    const QRect& PreviewRect() const { return previewRect_; }
+
     void ShowCameraTest(const FrameBuffer& frame) override;
     void ShowMarkingPreview(const FrameBuffer& frameWithGuides) override;
     void ShowRescoreHint() override;
@@ -89,4 +94,5 @@ private:
     QLabel* imageCheShi_;
     QLabel* imageView_;
     QImage canvas_;  // the marking preview as last drawn
+    QRect previewRect_;  // where the frame is shown on the canvas
 };

@@ -18,10 +18,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <set>
 
 #include "app/ui/MainWindow.h"
 #include "exam/ExamSetup.h"
+#include "exam/ui/CardChooser.h"
 #include "platform/qt/Prompts.h"
 #include "recognition/CardTemplate.h"
 #include "students/ui/EditableGrid.h"
@@ -271,7 +274,11 @@ bool TMainForm::CheckExamPage()
     page.scoreRows = TableRows(SGridTF);
     page.ruleRows = TableRows(SGridDX);
 
+    const auto examBefore = std::make_unique<ExamSetup>(Session->exam);
     ExamPageCheck check = ::CheckExamPage(Session->cardTemplate, page, Session->exam);
+    // Once marking has begun the exam belongs to the marking raw file too.
+    if (SessionStarted && std::memcmp(examBefore.get(), &Session->exam, sizeof(ExamSetup)) != 0)
+        SetUnsavedChanges(true);
     if (check.passed)
         return true;
     Ask().ShowMessage(check.message);
@@ -307,14 +314,14 @@ CardChooser& TMainForm::ActiveCardChooser()
 {
     if (services_.cardChooser)
         return *services_.cardChooser;
-    if (!ownChooser_)
-        ownChooser_ = std::make_unique<FirstTemplateChooser>(Ask(), ProgramFolder);
-    return *ownChooser_;
+    return *formCard_;
 }
 
 void TMainForm::BtnReSelectCardClick()
 {
     std::string chosen = ActiveCardChooser().Choose(Session->templateName, "重新选择答题卡");
+    if (!chosen.empty() && chosen != Session->templateName && SessionStarted)
+        SetUnsavedChanges(true);
     if (!chosen.empty()) {
         Session->templateName = chosen;
         LCardName->setText(Q(chosen));

@@ -426,6 +426,9 @@ void TMainForm::SetRosterModified(bool modified)
 {
     RosterModified = modified;
     BtnXSSave->setEnabled(modified);
+    // Once marking has begun the roster belongs to the marking raw file too.
+    if (modified && SessionStarted)
+        SetUnsavedChanges(true);
 }
 
 void TMainForm::ShowCurrentXSFile()
@@ -1214,7 +1217,9 @@ void TMainForm::PrepareStudentPage()
         StorePageIntoRoster();
     const bool modified = RosterModified;
     ShowRosterOnPage();
-    SetRosterModified(modified || RosterModified);
+    // Showing the roster again changes nothing of the session.
+    RosterModified = modified || RosterModified;
+    BtnXSSave->setEnabled(RosterModified);
 }
 
 // ---------------------------------------------------------------------------
@@ -1229,6 +1234,8 @@ void TMainForm::BtnXSNewClick()
     CurrentXSFile.clear();
     ShowCurrentXSFile();
     CheshixstsLabel->setVisible(false);
+    if (SessionStarted)
+        SetUnsavedChanges(true);
 }
 
 void TMainForm::BtnXSOpenAsClick()
@@ -1251,6 +1258,8 @@ void TMainForm::BtnXSOpenAsClick()
     SetRosterModified(false);
     RememberStudentFile(ProgramFolder, path);
     CheshixstsLabel->setVisible(false);
+    if (SessionStarted)
+        SetUnsavedChanges(true);
 }
 
 void TMainForm::BtnXSSaveClick()
@@ -1266,6 +1275,9 @@ void TMainForm::BtnXSSaveClick()
         return;
     }
     SetRosterModified(false);
+    // The saved roster is the session's roster now.
+    if (SessionStarted)
+        SetUnsavedChanges(true);
 }
 
 void TMainForm::BtnXSSaveAsClick()
@@ -1288,6 +1300,8 @@ void TMainForm::BtnXSSaveAsClick()
     CurrentXSFile = path;
     ShowCurrentXSFile();
     SetRosterModified(false);
+    if (SessionStarted)
+        SetUnsavedChanges(true);
 }
 
 // ---------------------------------------------------------------------------

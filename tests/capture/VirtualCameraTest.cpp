@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <atomic>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include "CaptureTestSupport.h"
@@ -128,8 +131,54 @@ TEST(VirtualCamera, TimelineSlidesStillNoiseAndQuietEnd)
     camera.ComposeFrame(20, c);
     EXPECT_EQ(a, c);  // deterministic
     camera.ComposeFrame(110, a);
-    camera.ComposeFrame(160, b);
-    EXPECT_EQ(a, b);  // after the stack: the empty table, unchanging
+    camera.ComposeFrame(159, b);
+    EXPECT_EQ(a, b);  // after the stack, for the pause: the empty table, unchanging
+}
+
+// After the pause the stack plays again, the same as the first time.
+TEST(VirtualCamera, StackPlaysAgainAfterThePause)
+{
+    auto cards = std::make_shared<PatternCards>(2);
+    VirtualCamera camera(cards, subtype::Yuy2, VirtualCamera::Pace::Manual);
+    ASSERT_EQ(camera.CycleFrames(), 160);  // two cards and five seconds of empty table
+    EXPECT_EQ(camera.StillCardAt(159), -1);
+    EXPECT_EQ(camera.StillCardAt(160 + 9), -1);
+    EXPECT_EQ(camera.StillCardAt(160 + 10), 0);
+    EXPECT_EQ(camera.StillCardAt(3 * 160 + 65), 1);
+    std::vector<uint8_t> a, b;
+    camera.ComposeFrame(20, a);
+    camera.ComposeFrame(2 * 160 + 20, b);
+    EXPECT_EQ(a, b);
+    camera.ComposeFrame(140, b);
+    EXPECT_NE(a, b);
+}
+
+// Restarting plays the stack from its first frame, in either pace.
+TEST(VirtualCamera, RestartBeginsTheStackAgain)
+{
+    Csamplegrabbercb sink;
+    int32_t subtypeRead = 0;
+    VirtualCamera manual(std::make_shared<PatternCards>(1), subtype::Yuy2, VirtualCamera::Pace::Manual);
+    ASSERT_TRUE(manual.Start(sink, subtypeRead));
+    for (int i = 0; i < 12; ++i)
+        ASSERT_TRUE(manual.DeliverNextFrame());
+    EXPECT_DOUBLE_EQ(sink.NewestSampleTime(), 1.1);
+    manual.Restart();
+    ASSERT_TRUE(manual.DeliverNextFrame());
+    EXPECT_DOUBLE_EQ(sink.NewestSampleTime(), 0.0);
+    manual.Stop();
+
+    Csamplegrabbercb liveSink;
+    VirtualCamera live(std::make_shared<PatternCards>(1), subtype::Yuy2);
+    ASSERT_TRUE(live.Start(liveSink, subtypeRead));
+    for (int i = 0; i < 300 && liveSink.NewestSampleTime() < 0.45; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(liveSink.NewestSampleTime(), 0.45);
+    live.Restart();
+    for (int i = 0; i < 300 && liveSink.NewestSampleTime() >= 0.25; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_LT(liveSink.NewestSampleTime(), 0.25);
+    live.Stop();
 }
 
 TEST(VirtualCamera, FormatFromTheEnvironment)
@@ -338,6 +387,115 @@ TEST(VirtualCamera, FolderFromTheEnvironment)
     EXPECT_EQ(camera->SampleSubtype(), subtype::Mjpg);
     EXPECT_EQ(camera->PassFrames(), camera->FramesPerCard());  // one picture, not the five demo cards
     std::filesystem::remove_all(dir);
+}
+
+} // namespace
+
+namespace {
+
+// Pictures that take long to draw, like the demo cards on a busy machine.
+class SlowCards final : public CardPictureProvider {
+public:
+    explicit SlowCards(int count) : cards_(count) {}
+    int Count() override { return cards_.Count(); }
+    bool Picture(int index, std::vector<uint8_t>& bgr) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        return cards_.Picture(index, bgr);
+    }
+
+private:
+    PatternCards cards_;
+};
+
+// A camera that is held up runs late; it never catches up with a burst of
+// frames, in which the program would see the stack jump and a card's still
+// time shrink. The cards lie still for their whole time.
+TEST(VirtualCamera, SlowPicturesDelayTheStackInsteadOfSkippingIt)
+{
+    VirtualCamera::Timing timing;
+    timing.slideFrames = 3;
+    timing.stillFrames = 8;
+    timing.noise = 0;
+    timing.flicker = 0;
+    VirtualCamera camera(std::make_shared<SlowCards>(3), subtype::Yuy2, VirtualCamera::Pace::RealTime, timing);
+    Csamplegrabbercb sink;
+    int32_t subtypeRead = 0;
+    ASSERT_TRUE(camera.Start(sink, subtypeRead));
+    struct Seen {
+        double wall;
+        double sample;
+    };
+    std::vector<Seen> seen;
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(3500)) {
+        if (sink.SampleCount() > 0)
+            seen.push_back({std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                            sink.NewestSampleTime()});
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    camera.Stop();
+    ASSERT_GT(seen.size(), 100u);
+    // Three cards of 1.4 s each, with a picture drawn per card: about two
+    // cards within the time, none skipped.
+    EXPECT_GE(seen.back().sample, 2.0);
+    for (size_t i = 1; i < seen.size(); ++i) {
+        const double advanced = seen[i].sample - seen[i - 1].sample;
+        ASSERT_LE(advanced, seen[i].wall - seen[i - 1].wall + 0.15)
+            << "the stack jumped from " << seen[i - 1].sample << " s to " << seen[i].sample << " s";
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Processors the calling thread may run on.
+int AllowedProcessors()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (pthread_getaffinity_np(pthread_self(), sizeof set, &set) != 0)
+        return 0;
+    return CPU_COUNT(&set);
+}
+
+// The program binds its interface thread to the first processor; the
+// camera's thread, started from it, draws its cards on any processor.
+TEST(VirtualCamera, ItsThreadIsNotBoundToTheInterfaceProcessor)
+{
+    const int all = AllowedProcessors();
+    if (all < 2)
+        GTEST_SKIP() << "one processor";
+    struct Recording final : CardPictureProvider {
+        std::atomic<int> processors{-1};
+        PatternCards cards{1};
+        int Count() override { return 1; }
+        bool Picture(int index, std::vector<uint8_t>& bgr) override
+        {
+            processors = AllowedProcessors();
+            return cards.Picture(index, bgr);
+        }
+    };
+    auto pictures = std::make_shared<Recording>();
+    int processors = -1;
+    std::thread interface([&] {
+        cpu_set_t first;
+        CPU_ZERO(&first);
+        CPU_SET(0, &first);
+        ASSERT_EQ(pthread_setaffinity_np(pthread_self(), sizeof first, &first), 0);
+        ASSERT_EQ(AllowedProcessors(), 1);
+        VirtualCamera camera(pictures, subtype::Yuy2);
+        Csamplegrabbercb sink;
+        int32_t subtypeRead = 0;
+        ASSERT_TRUE(camera.Start(sink, subtypeRead));
+        for (int i = 0; i < 300 && pictures->processors < 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        processors = pictures->processors;
+        camera.Stop();
+    });
+    interface.join();
+    EXPECT_EQ(processors, all);
 }
 
 } // namespace

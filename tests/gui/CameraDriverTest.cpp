@@ -59,7 +59,8 @@ TEST(CameraDriver, VirtualCameraPreviewAndMarkingAttempt)
     EXPECT_EQ(form.BtnViewCapProperty->isEnabled(), true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.ImageCheShi->pixmap().width() > 0; }, 3000));
 
-    // The first card lies still from 1 s to 4.5 s after connecting.
+    // Entering the marking page starts the stack: the first card lies still
+    // from 1 s to 4.5 s after that.
     form.SetActivePage(5);
     form.SetUpMarkingGrid();
     form.BJYJ->setCurrentIndex(0);  // the demo roster has classes: 所有班级

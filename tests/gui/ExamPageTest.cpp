@@ -296,3 +296,33 @@ TEST(ExamPage, TablesAddDeleteAndFilterKeys)
 }
 
 } // namespace
+
+namespace {
+
+// After the marking page was entered the exam belongs to the marking raw
+// file: a change on the exam page leaves the session unsaved; going through
+// the page without a change does not.
+TEST(ExamPage, ChangesAfterMarkingBeganAreUnsavedChanges)
+{
+    ExamPage p;
+    p.NameAndSubject();
+    p.Group(0, "1", "85", "1", "单选题");
+    p.f.EdtKSName->setText(QStringLiteral("期中考试"));
+    EXPECT_EQ(p.Next(), "");
+    EXPECT_FALSE(p.f.UnsavedChanges());  // before marking: nothing to save yet
+    ASSERT_EQ(p.f.ActivePage(), 5);
+    EXPECT_EQ(p.f.SessionStarted, 1);
+
+    p.f.BtnBack5Click();
+    EXPECT_EQ(p.Next(), "");
+    EXPECT_FALSE(p.f.UnsavedChanges());
+
+    p.f.BtnBack5Click();
+    SetCell(p.f.SGridTF, 0, kScore, "2");
+    EXPECT_EQ(p.Next(), "");
+    EXPECT_TRUE(p.f.UnsavedChanges());
+    EXPECT_FLOAT_EQ(p.f.Session->exam.questions[0].score, 2.0f);
+    p.f.SetUnsavedChanges(false);
+}
+
+} // namespace

@@ -9,10 +9,13 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTreeWidget>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "GuiTestSupport.h"
+#include "StudentExamSupport.h"
+#include "exam/ui/CardChooser.h"
 #include "platform/qt/HelpWindow.h"
 
 namespace {
@@ -104,11 +107,17 @@ TEST(MainForm, NewMarkingChooserCancelledDisablesNextAndClearsCardName)
     fx.WriteFile("模板文件/其他.dat", std::string(600, '\0'));
     TestMainForm& f = fx.Start();
 
-    fx.prompts.Answer(PromptAnswer::Ok);
+    // The window's own card chooser: the self-printed card is offered first.
+    QString title;
+    int listed = 0;
+    WhenShown(f.FormCard(), [&](TFormCard& d) {
+        title = d.windowTitle();
+        listed = d.LVCards1->topLevelItemCount() + d.LVCards2->topLevelItemCount();
+        d.BtnDaiRu->click();
+    });
     QTest::mouseClick(f.BtnNewYJ, Qt::LeftButton);
-    ASSERT_GE(fx.prompts.shown.size(), 1u);
-    EXPECT_EQ(fx.prompts.shown[0].kind, PromptKind::OkCancel);
-    EXPECT_EQ(fx.prompts.shown[0].text, "新阅卷——请先选择本次阅卷要使用的答题卡\n\n本次阅卷使用答题卡：DY标准.dat");
+    EXPECT_EQ(title, QStringLiteral("新阅卷——请先选择本次阅卷要使用的答题卡"));
+    EXPECT_EQ(listed, 2);  // "其他.dat" is no card type
     EXPECT_EQ(f.Session->templateName, "DY标准.dat");
     EXPECT_EQ(f.LCardName->text(), QStringLiteral("DY标准.dat"));
     EXPECT_TRUE(f.BtnNext1->isEnabled());
@@ -116,9 +125,10 @@ TEST(MainForm, NewMarkingChooserCancelledDisablesNextAndClearsCardName)
 
     fx.prompts.shown.clear();
     f.SetUnsavedChanges(true);
-    fx.prompts.Answer(PromptAnswer::No);      // do not save the old session
-    fx.prompts.Answer(PromptAnswer::Cancel);  // chooser closed without a card
+    fx.prompts.Answer(PromptAnswer::No);  // do not save the old session
+    WhenShown(f.FormCard(), [](TFormCard& d) { d.QuxiaoButton->click(); });
     QTest::mouseClick(f.BtnNewYJ, Qt::LeftButton);
+    ASSERT_EQ(fx.prompts.shown.size(), 1u);
     EXPECT_EQ(fx.prompts.shown[0].text, "是否要保存原来阅卷原始文件?");
     EXPECT_FALSE(std::filesystem::exists(fx.SavedFile()));
     EXPECT_FALSE(f.UnsavedChanges());
@@ -139,7 +149,7 @@ TEST(MainForm, NewMarkingSavesTheOldSessionWhenAsked)
     fx.NameExam();
     f.SetUnsavedChanges(true);
     fx.prompts.Answer(PromptAnswer::Yes);
-    fx.prompts.Answer(PromptAnswer::Cancel);
+    WhenShown(f.FormCard(), [](TFormCard& d) { d.QuxiaoButton->click(); });
     f.BtnNewYJClick();
     EXPECT_TRUE(std::filesystem::exists(fx.SavedFile()));
     EXPECT_FALSE(f.UnsavedChanges());
@@ -298,7 +308,7 @@ TEST(MainForm, OpeningASavedMarkingFileRestoresTheSession)
     f.SetUnsavedChanges(true);
     ASSERT_TRUE(f.SaveRawMarkingFile());
     fx.prompts.Answer(PromptAnswer::No);  // a new marking: do not save
-    fx.prompts.Answer(PromptAnswer::Cancel);
+    WhenShown(f.FormCard(), [](TFormCard& d) { d.QuxiaoButton->click(); });
     f.SetUnsavedChanges(true);
     f.BtnNewYJClick();
     ASSERT_TRUE(f.Session->exam.examName.Empty());
@@ -326,7 +336,7 @@ TEST(MainForm, TheOpenRawFileIsLockedAgainstOtherRunsAndALockedOneIsRefused)
     EXPECT_FALSE(other.TryLock(fx.SavedFile()));  // a scorivo-cli run now waits its turn
 
     // A new marking lets go of it; another run takes it; the window cannot open it then.
-    fx.prompts.Answer(PromptAnswer::Cancel);
+    WhenShown(f.FormCard(), [](TFormCard& d) { d.QuxiaoButton->click(); });
     f.BtnNewYJClick();
     ASSERT_TRUE(other.TryLock(fx.SavedFile()));
     fx.prompts.shown.clear();
@@ -419,15 +429,16 @@ TEST(MainForm, NewMarkingLoadsAShippedTemplate)
     std::filesystem::copy(shipped, fx.home / files::FromUtf8("模板文件"),
                           std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
     TestMainForm& f = fx.Start();
-    std::vector<std::string> names = FirstTemplateChooser::ListTemplates(fx.home);
-    ASSERT_FALSE(names.empty());
-    EXPECT_EQ(names.front().rfind("DY", 0), 0u);  // DY cards come before JD cards
-    EXPECT_EQ(names.back().rfind("JD", 0), 0u);
-    fx.prompts.Answer(PromptAnswer::Ok);
+    // The real chooser: a double click on the 85-question card takes it.
+    WhenShown(f.FormCard(), [](TFormCard& d) {
+        const auto found = d.LVCards1->findItems(QStringLiteral("DY标准85题自动AB卷.dat"), Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        d.LVCards1DblClick(found.front());
+    });
     f.BtnNewYJClick();
-    EXPECT_EQ(f.Session->templateName, names.front());
-    EXPECT_GT(f.Session->cardTemplate.QuestionCount, 0);
-    EXPECT_EQ(fx.prompts.shown.size(), 1u);  // only the chooser: the template loaded without a message
+    EXPECT_EQ(f.Session->templateName, "DY标准85题自动AB卷.dat");
+    EXPECT_EQ(f.Session->cardTemplate.QuestionCount, 85);
+    EXPECT_TRUE(fx.prompts.shown.empty());  // the template loaded without a message
     f.BtnNext1Click();
     EXPECT_EQ(f.ActivePage(), 2);
 }

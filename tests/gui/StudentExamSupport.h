@@ -17,6 +17,7 @@
 #include <string>
 
 #include "GuiTestSupport.h"
+#include "exam/ui/CardChooser.h"
 
 inline std::filesystem::path ShippedData()
 {
@@ -76,13 +77,12 @@ inline void EnterStudentPage(GuiFixture& fx, TestMainForm& f)
     QApplication::processEvents();
 }
 
-// "新阅卷" with the built-in chooser confirming whatever it offers: the
-// roster starts again from the file used last.
-inline void StartNewMarking(GuiFixture& fx, TestMainForm& f)
+// "新阅卷" with the window's card chooser confirming whatever it offers:
+// the roster starts again from the file used last.
+inline void StartNewMarking(GuiFixture&, TestMainForm& f)
 {
-    fx.prompts.Answer(PromptAnswer::Ok);
+    WhenShown(f.FormCard(), [](TFormCard& d) { d.BtnDaiRu->click(); });
     f.BtnNewYJClick();
-    fx.prompts.answers.clear();
 }
 
 // The cell editor that has the focus inside `table`, or null.

@@ -563,3 +563,40 @@ TEST(StudentPage, SavingTheMarkingFileFromThePageChecksAndTakesItIn)
 }
 
 } // namespace
+
+namespace {
+
+// Once marking has begun (a marking file opened or the marking page entered),
+// the roster is part of the marking raw file: changing or saving it on the
+// student page leaves the session unsaved. Before that, only the student
+// file is concerned.
+TEST(StudentPage, RosterChangesAfterMarkingBeganAreUnsavedChanges)
+{
+    StudentPage p;
+    p.ClassesOnly("02", "");
+    p.fx.prompts.Answer(PromptAnswer::Yes);
+    p.Batch("2");
+    EXPECT_TRUE(p.f.RosterModified);
+    EXPECT_FALSE(p.f.UnsavedChanges());
+
+    p.f.SessionStarted = 1;
+    p.f.SGridXS->setCurrentCell(0, kName);
+    SetCell(p.f.SGridXS, 0, kName, "李四");
+    EXPECT_TRUE(p.f.UnsavedChanges());
+
+    // Saving the student file: the session's roster is what was saved.
+    p.f.SetUnsavedChanges(false);
+    const std::string saved = files::ToUtf8(p.fx.home / files::FromUtf8("学生信息文件/二班.xs"));
+    p.fx.prompts.fileNames.push_back(QString::fromStdString(saved));
+    p.f.BtnXSSaveAsClick();
+    EXPECT_FALSE(p.f.RosterModified);
+    EXPECT_TRUE(p.f.UnsavedChanges());
+
+    // Coming back to the page changes nothing.
+    p.f.SetUnsavedChanges(false);
+    p.f.SetActivePage(2);
+    p.f.BtnNext2Click();
+    EXPECT_FALSE(p.f.UnsavedChanges());
+}
+
+} // namespace
