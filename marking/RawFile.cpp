@@ -173,3 +173,43 @@ bool MarkingFileEverSaved(const fs::path& programFolder)
     std::error_code ec;
     return fs::exists(programFolder / raw_file::MarkerFile, ec);
 }
+
+fs::path RecoveryCopyPath(const fs::path& rawFile)
+{
+    fs::path copy = rawFile;
+    copy += raw_file::RecoveryExtension;
+    return copy;
+}
+
+bool WriteRecoveryCopy(const MarkingSessionState& state, const fs::path& programFolder)
+{
+    const fs::path file = MarkingFilePath(programFolder, state.exam);
+    if (file.empty())
+        return false;
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    return SaveMarkingFileTo(state, RecoveryCopyPath(file)).ok;
+}
+
+void RemoveRecoveryCopy(const MarkingSessionState& state, const fs::path& programFolder)
+{
+    const fs::path file = MarkingFilePath(programFolder, state.exam);
+    std::error_code ec;
+    if (!file.empty())
+        fs::remove(RecoveryCopyPath(file), ec);
+}
+
+std::vector<fs::path> FindRecoveryCopies(const fs::path& programFolder)
+{
+    std::vector<fs::path> found;
+    const std::string suffix = std::string(raw_file::Extension) + raw_file::RecoveryExtension;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(programFolder / files::FromUtf8(raw_file::Folder), ec)) {
+        const std::string name = files::ToUtf8(entry.path().filename());
+        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+            entry.is_regular_file(ec))
+            found.push_back(entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "marking/SessionState.h"
 
@@ -70,6 +71,22 @@ MarkingFileResult SaveMarkingFile(MarkingSessionState& state, const std::filesys
 // rescorePending false. The records are not re-scored.
 MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const std::filesystem::path& file,
                                   const std::filesystem::path& programFolder = {});
+
+// The window's recovery copy of an unsaved session: written beside the raw
+// file it will be saved as ("期中数学.yj" → "期中数学.yj.recover") after every
+// accepted card, removed when the session is saved or deliberately dropped,
+// offered at the next start when a crash or a power cut left it behind.
+namespace raw_file {
+inline constexpr const char* RecoveryExtension = ".recover";
+} // namespace raw_file
+std::filesystem::path RecoveryCopyPath(const std::filesystem::path& rawFile);
+// Writes the session atomically as the recovery copy of MarkingFilePath; false
+// when the session has no file name yet or the write failed.
+bool WriteRecoveryCopy(const MarkingSessionState& state, const std::filesystem::path& programFolder);
+// Removes the recovery copy of MarkingFilePath (when there is one).
+void RemoveRecoveryCopy(const MarkingSessionState& state, const std::filesystem::path& programFolder);
+// Recovery copies in "阅卷原始文件/", in name order.
+std::vector<std::filesystem::path> FindRecoveryCopies(const std::filesystem::path& programFolder);
 
 // True when programFolder + "biaoji.bj" exists (a raw file was saved before).
 bool MarkingFileEverSaved(const std::filesystem::path& programFolder);

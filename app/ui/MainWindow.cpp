@@ -1,6 +1,7 @@
 // The main window's shell: construction, start-up, closing, the menu and
 // tool bar, help, prompt sounds and speech.
 #include "app/ui/MainWindow.h"
+#include "marking/RawFile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -194,6 +195,7 @@ TMainForm::StartResult TMainForm::FormCreate()
 
     if (YJSet.VoicePrompt)
         CreateVoice();
+    OfferRecovery();
     return StartResult::Run;
 }
 
@@ -217,10 +219,17 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 bool TMainForm::FormClose()
 {
-    if (UnsavedChanges() && Ask().AskYesNo("是否要保存本次阅卷原始文件?"))
-        SaveRawMarkingFile();
+    bool dropped = false;
+    if (UnsavedChanges()) {
+        if (Ask().AskYesNo("是否要保存本次阅卷原始文件?"))
+            SaveRawMarkingFile();
+        else
+            dropped = true;
+    }
     if (!Ask().AskYesNo("确定要关闭本软件吗？"))
         return false;
+    if (dropped)
+        RemoveRecoveryCopy(*Session, ProgramFolder);  // a deliberate close is no crash
     if (services_.camera)
         services_.camera->Release();
     if (Voice)

@@ -192,6 +192,11 @@ public:
     // reports a failure; opening asks for the file. True when done.
     virtual bool SaveRawMarkingFile();
     virtual bool OpenRawMarkingFile();
+    // After every accepted card: the session's recovery copy beside its raw file.
+    void KeepRecoveryCopy();
+    // At start: a recovery copy a crash left behind is offered, then opened as
+    // an unsaved session or deleted.
+    void OfferRecovery();
 
     // ---- widgets, named as their objectName ----
     QTabWidget* PageControl1 = nullptr;

@@ -30,8 +30,12 @@ bool TMainForm::PageControl1Changing()
 
 void TMainForm::BtnNewYJClick()
 {
-    if (UnsavedChanges() && Ask().AskYesNo("是否要保存原来阅卷原始文件?"))
-        SaveRawMarkingFile();
+    if (UnsavedChanges()) {
+        if (Ask().AskYesNo("是否要保存原来阅卷原始文件?"))
+            SaveRawMarkingFile();
+        else
+            RemoveRecoveryCopy(*Session, ProgramFolder);  // the teacher dropped these records
+    }
     SetUnsavedChanges(false);
 
     std::string preselection = Session->templateName;
@@ -184,6 +188,8 @@ bool TMainForm::SaveRawMarkingFile()
     MarkingFileResult result = SaveMarkingFile(*Session, ProgramFolder);
     if (!result.ok)
         Ask().ShowMessage(result.message.empty() ? std::string(raw_file::SaveFailed) : result.message);
+    else
+        RemoveRecoveryCopy(*Session, ProgramFolder);
     SetUnsavedChanges(Session->unsavedChanges);
     return result.ok;
 }
@@ -216,6 +222,43 @@ bool TMainForm::OpenRawMarkingFile()
     LCardName->setText(QString::fromStdString(Session->templateName));
     ShowOpenedSession();
     return true;
+}
+
+void TMainForm::KeepRecoveryCopy()
+{
+    // Best effort: the raw file itself is only written when the teacher saves.
+    (void)WriteRecoveryCopy(*Session, ProgramFolder);
+}
+
+void TMainForm::OfferRecovery()
+{
+    for (const std::filesystem::path& copy : FindRecoveryCopies(ProgramFolder)) {
+        std::filesystem::path rawFile = copy;
+        rawFile.replace_extension();  // "期中数学.yj.recover" → "期中数学.yj"
+        const std::string name = files::ToUtf8(rawFile.filename());
+        if (!Ask().AskYesNo("上次阅卷没有正常结束（可能是程序出错或断电），“" + name +
+                            "”还有没保存的阅卷记录。要恢复这些阅卷记录吗？\n（选“否”将删除这些没保存的记录）")) {
+            std::error_code ec;
+            std::filesystem::remove(copy, ec);
+            continue;
+        }
+        if (!LockRawFile(rawFile))
+            continue;  // another run holds it: the copy stays for later
+        MarkingFileResult result = OpenMarkingFile(*Session, copy, ProgramFolder);
+        if (!result.ok) {
+            Ask().ShowMessage(result.message.empty() ? std::string(raw_file::OpenFailed) : result.message);
+            ReleaseRawFileLock();
+            continue;
+        }
+        if (!result.templateLoaded && !result.templateMessage.empty())
+            Ask().ShowMessage(result.templateMessage);
+        LCardName->setText(QString::fromStdString(Session->templateName));
+        ShowOpenedSession();
+        BtnNext1->setEnabled(true);
+        SessionStarted = 1;
+        SetUnsavedChanges(true);  // recovered, not yet saved: closing asks to save
+        return;                   // one session at a time; other copies are offered next start
+    }
 }
 
 bool TMainForm::HoldsRawFileLock(const std::filesystem::path& file) const

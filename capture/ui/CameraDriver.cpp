@@ -133,8 +133,10 @@ void CameraDriver::BtnAnswerCardClick()
         const MarkingOutcome outcome = RunMarkingAttempt(context_, acceptance);
         form_->StatusText = context_.StatusText;
         memoTiShi_->setPlainText(QString::fromUtf8(context_.MemoTiShi));
-        if (outcome.code == 0)
+        if (outcome.code == 0) {
             form_->SetUnsavedChanges(true);
+            form_->KeepRecoveryCopy();
+        }
         if (!acceptance.WindowCaption().empty())
             form_->setWindowTitle(QString::fromUtf8(acceptance.WindowCaption()));
         switch (outcome.sound) {

@@ -347,6 +347,72 @@ TEST(MainForm, TheOpenRawFileIsLockedAgainstOtherRunsAndALockedOneIsRefused)
     EXPECT_NE(fx.prompts.shown[1].text.find("正被另一个程序"), std::string::npos) << fx.prompts.shown[1].text;
 }
 
+// A crash or power cut during marking: the cards accepted since the last save
+// are in the recovery copy, offered at the next start.
+TEST(MainForm, ARecoveryCopyLeftByACrashIsOfferedAtTheNextStart)
+{
+    std::filesystem::path copy;
+    {
+        GuiFixture fx;
+        TestMainForm& f = fx.Start();
+        fx.NameExam();
+        (void)f.Session->exam.cardName.SetUtf8("DY标准.dat");
+        ASSERT_TRUE(f.Session->session.SetStandardAnswer({"A", "B", "C"}, 4));
+        f.KeepRecoveryCopy();  // as after an accepted card
+        copy = fx.SavedFile();
+        copy += ".recover";
+        ASSERT_TRUE(std::filesystem::exists(copy));
+        EXPECT_FALSE(std::filesystem::exists(fx.SavedFile()));  // the raw file only when the teacher saves
+
+        // The same home, started again without a normal close: Yes restores an unsaved session.
+        const auto bytes = files::ReadAll(copy);
+        GuiFixture again;
+        again.WriteFile("阅卷原始文件/期中数学.yj.recover", *bytes);
+        again.prompts.Answer(PromptAnswer::Yes);
+        TestMainForm& g = again.Start();
+        ASSERT_GE(again.prompts.shown.size(), 1u);
+        EXPECT_NE(again.prompts.shown[0].text.find("“期中数学.yj”还有没保存的阅卷记录"), std::string::npos);
+        EXPECT_EQ(g.Session->session.recordCount, 1);
+        EXPECT_EQ(g.Session->session.records[0].questionResults[1].answer.View(), "B");
+        EXPECT_TRUE(g.UnsavedChanges());
+        EXPECT_TRUE(g.BtnNext1->isEnabled());
+        EXPECT_EQ(g.SessionStarted, 1);
+        // Saving writes the raw file and the copy is no longer needed.
+        ASSERT_TRUE(g.SaveRawMarkingFile());
+        EXPECT_TRUE(std::filesystem::exists(again.SavedFile()));
+        EXPECT_FALSE(std::filesystem::exists(again.home / files::FromUtf8("阅卷原始文件/期中数学.yj.recover")));
+    }
+
+    // No deletes the copy and starts as usual.
+    GuiFixture fx;
+    fx.WriteFile("阅卷原始文件/期中数学.yj.recover", "whatever");
+    fx.prompts.Answer(PromptAnswer::No);
+    TestMainForm& f = fx.Start();
+    EXPECT_EQ(f.Session->session.recordCount, 0);
+    EXPECT_FALSE(f.UnsavedChanges());
+    EXPECT_FALSE(std::filesystem::exists(fx.home / files::FromUtf8("阅卷原始文件/期中数学.yj.recover")));
+}
+
+TEST(MainForm, ClosingWithoutSavingDropsTheRecoveryCopy)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    f.KeepRecoveryCopy();
+    std::filesystem::path copy = fx.SavedFile();
+    copy += ".recover";
+    ASSERT_TRUE(std::filesystem::exists(copy));
+    f.SetUnsavedChanges(true);
+    fx.prompts.Answer(PromptAnswer::No);   // do not save
+    fx.prompts.Answer(PromptAnswer::No);   // and do not close after all
+    f.close();
+    EXPECT_TRUE(std::filesystem::exists(copy));  // still open: the copy stays
+    fx.prompts.Answer(PromptAnswer::No);
+    fx.prompts.Answer(PromptAnswer::Yes);
+    f.close();
+    EXPECT_FALSE(std::filesystem::exists(copy));
+}
+
 TEST(MainForm, AnUnreadableMarkingFileIsRefused)
 {
     GuiFixture fx;
