@@ -43,6 +43,21 @@ struct EndToEnd : GuiFixture {
     EndToEnd()
     {
         CopyShipped(*this, std::string("模板文件/") + kCard);
+        MakeDriver();
+    }
+    // The window closed and the program started again on the same folder.
+    TMainForm& StartAgain()
+    {
+        form.reset();
+        driver.reset();
+        camera.reset();
+        MakeDriver();
+        TMainForm& f = Start();
+        driver->Attach(f);
+        return f;
+    }
+    void MakeDriver()
+    {
         CaptureController::Services s;
         s.io = std::make_shared<FakeV4l2Io>();  // no real cameras: only the virtual one
         s.makeVirtual = [this]() -> std::shared_ptr<CameraSource> {
@@ -324,7 +339,36 @@ TEST(MarkingEndToEnd, DemoStackMarkedSavedAndOpenedAgain)
     EXPECT_EQ(fx.GridTexts(), before);
     EXPECT_EQ(f.Session->session.records[marked[stack[2].card.admission]].readCount, 2);
     EXPECT_EQ(fx.prompts.unanswered, 0);
+
+    // The same in a program started again: nothing is left over in the window.
     f.Session->unsavedChanges = false;
+    TMainForm& g = fx.StartAgain();
+    fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(saved)));
+    g.BtnOpenYJFile1Click();
+    g.BtnNext1Click();
+    g.BtnConn->click();
+    g.BtnNext2Click();
+    EXPECT_TRUE(g.CBAllowNJ->isChecked());
+    EXPECT_TRUE(g.CBAllowBJ->isChecked());
+    g.BtnNext3Click();
+    g.BtnNext4Click();
+    ASSERT_EQ(g.ActivePage(), 5);
+    EXPECT_EQ(g.NJYJ->currentText(), QStringLiteral("初三"));
+    EXPECT_EQ(g.BJYJ->currentText(), QStringLiteral("01"));
+    EXPECT_EQ(fx.GridTexts(), before);
+    g.Session->unsavedChanges = false;
+
+    // Nothing but the questions of the student page and the open dialog came up:
+    // no message while the stack was marked, saved and opened again.
+    std::vector<std::string> asked;
+    for (const auto& shown : fx.prompts.shown)
+        asked.push_back(shown.text);
+    ASSERT_EQ(asked.size(), 4u);
+    EXPECT_EQ(asked[0], "请先设置好其它选项，输入学生数据后其它选项将不能修改，是否要立即输入学生数据?");
+    EXPECT_EQ(asked[1].rfind("是否保存对当前学生信息文件的更改？", 0), 0u);
+    EXPECT_EQ(asked[2], "打开阅卷原始文件");
+    EXPECT_EQ(asked[3], "打开阅卷原始文件");
+    EXPECT_EQ(fx.prompts.unanswered, 0);
 }
 
 } // namespace
