@@ -1,8 +1,9 @@
 // A whole marking session through the window, as a teacher runs it: 新阅卷
-// with the 85-question card, a roster with a grade and two classes typed in
-// on the student page, the exam page filled, the virtual camera playing the
+// with the 85-question card, a roster with a grade and two classes pasted
+// into the student page, the exam page filled, the virtual camera playing the
 // demo stack while automatic marking reads it, then the raw file saved,
-// the session started anew and the file opened again.
+// the session started anew and the file opened again. With
+// SCORIVO_SCREENS_DIR set, the page is saved as a picture in mid-run.
 //
 // The camera is at manual pace and the test hands over one frame per tick
 // of Timer1; the stillness of automatic marking is timed in frames (100 ms
