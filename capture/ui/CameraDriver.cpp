@@ -14,8 +14,8 @@
 #include "platform/qt/Prompts.h"
 #include "recognition/RecognitionPipeline.h"
 
-CameraDriver::CameraDriver(Prompts& prompts, CaptureController::Services services)
-    : prompts_(prompts), port_(prompts, std::move(services))
+CameraDriver::CameraDriver(Prompts& prompts, CaptureController::Services services, TickClock* clock)
+    : prompts_(prompts), port_(prompts, std::move(services)), clock_(clock ? *clock : steadyClock_)
 {
 }
 

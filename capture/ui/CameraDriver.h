@@ -25,7 +25,9 @@ class TMainForm;
 class CameraDriver : public QObject {
     Q_OBJECT
 public:
-    explicit CameraDriver(Prompts& prompts, CaptureController::Services services = {});
+    // `clock` times the stillness of automatic marking; null: the steady clock.
+    // A test that hands frames over one by one counts time in frames instead.
+    explicit CameraDriver(Prompts& prompts, CaptureController::Services services = {}, TickClock* clock = nullptr);
     ~CameraDriver() override;
 
     CameraPort* Port() { return &port_; }
@@ -47,7 +49,8 @@ private:
     CaptureCameraPort port_;
     RecognitionContext context_;
     RecognitionFramePreparation preparation_{context_};
-    SteadyTickClock clock_;
+    SteadyTickClock steadyClock_;
+    TickClock& clock_;
     std::unique_ptr<LabelFrameLoopView> view_;
     std::unique_ptr<FrameLoop> loop_;
     std::unique_ptr<FrameTimer> timer_;
