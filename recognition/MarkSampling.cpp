@@ -330,20 +330,21 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
             ink += inks[j];
         }
         if (best < 0) {
-            text += ' ';
+            // Confirming ink without any cell standing out: something is
+            // written there that cannot be read.
+            text += ink >= 5 ? UnclearDigit : ' ';
         } else if (ink >= 5) {
             // The confirming ink must point to the chosen row alone: no other
             // row may hold more of it, or enough (5 pixels) to count as a mark
             // of its own. A shadow across a column blackens the printed cells
             // of its dark end in the adaptive picture, sometimes in both, and
             // a mark half in one row and half in the next inks both; such a
-            // column is not read (a blank, which the roster lookup refuses
-            // with the lighting advice) rather than read as a wrong digit.
+            // column is unclear rather than read as a wrong digit.
             bool confirmed = true;
             for (int j = 0; j < rows; ++j)
                 if (j != best && (inks[j] > inks[best] || inks[j] >= 5))
                     confirmed = false;
-            text += confirmed ? std::to_string(best) : std::string(" ");
+            text += confirmed ? std::to_string(best) : std::string(1, UnclearDigit);
         } else if (!ctx.IsJd()) {
             text += ' ';
         } else {

@@ -22,7 +22,11 @@ void DrawThumbnail(RecognitionContext& ctx);
 int CardColour(RecognitionContext& ctx);
 // Binarises every block of five questions like a digit column.
 void PrepareAnswerBlocks(RecognitionContext& ctx);
-// One character per column: the filled row's digit, or " ".
+// A digit column that holds ink but no clear choice of row. It is never a
+// blank (which reads as "not filled") nor a digit, so no number passes with it.
+inline constexpr char UnclearDigit = '?';
+// One character per column: the filled row's digit, " " for a column without
+// ink, or UnclearDigit.
 std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int columns, int rows);
 
 enum class AnswersResult { Read, LightingFailure };

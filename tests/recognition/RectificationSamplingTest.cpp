@@ -275,26 +275,36 @@ TEST_F(SamplingFixture, DigitColumnWithoutACellAbove9PercentIsBlank)
 {
     MarkBoth(ctx.AdmGrid.corner[0][7], 100);
     MarkBoth(ctx.AdmGrid.corner[2][0], 80);
-    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][3], 8); // below 10 per cent
-    Mark(ctx.CheckCard, ctx.AdmGrid.corner[1][3], 8);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][3], 8); // below 10 per cent, and no confirming ink
     EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "7 0");
     EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10), "7 ");
 }
 
+// Ink in the reference-framed picture with no cell standing out in the
+// adaptive one: a digit was written and not read; the column is unclear.
+TEST_F(SamplingFixture, DigitColumnWithInkButNoCellAbove9PercentIsUnclear)
+{
+    MarkBoth(ctx.AdmGrid.corner[0][5], 100);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][1], 8);
+    Mark(ctx.CheckCard, ctx.AdmGrid.corner[1][1], 30);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "5? ");
+}
+
 // A shadow over the lower rows: the adaptive picture shows their printed
 // cells black, the reference-framed picture only the real mark in row 3;
-// a column is read only when its confirming ink points to one row.
-TEST_F(SamplingFixture, DigitWhoseConfirmingInkLiesInAnotherRowIsBlank)
+// a column is read only when its confirming ink points to one row, and is
+// unclear (never blank: something is written there) otherwise.
+TEST_F(SamplingFixture, DigitWhoseConfirmingInkLiesInAnotherRowIsUnclear)
 {
     MarkBoth(ctx.AdmGrid.corner[0][3], 50);
     for (int j = 7; j < 10; ++j)
         Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[0][j], 100);
     // Row 9 wins by fill in the adaptive picture; the ink is in row 3.
-    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 1, 10), " ");
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 1, 10), "?");
     // Ink in a second row that would count as a mark of its own: not read.
     MarkBoth(ctx.AdmGrid.corner[1][6], 50);
     MarkBoth(ctx.AdmGrid.corner[1][7], 20);
-    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10).substr(1), " ");
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10).substr(1), "?");
     // A few stray pixels elsewhere, fewer than in the chosen row, still read.
     MarkBoth(ctx.AdmGrid.corner[2][6], 50);
     Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[2][8], 8);
