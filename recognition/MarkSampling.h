@@ -36,5 +36,9 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam);
 // Black pixels of the cell sampling window at corner c: rows from
 // trunc(y - sy + 2) while below y, columns from trunc(x) while below x + sx.
 int CellBlack(const BitmapView& bmp, PointF c, float sx, float sy);
+// True when the middle half of the cell sampling window (both ways) holds a
+// black pixel: ink on the cell itself, not a neighbour's mark spilling over
+// its edge.
+bool InkAtCentre(const BitmapView& bmp, PointF c, float sx, float sy);
 // Fill in per cent of the window's nominal size trunc((sy - 2) sx).
 int CellFill(const BitmapView& bmp, PointF c, float sx, float sy);

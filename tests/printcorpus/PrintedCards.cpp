@@ -152,7 +152,7 @@ void DrawShape(cv::Mat& page, cv::Point2d centre, double rx, double ry, double e
     }
     cv::GaussianBlur(cover, cover, cv::Size(0, 0), erased ? 0.35 * pixelsPerMm : 0.6);
     if (erased)
-        cover *= rng.Range(0.5, 0.9);
+        cover *= rng.Range(0.4, 0.85);
 
     // Graphite has a faint blue sheen.
     const double tint[3] = {1.03, 1.0, 0.98};
@@ -200,7 +200,7 @@ void DrawMarks(cv::Mat& page, const PageMapping& map, const cardprint::CardGeome
         double fill = hand.coverage * rng.Range(0.9, 1.05);
         const bool erased = m.kind == MarkKind::Erased;
         if (erased) {
-            reflectance = rng.Range(0.78, 0.9);
+            reflectance = rng.Range(0.8, 0.92);
             rx *= 1.15;
             ry *= 1.15;
         } else if (m.kind == MarkKind::Light) {

@@ -10,7 +10,7 @@
 // written, counts as refused: no roster holds such a number, and the subject
 // check refuses the card.
 //
-// SCORIVO_PRINTED_FRAMES sets the frames per card (default 12; the full run
+// SCORIVO_PRINTED_FRAMES sets the frames per card (default 16; the full run
 // is 200); SCORIVO_PRINTED_SEED=N draws another corpus; SCORIVO_PRINTED_CARD=TEXT
 // keeps the cards whose file name contains TEXT; SCORIVO_PRINTED_ONLY=N reads
 // frame N of each card alone; SCORIVO_PRINTED_BOXES=P makes a share P of the
@@ -33,6 +33,7 @@
 #include "PrintedCards.h"
 #include "cardprint/ShippedCards.h"
 #include "recognition/CardLayout.h"
+#include "recognition/MarkSampling.h"
 #include "recognition/RawReading.h"
 #include "recognition/RecognitionPipeline.h"
 
@@ -204,23 +205,43 @@ enum class Verdict { Right, Refused, Wrong };
 
 bool HasGap(std::string_view s) { return s.find_first_of(" ?") != std::string_view::npos; }
 
-Verdict Judge(const RecognitionContext& ctx, const SamplingExam& exam, const Truth& truth, std::string& diff)
+// The marks drawn in question q's option cells, as "option:kind" (for the listing of misreads).
+std::string MarksAt(const CardTemplate& t, const Truth& truth, const std::vector<StudentMark>& marks, int q)
 {
+    static const char* const kinds[] = {"pencil", "light", "erased", "box"};
+    const QuestionLayout lay = LayoutQuestion(t, truth.abType, q);
+    std::string out;
+    for (int j = 0; j < lay.options; ++j) {
+        const CellPos c = OptionCell(lay, q % 5, j);
+        for (const StudentMark& m : marks)
+            if (m.cell.col == c.col && m.cell.row == c.row)
+                out += std::string(" ") + static_cast<char>('A' + j) + ":" + kinds[static_cast<int>(m.kind)];
+    }
+    return out;
+}
+
+Verdict Judge(const RecognitionContext& ctx, const SamplingExam& exam, const Truth& truth,
+              const std::vector<StudentMark>& marks, std::string& diff)
+{
+    // In the order acceptance checks: a number with a gap or a subject other
+    // than the exam's stops the card before its later fields count.
     const CardReading& r = ctx.Reading;
-    bool refused = false, wrong = false;
+    bool wrong = false;
+    const std::string_view number = r.admissionNumber.View();
+    if (number != truth.admission) {
+        diff += " adm '" + std::string(number) + "'";
+        if (HasGap(number))
+            return Verdict::Refused;  // on no roster; or, empty, a missing number
+        wrong = true;
+    }
     if (r.paperType != truth.abType) {
         diff += " ab";
         wrong = true;
     }
-    const std::string_view number = r.admissionNumber.View();
-    if (number != truth.admission) {
-        diff += " adm '" + std::string(number) + "'";
-        // A number with a gap is on no roster; an empty one is a missing number.
-        (HasGap(number) ? refused : wrong) = true;
-    }
     if (ctx.SubjectCode.View() != truth.subject) {
         diff += " subj '" + std::string(ctx.SubjectCode.View()) + "'";
-        refused = true;  // the exam's subject check
+        if (!wrong)
+            return Verdict::Refused;  // the exam's subject check
     }
     if (exam.hasSubjectiveScore && r.subjectiveScore != truth.scoreValue) {
         diff += " score " + std::to_string(r.subjectiveScore) + " for '" + truth.score + "'";
@@ -230,11 +251,16 @@ Verdict Judge(const RecognitionContext& ctx, const SamplingExam& exam, const Tru
         const std::string& want = truth.answers[static_cast<std::size_t>(q)];
         if (r.questionResults[q].answer.View() != want) {
             diff += " q" + std::to_string(q + 1) + " '" + std::string(r.questionResults[q].answer.View()) + "' for '" +
-                    want + "'";
+                    want + "' (" + MarksAt(ctx.Template, truth, marks, q) + " ) fills";
+            const QuestionCells& cells = ctx.Questions[q];
+            const CardGeometry& g = ctx.Geometry;
+            for (int j = 0; j < cells.options; ++j)
+                diff += " " + std::to_string(CellFill(ctx.RectifiedCard.View(), cells.corner[j], g.sx, g.sy)) + "/" +
+                        std::to_string(CellBlack(ctx.CheckCard.View(), cells.corner[j], g.sx, g.sy));
             wrong = true;
         }
     }
-    return wrong ? Verdict::Wrong : refused ? Verdict::Refused : Verdict::Right;
+    return wrong ? Verdict::Wrong : Verdict::Right;
 }
 
 struct Tally {
@@ -295,7 +321,7 @@ TEST(PrintedCorpus, JpegKeepsAPlainColourAndHalvesItsChroma)
 
 TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
 {
-    const int frames = EnvInt("SCORIVO_PRINTED_FRAMES", 12);
+    const int frames = EnvInt("SCORIVO_PRINTED_FRAMES", 16);
     const int only = EnvInt("SCORIVO_PRINTED_ONLY", -1);
     const bool verbose = EnvInt("SCORIVO_PRINTED_VERBOSE", 0) != 0;
     const char* dump = std::getenv("SCORIVO_PRINTED_DUMP");
@@ -335,7 +361,7 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
             Reader& r = i % 4 == 3 ? reader32 : reader;
             const MarkingOutcome out = r.Read(frame);
             std::string diff;
-            const Verdict v = out.code != 0 ? Verdict::Refused : Judge(r.ctx, r.exam, truth, diff);
+            const Verdict v = out.code != 0 ? Verdict::Refused : Judge(r.ctx, r.exam, truth, marks, diff);
             if (out.code != 0)
                 ++tally.codes[out.code];
             (v == Verdict::Right ? tally.right : v == Verdict::Refused ? tally.refused : tally.wrong)++;
@@ -358,10 +384,10 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
         all.wrong += tally.wrong;
         if (defaultRun) {
             static const Floor floors[] = {
-                {"DY标准85题自动AB卷.dat", 5, 1},
-                {"DY标准60题A卷.dat", 9, 1},
-                {"DY五选项60题含判断题.dat", 9, 2},
-                {"JD机读卡60题AB卷.dat", 9, 0},
+                {"DY标准85题自动AB卷.dat", 13, 0},
+                {"DY标准60题A卷.dat", 16, 0},
+                {"DY五选项60题含判断题.dat", 14, 1},
+                {"JD机读卡60题AB卷.dat", 15, 0},
             };
             bool known = false;
             for (const Floor& f : floors)

@@ -197,12 +197,20 @@ struct SamplingFixture : ::testing::Test {
         ctx.CheckCard.FillWhite();
         ASSERT_EQ(BuildSamplingGrids(ctx), GridsOk);
     }
-    // Blackens `percent` of a cell's sampling window (whole rows from the top).
+    // Blackens `percent` of a cell's sampling window: whole rows in the
+    // middle of its 13, as a mark lies on its cell.
     void Mark(Bitmap& b, PointF c, int percent)
     {
         const int rows = static_cast<int>(13 * percent / 100.0 + 0.5);
-        FillRect(b, static_cast<int>(c.x), static_cast<int>(c.y) - rows, static_cast<int>(c.x) + 20,
-                 static_cast<int>(c.y));
+        const int low = static_cast<int>(c.y) - 13 + (13 - rows) / 2;
+        FillRect(b, static_cast<int>(c.x), low, static_cast<int>(c.x) + 20, low + rows);
+    }
+    // A neighbour's mark spilling over the edge: the window's top `rows` rows, in both pictures.
+    void Spill(PointF c, int rows)
+    {
+        for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+            FillRect(*b, static_cast<int>(c.x), static_cast<int>(c.y) - rows, static_cast<int>(c.x) + 20,
+                     static_cast<int>(c.y));
     }
     void MarkBoth(PointF c, int percent)
     {
@@ -238,6 +246,38 @@ TEST_F(SamplingFixture, SingleChoiceTieReadsTheFirstOptionMultipleReadsAll)
     ClearReading(ctx.Reading);
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
     EXPECT_EQ(ctx.Reading.questionResults[3].answer.View(), "");
+}
+
+// Ink at a cell's edge, from a mark beside or below it that overflows its
+// bubble, is no option chosen: not an extra letter of a multiple-choice
+// answer, not the answer of an empty single-choice question.
+TEST_F(SamplingFixture, MarkSpillingOverACellEdgeIsNoOption)
+{
+    exam.multipleChoice[0] = 1;
+    MarkBoth(ctx.Questions[0].corner[1], 60);
+    MarkBoth(ctx.Questions[0].corner[3], 60);
+    Spill(ctx.Questions[0].corner[2], 3);  // 23 per cent of its window, all at the top edge
+    Spill(ctx.Questions[1].corner[0], 3);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "BD");
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "");
+    // A small mark on the cell itself still counts.
+    MarkBoth(ctx.Questions[0].corner[2], 12);
+    MarkBoth(ctx.Questions[1].corner[2], 12);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "BCD");
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "C");
+}
+
+// A digit's mark spilling into the next row confirms nothing there: the
+// column reads as written, neither blank nor unclear.
+TEST_F(SamplingFixture, DigitMarkSpillingIntoTheNextRowReadsAsWritten)
+{
+    MarkBoth(ctx.AdmGrid.corner[0][4], 70);
+    Spill(ctx.AdmGrid.corner[0][5], 3);
+    MarkBoth(ctx.AdmGrid.corner[1][9], 50);
+    Spill(ctx.AdmGrid.corner[1][8], 2);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10), "49");
 }
 
 TEST_F(SamplingFixture, PencilMarkThatCheckCardDoesNotConfirmIsNotRead)
