@@ -427,6 +427,13 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 best = j;
         }
         int ink = QuestionInk(ctx, check, cells);
+        // Confirmed ink in a question where no option holds it at its centre:
+        // a mark that the grid missed, or a neighbour's spilling over. Either
+        // reading could be wrong, so the card is read again.
+        if (best < 0)
+            for (int j = 0; j < cells.options; ++j)
+                if (fills[j] > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5)
+                    return AnswersResult::LightingFailure;
         const bool multiple = exam.multipleChoice[q] != 0;
         if (ctx.IsJd() && !multiple && best >= 0 && ink < 5) {
             int h = 0, m = 0;

@@ -384,9 +384,9 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
         all.wrong += tally.wrong;
         if (defaultRun) {
             static const Floor floors[] = {
-                {"DY标准85题自动AB卷.dat", 13, 0},
+                {"DY标准85题自动AB卷.dat", 10, 0},
                 {"DY标准60题A卷.dat", 16, 0},
-                {"DY五选项60题含判断题.dat", 14, 1},
+                {"DY五选项60题含判断题.dat", 12, 1},
                 {"JD机读卡60题AB卷.dat", 15, 0},
             };
             bool known = false;
