@@ -18,9 +18,12 @@ namespace {
 constexpr double Pi = 3.14159265358979323846;
 constexpr double MmPerInch = 25.4;
 
-double Radians(double deg) { return deg * Pi / 180; }
+double Radians(double deg)
+{
+    return deg * Pi / 180;
+}
 
-std::string ShellQuote(const std::string& s)
+std::string ShellQuote(const std::string &s)
 {
     std::string out = "'";
     for (char c : s)
@@ -30,17 +33,17 @@ std::string ShellQuote(const std::string& s)
 
 } // namespace
 
-std::vector<cv::Mat> RasterisePdf(const std::string& pdfPath, const std::string& folder, int dpi, std::string* error)
+std::vector<cv::Mat> RasterisePdf(const std::string &pdfPath, const std::string &folder, int dpi, std::string *error)
 {
     std::vector<cv::Mat> pages;
 #ifdef SCORIVO_PDFTOPPM
-    const char* tool = SCORIVO_PDFTOPPM;
+    const char *tool = SCORIVO_PDFTOPPM;
 #else
-    const char* tool = "pdftoppm";
+    const char *tool = "pdftoppm";
 #endif
     const std::string prefix = folder + "/page";
-    const std::string command = ShellQuote(tool) + " -r " + std::to_string(dpi) + " " + ShellQuote(pdfPath) + " " +
-                                ShellQuote(prefix);
+    const std::string command =
+        ShellQuote(tool) + " -r " + std::to_string(dpi) + " " + ShellQuote(pdfPath) + " " + ShellQuote(prefix);
     const int status = std::system(command.c_str());
     if (status != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         if (error)
@@ -49,14 +52,14 @@ std::vector<cv::Mat> RasterisePdf(const std::string& pdfPath, const std::string&
     }
     // pdftoppm numbers pages with as many digits as the last page needs.
     std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
+    for (const auto &entry : std::filesystem::directory_iterator(folder))
         if (entry.path().extension() == ".ppm" && entry.path().filename().string().rfind("page-", 0) == 0)
             files.push_back(entry.path());
-    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+    std::sort(files.begin(), files.end(), [](const auto &a, const auto &b) {
         const std::string x = a.stem().string(), y = b.stem().string();
         return x.size() != y.size() ? x.size() < y.size() : x < y;
     });
-    for (const auto& f : files) {
+    for (const auto &f : files) {
         cv::Mat page = cv::imread(f.string(), cv::IMREAD_COLOR);
         if (page.empty()) {
             if (error)
@@ -70,7 +73,7 @@ std::vector<cv::Mat> RasterisePdf(const std::string& pdfPath, const std::string&
     return pages;
 }
 
-PageMapping::PageMapping(const cardprint::CardGeometry& g, cv::Size pagePixels, double dpi)
+PageMapping::PageMapping(const cardprint::CardGeometry &g, cv::Size pagePixels, double dpi)
     : paper_(g.Paper()), k_(dpi / MmPerInch / cardprint::kMillimetresPerUnit)
 {
     // The card paper is centred on the page at its real size.
@@ -89,7 +92,7 @@ cv::Point2d PageMapping::CardCentre() const
     return ToPage(c.u, c.v);
 }
 
-Hand RandomHand(Random& rng, bool lightHand)
+Hand RandomHand(Random &rng, bool lightHand)
 {
     Hand h;
     h.reflectance = lightHand ? rng.Range(0.5, 0.62) : rng.Range(0.2, 0.4);
@@ -104,8 +107,8 @@ namespace {
 
 // One mark: a rounded shape with a wobbly outline, filled by scribbled
 // strokes over a base of smeared graphite, with the paper's grain showing.
-void DrawShape(cv::Mat& page, cv::Point2d centre, double rx, double ry, double exponent, double reflectance,
-               double fill, const Hand& hand, double pixelsPerMm, bool erased, Random& rng)
+void DrawShape(cv::Mat &page, cv::Point2d centre, double rx, double ry, double exponent, double reflectance,
+               double fill, const Hand &hand, double pixelsPerMm, bool erased, Random &rng)
 {
     const double reach = std::max(rx, ry) * 1.2 + 6;
     cv::Rect roi(static_cast<int>(std::floor(centre.x - reach)), static_cast<int>(std::floor(centre.y - reach)),
@@ -136,11 +139,12 @@ void DrawShape(cv::Mat& page, cv::Point2d centre, double rx, double ry, double e
     const double soft = 1.0 / std::max(1.0, std::min(rx, ry));
     cv::Mat cover(roi.size(), CV_32F);
     for (int y = 0; y < roi.height; ++y) {
-        float* row = cover.ptr<float>(y);
-        const float* st = strokes.ptr<float>(y);
+        float *row = cover.ptr<float>(y);
+        const float *st = strokes.ptr<float>(y);
         for (int x = 0; x < roi.width; ++x) {
             const double dx = (x + 0.5 - c.x) / rx, dy = (y + 0.5 - c.y) / ry;
-            const double r = std::pow(std::pow(std::fabs(dx), exponent) + std::pow(std::fabs(dy), exponent), 1 / exponent);
+            const double r =
+                std::pow(std::pow(std::fabs(dx), exponent) + std::pow(std::fabs(dy), exponent), 1 / exponent);
             const double theta = std::atan2(dy, dx);
             double limit = 1;
             for (int i = 0; i < 3; ++i)
@@ -158,8 +162,8 @@ void DrawShape(cv::Mat& page, cv::Point2d centre, double rx, double ry, double e
     const double tint[3] = {1.03, 1.0, 0.98};
     cv::Mat area = page(roi);
     for (int y = 0; y < roi.height; ++y) {
-        const float* cv_ = cover.ptr<float>(y);
-        uint8_t* p = area.ptr<uint8_t>(y);
+        const float *cv_ = cover.ptr<float>(y);
+        uint8_t *p = area.ptr<uint8_t>(y);
         for (int x = 0; x < roi.width; ++x)
             for (int ch = 0; ch < 3; ++ch) {
                 const double refl = std::min(1.0, reflectance * tint[ch]);
@@ -171,12 +175,12 @@ void DrawShape(cv::Mat& page, cv::Point2d centre, double rx, double ry, double e
 
 } // namespace
 
-void DrawMarks(cv::Mat& page, const PageMapping& map, const cardprint::CardGeometry& g,
-               const std::vector<StudentMark>& marks, const Hand& hand, Random& rng)
+void DrawMarks(cv::Mat &page, const PageMapping &map, const cardprint::CardGeometry &g,
+               const std::vector<StudentMark> &marks, const Hand &hand, Random &rng)
 {
-    const CardTemplate& t = g.Template();
+    const CardTemplate &t = g.Template();
     const double k = map.PixelsPerUnit();
-    for (const StudentMark& m : marks) {
+    for (const StudentMark &m : marks) {
         cardprint::RectU box = m.kind == MarkKind::WholeBox ? g.Cell(m.cell) : g.Bubble(m.cell);
         cardprint::PointU centre = box.Centre();
         double rx, ry, exponent;
@@ -211,7 +215,7 @@ void DrawMarks(cv::Mat& page, const PageMapping& map, const cardprint::CardGeome
     }
 }
 
-Shot RandomShot(Random& rng)
+Shot RandomShot(Random &rng)
 {
     Shot s;
     // A cell row of 4 mm between 7.2 and 8.4 px: inside the accepted 230/34 to 300/34.
@@ -250,7 +254,7 @@ Shot RandomShot(Random& rng)
 
 namespace {
 
-cv::Mat Desk(cv::Size size, Random& rng)
+cv::Mat Desk(cv::Size size, Random &rng)
 {
     // The card lies on a white sheet or a light desk, as the program asks
     // (a dark desk is refused as too much black).
@@ -275,7 +279,7 @@ cv::Mat Desk(cv::Size size, Random& rng)
 
 } // namespace
 
-cv::Mat Photograph(const cv::Mat& page, const PageMapping& map, const Shot& shot)
+cv::Mat Photograph(const cv::Mat &page, const PageMapping &map, const Shot &shot)
 {
     Random rng(shot.seed);
     cv::theRNG().state = shot.seed | 1;
@@ -317,8 +321,8 @@ cv::Mat Photograph(const cv::Mat& page, const PageMapping& map, const Shot& shot
     const double ga = Radians(shot.gradientDirDeg), sa = Radians(shot.shadowAngleDeg);
     const double rmax2 = cx * cx + cy * cy;
     for (int y = 0; y < canvasSize.height; ++y) {
-        const cv::Vec3b* in = scene.ptr<cv::Vec3b>(y);
-        cv::Vec3f* out = lit.ptr<cv::Vec3f>(y);
+        const cv::Vec3b *in = scene.ptr<cv::Vec3b>(y);
+        cv::Vec3f *out = lit.ptr<cv::Vec3f>(y);
         for (int x = 0; x < canvasSize.width; ++x) {
             const double dx = x - cx, dy = y - cy;
             double light = shot.exposure * (1 + shot.gradient * (dx * std::cos(ga) + dy * std::sin(ga)) / cx);
@@ -342,13 +346,14 @@ cv::Mat Photograph(const cv::Mat& page, const PageMapping& map, const Shot& shot
     for (int i = 0; i < 256; ++i)
         curve[i] = static_cast<uint8_t>(std::clamp(255 * std::pow(i / 255.0, shot.gamma) + 0.5, 0.0, 255.0));
     for (int y = 0; y < frame.rows; ++y) {
-        const cv::Vec3f* in = frame.ptr<cv::Vec3f>(y);
-        uint8_t* out = raw.ptr<uint8_t>(y);
+        const cv::Vec3f *in = frame.ptr<cv::Vec3f>(y);
+        uint8_t *out = raw.ptr<uint8_t>(y);
         for (int x = 0; x < frame.cols; ++x) {
             // B G / G R
             const int ch = (y % 2 == 0) ? (x % 2 == 0 ? 0 : 1) : (x % 2 == 0 ? 1 : 2);
             const double v = in[x][ch];
-            const double noisy = v + rng.Normal(std::sqrt(shot.readNoise * shot.readNoise + shot.shotNoise * std::max(v, 0.0)));
+            const double noisy =
+                v + rng.Normal(std::sqrt(shot.readNoise * shot.readNoise + shot.shotNoise * std::max(v, 0.0)));
             out[x] = curve[static_cast<int>(std::clamp(noisy + 0.5, 0.0, 255.0))];
         }
     }
@@ -366,14 +371,14 @@ struct JpegError {
 
 void OnJpegError(j_common_ptr info)
 {
-    std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
+    std::longjmp(reinterpret_cast<JpegError *>(info->err)->jump, 1);
 }
 
 } // namespace
 
-cv::Mat JpegRoundTrip(const cv::Mat& bgr, int quality)
+cv::Mat JpegRoundTrip(const cv::Mat &bgr, int quality)
 {
-    unsigned char* buffer = nullptr;
+    unsigned char *buffer = nullptr;
     unsigned long size = 0;
     {
         jpeg_compress_struct c{};
@@ -401,7 +406,7 @@ cv::Mat JpegRoundTrip(const cv::Mat& bgr, int quality)
         jpeg_start_compress(&c, TRUE);
         std::vector<uint8_t> row(static_cast<std::size_t>(bgr.cols) * 3);
         while (c.next_scanline < c.image_height) {
-            const uint8_t* p = bgr.ptr<uint8_t>(static_cast<int>(c.next_scanline));
+            const uint8_t *p = bgr.ptr<uint8_t>(static_cast<int>(c.next_scanline));
             for (int x = 0; x < bgr.cols; ++x) {
                 row[3 * x] = p[3 * x + 2];
                 row[3 * x + 1] = p[3 * x + 1];
@@ -432,7 +437,7 @@ cv::Mat JpegRoundTrip(const cv::Mat& bgr, int quality)
         out.create(static_cast<int>(d.output_height), static_cast<int>(d.output_width), CV_8UC3);
         std::vector<uint8_t> row(static_cast<std::size_t>(d.output_width) * 3);
         while (d.output_scanline < d.output_height) {
-            uint8_t* p = out.ptr<uint8_t>(static_cast<int>(d.output_scanline));
+            uint8_t *p = out.ptr<uint8_t>(static_cast<int>(d.output_scanline));
             JSAMPROW r = row.data();
             jpeg_read_scanlines(&d, &r, 1);
             for (int x = 0; x < out.cols; ++x) {

@@ -41,28 +41,28 @@ namespace {
 
 using namespace printcorpus;
 
-int EnvInt(const char* name, int fallback)
+int EnvInt(const char *name, int fallback)
 {
-    const char* v = std::getenv(name);
+    const char *v = std::getenv(name);
     return v && *v ? std::atoi(v) : fallback;
 }
 
-double EnvDouble(const char* name, double fallback)
+double EnvDouble(const char *name, double fallback)
 {
-    const char* v = std::getenv(name);
+    const char *v = std::getenv(name);
     return v && *v ? std::atof(v) : fallback;
 }
 
 // The printed pages, rasterised once for all tests.
-const std::vector<cv::Mat>& Pages()
+const std::vector<cv::Mat> &Pages()
 {
     static const std::vector<cv::Mat> pages = [] {
         const std::filesystem::path folder =
             std::filesystem::temp_directory_path() / ("scorivo-printed-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
         std::string error;
-        std::vector<cv::Mat> p = RasterisePdf(std::string(SCORIVO_SOURCE_DIR) + "/data/答题卡.pdf", folder.string(),
-                                              300, &error);
+        std::vector<cv::Mat> p =
+            RasterisePdf(std::string(SCORIVO_SOURCE_DIR) + "/data/答题卡.pdf", folder.string(), 300, &error);
         if (p.empty())
             std::fprintf(stderr, "%s\n", error.c_str());
         std::error_code ec;
@@ -73,7 +73,7 @@ const std::vector<cv::Mat>& Pages()
 }
 
 // The page of a card's paper: one page per card, two for AB cards (A, then B).
-int PageOf(const std::vector<cardprint::ShippedCard>& cards, std::size_t card, int abType)
+int PageOf(const std::vector<cardprint::ShippedCard> &cards, std::size_t card, int abType)
 {
     int page = 0;
     for (std::size_t i = 0; i < card; ++i)
@@ -81,18 +81,21 @@ int PageOf(const std::vector<cardprint::ShippedCard>& cards, std::size_t card, i
     return page + (cards[card].record.AbMode == 0 ? abType : 0);
 }
 
-bool IsMultiple(int q) { return q % 7 == 3; }
+bool IsMultiple(int q)
+{
+    return q % 7 == 3;
+}
 
 struct Truth {
     int abType = 0;
-    std::string admission;  // blanks: the standard answer's empty number
+    std::string admission; // blanks: the standard answer's empty number
     std::string subject;
-    std::string score;      // as written: right-aligned, leading columns blank or zero
+    std::string score; // as written: right-aligned, leading columns blank or zero
     float scoreValue = 0;
     std::vector<std::string> answers;
 };
 
-Truth RandomTruth(const CardTemplate& t, Random& rng)
+Truth RandomTruth(const CardTemplate &t, Random &rng)
 {
     Truth truth;
     truth.abType = t.AbMode == 1 ? 0 : t.AbMode == 2 ? 1 : rng.Below(2);
@@ -130,8 +133,8 @@ Truth RandomTruth(const CardTemplate& t, Random& rng)
 }
 
 // The pencil marks of a filled card, with some changes of mind rubbed out.
-std::vector<StudentMark> MarksOf(const CardTemplate& t, const Truth& truth, bool lightHand, double boxShare,
-                                 Random& rng)
+std::vector<StudentMark> MarksOf(const CardTemplate &t, const Truth &truth, bool lightHand, double boxShare,
+                                 Random &rng)
 {
     std::vector<StudentMark> marks;
     auto mark = [&](CellPos c) {
@@ -143,7 +146,7 @@ std::vector<StudentMark> MarksOf(const CardTemplate& t, const Truth& truth, bool
     auto erased = [&](CellPos c) { marks.push_back({c, MarkKind::Erased}); };
     if (t.AbMode == 0)
         mark(truth.abType == 0 ? CellPos{t.AbACol, t.AbARow} : CellPos{t.AbBCol, t.AbBRow});
-    auto digits = [&](const std::string& text, float col, float row, int rows) {
+    auto digits = [&](const std::string &text, float col, float row, int rows) {
         for (std::size_t i = 0; i < text.size(); ++i) {
             if (text[i] == ' ')
                 continue;
@@ -160,7 +163,7 @@ std::vector<StudentMark> MarksOf(const CardTemplate& t, const Truth& truth, bool
         const QuestionLayout lay = LayoutQuestion(t, truth.abType, q);
         if (!lay.placed || (lay.orientation != 0 && lay.orientation != 1))
             continue;
-        const std::string& a = truth.answers[static_cast<std::size_t>(q)];
+        const std::string &a = truth.answers[static_cast<std::size_t>(q)];
         for (char letter : a)
             mark(OptionCell(lay, q % 5, letter - 'A'));
         if (rng.Chance(0.06) && lay.options > 1) {
@@ -176,7 +179,7 @@ struct Reader {
     RecognitionContext ctx;
     SamplingExam exam;
 
-    Reader(const cardprint::ShippedCard& card, int bytesPerPixel)
+    Reader(const cardprint::ShippedCard &card, int bytesPerPixel)
     {
         ctx.SetUp(640, 480, bytesPerPixel);
         ctx.SetTemplate(card.record, card.fileName);
@@ -186,12 +189,12 @@ struct Reader {
         exam = WholeTemplateExam(card.record, multiple);
     }
     // The frame as the frame loop hands it to recognition (after its half turn).
-    MarkingOutcome Read(const cv::Mat& frame)
+    MarkingOutcome Read(const cv::Mat &frame)
     {
         const BitmapView v = ctx.FrameBitmap.View();
         for (int r = 0; r < frame.rows && r < v.height; ++r) {
-            const uint8_t* src = frame.ptr<uint8_t>(r);
-            uint8_t* dst = v.TopRow(r);
+            const uint8_t *src = frame.ptr<uint8_t>(r);
+            uint8_t *dst = v.TopRow(r);
             for (int x = 0; x < frame.cols && x < v.width; ++x)
                 std::memcpy(dst + x * v.bytesPerPixel, src + 3 * x, 3);
         }
@@ -203,35 +206,38 @@ struct Reader {
 
 enum class Verdict { Right, Refused, Wrong };
 
-bool HasGap(std::string_view s) { return s.find_first_of(" ?") != std::string_view::npos; }
+bool HasGap(std::string_view s)
+{
+    return s.find_first_of(" ?") != std::string_view::npos;
+}
 
 // The marks drawn in question q's option cells, as "option:kind" (for the listing of misreads).
-std::string MarksAt(const CardTemplate& t, const Truth& truth, const std::vector<StudentMark>& marks, int q)
+std::string MarksAt(const CardTemplate &t, const Truth &truth, const std::vector<StudentMark> &marks, int q)
 {
-    static const char* const kinds[] = {"pencil", "light", "erased", "box"};
+    static const char *const kinds[] = {"pencil", "light", "erased", "box"};
     const QuestionLayout lay = LayoutQuestion(t, truth.abType, q);
     std::string out;
     for (int j = 0; j < lay.options; ++j) {
         const CellPos c = OptionCell(lay, q % 5, j);
-        for (const StudentMark& m : marks)
+        for (const StudentMark &m : marks)
             if (m.cell.col == c.col && m.cell.row == c.row)
                 out += std::string(" ") + static_cast<char>('A' + j) + ":" + kinds[static_cast<int>(m.kind)];
     }
     return out;
 }
 
-Verdict Judge(const RecognitionContext& ctx, const SamplingExam& exam, const Truth& truth,
-              const std::vector<StudentMark>& marks, std::string& diff)
+Verdict Judge(const RecognitionContext &ctx, const SamplingExam &exam, const Truth &truth,
+              const std::vector<StudentMark> &marks, std::string &diff)
 {
     // In the order acceptance checks: a number with a gap or a subject other
     // than the exam's stops the card before its later fields count.
-    const CardReading& r = ctx.Reading;
+    const CardReading &r = ctx.Reading;
     bool wrong = false;
     const std::string_view number = r.admissionNumber.View();
     if (number != truth.admission) {
         diff += " adm '" + std::string(number) + "'";
         if (HasGap(number))
-            return Verdict::Refused;  // on no roster; or, empty, a missing number
+            return Verdict::Refused; // on no roster; or, empty, a missing number
         wrong = true;
     }
     if (r.paperType != truth.abType) {
@@ -241,19 +247,19 @@ Verdict Judge(const RecognitionContext& ctx, const SamplingExam& exam, const Tru
     if (ctx.SubjectCode.View() != truth.subject) {
         diff += " subj '" + std::string(ctx.SubjectCode.View()) + "'";
         if (!wrong)
-            return Verdict::Refused;  // the exam's subject check
+            return Verdict::Refused; // the exam's subject check
     }
     if (exam.hasSubjectiveScore && r.subjectiveScore != truth.scoreValue) {
         diff += " score " + std::to_string(r.subjectiveScore) + " for '" + truth.score + "'";
         wrong = true;
     }
     for (int q = 0; q < exam.questionCount; ++q) {
-        const std::string& want = truth.answers[static_cast<std::size_t>(q)];
+        const std::string &want = truth.answers[static_cast<std::size_t>(q)];
         if (r.questionResults[q].answer.View() != want) {
             diff += " q" + std::to_string(q + 1) + " '" + std::string(r.questionResults[q].answer.View()) + "' for '" +
                     want + "' (" + MarksAt(ctx.Template, truth, marks, q) + " ) fills";
-            const QuestionCells& cells = ctx.Questions[q];
-            const CardGeometry& g = ctx.Geometry;
+            const QuestionCells &cells = ctx.Questions[q];
+            const CardGeometry &g = ctx.Geometry;
             for (int j = 0; j < cells.options; ++j)
                 diff += " " + std::to_string(CellFill(ctx.RectifiedCard.View(), cells.corner[j], g.sx, g.sy)) + "/" +
                         std::to_string(CellBlack(ctx.CheckCard.View(), cells.corner[j], g.sx, g.sy));
@@ -272,19 +278,19 @@ struct Tally {
 // frames read right and the most read wrong, as measured. A recognition
 // change may raise the first and lower the second, never the reverse unnoticed.
 struct Floor {
-    const char* card;
+    const char *card;
     int rightAtLeast;
     int wrongAtMost;
 };
 
 TEST(PrintedCorpus, PageMappingPutsTheDetectionLinesWhereTheyArePrinted)
 {
-    const std::vector<cv::Mat>& pages = Pages();
+    const std::vector<cv::Mat> &pages = Pages();
     const std::vector<cardprint::ShippedCard> cards = cardprint::ShippedCards();
     ASSERT_FALSE(pages.empty());
     for (std::size_t i = 0; i < cards.size(); ++i) {
         const cardprint::CardGeometry g(cards[i].record, IsJdTemplate(cards[i].fileName));
-        const cv::Mat& page = pages.at(static_cast<std::size_t>(PageOf(cards, i, 0)));
+        const cv::Mat &page = pages.at(static_cast<std::size_t>(PageOf(cards, i, 0)));
         const PageMapping map(g, page.size(), 300);
         for (double v : {0.0, static_cast<double>(cards[i].record.LineDistance)})
             for (double share : {0.02, 0.5, 0.98}) {
@@ -292,7 +298,8 @@ TEST(PrintedCorpus, PageMappingPutsTheDetectionLinesWhereTheyArePrinted)
                 const cv::Vec3b px = page.at<cv::Vec3b>(cvRound(p.y), cvRound(p.x));
                 EXPECT_LT(px[0] + px[1] + px[2], 3 * 60) << cards[i].fileName << " v " << v << " at " << share;
                 // Half a cell off the line there is paper or pale print.
-                const cv::Point2d q = map.ToPage(share * cards[i].record.LineLength, v - 0.5 * cards[i].record.CellHeight);
+                const cv::Point2d q =
+                    map.ToPage(share * cards[i].record.LineLength, v - 0.5 * cards[i].record.CellHeight);
                 const cv::Vec3b paper = page.at<cv::Vec3b>(cvRound(q.y), cvRound(q.x));
                 EXPECT_GT(paper[0] + paper[1] + paper[2], 3 * 150) << cards[i].fileName;
             }
@@ -324,18 +331,18 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
     const int frames = EnvInt("SCORIVO_PRINTED_FRAMES", 16);
     const int only = EnvInt("SCORIVO_PRINTED_ONLY", -1);
     const bool verbose = EnvInt("SCORIVO_PRINTED_VERBOSE", 0) != 0;
-    const char* dump = std::getenv("SCORIVO_PRINTED_DUMP");
-    const char* onlyCard = std::getenv("SCORIVO_PRINTED_CARD");
+    const char *dump = std::getenv("SCORIVO_PRINTED_DUMP");
+    const char *onlyCard = std::getenv("SCORIVO_PRINTED_CARD");
     const double boxShare = EnvDouble("SCORIVO_PRINTED_BOXES", 0.03);
     const bool defaultRun = std::getenv("SCORIVO_PRINTED_FRAMES") == nullptr &&
                             std::getenv("SCORIVO_PRINTED_SEED") == nullptr &&
                             std::getenv("SCORIVO_PRINTED_BOXES") == nullptr && only < 0;
-    const std::vector<cv::Mat>& pages = Pages();
+    const std::vector<cv::Mat> &pages = Pages();
     ASSERT_FALSE(pages.empty());
     const std::vector<cardprint::ShippedCard> cards = cardprint::ShippedCards();
     Tally all;
     for (std::size_t ci = 0; ci < cards.size(); ++ci) {
-        const cardprint::ShippedCard& card = cards[ci];
+        const cardprint::ShippedCard &card = cards[ci];
         if (onlyCard && *onlyCard && card.fileName.find(onlyCard) == std::string::npos)
             continue;
         const cardprint::CardGeometry g(card.record, IsJdTemplate(card.fileName));
@@ -351,14 +358,14 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
             const uint64_t markSeed = rng.Next();
             if (only >= 0 && only != i)
                 continue;
-            const cv::Mat& blank = pages.at(static_cast<std::size_t>(PageOf(cards, ci, truth.abType)));
+            const cv::Mat &blank = pages.at(static_cast<std::size_t>(PageOf(cards, ci, truth.abType)));
             const PageMapping map(g, blank.size(), 300);
             cv::Mat page = blank.clone();
             Random markRng(markSeed);
             DrawMarks(page, map, g, marks, hand, markRng);
             const cv::Mat frame = Photograph(page, map, shot);
             ASSERT_FALSE(frame.empty());
-            Reader& r = i % 4 == 3 ? reader32 : reader;
+            Reader &r = i % 4 == 3 ? reader32 : reader;
             const MarkingOutcome out = r.Read(frame);
             std::string diff;
             const Verdict v = out.code != 0 ? Verdict::Refused : Judge(r.ctx, r.exam, truth, marks, diff);
@@ -390,7 +397,7 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
                 {"JD机读卡60题AB卷.dat", 15, 0},
             };
             bool known = false;
-            for (const Floor& f : floors)
+            for (const Floor &f : floors)
                 if (card.fileName == f.card) {
                     known = true;
                     EXPECT_GE(tally.right, f.rightAtLeast) << card.fileName;
