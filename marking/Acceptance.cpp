@@ -31,7 +31,7 @@ bool ParseScoreDigits(std::string_view text, float& score)
         else if (c == '.')
             ++points;
         else
-            return false;  // a blank between digits is a column without a clear mark
+            return false;  // a blank between digits, or a column of ink without a clear row
     }
     if (digits == 0 || points > 1)
         return false;
@@ -112,6 +112,11 @@ bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
     reading.admissionNumber.SetTruncated(sampler.ReadDigitColumns(DigitGridKind::Admission, admColumns, 10));
     const std::string number(reading.admissionNumber.View());
     const std::string numberUtf8 = gbk::ToUtf8(number);
+    // Ink that picks no row is neither a digit nor "not filled": the number
+    // cannot be known, whatever the roster or the standard answer would make of it.
+    if (number.find(CardSampler::UnclearDigit) != std::string::npos)
+        return refuse(texts::NumberPrefix + numberUtf8 + texts::BlankDigitMemo + texts::LightingAdvice,
+                      texts::BlankDigitStatus);
 
     const int student = roster.FindStudent(number);
     if (student >= 0) {

@@ -37,7 +37,11 @@ struct CardSampler {
     virtual int CardColour() = 0;
     virtual void PrepareDigitColumns(DigitGridKind grid, int columns, int rows) = 0;
     virtual void PrepareAnswerBlocks() = 0;
-    // One character per column: the filled row's digit or " ".
+    // A column that holds ink but no clear choice of row: neither a digit
+    // nor a blank ("not filled"), so no number passes with it.
+    static constexpr char UnclearDigit = '?';
+    // One character per column: the filled row's digit, " " for a column
+    // without ink, or UnclearDigit.
     virtual std::string ReadDigitColumns(DigitGridKind grid, int columns, int rows) = 0;
     // The answers of the exam's questions, one text of option letters in
     // ascending order per question (exam.questionCount of them); empty when

@@ -5,6 +5,8 @@
 #include "recognition/MarkSampling.h"
 #include "recognition/Rectification.h"
 
+static_assert(CardSampler::UnclearDigit == UnclearDigit, "acceptance and sampling agree on the unclear column");
+
 int RecognitionSampler::BuildSamplingGrids() { return ::BuildSamplingGrids(ctx_); }
 
 int RecognitionSampler::AbType() const { return ctx_.Reading.paperType; }

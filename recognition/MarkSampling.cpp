@@ -26,6 +26,26 @@ int CellFill(const BitmapView& bmp, PointF c, float sx, float sy)
     return CellBlack(bmp, c, sx, sy) * 100 / nominal;
 }
 
+bool InkAtCentre(const BitmapView& bmp, PointF c, float sx, float sy)
+{
+    // The middle half of the window both ways. A mark up to 1.4 times its
+    // bubble and 15 % of a cell off centre spills at most about 0.4 of a cell
+    // into its neighbour's window after blur, never this far; the smallest
+    // mark, 0.8 times its bubble, still covers the cell's centre. On printed
+    // and photographed cards this took the frames read wrong from 26 in 160
+    // to 3 (a spill read as an extra multiple-choice letter or as the answer
+    // of an empty question; a digit column blanked by a spill from the next row).
+    const float top = c.y, bottom = static_cast<float>(static_cast<int>(c.y - sy + 2));
+    const float h = top - bottom;
+    const int y0 = std::max(static_cast<int>(bottom + h / 4 + 0.5f), 0);
+    const int x0 = std::max(static_cast<int>(c.x + sx / 4 + 0.5f), 0);
+    for (int y = y0; static_cast<float>(y) < top - h / 4 && y < bmp.height; ++y)
+        for (int x = x0; static_cast<float>(x) < c.x + 3 * sx / 4 && x < bmp.width; ++x)
+            if (IsBlack(bmp.At(x, y)))
+                return true;
+    return false;
+}
+
 // Whole-cell measurement of the AB cells: rows from trunc(y - sy) while
 // below y; black * 100 div pixels counted.
 static int WholeCellFill(const BitmapView& bmp, PointF c, float sx, float sy)
@@ -322,28 +342,32 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
     int inks[card_limits::MaxColumnRows];
     for (int i = 0; i < columns; ++i) {
         int best = -1, ink = 0;
+        bool centred[card_limits::MaxColumnRows];
         for (int j = 0; j < rows; ++j) {
             fills[j] = CellFill(card, grid.corner[i][j], g.sx, g.sy);
-            if (fills[j] > 9 && (best < 0 || fills[j] > fills[best]))
+            centred[j] = fills[j] > 9 && InkAtCentre(card, grid.corner[i][j], g.sx, g.sy);
+            if (centred[j] && (best < 0 || fills[j] > fills[best]))
                 best = j;
             inks[j] = CellBlack(check, grid.corner[i][j], g.sx, g.sy);
             ink += inks[j];
         }
         if (best < 0) {
-            text += ' ';
+            // Confirming ink without any cell standing out: something is
+            // written there that cannot be read.
+            text += ink >= 5 ? UnclearDigit : ' ';
         } else if (ink >= 5) {
-            // The confirming ink must point to the chosen row alone: no other
-            // row may hold more of it, or enough (5 pixels) to count as a mark
-            // of its own. A shadow across a column blackens the printed cells
-            // of its dark end in the adaptive picture, sometimes in both, and
-            // a mark half in one row and half in the next inks both; such a
-            // column is not read (a blank, which the roster lookup refuses
-            // with the lighting advice) rather than read as a wrong digit.
+            // The confirming ink must point to the chosen row: no other row
+            // may hold more of it, or be a mark of its own (ink reaching its
+            // centre, confirmed by 5 pixels). A shadow across a column
+            // blackens the printed cells of its dark end in the adaptive
+            // picture, sometimes in both; such a column is unclear rather
+            // than read as a wrong digit. A neighbour's mark that spills over
+            // a row's edge does not reach its centre and leaves it alone.
             bool confirmed = true;
             for (int j = 0; j < rows; ++j)
-                if (j != best && (inks[j] > inks[best] || inks[j] >= 5))
+                if (j != best && (inks[j] > inks[best] || (inks[j] >= 5 && centred[j])))
                     confirmed = false;
-            text += confirmed ? std::to_string(best) : std::string(" ");
+            text += confirmed ? std::to_string(best) : std::string(1, UnclearDigit);
         } else if (!ctx.IsJd()) {
             text += ' ';
         } else {
@@ -398,13 +422,24 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         if (!cells.hasCells)
             continue;
         int fills[card_limits::MaxOptions];
+        bool marked[card_limits::MaxOptions];
         int best = -1;
         for (int j = 0; j < cells.options; ++j) {
             fills[j] = CellFill(card, cells.corner[j], g.sx, g.sy);
-            if (fills[j] > 9 && (best < 0 || fills[j] > fills[best]))
+            // A mark covers its cell's centre; a neighbour's mark that spills
+            // over the edge does not, and is not an option chosen.
+            marked[j] = fills[j] > 9 && InkAtCentre(card, cells.corner[j], g.sx, g.sy);
+            if (marked[j] && (best < 0 || fills[j] > fills[best]))
                 best = j;
         }
         int ink = QuestionInk(ctx, check, cells);
+        // Confirmed ink in a question where no option holds it at its centre:
+        // a mark that the grid missed, or a neighbour's spilling over. Either
+        // reading could be wrong, so the card is read again.
+        if (best < 0)
+            for (int j = 0; j < cells.options; ++j)
+                if (fills[j] > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5)
+                    return AnswersResult::LightingFailure;
         const bool multiple = exam.multipleChoice[q] != 0;
         if (ctx.IsJd() && !multiple && best >= 0 && ink < 5) {
             int h = 0, m = 0;
@@ -436,7 +471,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 letters[n++] = static_cast<char>('A' + best);
             } else {
                 for (int j = 0; j < cells.options; ++j)
-                    if (fills[j] > 9)
+                    if (marked[j])
                         letters[n++] = static_cast<char>('A' + j);
             }
             // A record's answer holds nine letters; all ten options marked

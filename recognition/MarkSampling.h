@@ -22,7 +22,11 @@ void DrawThumbnail(RecognitionContext& ctx);
 int CardColour(RecognitionContext& ctx);
 // Binarises every block of five questions like a digit column.
 void PrepareAnswerBlocks(RecognitionContext& ctx);
-// One character per column: the filled row's digit, or " ".
+// A digit column that holds ink but no clear choice of row. It is never a
+// blank (which reads as "not filled") nor a digit, so no number passes with it.
+inline constexpr char UnclearDigit = '?';
+// One character per column: the filled row's digit, " " for a column without
+// ink, or UnclearDigit.
 std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int columns, int rows);
 
 enum class AnswersResult { Read, LightingFailure };
@@ -32,5 +36,9 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam);
 // Black pixels of the cell sampling window at corner c: rows from
 // trunc(y - sy + 2) while below y, columns from trunc(x) while below x + sx.
 int CellBlack(const BitmapView& bmp, PointF c, float sx, float sy);
+// True when the middle half of the cell sampling window (both ways) holds a
+// black pixel: ink on the cell itself, not a neighbour's mark spilling over
+// its edge.
+bool InkAtCentre(const BitmapView& bmp, PointF c, float sx, float sy);
 // Fill in per cent of the window's nominal size trunc((sy - 2) sx).
 int CellFill(const BitmapView& bmp, PointF c, float sx, float sy);

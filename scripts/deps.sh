@@ -23,6 +23,8 @@ PACKAGES=(
     fonts-noto-cjk
     # reading written workbooks back in the tests
     unzip
+    # the printed-card corpus: rasterising 答题卡.pdf and photographing it
+    poppler-utils libopencv-dev
     # opening files and folders with the desktop's programs
     xdg-utils
     # a virtual display for starting the window without a desktop, and

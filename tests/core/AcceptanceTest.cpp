@@ -560,6 +560,43 @@ TEST(ParseScoreDigits, BlanksAroundOnly)
     EXPECT_FALSE(ParseScoreDigits("1 2", v));
     EXPECT_FALSE(ParseScoreDigits("    ", v));
     EXPECT_FALSE(ParseScoreDigits("", v));
+    // A column of ink without a clear row, wherever it stands, gives no number.
+    v = -1;
+    EXPECT_FALSE(ParseScoreDigits("51?", v));
+    EXPECT_FALSE(ParseScoreDigits("?11", v));
+    EXPECT_FALSE(ParseScoreDigits(" ? ", v));
+    EXPECT_EQ(v, -1.0f);
+    EXPECT_TRUE(ParseScoreDigits("  7", v));
+    EXPECT_EQ(v, 7.0f);
+}
+
+// A column that holds ink but picks no row stops the card in every digit
+// field, whether the rest would name a student, the standard answer or a score.
+TEST_F(AcceptanceTest, UnclearDigitColumnsAreRefusedNeverDropped)
+{
+    const std::string blankDigit = std::string(tx::BlankDigitMemo) + tx::LightingAdvice;
+    // As the first card: "   ?" is not an empty number, and not a number either.
+    ExpectRefused(StudentCard("   ?"), "准考证号：   ?" + blankDigit, tx::BlankDigitStatus);
+    ASSERT_TRUE(Mark(StandardCard()));
+    ASSERT_TRUE(Mark(StudentCard("1001")));
+    // The number read so far is a student's; the unclear column could be any digit.
+    ExpectRefused(StudentCard("100?"), "准考证号：100?" + blankDigit, tx::BlankDigitStatus);
+    ExpectRefused(StudentCard("?   "), "准考证号：?   " + blankDigit, tx::BlankDigitStatus);
+
+    Card score = StudentCard("1002");
+    score.score = "51?";  // 511 written, the last digit unread
+    ExpectRefused(score, tx::ScoreMemo, tx::ScoreStatus);
+    score.score = "?11";
+    ExpectRefused(score, tx::ScoreMemo, tx::ScoreStatus);
+    Card subject = StudentCard("1002");
+    subject.subject = "0?";
+    ExpectRefused(subject, tx::SubjectMemo, tx::SubjectStatus);
+
+    // Leading blanks of a score are columns left empty.
+    score.score = "  7";
+    ASSERT_TRUE(Mark(score));
+    EXPECT_EQ(Record(2).subjectiveScore, 7.0f);
+    EXPECT_EQ(Record(1).readCount, 1);
 }
 
 } // namespace

@@ -197,12 +197,20 @@ struct SamplingFixture : ::testing::Test {
         ctx.CheckCard.FillWhite();
         ASSERT_EQ(BuildSamplingGrids(ctx), GridsOk);
     }
-    // Blackens `percent` of a cell's sampling window (whole rows from the top).
+    // Blackens `percent` of a cell's sampling window: whole rows in the
+    // middle of its 13, as a mark lies on its cell.
     void Mark(Bitmap& b, PointF c, int percent)
     {
         const int rows = static_cast<int>(13 * percent / 100.0 + 0.5);
-        FillRect(b, static_cast<int>(c.x), static_cast<int>(c.y) - rows, static_cast<int>(c.x) + 20,
-                 static_cast<int>(c.y));
+        const int low = static_cast<int>(c.y) - 13 + (13 - rows) / 2;
+        FillRect(b, static_cast<int>(c.x), low, static_cast<int>(c.x) + 20, low + rows);
+    }
+    // A neighbour's mark spilling over the edge: the window's top `rows` rows, in both pictures.
+    void Spill(PointF c, int rows)
+    {
+        for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+            FillRect(*b, static_cast<int>(c.x), static_cast<int>(c.y) - rows, static_cast<int>(c.x) + 20,
+                     static_cast<int>(c.y));
     }
     void MarkBoth(PointF c, int percent)
     {
@@ -240,6 +248,43 @@ TEST_F(SamplingFixture, SingleChoiceTieReadsTheFirstOptionMultipleReadsAll)
     EXPECT_EQ(ctx.Reading.questionResults[3].answer.View(), "");
 }
 
+// Ink at a cell's edge, from a mark beside it that overflows its bubble, is
+// no option chosen: not an extra letter of a multiple-choice answer.
+// Confirmed ink in a question where no option holds it at its centre cannot be
+// told from a mark the grid missed: the card is read again.
+TEST_F(SamplingFixture, MarkSpillingOverACellEdgeIsNoOption)
+{
+    exam.multipleChoice[0] = 1;
+    MarkBoth(ctx.Questions[0].corner[1], 60);
+    MarkBoth(ctx.Questions[0].corner[3], 60);
+    Spill(ctx.Questions[0].corner[2], 3);  // 23 per cent of its window, all at the top edge
+    Spill(ctx.Questions[1].corner[1], 3);  // the top of question 1's B, under question 0's B
+    MarkBoth(ctx.Questions[1].corner[0], 50);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "BD");
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "A");
+    // Question 2 holds nothing but a spill.
+    Spill(ctx.Questions[2].corner[0], 3);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    // A small mark on the cell itself counts.
+    MarkBoth(ctx.Questions[2].corner[2], 12);
+    MarkBoth(ctx.Questions[0].corner[2], 12);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "BCD");
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "C");
+}
+
+// A digit's mark spilling into the next row confirms nothing there: the
+// column reads as written, neither blank nor unclear.
+TEST_F(SamplingFixture, DigitMarkSpillingIntoTheNextRowReadsAsWritten)
+{
+    MarkBoth(ctx.AdmGrid.corner[0][4], 70);
+    Spill(ctx.AdmGrid.corner[0][5], 3);
+    MarkBoth(ctx.AdmGrid.corner[1][9], 50);
+    Spill(ctx.AdmGrid.corner[1][8], 2);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10), "49");
+}
+
 TEST_F(SamplingFixture, PencilMarkThatCheckCardDoesNotConfirmIsNotRead)
 {
     Mark(ctx.RectifiedCard, ctx.Questions[2].corner[0], 15);
@@ -275,26 +320,36 @@ TEST_F(SamplingFixture, DigitColumnWithoutACellAbove9PercentIsBlank)
 {
     MarkBoth(ctx.AdmGrid.corner[0][7], 100);
     MarkBoth(ctx.AdmGrid.corner[2][0], 80);
-    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][3], 8); // below 10 per cent
-    Mark(ctx.CheckCard, ctx.AdmGrid.corner[1][3], 8);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][3], 8); // below 10 per cent, and no confirming ink
     EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "7 0");
     EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10), "7 ");
 }
 
+// Ink in the reference-framed picture with no cell standing out in the
+// adaptive one: a digit was written and not read; the column is unclear.
+TEST_F(SamplingFixture, DigitColumnWithInkButNoCellAbove9PercentIsUnclear)
+{
+    MarkBoth(ctx.AdmGrid.corner[0][5], 100);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][1], 8);
+    Mark(ctx.CheckCard, ctx.AdmGrid.corner[1][1], 30);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "5? ");
+}
+
 // A shadow over the lower rows: the adaptive picture shows their printed
 // cells black, the reference-framed picture only the real mark in row 3;
-// a column is read only when its confirming ink points to one row.
-TEST_F(SamplingFixture, DigitWhoseConfirmingInkLiesInAnotherRowIsBlank)
+// a column is read only when its confirming ink points to one row, and is
+// unclear (never blank: something is written there) otherwise.
+TEST_F(SamplingFixture, DigitWhoseConfirmingInkLiesInAnotherRowIsUnclear)
 {
     MarkBoth(ctx.AdmGrid.corner[0][3], 50);
     for (int j = 7; j < 10; ++j)
         Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[0][j], 100);
     // Row 9 wins by fill in the adaptive picture; the ink is in row 3.
-    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 1, 10), " ");
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 1, 10), "?");
     // Ink in a second row that would count as a mark of its own: not read.
     MarkBoth(ctx.AdmGrid.corner[1][6], 50);
     MarkBoth(ctx.AdmGrid.corner[1][7], 20);
-    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10).substr(1), " ");
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 2, 10).substr(1), "?");
     // A few stray pixels elsewhere, fewer than in the chosen row, still read.
     MarkBoth(ctx.AdmGrid.corner[2][6], 50);
     Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[2][8], 8);
