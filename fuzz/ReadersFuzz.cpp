@@ -13,6 +13,7 @@
 #include "marking/SessionState.h"
 #include "platform/Files.h"
 #include "platform/Gbk.h"
+#include "platform/PromptAudio.h"
 #include "recognition/CardLayout.h"
 #include "recognition/CardTemplate.h"
 #include "students/StudentFile.h"
@@ -174,6 +175,9 @@ int SettingsFile(const uint8_t* data, std::size_t size)
                                                                         : yjset_file::ShortSize;
             Check(std::memcmp(written.data(), data, loaded) == 0);
         }
+        // The rate goes to the voice whatever the file held.
+        const int rate = VoiceRateFor({2, 5}, s.SpeechRate);
+        Check(rate >= 2 && rate <= 20);
     } else {
         Check(std::memcmp(&s, &defaults, sizeof s) == 0);
     }
