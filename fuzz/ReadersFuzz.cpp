@@ -179,7 +179,9 @@ int SettingsFile(const uint8_t* data, std::size_t size)
         const int rate = VoiceRateFor({2, 5}, s.SpeechRate);
         Check(rate >= 2 && rate <= 20);
     } else {
-        Check(std::memcmp(&s, &defaults, sizeof s) == 0);
+        Check(s.VoicePrompt == defaults.VoicePrompt && s.IgnoreSubjectCheck == defaults.IgnoreSubjectCheck &&
+              s.AutoDelay == defaults.AutoDelay && s.AutoTolerance == defaults.AutoTolerance &&
+              s.SavePictures == defaults.SavePictures && s.SpeechRate == defaults.SpeechRate);
     }
     return 0;
 }
