@@ -8,7 +8,6 @@ bash scripts/deps.sh
 
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 # The whole-card corpus and the demo stack played through the frame loop are
 # the slowest tests, and the sanitizers make them about ten times slower:
 # fewer frames and cards, still every template and every stage.
