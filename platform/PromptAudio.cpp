@@ -1,5 +1,6 @@
 #include "platform/PromptAudio.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 #include <thread>
@@ -11,6 +12,9 @@ OsVersionRecord CurrentOsVersion()
 
 int VoiceRateFor(const OsVersionRecord& version, int speechRate)
 {
+    // The settings slider only offers 1 .. 10, but the file holds any four
+    // bytes: 0x7FFFFFFF doubled overflowed.
+    speechRate = std::clamp(speechRate, 1, 10);
     if (version.platformId == 2 && version.majorVersion >= 6)
         return speechRate;
     return 2 * speechRate;

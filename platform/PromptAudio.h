@@ -35,7 +35,8 @@ struct OsVersionRecord {
 OsVersionRecord CurrentOsVersion();
 
 // SpeechRate (1 .. 10) as handed to the voice: unchanged on NT 6 or later,
-// doubled elsewhere.
+// doubled elsewhere. A rate outside 1 .. 10 (a damaged "YJSet.dat") counts as
+// the nearest end.
 int VoiceRateFor(const OsVersionRecord& version, int speechRate);
 
 // "<lang langid="804"><rate speed="1">" + text + "</rate></lang>".

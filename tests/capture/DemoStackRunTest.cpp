@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "CaptureTestSupport.h"
@@ -122,15 +124,25 @@ std::vector<int> Expected(int count)
     return all;
 }
 
+// The whole stack, or its first SCORIVO_DEMO_STACK_CARDS cards (the
+// sanitizer run, where a card takes ten times as long).
+int StackCards()
+{
+    const int all = DemoPictures()->Count();
+    const char* v = std::getenv("SCORIVO_DEMO_STACK_CARDS");
+    return v && *v ? std::clamp(std::atoi(v), 1, all) : all;
+}
+
 TEST(DemoStackRun, EveryCardMarkedOnceFromBinarisedFrames)
 {
     ASSERT_GE(DemoPictures()->Count(), 10);
-    const StackPlay run = Play(DemoPictures(), subtype::Yuy2, 2000, 1.0f, true);
-    EXPECT_EQ(run.markedCards, Expected(DemoPictures()->Count())) << "motions: " << run.motions;
+    const int cards = StackCards();
+    const StackPlay run = Play(std::make_shared<FirstCards>(DemoPictures(), cards), subtype::Yuy2, 2000, 1.0f, true);
+    EXPECT_EQ(run.markedCards, Expected(cards)) << "motions: " << run.motions;
     // The frames the camera delivered are read as the cards they show.
     const auto stack = cardprint::DemoCardStack();
-    ASSERT_EQ(run.codes.size(), stack.size());
-    for (size_t i = 0; i < stack.size(); ++i) {
+    ASSERT_EQ(run.codes.size(), static_cast<size_t>(cards));
+    for (size_t i = 0; i < run.codes.size(); ++i) {
         EXPECT_EQ(run.codes[i], 0) << i;
         if (!stack[i].card.admission.empty()) {
             EXPECT_EQ(run.admissions[i], stack[i].card.admission) << i;

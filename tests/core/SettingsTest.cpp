@@ -4,6 +4,7 @@
 
 #include "app/MarkingSettings.h"
 #include "platform/Files.h"
+#include "platform/PromptAudio.h"
 #include "support/TempDir.h"
 
 TEST(Settings, DefaultsWithoutFile)
@@ -67,4 +68,21 @@ TEST(Settings, ShortFormsLoadWhatTheyHold)
     MarkingSettings s5;
     EXPECT_FALSE(LoadMarkingSettings(s5, dir / "5.dat"));
     EXPECT_EQ(s5.AutoDelay, 2000);
+}
+
+// A damaged file's speech rate went to the voice unchecked, and
+// 0x7FFFFFFF overflowed when it was doubled for the older systems.
+TEST(Settings, DamagedSpeechRateCountsAsTheNearestEnd)
+{
+    TempDir dir;
+    MarkingSettings written;
+    written.SpeechRate = 0x7FFFFFFF;
+    ASSERT_TRUE(SaveMarkingSettings(written, dir / "YJSet.dat"));
+    MarkingSettings s;
+    ASSERT_TRUE(LoadMarkingSettings(s, dir / "YJSet.dat"));
+    EXPECT_EQ(VoiceRateFor({2, 5}, s.SpeechRate), 20);
+    EXPECT_EQ(VoiceRateFor({2, 6}, s.SpeechRate), 10);
+    EXPECT_EQ(VoiceRateFor({2, 5}, -3), 2);
+    EXPECT_EQ(VoiceRateFor({2, 6}, 0), 1);
+    EXPECT_EQ(VoiceRateFor({2, 6}, 7), 7);
 }

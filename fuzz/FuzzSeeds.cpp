@@ -1,0 +1,105 @@
+// Seeds drawn by the synthetic camera: a filled standard-answer card of each
+// shipped template photographed as the camera would.
+#include <QBuffer>
+#include <QImage>
+
+#include "cardprint/GuiApp.h"
+#include "cardprint/ShippedCards.h"
+#include "cardprint/SynthCamera.h"
+#include "fuzz/FuzzEntries.h"
+
+namespace fuzz {
+
+namespace {
+
+struct SynthPicture {
+    std::string templateName;
+    CardTemplate record{};
+    QImage camera;  // the camera sample, 640 x 480
+};
+
+SynthPicture Synth(int index)
+{
+    cardprint::EnsureGuiApplication();
+    const std::vector<cardprint::ShippedCard> cards = cardprint::ShippedCards();
+    const cardprint::ShippedCard& card = cards[static_cast<std::size_t>(index) % cards.size()];
+    cardprint::FilledCard filled;
+    filled.abType = index % 2;
+    filled.subject = "01";
+    filled.score = "087";
+    for (int q = 0; q < card.record.QuestionCount; ++q)
+        filled.answers.push_back(std::string(1, static_cast<char>('A' + q % 4)));
+    cardprint::SynthOptions o;
+    o.seed = 7 + static_cast<uint64_t>(index);
+    o.rotateDeg = index % 2 ? 2.0 : -1.5;
+    return {card.fileName, card.record, cardprint::SynthesizeCameraImage(card.record, card.fileName, filled, o)};
+}
+
+std::string Encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes.toStdString();
+}
+
+int ShippedCardCount()
+{
+    return static_cast<int>(cardprint::ShippedCards().size());
+}
+
+} // namespace
+
+std::vector<uint8_t> SynthFrameBgr(const std::filesystem::path&, int index)
+{
+    const QImage rgb = Synth(index).camera.convertToFormat(QImage::Format_RGB888);
+    std::vector<uint8_t> bgr;
+    bgr.reserve(static_cast<std::size_t>(rgb.width()) * rgb.height() * 3);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uchar* row = rgb.constScanLine(y);
+        for (int x = 0; x < rgb.width(); ++x) {
+            bgr.push_back(row[x * 3 + 2]);
+            bgr.push_back(row[x * 3 + 1]);
+            bgr.push_back(row[x * 3]);
+        }
+    }
+    return bgr;
+}
+
+std::vector<std::string> JpegPictureSeeds(const std::filesystem::path&)
+{
+    const QImage picture = Synth(0).camera;
+    return {Encoded(picture, "JPG"), Encoded(picture.scaled(320, 240), "JPG"),
+            Encoded(picture.convertToFormat(QImage::Format_Grayscale8), "JPG")};
+}
+
+std::vector<std::string> OtherPictureSeeds(const std::filesystem::path&)
+{
+    const QImage picture = Synth(1).camera;
+    return {Encoded(picture, "PNG"), Encoded(picture.scaled(320, 240), "PNG"),
+            Encoded(picture.convertToFormat(QImage::Format_Indexed8).scaled(64, 48), "PNG"),
+            Encoded(picture.scaled(64, 48), "BMP")};
+}
+
+std::vector<std::string> MarkingSeeds(const std::filesystem::path&)
+{
+    std::vector<std::string> seeds;
+    for (int i = 0; i < ShippedCardCount(); ++i) {
+        const SynthPicture p = Synth(i);
+        std::string head(1, static_cast<char>(IsJdTemplate(p.templateName) ? 1 : 0));
+        head.append(reinterpret_cast<const char*>(&p.record), sizeof p.record);
+        // The colour sample as the camera hands it over.
+        const cardprint::CameraSample sample = cardprint::ToCameraSample(p.camera, 3);
+        seeds.push_back(head + std::string(sample.pixels.begin(), sample.pixels.end()));
+        // The grey form, top row first.
+        const QImage grey = p.camera.convertToFormat(QImage::Format_Grayscale8);
+        std::string pixels;
+        for (int y = 0; y < grey.height(); ++y)
+            pixels.append(reinterpret_cast<const char*>(grey.constScanLine(y)), static_cast<std::size_t>(grey.width()));
+        seeds.push_back(head + pixels);
+    }
+    return seeds;
+}
+
+} // namespace fuzz

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in build-fuzz/ and runs one of them
+# on its corpus (build-fuzz/corpus/NAME, grown by the run, started from the
+# seeds in build-fuzz/seeds/NAME). Findings go to build-fuzz/findings/.
+#   bash scripts/fuzz.sh                      builds and lists the targets
+#   bash scripts/fuzz.sh NAME [OPTION...]     runs NAME_fuzz, e.g.
+#   bash scripts/fuzz.sh template -runs=10000000
+#   bash scripts/fuzz.sh marking -max_total_time=600
+# Options are libFuzzer's (-runs, -max_total_time, -jobs, ...).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+NAMES=(template student basedat settings rawfile yuy2 i420 mjpg uncompressed jpeg_picture other_picture marking)
+
+command -v clang++ >/dev/null || { echo "clang is needed: apt-get install clang libclang-rt-dev" >&2; exit 1; }
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCORIVO_FUZZ=ON \
+    -DSCORIVO_BUILD_TESTS=OFF -DSCORIVO_BUILD_BENCH=OFF >/dev/null
+targets=(fuzz_seeds)
+for n in "${NAMES[@]}"; do targets+=("${n}_fuzz"); done
+cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
+if [ ! -d build-fuzz/seeds ]; then
+    QT_QPA_PLATFORM=offscreen build-fuzz/fuzz/fuzz_seeds data build-fuzz/seeds.tmp
+    mv build-fuzz/seeds.tmp build-fuzz/seeds
+fi
+
+if (($# == 0)); then
+    echo "targets: ${NAMES[*]}"
+    exit 0
+fi
+name=$1
+shift
+mkdir -p "build-fuzz/corpus/$name" build-fuzz/findings
+export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:detect_leaks=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
+export QT_QPA_PLATFORM=offscreen
+exec "build-fuzz/fuzz/${name}_fuzz" -artifact_prefix="build-fuzz/findings/${name}-" -print_final_stats=1 "$@" \
+    "build-fuzz/corpus/$name" "build-fuzz/seeds/$name"
