@@ -3,8 +3,10 @@
 // computed here from what was filled in and the exam's rules.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,12 @@
 #include "platform/Files.h"
 #include "platform/NumberFormat.h"
 #include "recognition/BatchCli.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -235,6 +243,91 @@ TEST(BatchMark, ASessionInUseIsRefusedAndAnExistingOneIsNotReplaced)
     CliRun free = RunCli("mark --session " + Quote(session) + " " + Quote(files::ToUtf8(dir / "a.png")));
     EXPECT_EQ(free.status, 1);  // the picture is missing
     EXPECT_FALSE(std::filesystem::exists(dir / "s.yj.tmpAbCdEf"));
+}
+
+// A mark run killed at any moment: the file always opens, holds every card
+// the run reported (a card's line is printed after its save), and the next
+// open leaves no temporary file behind.
+TEST(BatchMark, AKilledRunKeepsEveryReportedCard)
+{
+    TempDir dir;
+    const std::string templateName = cardprint::DemoTemplateName();
+    CardTemplate t{};
+    std::string message;
+    ASSERT_TRUE(LoadCardTemplate(files::FromUtf8(SCORIVO_BINARY_DIR), templateName, t, message)) << message;
+    const auto stack = cardprint::DemoCardStack();
+    std::vector<std::string> args = {std::string(SCORIVO_BINARY_DIR) + "/scorivo-cli", "mark", "--session",
+                                     files::ToUtf8(dir / "k.yj")};
+    for (std::size_t i = 0; i < stack.size() && i < 8; ++i) {
+        cardprint::SynthOptions o;
+        o.seed = 300 + i;
+        const std::string file = files::ToUtf8(dir / ("card" + std::to_string(i) + ".png"));
+        ASSERT_TRUE(cardprint::SynthesizeCameraImage(t, templateName, stack[i].card, o).save(QString::fromStdString(file)));
+        args.push_back(file);
+    }
+    const std::string create = "session new --out " + Quote(files::ToUtf8(dir / "k.yj")) + " --template " +
+                               Quote(templateName) + " --roster " + Quote(ShippedRosterFile()) +
+                               " --exam-name 演示 --subject " + cardprint::DemoSubjectCode() + " --groups 1-85:1:S";
+
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_EQ(RunCli(create + " --force").status, 0);
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t child = 0;
+        ASSERT_EQ(posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+
+        // Read the reported cards until a random moment, then kill without warning.
+        const int reportedBeforeKill = std::uniform_int_distribution<int>(0, 5)(random);
+        const int extraMicros = std::uniform_int_distribution<int>(0, 150000)(random);
+        std::string text;
+        int reported = 0;
+        char c;
+        while (reported < reportedBeforeKill && ::read(out[0], &c, 1) == 1) {
+            text += c;
+            reported += c == '\n';
+        }
+        ::usleep(static_cast<useconds_t>(extraMicros));
+        ::kill(child, SIGKILL);
+        while (::read(out[0], &c, 1) == 1) {  // what the run still printed before it died
+            text += c;
+            reported += c == '\n';
+        }
+        ::close(out[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+
+        int acceptedReported = 0;
+        for (const std::string& line : SplitLines(text))
+            acceptedReported += Field(line, "code") == "0";
+        auto state = NewMarkingSessionState();
+        MarkingFileResult opened = OpenMarkingFile(*state, dir / "k.yj");
+        ASSERT_TRUE(opened.ok) << opened.message;
+        // Every reported acceptance is a new record here: the cards are distinct students or the standard answer.
+        EXPECT_GE(state->session.recordCount, acceptedReported > 0 ? 1 : 0);
+        int readsInFile = 0;
+        for (int r = 0; r < state->session.recordCount; ++r)
+            readsInFile += r == 0 ? 1 : state->session.records[r].readCount;
+        EXPECT_GE(readsInFile, acceptedReported);
+
+        // The next run opens the session and clears what an interrupted save left.
+        ASSERT_TRUE(RunCli("mark --session " + Quote(files::ToUtf8(dir / "k.yj")) + " " + Quote(args.back())).status >= 0);
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            EXPECT_EQ(files::ToUtf8(entry.path().filename()).find(".tmp"), std::string::npos)
+                << files::ToUtf8(entry.path().filename());
+    }
 }
 
 } // namespace
