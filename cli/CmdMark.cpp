@@ -99,7 +99,7 @@ int CmdMark(const std::vector<std::string>& args)
     if (!grade || !cls)
         return Usage("grade or class code with characters GBK cannot hold");
     if (roster.gradeEnabled && !o.Has("--grade")) {
-        std::fputs("请选择年级！\n", stderr);
+        std::fprintf(stderr, "%s\n", roster_texts::ChooseGrade);
         return 1;
     }
     acceptor.selection.gradeCode = *grade;

@@ -52,9 +52,9 @@ const char* OutputItemText(OutputItem item);
 std::optional<OutputItem> OutputItemFromText(std::string_view utf8);
 
 namespace output_texts {
-inline constexpr const char* AllClasses = "所有班级";
-inline constexpr const char* ChooseGrade = "请选择年级！";
-inline constexpr const char* ChooseClass = "请选择班级";
+inline constexpr const char* AllClasses = roster_texts::AllClasses;
+inline constexpr const char* ChooseGrade = roster_texts::ChooseGrade;
+inline constexpr const char* ChooseClass = roster_texts::ChooseClass;
 inline constexpr const char* ChooseItems = "请选择要输出的各个项";
 inline constexpr const char* ProgressCaption = "成绩输出进度";
 inline constexpr const char* CsvFolder = "成绩输出";

@@ -10,6 +10,14 @@
 
 #include "platform/Gbk.h"
 
+// Texts of the grade and class boxes on the marking and output pages, and of
+// their refusals when grades or classes are coded and none is chosen.
+namespace roster_texts {
+inline constexpr const char* AllClasses = "所有班级";
+inline constexpr const char* ChooseGrade = "请选择年级！";
+inline constexpr const char* ChooseClass = "请选择班级";
+} // namespace roster_texts
+
 struct GradeEntry {
     GbkText<50> name;
     GbkText<11> code;

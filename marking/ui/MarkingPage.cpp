@@ -38,9 +38,6 @@ using marking_grid::FixedColumns;
 
 namespace marking_texts {
 inline constexpr const char* ReadStandardFirst = "请先阅读标准答案！用做标准答案的卡不用涂准考证号。";
-inline constexpr const char* ChooseGrade = "请选择年级！";
-inline constexpr const char* ChooseClass = "请选择班级";
-inline constexpr const char* AllClasses = "所有班级";
 inline constexpr const char* AllClassesFilter = "ALL";
 inline constexpr const char* AskDeleteAll = "确定要删除本列表中所有阅卷记录吗？（请仔细考虑清楚）";
 inline constexpr const char* AskDeleteAllAgain = "本列表中所有阅卷记录删除后将无法恢复，确定要删除吗？";
@@ -255,9 +252,9 @@ std::string TMainForm::MissingMarkingSelection() const
 {
     const StudentRoster& roster = Session->roster;
     if (roster.gradeEnabled && NJYJ->currentIndex() < 0)
-        return marking_texts::ChooseGrade;
+        return roster_texts::ChooseGrade;
     if (roster.classEnabled && BJYJ->currentIndex() < 0)
-        return marking_texts::ChooseClass;
+        return roster_texts::ChooseClass;
     return {};
 }
 
@@ -312,7 +309,7 @@ void TMainForm::SetUpMarkingGrid()
         BJYJ->setEnabled(classes);
         if (classes) {
             BJYJ->clear();
-            BJYJ->addItem(QString::fromUtf8(marking_texts::AllClasses));
+            BJYJ->addItem(QString::fromUtf8(roster_texts::AllClasses));
             const std::vector<std::string> codes = roster.DistinctClassCodes();
             int chosen = -1;
             for (std::size_t i = 0; i < codes.size(); ++i) {
