@@ -46,6 +46,88 @@ bool InkAtCentre(const BitmapView& bmp, PointF c, float sx, float sy)
     return false;
 }
 
+namespace {
+
+// Where the black pixels of a cell's sampled window lie: their centre
+// relative to the window's centre, in cell pitches (x to the right, y up).
+struct InkSpread {
+    int black = 0;
+    float dx = 0;
+    float dy = 0;
+};
+
+InkSpread CellInkSpread(const BitmapView& bmp, PointF c, float sx, float sy)
+{
+    InkSpread s;
+    const int y0 = std::max(static_cast<int>(c.y - sy + 2), 0);
+    const int x0 = std::max(static_cast<int>(c.x), 0);
+    int64_t sumX = 0, sumY = 0;
+    for (int y = y0; static_cast<float>(y) < c.y && y < bmp.height; ++y)
+        for (int x = x0; static_cast<float>(x) < c.x + sx && x < bmp.width; ++x)
+            if (IsBlack(bmp.At(x, y))) {
+                ++s.black;
+                sumX += x;
+                sumY += y;
+            }
+    if (s.black == 0 || sx <= 0 || sy <= 0)
+        return s;
+    const float mx = static_cast<float>(sumX) / static_cast<float>(s.black) + 0.5f;
+    const float my = static_cast<float>(sumY) / static_cast<float>(s.black) + 0.5f;
+    s.dx = (mx - (c.x + sx / 2)) / sx;
+    s.dy = (my - (static_cast<float>(static_cast<int>(c.y - sy + 2)) + c.y) / 2) / sy;
+    return s;
+}
+
+constexpr float Directions[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+
+// How far a mark's ink may lean from its window's centre. Marks placed up to
+// 15 % of a cell off their bubble lean less than 0.2 of a pitch; a
+// neighbour's mark reaching over the edge lies wholly in the outer band.
+constexpr float SpillLean = 0.2f;
+// Ink leaning this far towards a neighbour that is marked itself means the
+// sampled grid sits between the marks: the card is read again.
+constexpr float AstrideLean = 0.3f;
+
+// The cell one pitch away in direction d.
+PointF Neighbour(PointF c, int d, float sx, float sy)
+{
+    return {c.x + Directions[d][0] * sx, c.y + Directions[d][1] * sy};
+}
+
+} // namespace
+
+bool SpillFromNeighbour(const BitmapView& bmp, PointF c, float sx, float sy)
+{
+    const InkSpread s = CellInkSpread(bmp, c, sx, sy);
+    if (s.black == 0)
+        return false;
+    const int fill = CellFill(bmp, c, sx, sy);
+    for (int d = 0; d < 4; ++d) {
+        if (s.dx * Directions[d][0] + s.dy * Directions[d][1] < SpillLean)
+            continue;
+        const PointF n = Neighbour(c, d, sx, sy);
+        const int nf = CellFill(bmp, n, sx, sy);
+        if (nf > 9 && 2 * nf >= 3 * fill && InkAtCentre(bmp, n, sx, sy))
+            return true;
+    }
+    return false;
+}
+
+bool MarkAstride(const BitmapView& bmp, PointF c, float sx, float sy)
+{
+    const InkSpread s = CellInkSpread(bmp, c, sx, sy);
+    if (s.black == 0)
+        return false;
+    for (int d = 0; d < 4; ++d) {
+        if (s.dx * Directions[d][0] + s.dy * Directions[d][1] < AstrideLean)
+            continue;
+        const PointF n = Neighbour(c, d, sx, sy);
+        if (CellFill(bmp, n, sx, sy) > 9 && InkAtCentre(bmp, n, sx, sy))
+            return true;
+    }
+    return false;
+}
+
 // Whole-cell measurement of the AB cells: rows from trunc(y - sy) while
 // below y; black * 100 div pixels counted.
 static int WholeCellFill(const BitmapView& bmp, PointF c, float sx, float sy)
@@ -105,14 +187,14 @@ static int DetectAbType(RecognitionContext& ctx)
     const PointF a{SaneFloat(g.X0 + g.sx * t.AbACol), SaneFloat(g.Y0 + g.sy * t.AbARow)};
     const PointF b{SaneFloat(g.X0 + g.sx * t.AbBCol), SaneFloat(g.Y0 + g.sy * t.AbBRow)};
     const bool sameColumn = t.AbACol == t.AbBCol;
-    ScanRect strip;
-    if (sameColumn) {
-        const float top = SaneFloat(g.Y0 + g.sy * std::max(t.AbARow, t.AbBRow));
-        strip = {static_cast<int>(CardSize - top),
-                 static_cast<int>(SaneFloat(g.sy * (std::abs(t.AbBRow - t.AbARow) + 1))), static_cast<int>(a.x),
-                 static_cast<int>(g.sx)};
-        SaveArea(card, strip, ctx.StripCopy);
-    }
+    // The strip from the higher cell down to the lower; for cells in two
+    // columns, the rectangle that holds both.
+    const float top = SaneFloat(g.Y0 + g.sy * std::max(t.AbARow, t.AbBRow));
+    const float left = std::min(a.x, b.x);
+    const ScanRect strip{static_cast<int>(CardSize - top),
+                         static_cast<int>(SaneFloat(g.sy * (std::abs(t.AbBRow - t.AbARow) + 1))),
+                         static_cast<int>(left), static_cast<int>(SaneFloat(std::max(a.x, b.x) - left + g.sx))};
+    SaveArea(card, strip, ctx.StripCopy);
     Binarise(card, 128, CellRect(b, g.sx, g.sy));
     const int I = WholeCellFill(card, b, g.sx, g.sy);
     Binarise(card, 128, CellRect(a, g.sx, g.sy));
@@ -143,6 +225,17 @@ static int DetectAbType(RecognitionContext& ctx)
     if (S >= 6 && S > I)
         return 0;
     if (I >= 6 && I > S)
+        return 1;
+    // A pale pencil mark stays above the fixed grey level. Against the
+    // strip's own grey levels it stands out; it must hold its cell's centre
+    // and clearly more than the other cell.
+    RestoreArea(card, strip, ctx.StripCopy);
+    ctx.LastThreshold = BinariseAdaptive(card, strip, GreyPlain, GreyPlain);
+    const int fA = WholeCellFill(card, a, g.sx, g.sy);
+    const int fB = WholeCellFill(card, b, g.sx, g.sy);
+    if (fA >= 20 && fA >= 2 * fB && InkAtCentre(card, a, g.sx, g.sy))
+        return 0;
+    if (fB >= 20 && fB >= 2 * fA && InkAtCentre(card, b, g.sx, g.sy))
         return 1;
     return AbNotMarked;
 }
@@ -340,45 +433,78 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
     std::string text;
     int fills[card_limits::MaxColumnRows];
     int inks[card_limits::MaxColumnRows];
+    bool marked[card_limits::MaxColumnRows];
     for (int i = 0; i < columns; ++i) {
-        int best = -1, ink = 0;
-        bool centred[card_limits::MaxColumnRows];
+        int best = -1, ink = 0, inkRow = -1, inkRows = 0;
         for (int j = 0; j < rows; ++j) {
-            fills[j] = CellFill(card, grid.corner[i][j], g.sx, g.sy);
-            centred[j] = fills[j] > 9 && InkAtCentre(card, grid.corner[i][j], g.sx, g.sy);
-            if (centred[j] && (best < 0 || fills[j] > fills[best]))
+            const PointF c = grid.corner[i][j];
+            fills[j] = CellFill(card, c, g.sx, g.sy);
+            marked[j] = fills[j] > 9 && InkAtCentre(card, c, g.sx, g.sy);
+            // A neighbour's mark reaching over the edge is neither a mark
+            // of this row nor ink that confirms one.
+            const bool spill = fills[j] > 9 && !marked[j] && SpillFromNeighbour(card, c, g.sx, g.sy);
+            inks[j] = spill ? 0 : CellBlack(check, c, g.sx, g.sy);
+            if (marked[j] && (best < 0 || fills[j] > fills[best]))
                 best = j;
-            inks[j] = CellBlack(check, grid.corner[i][j], g.sx, g.sy);
             ink += inks[j];
+            if (marked[j] && inks[j] >= 5) {
+                ++inkRows;
+                if (inkRow < 0 || inks[j] > inks[inkRow])
+                    inkRow = j;
+            }
         }
         if (best < 0) {
             // Confirming ink without any cell standing out: something is
             // written there that cannot be read.
             text += ink >= 5 ? UnclearDigit : ' ';
         } else if (ink >= 5) {
-            // The confirming ink must point to the chosen row: no other row
-            // may hold more of it, or be a mark of its own (ink reaching its
-            // centre, confirmed by 5 pixels). A shadow across a column
-            // blackens the printed cells of its dark end in the adaptive
-            // picture, sometimes in both; such a column is unclear rather
-            // than read as a wrong digit. A neighbour's mark that spills over
-            // a row's edge does not reach its centre and leaves it alone.
-            bool confirmed = true;
-            for (int j = 0; j < rows; ++j)
-                if (j != best && (inks[j] > inks[best] || (inks[j] >= 5 && centred[j])))
-                    confirmed = false;
-            text += confirmed ? std::to_string(best) : std::string(1, UnclearDigit);
-        } else if (!ctx.IsJd()) {
-            text += ' ';
+            if (inkRows > 1) {
+                // A big mark reaching into the next row's centre: its ink
+                // leans towards the mark and is much less; it is not a
+                // second mark.
+                int kept = -1, keptRows = 0;
+                for (int j = 0; j < rows; ++j)
+                    if (marked[j] && inks[j] >= 5 && !SpillFromNeighbour(card, grid.corner[i][j], g.sx, g.sy)) {
+                        ++keptRows;
+                        kept = j;
+                    }
+                if (keptRows == 1) {
+                    inkRow = kept;
+                    inkRows = 1;
+                }
+            }
+            if (inkRows == 1) {
+                // The confirming ink lies in one marked row: that row, even
+                // where a shadow across the column blackened other rows'
+                // printed cells more in the adaptive picture.
+                text += std::to_string(inkRow);
+            } else if (inkRows == 0 && std::all_of(inks, inks + rows, [&](int v) { return v <= inks[best]; })) {
+                text += std::to_string(best);
+            } else {
+                // Two marks, or ink that points elsewhere: unclear rather
+                // than a guess.
+                text += UnclearDigit;
+            }
         } else {
-            // Faint "JD" print: a clear winner over the other rows still counts.
-            int others = 0;
+            // A pale mark the grey reference does not confirm: a clear winner
+            // over the other rows still counts. On "JD" cards the rows' faint
+            // print sets the margin; on "DY" cards, whose print stays white
+            // in the adaptive picture, the mark must stand alone.
+            int others = 0, strongest = 0;
             for (int j = 0; j < rows; ++j)
-                if (j != best)
+                if (j != best && (marked[j] || !SpillFromNeighbour(card, grid.corner[i][j], g.sx, g.sy))) {
                     others += fills[j];
-            const float v = static_cast<float>(ctx.Questions[std::min(i, card_limits::MaxQuestions - 1)].options) / 4;
-            text += static_cast<float>(others) * v >= static_cast<float>(fills[best]) ? std::string(" ")
-                                                                                      : std::to_string(best);
+                    strongest = std::max(strongest, fills[j]);
+                }
+            bool clear;
+            if (ctx.IsJd()) {
+                const float v =
+                    static_cast<float>(ctx.Questions[std::min(i, card_limits::MaxQuestions - 1)].options) / 4;
+                clear = static_cast<float>(others) * v < static_cast<float>(fills[best]);
+            } else {
+                clear = fills[best] >= 20 && strongest * 3 <= fills[best];
+            }
+            text += clear ? std::to_string(best) : std::string(" ");
         }
     }
     return text;
@@ -432,13 +558,19 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             if (marked[j] && (best < 0 || fills[j] > fills[best]))
                 best = j;
         }
+        // A mark the grid sits astride of could be this option's or its
+        // neighbour's: read the card again rather than guess.
+        for (int j = 0; j < cells.options; ++j)
+            if (marked[j] && MarkAstride(card, cells.corner[j], g.sx, g.sy))
+                return AnswersResult::LightingFailure;
         int ink = QuestionInk(ctx, check, cells);
         // Confirmed ink in a question where no option holds it at its centre:
         // a mark that the grid missed, or a neighbour's spilling over. Either
         // reading could be wrong, so the card is read again.
         if (best < 0)
             for (int j = 0; j < cells.options; ++j)
-                if (fills[j] > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5)
+                if (fills[j] > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5 &&
+                    !SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy))
                     return AnswersResult::LightingFailure;
         const bool multiple = exam.multipleChoice[q] != 0;
         if (ctx.IsJd() && !multiple && best >= 0 && ink < 5) {

@@ -40,5 +40,13 @@ int CellBlack(const BitmapView& bmp, PointF c, float sx, float sy);
 // black pixel: ink on the cell itself, not a neighbour's mark spilling over
 // its edge.
 bool InkAtCentre(const BitmapView& bmp, PointF c, float sx, float sy);
+// True when the window's ink leans towards a neighbouring cell (one pitch
+// away) that holds half as much ink again at its own centre: the overflow
+// of the neighbour's mark, not a mark of this cell.
+bool SpillFromNeighbour(const BitmapView& bmp, PointF c, float sx, float sy);
+// True when the window's ink leans far towards a neighbouring cell that is
+// marked too: the sampled grid sits between marks, so which cell a mark
+// belongs to cannot be told.
+bool MarkAstride(const BitmapView& bmp, PointF c, float sx, float sy);
 // Fill in per cent of the window's nominal size trunc((sy - 2) sx).
 int CellFill(const BitmapView& bmp, PointF c, float sx, float sy);

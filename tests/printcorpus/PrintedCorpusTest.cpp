@@ -269,6 +269,53 @@ Verdict Judge(const RecognitionContext &ctx, const SamplingExam &exam, const Tru
     return wrong ? Verdict::Wrong : Verdict::Right;
 }
 
+// For the listing of refusals: the questions whose confirmed ink lies in no
+// option's centre, and the fills of the digit columns, as "fill/ink" with "*"
+// for ink at the centre.
+std::string RefusalDetail(const RecognitionContext &ctx, const Truth &truth, const std::vector<StudentMark> &marks)
+{
+    const CardGeometry &g = ctx.Geometry;
+    const BitmapView card = ctx.RectifiedCard.View(), check = ctx.CheckCard.View();
+    std::string out;
+    for (int q = 0; q < ctx.Template.QuestionCount && q < card_limits::MaxQuestions; ++q) {
+        const QuestionCells &cells = ctx.Questions[q];
+        if (!cells.hasCells)
+            continue;
+        bool centred = false, spilt = false;
+        for (int j = 0; j < cells.options; ++j) {
+            const int fill = CellFill(card, cells.corner[j], g.sx, g.sy);
+            centred |= fill > 9 && InkAtCentre(card, cells.corner[j], g.sx, g.sy);
+            spilt |= fill > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5;
+        }
+        if (spilt && !centred) {
+            out += " q" + std::to_string(q + 1) + " (" + MarksAt(ctx.Template, truth, marks, q) + " ) fills";
+            for (int j = 0; j < cells.options; ++j)
+                out += " " + std::to_string(CellFill(card, cells.corner[j], g.sx, g.sy)) + "/" +
+                       std::to_string(CellBlack(check, cells.corner[j], g.sx, g.sy));
+        }
+    }
+    auto grid = [&](const char *name, const DigitGrid &grid, const std::string &want) {
+        if (grid.columns <= 0)
+            return;
+        out += std::string(" ") + name + " '" + want + "':";
+        for (int i = 0; i < grid.columns; ++i) {
+            out += " [";
+            for (int j = 0; j < grid.rows; ++j) {
+                const int fill = CellFill(card, grid.corner[i][j], g.sx, g.sy);
+                const int ink = CellBlack(check, grid.corner[i][j], g.sx, g.sy);
+                if (fill > 9 || ink > 0)
+                    out += std::to_string(j) + ":" + std::to_string(fill) + "/" + std::to_string(ink) +
+                           (InkAtCentre(card, grid.corner[i][j], g.sx, g.sy) ? "* " : " ");
+            }
+            out += "]";
+        }
+    };
+    grid("adm", ctx.AdmGrid, truth.admission);
+    grid("subj", ctx.SubjGrid, truth.subject);
+    grid("score", ctx.ScoreGrid, truth.score);
+    return out;
+}
+
 struct Tally {
     int right = 0, refused = 0, wrong = 0;
     std::map<int, int> codes;
@@ -369,6 +416,8 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
             const MarkingOutcome out = r.Read(frame);
             std::string diff;
             const Verdict v = out.code != 0 ? Verdict::Refused : Judge(r.ctx, r.exam, truth, marks, diff);
+            if (v == Verdict::Refused && verbose)
+                diff += RefusalDetail(r.ctx, truth, marks);
             if (out.code != 0)
                 ++tally.codes[out.code];
             (v == Verdict::Right ? tally.right : v == Verdict::Refused ? tally.refused : tally.wrong)++;
@@ -391,10 +440,10 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
         all.wrong += tally.wrong;
         if (defaultRun) {
             static const Floor floors[] = {
-                {"DY标准85题自动AB卷.dat", 10, 0},
+                {"DY标准85题自动AB卷.dat", 16, 0},
                 {"DY标准60题A卷.dat", 16, 0},
-                {"DY五选项60题含判断题.dat", 12, 1},
-                {"JD机读卡60题AB卷.dat", 15, 0},
+                {"DY五选项60题含判断题.dat", 14, 1},
+                {"JD机读卡60题AB卷.dat", 16, 0},
             };
             bool known = false;
             for (const Floor &f : floors)

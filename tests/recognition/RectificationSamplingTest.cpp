@@ -212,6 +212,12 @@ struct SamplingFixture : ::testing::Test {
             FillRect(*b, static_cast<int>(c.x), static_cast<int>(c.y) - rows, static_cast<int>(c.x) + 20,
                      static_cast<int>(c.y));
     }
+    void ClearCell(PointF c)
+    {
+        for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+            FillRect(*b, static_cast<int>(c.x), static_cast<int>(c.y) - 15, static_cast<int>(c.x) + 20,
+                     static_cast<int>(c.y), 255);
+    }
     void MarkBoth(PointF c, int percent)
     {
         Mark(ctx.RectifiedCard, c, percent);
@@ -263,9 +269,15 @@ TEST_F(SamplingFixture, MarkSpillingOverACellEdgeIsNoOption)
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
     EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "BD");
     EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "A");
-    // Question 2 holds nothing but a spill.
+    // Question 2 holds nothing but the overflow of question 1's A: blank.
     Spill(ctx.Questions[2].corner[0], 3);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
+    // Ink at the edge of question 2's D with no mark beside it to come
+    // from: a mark the grid missed, so the card is read again.
+    Spill(ctx.Questions[2].corner[3], 3);
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    ClearCell(ctx.Questions[2].corner[3]);
     // A small mark on the cell itself counts.
     MarkBoth(ctx.Questions[2].corner[2], 12);
     MarkBoth(ctx.Questions[0].corner[2], 12);
@@ -337,14 +349,19 @@ TEST_F(SamplingFixture, DigitColumnWithInkButNoCellAbove9PercentIsUnclear)
 
 // A shadow over the lower rows: the adaptive picture shows their printed
 // cells black, the reference-framed picture only the real mark in row 3;
-// a column is read only when its confirming ink points to one row, and is
-// unclear (never blank: something is written there) otherwise.
-TEST_F(SamplingFixture, DigitWhoseConfirmingInkLiesInAnotherRowIsUnclear)
+// the row that holds the confirming ink is read. Ink in two marked rows is
+// unclear (never blank: something is written there).
+TEST_F(SamplingFixture, DigitWhoseConfirmingInkLiesInOneRowReadsThatRow)
 {
     MarkBoth(ctx.AdmGrid.corner[0][3], 50);
     for (int j = 7; j < 10; ++j)
         Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[0][j], 100);
     // Row 9 wins by fill in the adaptive picture; the ink is in row 3.
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 1, 10), "3");
+    // Ink in row 9 as well: two marks.
+    FillRect(ctx.CheckCard, static_cast<int>(ctx.AdmGrid.corner[0][9].x) + 2,
+             static_cast<int>(ctx.AdmGrid.corner[0][9].y) - 6, static_cast<int>(ctx.AdmGrid.corner[0][9].x) + 6,
+             static_cast<int>(ctx.AdmGrid.corner[0][9].y) - 4);
     EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 1, 10), "?");
     // Ink in a second row that would count as a mark of its own: not read.
     MarkBoth(ctx.AdmGrid.corner[1][6], 50);
