@@ -37,10 +37,10 @@ bool InkAtCentre(const BitmapView& bmp, PointF c, float sx, float sy)
     // of an empty question; a digit column blanked by a spill from the next row).
     const float top = c.y, bottom = static_cast<float>(static_cast<int>(c.y - sy + 2));
     const float h = top - bottom;
-    const int y0 = std::max(static_cast<int>(bottom + h / 4 + 0.5f), 0);
-    const int x0 = std::max(static_cast<int>(c.x + sx / 4 + 0.5f), 0);
-    for (int y = y0; static_cast<float>(y) < top - h / 4 && y < bmp.height; ++y)
-        for (int x = x0; static_cast<float>(x) < c.x + 3 * sx / 4 && x < bmp.width; ++x)
+    const int y0 = std::max(static_cast<int>(bottom + h / 3 + 0.5f), 0);
+    const int x0 = std::max(static_cast<int>(c.x + sx / 3 + 0.5f), 0);
+    for (int y = y0; static_cast<float>(y) < top - h / 3 && y < bmp.height; ++y)
+        for (int x = x0; static_cast<float>(x) < c.x + 2 * sx / 3 && x < bmp.width; ++x)
             if (IsBlack(bmp.At(x, y)))
                 return true;
     return false;
@@ -87,11 +87,43 @@ constexpr float SpillLean = 0.2f;
 // Ink leaning this far towards a neighbour that is marked itself means the
 // sampled grid sits between the marks: the card is read again.
 constexpr float AstrideLean = 0.3f;
+// The largest move of a grid towards its marks, in pitches.
+constexpr float MaxGridShift = 0.3f;
 
 // The cell one pitch away in direction d.
 PointF Neighbour(PointF c, int d, float sx, float sy)
 {
     return {c.x + Directions[d][0] * sx, c.y + Directions[d][1] * sy};
+}
+
+// Marks lean alike from their windows' centres where a grid sits off the
+// printed cells (a card not lying flat, a tilt the line ends do not show).
+// The mean lean of the grid's clear marks, measured again after moving the
+// windows once, since a window clips the part of a mark that leans out of
+// it. Whole blackened boxes are left out: they are centred on the cell, not
+// on its bubble. Nothing moves with fewer than two clear marks.
+PointF GridShift(const BitmapView& card, const PointF* corners, int count, float sx, float sy)
+{
+    PointF shift{0, 0};
+    for (int round = 0; round < 2; ++round) {
+        float dx = 0, dy = 0;
+        int n = 0;
+        for (int k = 0; k < count; ++k) {
+            const PointF c{corners[k].x + shift.x, corners[k].y + shift.y};
+            const int fill = CellFill(card, c, sx, sy);
+            if (fill < 30 || fill > 80 || !InkAtCentre(card, c, sx, sy))
+                continue;
+            const InkSpread spread = CellInkSpread(card, c, sx, sy);
+            dx += spread.dx;
+            dy += spread.dy;
+            ++n;
+        }
+        if (n < 2)
+            break;
+        shift.x = std::clamp(shift.x + dx / static_cast<float>(n) * sx, -MaxGridShift * sx, MaxGridShift * sx);
+        shift.y = std::clamp(shift.y + dy / static_cast<float>(n) * sy, -MaxGridShift * sy, MaxGridShift * sy);
+    }
+    return shift;
 }
 
 } // namespace
@@ -434,10 +466,17 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
     int fills[card_limits::MaxColumnRows];
     int inks[card_limits::MaxColumnRows];
     bool marked[card_limits::MaxColumnRows];
+    PointF corners[DigitGrid::MaxColumns * card_limits::MaxColumnRows];
+    int count = 0;
+    for (int i = 0; i < columns; ++i)
+        for (int j = 0; j < rows; ++j)
+            corners[count++] = grid.corner[i][j];
+    const PointF shift = GridShift(card, corners, count, g.sx, g.sy);
+    auto cornerOf = [&](int i, int j) { return PointF{grid.corner[i][j].x + shift.x, grid.corner[i][j].y + shift.y}; };
     for (int i = 0; i < columns; ++i) {
         int best = -1, ink = 0, inkRow = -1, inkRows = 0;
         for (int j = 0; j < rows; ++j) {
-            const PointF c = grid.corner[i][j];
+            const PointF c = cornerOf(i, j);
             fills[j] = CellFill(card, c, g.sx, g.sy);
             marked[j] = fills[j] > 9 && InkAtCentre(card, c, g.sx, g.sy);
             // A neighbour's mark reaching over the edge is neither a mark
@@ -464,7 +503,7 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
                 // second mark.
                 int kept = -1, keptRows = 0;
                 for (int j = 0; j < rows; ++j)
-                    if (marked[j] && inks[j] >= 5 && !SpillFromNeighbour(card, grid.corner[i][j], g.sx, g.sy)) {
+                    if (marked[j] && inks[j] >= 5 && !SpillFromNeighbour(card, cornerOf(i, j), g.sx, g.sy)) {
                         ++keptRows;
                         kept = j;
                     }
@@ -492,7 +531,7 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
             // in the adaptive picture, the mark must stand alone.
             int others = 0, strongest = 0;
             for (int j = 0; j < rows; ++j)
-                if (j != best && (marked[j] || !SpillFromNeighbour(card, grid.corner[i][j], g.sx, g.sy))) {
+                if (j != best && (marked[j] || !SpillFromNeighbour(card, cornerOf(i, j), g.sx, g.sy))) {
                     others += fills[j];
                     strongest = std::max(strongest, fills[j]);
                 }
@@ -504,7 +543,11 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
             } else {
                 clear = fills[best] >= 20 && strongest * 3 <= fills[best];
             }
-            text += clear ? std::to_string(best) : std::string(" ");
+            // Some confirming ink, if too little to confirm a row, and no
+            // clear winner (a shadow across the column, a pale mark beside
+            // another): something is written there, so the column is
+            // unclear, never "not filled".
+            text += clear ? std::to_string(best) : std::string(1, ink >= 3 ? UnclearDigit : ' ');
         }
     }
     return text;
@@ -535,6 +578,16 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
     // The block after the last complete one counts as inked.
     blockInk[count / 5] = std::max(blockInk[count / 5], 1);
 
+    PointF blockShift[MaxBlocks] = {};
+    for (int first = 0; first < count; first += 5) {
+        PointF corners[5 * card_limits::MaxOptions];
+        int n = 0;
+        for (int q = first; q < std::min(first + 5, count); ++q)
+            for (int j = 0; j < ctx.Questions[q].options && ctx.Questions[q].hasCells; ++j)
+                corners[n++] = ctx.Questions[q].corner[j];
+        blockShift[first / 5] = GridShift(card, corners, n, g.sx, g.sy);
+    }
+
     for (auto& letters : ctx.AnswerLetters)
         letters[0] = '\0';
     int doubtful = 0;
@@ -544,9 +597,13 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         GbkText<10>& answer = ctx.Reading.questionResults[q].answer;
         char* fullLetters = ctx.AnswerLetters[q].data();
         answer.Clear();
-        const QuestionCells& cells = ctx.Questions[q];
+        QuestionCells cells = ctx.Questions[q];
         if (!cells.hasCells)
             continue;
+        for (int j = 0; j < cells.options; ++j) {
+            cells.corner[j].x += blockShift[q / 5].x;
+            cells.corner[j].y += blockShift[q / 5].y;
+        }
         int fills[card_limits::MaxOptions];
         bool marked[card_limits::MaxOptions];
         int best = -1;

@@ -416,7 +416,7 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
             const MarkingOutcome out = r.Read(frame);
             std::string diff;
             const Verdict v = out.code != 0 ? Verdict::Refused : Judge(r.ctx, r.exam, truth, marks, diff);
-            if (v == Verdict::Refused && verbose)
+            if (v != Verdict::Right && verbose)
                 diff += RefusalDetail(r.ctx, truth, marks);
             if (out.code != 0)
                 ++tally.codes[out.code];

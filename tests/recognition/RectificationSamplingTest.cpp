@@ -470,3 +470,116 @@ TEST(MarkingAttempt, BlankAndBlackFramesGiveTheirCodesAndTexts)
     EXPECT_EQ(ctx.StatusText, "黑点过多，请检查是否已垫白纸");
     EXPECT_EQ(acceptance.calls, 0);
 }
+
+// Rules for marks as students make them on printed cards.
+
+// A light hand's AB mark stays paler than the fixed grey level: found
+// against the strip's own grey levels, while an unmarked strip (only its
+// pale print) stays unmarked and two equal marks stay undecided.
+TEST_F(SamplingFixture, PaleAbMarkIsFoundAgainstTheStripsOwnGreyLevels)
+{
+    CardTemplate t = ctx.Template;
+    t.AbMode = 0;
+    t.AbACol = 8;
+    t.AbBCol = 8;
+    t.AbARow = 10;
+    t.AbBRow = 8;
+    ctx.SetTemplate(t, "DY测试.dat");
+    const PointF a{100 + 20 * 8, 400 + 15 * 10}, b{100 + 20 * 8, 400 + 15 * 8};
+    auto outline = [&](PointF c) { // pale printed bubble outline
+        FillRect(ctx.RectifiedCard, static_cast<int>(c.x) + 3, static_cast<int>(c.y) - 12, static_cast<int>(c.x) + 17,
+                 static_cast<int>(c.y) - 11, 200);
+        FillRect(ctx.RectifiedCard, static_cast<int>(c.x) + 3, static_cast<int>(c.y) - 3, static_cast<int>(c.x) + 17,
+                 static_cast<int>(c.y) - 2, 200);
+    };
+    auto reset = [&] {
+        ctx.RectifiedCard.FillWhite();
+        outline(a);
+        outline(b);
+    };
+    reset();
+    EXPECT_EQ(BuildSamplingGrids(ctx), AbNotMarked);
+    reset();
+    FillRect(ctx.RectifiedCard, static_cast<int>(b.x) + 4, static_cast<int>(b.y) - 11, static_cast<int>(b.x) + 16,
+             static_cast<int>(b.y) - 3, 150);
+    ASSERT_EQ(BuildSamplingGrids(ctx), GridsOk);
+    EXPECT_EQ(ctx.Reading.paperType, 1);
+    // Reading binarises the strip: the next case starts from the grey picture again.
+    reset();
+    FillRect(ctx.RectifiedCard, static_cast<int>(b.x) + 4, static_cast<int>(b.y) - 11, static_cast<int>(b.x) + 16,
+             static_cast<int>(b.y) - 3, 150);
+    FillRect(ctx.RectifiedCard, static_cast<int>(a.x) + 4, static_cast<int>(a.y) - 11, static_cast<int>(a.x) + 16,
+             static_cast<int>(a.y) - 3, 150);
+    EXPECT_EQ(BuildSamplingGrids(ctx), AbNotMarked);
+}
+
+// A pale digit the grey reference does not confirm still reads when it
+// stands alone in its column; beside a second pale mark it does not, and
+// with a little confirming ink the column is unclear rather than blank.
+TEST_F(SamplingFixture, PaleDigitReadsWhenItStandsAlone)
+{
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[0][6], 40);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][2], 40);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[1][5], 30);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[2][2], 40);
+    Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[2][5], 30);
+    const PointF c = ctx.AdmGrid.corner[2][5];
+    FillRect(ctx.CheckCard, static_cast<int>(c.x) + 8, static_cast<int>(c.y) - 7, static_cast<int>(c.x) + 11,
+             static_cast<int>(c.y) - 6);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "6 ?");
+}
+
+// A big mark reaching into the next row's centre leaves less ink there,
+// leaning towards it: the digit is read, not refused as two marks. Two
+// marks of their own stay unclear.
+TEST_F(SamplingFixture, BigDigitMarkReachingTheNextRowsCentreReadsAsWritten)
+{
+    const PointF m = ctx.AdmGrid.corner[0][4];
+    FillRect(ctx.RectifiedCard, static_cast<int>(m.x), static_cast<int>(m.y) - 13, static_cast<int>(m.x) + 20,
+             static_cast<int>(m.y));
+    FillRect(ctx.CheckCard, static_cast<int>(m.x), static_cast<int>(m.y) - 13, static_cast<int>(m.x) + 20,
+             static_cast<int>(m.y));
+    // Row 5 lies below row 4: the overflow fills its top rows down past its centre.
+    const PointF n = ctx.AdmGrid.corner[0][5];
+    for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+        FillRect(*b, static_cast<int>(n.x) + 3, static_cast<int>(n.y) - 7, static_cast<int>(n.x) + 17,
+                 static_cast<int>(n.y));
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 1, 10), "4");
+    MarkBoth(ctx.AdmGrid.corner[0][8], 100);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 1, 10), "?");
+}
+
+// Marks of a block all sitting low in their windows (a card not lying
+// flat): the block is read where its clear marks lie, so that a small mark
+// as low as they are still holds its window's centre instead of sending
+// the card back as a mark the grid missed.
+TEST_F(SamplingFixture, BlockWhoseMarksSitOffTheirWindowsReadsAtTheMarks)
+{
+    exam.multipleChoice[1] = 1;
+    auto markLow = [&](PointF c, int left, int right, int top, int bottom) {
+        for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+            FillRect(*b, static_cast<int>(c.x) + left, static_cast<int>(c.y) - bottom, static_cast<int>(c.x) + right,
+                     static_cast<int>(c.y) - top);
+    };
+    markLow(ctx.Questions[0].corner[2], 3, 17, 5, 17);
+    markLow(ctx.Questions[1].corner[0], 3, 17, 5, 17);
+    markLow(ctx.Questions[1].corner[3], 3, 17, 5, 17);
+    markLow(ctx.Questions[2].corner[1], 5, 15, 11, 17);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "C");
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "AD");
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
+    EXPECT_EQ(ctx.Reading.questionResults[3].answer.View(), "");
+}
+
+// A lone mark lying across the line between two options of a
+// multiple-choice question: either could be meant, so the card is read again.
+TEST_F(SamplingFixture, MarkAstrideTwoOptionsIsReadAgain)
+{
+    exam.multipleChoice[4] = 1;
+    const PointF c = ctx.Questions[4].corner[1];
+    for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+        FillRect(*b, static_cast<int>(c.x) + 12, static_cast<int>(c.y) - 11, static_cast<int>(c.x) + 28,
+                 static_cast<int>(c.y) - 3);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+}
