@@ -352,7 +352,13 @@ bool WriteCardPdf(const std::string& pathUtf8, const std::vector<PdfPage>& pages
         double hMm = paper.Height() * kMillimetresPerUnit;
         QPageSize size(QPageSize::A4);
         QPageLayout::Orientation orient = QPageLayout::Landscape;
-        if (wMm + 20 > 297 || hMm + 20 > 210) {
+        if (pages[i].pageWidthMm > 0 && pages[i].pageHeightMm > 0) {
+            // Named sizes are portrait; the orientation turns them.
+            const double shortSide = std::min(pages[i].pageWidthMm, pages[i].pageHeightMm);
+            const double longSide = std::max(pages[i].pageWidthMm, pages[i].pageHeightMm);
+            size = QPageSize(QSizeF(shortSide, longSide), QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch);
+            orient = pages[i].pageWidthMm > pages[i].pageHeightMm ? QPageLayout::Landscape : QPageLayout::Portrait;
+        } else if (wMm + 20 > 297 || hMm + 20 > 210) {
             size = QPageSize(QSizeF(std::ceil(wMm + 20), std::ceil(hMm + 20)), QPageSize::Millimeter,
                              QStringLiteral("Card"), QPageSize::ExactMatch);
             orient = QPageLayout::Portrait;
