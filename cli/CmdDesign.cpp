@@ -73,7 +73,7 @@ int CmdDesign(const std::vector<std::string>& args)
         return 2;
     }
     d.abMode = ab == "A" ? 1 : ab == "B" ? 2 : 0;
-    d.colour = colour == "red" ? CardColour::Red : colour == "green" ? CardColour::Green : CardColour::Black;
+    d.colour = colour == "red" ? CardPrintColour::Red : colour == "green" ? CardPrintColour::Green : CardPrintColour::Black;
     d.paper = paper == "A5" ? CardPaper::A5 : paper == "B5" ? CardPaper::B5 : CardPaper::A4;
     d.landscape = p.flags.count("--landscape") != 0;
 

@@ -145,7 +145,7 @@ std::string PaperText(CardPaper paper, bool landscape)
 
 std::string CardFileName(const CardDesign& d)
 {
-    return (d.colour == CardColour::Black ? "DY" : "JD") + d.name + ".dat";
+    return (d.colour == CardPrintColour::Black ? "DY" : "JD") + d.name + ".dat";
 }
 
 std::vector<CardSubject> DefaultSubjects(int digits)
@@ -198,9 +198,9 @@ std::string CheckCardDesign(const CardDesign& d)
         return "主观题分的位数必须在0到3之间（0表示没有主观题分）。";
     if (d.abMode < 0 || d.abMode > 2)
         return "AB卷方式无效。";
-    if (d.colour == CardColour::Red && d.abMode == 2)
+    if (d.colour == CardPrintColour::Red && d.abMode == 2)
         return "红色机读卡是A卷，不能设为“总是B卷”；B卷请用绿色。";
-    if (d.colour == CardColour::Green && d.abMode == 1)
+    if (d.colour == CardPrintColour::Green && d.abMode == 1)
         return "绿色机读卡是B卷，不能设为“总是A卷”；A卷请用红色。";
     const int blocks = d.questions / 5;
     std::vector<int> seen;
@@ -370,7 +370,7 @@ Attempt Build(const CardDesign& d, const std::vector<BlockKind>& kinds, Shape sh
     }
     // The orientation mark half a cell beyond the top line's right end; on a
     // machine card beyond its two dashes.
-    t.UprightCol = static_cast<float>(rightEnd + (d.colour == CardColour::Black ? 0.5 : 2.5));
+    t.UprightCol = static_cast<float>(rightEnd + (d.colour == CardPrintColour::Black ? 0.5 : 2.5));
     t.QuestionCount = d.questions;
     t.AnswerRow = kAnswerRow;
     t.BlockColPitch = static_cast<float>(W);
@@ -455,7 +455,7 @@ CardLayoutResult LayOutCard(const CardDesign& d)
     r.fileName = CardFileName(d);
     r.page = PaperSize(d.paper, d.landscape);
     const std::vector<BlockKind> kinds = BlockKinds(d);
-    const bool jd = d.colour != CardColour::Black;
+    const bool jd = d.colour != CardPrintColour::Black;
 
     bool anyInEnvelope = false, headerTooWide = false;
     double smallestW = 1e9, smallestH = 1e9;

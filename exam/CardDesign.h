@@ -17,7 +17,7 @@
 #include "recognition/CardTemplate.h"
 
 enum class CardPaper { A4, A5, B5 };
-enum class CardColour { Black, Red, Green };  // black: "DY"; red or green: the machine card "JD"
+enum class CardPrintColour { Black, Red, Green };  // black: "DY"; red or green: the machine card "JD"
 
 // A block of five questions that differs from the card's default.
 struct CardBlockException {
@@ -41,7 +41,7 @@ struct CardDesign {
     std::vector<CardSubject> subjects;  // empty: the nine usual subjects
     int scoreDigits = 3;                // 0: no subjective score
     int abMode = 0;                     // 0 detected from the marks, 1 always A, 2 always B
-    CardColour colour = CardColour::Black;
+    CardPrintColour colour = CardPrintColour::Black;
     CardPaper paper = CardPaper::A4;
     bool landscape = true;
 };

@@ -32,7 +32,7 @@ CardDesign RandomDesign(SplitMix64& rng, int i)
     d.subjectDigits = rng.Below(3);
     d.scoreDigits = rng.Below(4);
     d.abMode = rng.Below(3);
-    d.colour = static_cast<CardColour>(rng.Below(3));
+    d.colour = static_cast<CardPrintColour>(rng.Below(3));
     d.paper = static_cast<CardPaper>(rng.Below(3));
     d.landscape = rng.Chance(0.5);
     if (rng.Chance(0.4)) {
@@ -47,12 +47,12 @@ CardDesign RandomDesign(SplitMix64& rng, int i)
     }
     // Teachers mostly choose what goes together; sometimes they do not.
     if (!rng.Chance(0.1)) {
-        if (d.colour == CardColour::Red && d.abMode == 2)
+        if (d.colour == CardPrintColour::Red && d.abMode == 2)
             d.abMode = rng.Below(2);
-        if (d.colour == CardColour::Green && d.abMode == 1)
+        if (d.colour == CardPrintColour::Green && d.abMode == 1)
             d.abMode = 2 * rng.Below(2);
         if (!d.exceptions.empty() && d.abMode == 0)
-            d.abMode = d.colour == CardColour::Red ? 1 : 2;
+            d.abMode = d.colour == CardPrintColour::Red ? 1 : 2;
     }
     return d;
 }
@@ -112,7 +112,7 @@ TEST(CardDesign, RandomDesignsLayOutValidlyOrSayWhyNot)
         const CardTemplate& t = r.record;
         ASSERT_EQ(ValidateCardTemplate(t), "");
         EXPECT_TRUE(r.reason.empty());
-        const bool jd = d.colour != CardColour::Black;
+        const bool jd = d.colour != CardPrintColour::Black;
         EXPECT_EQ(r.fileName, (jd ? "JD" : "DY") + d.name + ".dat");
         EXPECT_EQ(t.QuestionCount, d.questions);
         EXPECT_EQ(t.AdmColumns, d.admissionDigits);
@@ -204,7 +204,7 @@ TEST(CardDesign, RefusalsNameTheirReason)
     d.exceptions = {{13, 2, false}};
     EXPECT_EQ(LayOutCard(d).reason, "特殊题组13不存在：60题共有12组（第1组是1-5题）。");
     d.exceptions.clear();
-    d.colour = CardColour::Red;
+    d.colour = CardPrintColour::Red;
     d.abMode = 2;
     EXPECT_EQ(LayOutCard(d).reason, "红色机读卡是A卷，不能设为“总是B卷”；B卷请用绿色。");
 }
