@@ -14,6 +14,7 @@
 
 #include "cardprint/CardGeometry.h"
 
+class QPagedPaintDevice;
 class QPainter;
 
 namespace cardprint {
@@ -68,6 +69,8 @@ struct PdfPage {
 };
 // One page per card, the card at its real size in the middle.
 [[nodiscard]] bool WriteCardPdf(const std::string& pathUtf8, const std::vector<PdfPage>& pages, std::string* error);
+// The same pages on any paged device (a printer from the print dialog).
+[[nodiscard]] bool PaintCardPages(QPagedPaintDevice& device, const std::vector<PdfPage>& pages);
 // PNG of the card at `dpi`.
 [[nodiscard]] bool WriteCardPng(const std::string& pathUtf8, const CardTemplate& t, const FaceOptions& o, double dpi,
                                 std::string* error);
