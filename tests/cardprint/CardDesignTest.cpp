@@ -123,6 +123,7 @@ TEST(CardDesign, RandomDesignsLayOutValidlyOrSayWhyNot)
         EXPECT_LE(t.LineLength / t.CellHeight, 47.5 + 1e-4);
         EXPECT_GE(t.LineLength / t.CellHeight, 30 - 1e-4);
         EXPECT_LE(t.LineDistance / t.CellHeight, 30.5 + 1e-4);
+        EXPECT_GE(t.LineDistance / t.CellHeight, 20.5 - 1e-4);
 
         // The printed card fits its sheet with room for margins and the note,
         // and the layout's own idea of its size is the renderer's.

@@ -215,9 +215,11 @@ TEST(DesignedCards, ReadRightOrRefuseOnTheSyntheticCamera)
             const std::string_view number = r.ctx.Reading.admissionNumber.View();
             // A number with blank and filled columns, or an unclear column,
             // is refused by acceptance (no roster holds it).
+            // So is an unclear subject code: no subject has one.
             const bool partlyBlank = (number.find(' ') != std::string_view::npos &&
                                       number.find_first_not_of(' ') != std::string_view::npos) ||
-                                     number.find(UnclearDigit) != std::string_view::npos;
+                                     number.find(UnclearDigit) != std::string_view::npos ||
+                                     r.ctx.SubjectCode.View().find(UnclearDigit) != std::string_view::npos;
             if (out.code != 0 || partlyBlank)
                 ++cardRefused;
             else if (diff.empty())
