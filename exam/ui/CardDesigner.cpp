@@ -22,8 +22,9 @@
 
 namespace {
 
-// The preview's width in pixels; the card is drawn to fill it.
+// The preview before the dialog has its size.
 constexpr int kPreviewWidth = 760;
+constexpr int kPreviewHeight = 700;
 
 QString SubjectListText(const std::vector<CardSubject>& subjects)
 {
@@ -249,9 +250,14 @@ void CardDesigner::ShowPreview()
         ImagePreview->setText(QStringLiteral("（这张答题卡还排不出来）"));
         return;
     }
-    // The card on its sheet, as it will come out of the printer.
-    const double pxPerMm = kPreviewWidth / layout_.page.width;
-    QImage sheet(kPreviewWidth, static_cast<int>(layout_.page.height * pxPerMm), QImage::Format_RGB32);
+    // The card on its sheet, as it will come out of the printer, the whole
+    // sheet in view.
+    QSize room = ScrollPreview->viewport()->size() - QSize(16, 16);
+    if (room.width() < 200 || room.height() < 200)
+        room = QSize(kPreviewWidth, kPreviewHeight);
+    const double pxPerMm = std::min(room.width() / layout_.page.width, room.height() / layout_.page.height);
+    QImage sheet(static_cast<int>(layout_.page.width * pxPerMm), static_cast<int>(layout_.page.height * pxPerMm),
+                 QImage::Format_RGB32);
     sheet.fill(Qt::white);
     cardprint::FaceOptions face;
     face.fileName = layout_.fileName;
@@ -265,6 +271,18 @@ void CardDesigner::ShowPreview()
     p.end();
     ImagePreview->setText(QString());
     ImagePreview->setPixmap(QPixmap::fromImage(sheet));
+}
+
+void CardDesigner::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    ShowPreview();
+}
+
+void CardDesigner::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    ShowPreview();
 }
 
 void CardDesigner::BtnSaveClick()

@@ -62,6 +62,10 @@ public slots:
     void BtnSaveClick();
     void BtnPrintClick();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
     void ShowPreview();
     std::string ListProblem(CardDesign& d) const;

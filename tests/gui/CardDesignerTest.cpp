@@ -136,7 +136,7 @@ TEST(CardDesigner, DesignedCardIsSavedAndChosenInTheChooser)
             EXPECT_TRUE(d.ImagePreview->pixmap().isNull());
             d.EdtOptions->setValue(4);
             Design35(d);
-            SaveScreen(d, "card-designer.png");
+            SaveScreen(d, "1-设计答题卡.png");
             d.BtnSave->click();
             EXPECT_FALSE(d.isVisible());
         });
@@ -146,7 +146,7 @@ TEST(CardDesigner, DesignedCardIsSavedAndChosenInTheChooser)
         EXPECT_EQ(selected.front()->text(0), QString::fromUtf8(kName));
         EXPECT_EQ(chooser.CardName, kName);
         EXPECT_TRUE(chooser.PictureShown());
-        SaveScreen(chooser, "card-chooser-designed.png");
+        SaveScreen(chooser, "1-准备答题卡-设计的卡.png");
         chooser.BtnDaiRu->click();
     });
     chosen = c.card.Choose("", "新阅卷——请先选择本次阅卷要使用的答题卡");
