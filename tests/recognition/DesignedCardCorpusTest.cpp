@@ -249,3 +249,36 @@ TEST(DesignedCards, ReadRightOrRefuseOnTheSyntheticCamera)
 }
 
 } // namespace
+
+namespace {
+
+// The camera envelope the layout keeps to: every design is read right from
+// just inside the nearest and the farthest distance recognition accepts
+// (a cell row 8.7 and 6.9 px tall; the limits are 8.8 and 6.8), the largest
+// ones with their lines near the edge of the central square.
+TEST(DesignedCards, ReadAtTheNearAndFarDistanceLimits)
+{
+    for (const CardDesign& design : Designs()) {
+        const CardLayoutResult card = LayOutCard(design);
+        ASSERT_TRUE(card.ok) << card.reason;
+        SplitMix64 rng(cardprint::MixSeed(99, std::hash<std::string>{}(card.fileName)));
+        Reader reader(card.record, card.fileName, 3);
+        for (double scale : {1.12, 0.885}) {
+            const cardprint::FilledCard filled = RandomCard(card.record, rng);
+            cardprint::SynthOptions o;
+            o.seed = rng.Next();
+            o.scale = scale;
+            o.rotateDeg = rng.Range(-3, 3);
+            o.light = cardprint::SynthOptions::LightGradient;
+            cardprint::SynthTruth truth;
+            const QImage picture = cardprint::SynthesizeCameraImage(card.record, card.fileName, filled, o, &truth);
+            const MarkingOutcome out = reader.Read(picture);
+            EXPECT_EQ(out.code, 0) << card.fileName << " at scale " << scale << ": " << reader.ctx.StatusText;
+            if (out.code == 0) {
+                EXPECT_EQ(Differences(reader.ctx, reader.exam, truth), "") << card.fileName << " at scale " << scale;
+            }
+        }
+    }
+}
+
+} // namespace
