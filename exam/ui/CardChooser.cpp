@@ -277,10 +277,19 @@ void TFormCard::QuxiaoButtonClick()
     reject();
 }
 
-// The printable card sheets; the dialog stays open.
+// The printable card sheets; the dialog stays open. A card made with the
+// designer is not in "答题卡.pdf": its own sheet in "答题卡/" opens instead.
 void TFormCard::BtnPrintClick()
 {
-    const QUrl document = QUrl::fromLocalFile(PathText(programFolder_() / files::FromUtf8("答题卡.pdf")));
+    std::filesystem::path sheet = programFolder_() / files::FromUtf8("答题卡.pdf");
+    if (CardName.size() > 4) {
+        const std::filesystem::path own =
+            programFolder_() / files::FromUtf8("答题卡") / files::FromUtf8(CardName.substr(0, CardName.size() - 4) + ".pdf");
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(own, ec))
+            sheet = own;
+    }
+    const QUrl document = QUrl::fromLocalFile(PathText(sheet));
     if (openUrl_)
         openUrl_(document);
 }

@@ -31,7 +31,13 @@ constexpr char kName[] = "DY期中35题.dat";
 
 struct Chooser {
     GuiFixture fx;
-    TFormCard card{[this] { return fx.home; }, [](const QUrl&) { return true; }, nullptr, &fx.prompts};
+    std::vector<QUrl> opened;
+    TFormCard card{[this] { return fx.home; },
+                   [this](const QUrl& u) {
+                       opened.push_back(u);
+                       return true;
+                   },
+                   nullptr, &fx.prompts};
     Chooser()
     {
         for (const char* name : {"DY标准60题A卷", "DY标准85题自动AB卷", "JD机读卡60题AB卷"}) {
@@ -147,6 +153,14 @@ TEST(CardDesigner, DesignedCardIsSavedAndChosenInTheChooser)
         EXPECT_EQ(chooser.CardName, kName);
         EXPECT_TRUE(chooser.PictureShown());
         SaveScreen(chooser, "1-准备答题卡-设计的卡.png");
+        // 打印答题卡 opens the card's own sheet, not the shipped cards' document.
+        chooser.BtnPrint->click();
+        ASSERT_EQ(c.opened.size(), 1u);
+        EXPECT_EQ(c.opened.back().toLocalFile().toStdString(), files::ToUtf8(c.File("答题卡/DY期中35题.pdf")));
+        chooser.LVCards1Click(chooser.LVCards1->topLevelItem(1));
+        chooser.BtnPrint->click();
+        EXPECT_EQ(c.opened.back().toLocalFile().toStdString(), files::ToUtf8(c.fx.home / files::FromUtf8("答题卡.pdf")));
+        chooser.LVCards1Click(selected.front());
         chooser.BtnDaiRu->click();
     });
     chosen = c.card.Choose("", "新阅卷——请先选择本次阅卷要使用的答题卡");
