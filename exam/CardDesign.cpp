@@ -208,15 +208,12 @@ std::string CheckCardDesign(const CardDesign& d)
     if (d.colour == CardPrintColour::Green && d.abMode == 1)
         return "绿色机读卡是B卷，不能设为“总是A卷”；A卷请用红色。";
     const int blocks = d.questions / 5;
-    std::vector<int> seen;
     for (const CardBlockException& e : d.exceptions) {
         if (e.block < 1 || e.block > blocks)
             return "特殊题组" + std::to_string(e.block) + "不存在：" + std::to_string(d.questions) + "题共有" +
                    std::to_string(blocks) + "组（第1组是1-5题）。";
         if (e.options != 0 && (e.options < MinOptions || e.options > MaxOptions))
             return "第" + std::to_string(e.block) + "组的选项数必须在2到10之间。";
-        if (std::find(seen.begin(), seen.end(), e.block) == seen.end())
-            seen.push_back(e.block);
     }
     int special = 0;
     for (const BlockKind& k : BlockKinds(d))
@@ -225,9 +222,6 @@ std::string CheckCardDesign(const CardDesign& d)
         return "特殊题组最多10组（选项数不同或竖排的组）。";
     if (special > 0 && d.abMode == 0)
         return "AB卷自动识别时两种卷的题组位置不同，不能设特殊题组；请选“总是A卷”或“总是B卷”。";
-    for (const BlockKind& k : BlockKinds(d))
-        if (k.down && k.options > 8)
-            return "竖排的题组每题最多8个选项。";
     if (d.subjectDigits == 0 && !d.subjects.empty())
         return "没有科目代码格时不能列出科目。";
     if (d.subjects.size() > static_cast<std::size_t>(card_limits::MaxSubjects))
