@@ -344,6 +344,16 @@ bool WriteCardPdf(const std::string& pathUtf8, const std::vector<PdfPage>& pages
     pdf.setCreator(QStringLiteral("Scorivo"));
     pdf.setTitle(QStringLiteral("答题卡"));
     pdf.setResolution(1200);
+    if (!PaintCardPages(pdf, pages)) {
+        if (error)
+            *error = "无法写入文件：" + pathUtf8;
+        return false;
+    }
+    return true;
+}
+
+bool PaintCardPages(QPagedPaintDevice& device, const std::vector<PdfPage>& pages)
+{
     QPainter painter;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         CardGeometry g(pages[i].record, IsJdTemplate(pages[i].face.fileName));
@@ -352,24 +362,28 @@ bool WriteCardPdf(const std::string& pathUtf8, const std::vector<PdfPage>& pages
         double hMm = paper.Height() * kMillimetresPerUnit;
         QPageSize size(QPageSize::A4);
         QPageLayout::Orientation orient = QPageLayout::Landscape;
-        if (wMm + 20 > 297 || hMm + 20 > 210) {
+        if (pages[i].pageWidthMm > 0 && pages[i].pageHeightMm > 0) {
+            // Named sizes are portrait; the orientation turns them.
+            const double shortSide = std::min(pages[i].pageWidthMm, pages[i].pageHeightMm);
+            const double longSide = std::max(pages[i].pageWidthMm, pages[i].pageHeightMm);
+            size = QPageSize(QSizeF(shortSide, longSide), QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch);
+            orient = pages[i].pageWidthMm > pages[i].pageHeightMm ? QPageLayout::Landscape : QPageLayout::Portrait;
+        } else if (wMm + 20 > 297 || hMm + 20 > 210) {
             size = QPageSize(QSizeF(std::ceil(wMm + 20), std::ceil(hMm + 20)), QPageSize::Millimeter,
                              QStringLiteral("Card"), QPageSize::ExactMatch);
             orient = QPageLayout::Portrait;
         }
         QPageLayout layout(size, orient, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-        pdf.setPageLayout(layout);
+        device.setPageLayout(layout);
         if (i == 0) {
-            if (!painter.begin(&pdf)) {
-                if (error)
-                    *error = "无法写入文件：" + pathUtf8;
+            if (!painter.begin(&device))
                 return false;
-            }
         } else {
-            pdf.newPage();
+            device.newPage();
         }
+        // Coordinates from the page's corner (a printer is set to full page).
         QSizeF pageMm = layout.fullRect(QPageLayout::Millimeter).size();
-        double dotsPerMm = pdf.resolution() / 25.4;
+        double dotsPerMm = device.logicalDpiX() / 25.4;
         QRectF target((pageMm.width() - wMm) / 2 * dotsPerMm, (pageMm.height() - hMm) / 2 * dotsPerMm,
                       wMm * dotsPerMm, hMm * dotsPerMm);
         PaintCard(painter, g, pages[i].face, target);
@@ -389,12 +403,7 @@ bool WriteCardPdf(const std::string& pathUtf8, const std::vector<PdfPage>& pages
             painter.restore();
         }
     }
-    if (!painter.end()) {
-        if (error)
-            *error = "无法写入文件：" + pathUtf8;
-        return false;
-    }
-    return true;
+    return painter.end();
 }
 
 bool WriteCardPng(const std::string& pathUtf8, const CardTemplate& t, const FaceOptions& o, double dpi,

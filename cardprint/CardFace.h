@@ -14,6 +14,7 @@
 
 #include "cardprint/CardGeometry.h"
 
+class QPagedPaintDevice;
 class QPainter;
 
 namespace cardprint {
@@ -62,10 +63,14 @@ inline double PixelsPerUnit(double pixelsPerMm) { return pixelsPerMm * kMillimet
 struct PdfPage {
     CardTemplate record;
     FaceOptions face;
+    // The sheet, mm; 0: A4 landscape (a larger page for a card that does not fit).
+    double pageWidthMm = 0;
+    double pageHeightMm = 0;
 };
-// One A4 landscape page per card (a larger page for a card that does not fit),
-// the card at its real size in the middle.
+// One page per card, the card at its real size in the middle.
 [[nodiscard]] bool WriteCardPdf(const std::string& pathUtf8, const std::vector<PdfPage>& pages, std::string* error);
+// The same pages on any paged device (a printer from the print dialog).
+[[nodiscard]] bool PaintCardPages(QPagedPaintDevice& device, const std::vector<PdfPage>& pages);
 // PNG of the card at `dpi`.
 [[nodiscard]] bool WriteCardPng(const std::string& pathUtf8, const CardTemplate& t, const FaceOptions& o, double dpi,
                                 std::string* error);

@@ -94,7 +94,8 @@ TMainForm::TMainForm(const MainServices& services, QWidget* parent) : QMainWindo
     connect(f1, &QShortcut::activated, this, [this] { ShowHelpTopic(ActivePage()); });
 
     helpWindow_ = new HelpWindow(this);
-    formCard_ = new TFormCard([this] { return ProgramFolder; }, [this](const QUrl& u) { return OpenUrl(u); }, this);
+    formCard_ = new TFormCard([this] { return ProgramFolder; }, [this](const QUrl& u) { return OpenUrl(u); }, this,
+                              services_.prompts);
     formYJSet_ = new TFormYJSet(
         YJSet, [this] { return ProgramFolder; }, *services_.prompts, [this](const QUrl& u) { return OpenUrl(u); },
         this);

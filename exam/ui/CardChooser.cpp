@@ -15,7 +15,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "exam/ui/CardDesigner.h"
 #include "platform/Files.h"
+#include "platform/qt/Prompts.h"
 
 namespace {
 
@@ -41,9 +43,13 @@ QTreeWidget* CardList(QWidget* parent, const char* name, const char* caption)
 } // namespace
 
 TFormCard::TFormCard(std::function<std::filesystem::path()> programFolder, std::function<bool(const QUrl&)> openUrl,
-                     QWidget* parent)
-    : QDialog(parent), programFolder_(std::move(programFolder)), openUrl_(std::move(openUrl))
+                     QWidget* parent, Prompts* prompts)
+    : QDialog(parent), programFolder_(std::move(programFolder)), openUrl_(std::move(openUrl)), prompts_(prompts)
 {
+    if (!prompts_) {
+        ownPrompts_ = std::make_unique<QtPrompts>(this);
+        prompts_ = ownPrompts_.get();
+    }
     setObjectName(QStringLiteral("FormCard"));
     setModal(true);
     setSizeGripEnabled(true);
@@ -67,6 +73,7 @@ TFormCard::TFormCard(std::function<std::filesystem::path()> programFolder, std::
     BtnDaiRu = button("BtnDaiRu", "确定");
     QuxiaoButton = button("QuxiaoButton", "取消");
     BtnPrint = button("BtnPrint", "打印答题卡");
+    BtnDesign = button("BtnDesign", "设计答题卡");
     Label1 = new QLabel(QStringLiteral("单击左边列表框中的答题卡名称可显示图片"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setStyleSheet(QStringLiteral("color: red;"));
@@ -84,6 +91,7 @@ TFormCard::TFormCard(std::function<std::filesystem::path()> programFolder, std::
     bar->addWidget(BtnDaiRu);
     bar->addWidget(QuxiaoButton);
     bar->addWidget(BtnPrint);
+    bar->addWidget(BtnDesign);
     bar->addSpacing(16);
     bar->addWidget(Label1);
     bar->addStretch(1);
@@ -104,7 +112,10 @@ TFormCard::TFormCard(std::function<std::filesystem::path()> programFolder, std::
     connect(BtnDaiRu, &QPushButton::clicked, this, &TFormCard::BtnDaiRuClick);
     connect(QuxiaoButton, &QPushButton::clicked, this, &TFormCard::QuxiaoButtonClick);
     connect(BtnPrint, &QPushButton::clicked, this, &TFormCard::BtnPrintClick);
+    connect(BtnDesign, &QPushButton::clicked, this, &TFormCard::BtnDesignClick);
 }
+
+TFormCard::~TFormCard() = default;
 
 std::string TFormCard::Choose(const std::string& preselection, const std::string& caption)
 {
@@ -266,10 +277,31 @@ void TFormCard::QuxiaoButtonClick()
     reject();
 }
 
-// The printable card sheets; the dialog stays open.
+// The printable card sheets; the dialog stays open. A card made with the
+// designer is not in "答题卡.pdf": its own sheet in "答题卡/" opens instead.
 void TFormCard::BtnPrintClick()
 {
-    const QUrl document = QUrl::fromLocalFile(PathText(programFolder_() / files::FromUtf8("答题卡.pdf")));
+    std::filesystem::path sheet = programFolder_() / files::FromUtf8("答题卡.pdf");
+    if (CardName.size() > 4) {
+        const std::filesystem::path own =
+            programFolder_() / files::FromUtf8("答题卡") / files::FromUtf8(CardName.substr(0, CardName.size() - 4) + ".pdf");
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(own, ec))
+            sheet = own;
+    }
+    const QUrl document = QUrl::fromLocalFile(PathText(sheet));
     if (openUrl_)
         openUrl_(document);
+}
+
+// A card of the teacher's own; once saved it is listed and chosen here.
+void TFormCard::BtnDesignClick()
+{
+    if (!designer_)
+        designer_ = new CardDesigner(programFolder_, *prompts_, this);
+    const std::string saved = designer_->Design();
+    if (saved.empty())
+        return;
+    CardName = saved;
+    FormShow();
 }

@@ -6,10 +6,13 @@
 #include <QDialog>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/ui/MainWindow.h"
 
+class CardDesigner;
+class Prompts;
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -25,8 +28,11 @@ public:
     static constexpr int PictureWidth = 820;
     static constexpr int PictureHeight = 600;
 
+    // `prompts` answers the card designer's questions (the window's own
+    // message boxes when null).
     TFormCard(std::function<std::filesystem::path()> programFolder, std::function<bool(const QUrl&)> openUrl,
-              QWidget* parent = nullptr);
+              QWidget* parent = nullptr, Prompts* prompts = nullptr);
+    ~TFormCard() override;
 
     // Shows the dialog modally; the chosen template's file name on
     // confirmation, empty when it was cancelled or closed.
@@ -41,6 +47,7 @@ public:
     QPushButton* BtnDaiRu = nullptr;       // 确定
     QPushButton* QuxiaoButton = nullptr;   // 取消
     QPushButton* BtnPrint = nullptr;       // 打印答题卡
+    QPushButton* BtnDesign = nullptr;      // 设计答题卡
     QLabel* Label1 = nullptr;
     QScrollArea* ScrollBox1 = nullptr;
     QLabel* ImageCard = nullptr;
@@ -57,6 +64,7 @@ public slots:
     void BtnDaiRuClick();
     void QuxiaoButtonClick();
     void BtnPrintClick();
+    void BtnDesignClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -71,4 +79,13 @@ private:
     std::function<bool(const QUrl&)> openUrl_;
     bool pictureShown_ = false;
     QTreeWidget* focusList_ = nullptr;
+    std::unique_ptr<Prompts> ownPrompts_;
+    Prompts* prompts_ = nullptr;
+
+public:
+    // The designer, created on first use and kept (null before).
+    CardDesigner* Designer() const { return designer_; }
+
+private:
+    CardDesigner* designer_ = nullptr;
 };

@@ -1,0 +1,189 @@
+// Designed cards through the independent print-and-photograph corpus: each
+// design's own PDF (as the designer writes it) rasterised by poppler, filled
+// in pencil and photographed by the corpus's imaging model (PrintedCards.h).
+// The cells of a smaller card are photographed from nearer, as a teacher
+// holds the camera so that a cell row fills the same pixels.
+//
+// SCORIVO_PRINTED_DESIGN_FRAMES sets the frames per design (default 8);
+// SCORIVO_PRINTED_VERBOSE=1 lists the frames not read right.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "PrintedCards.h"
+#include "cardprint/DesignedCard.h"
+#include "cardprint/GuiApp.h"
+#include "exam/CardDesign.h"
+#include "recognition/CardLayout.h"
+#include "recognition/MarkSampling.h"
+#include "recognition/RawReading.h"
+#include "recognition/RecognitionPipeline.h"
+
+namespace {
+
+using namespace printcorpus;
+
+int FramesPerDesign()
+{
+    const char* v = std::getenv("SCORIVO_PRINTED_DESIGN_FRAMES");
+    return v && *v ? std::atoi(v) : 8;
+}
+
+bool Multiple(int q) { return q % 7 == 3; }
+
+// Measured on the default run (4 designs x 8 frames).
+constexpr int kDesignedRightAtLeast = 27;
+constexpr int kDesignedWrongAtMost = 0;
+
+struct Filled {
+    int abType = 0;
+    std::string admission, subject;
+    std::vector<std::string> answers;
+    std::vector<StudentMark> marks;
+};
+
+Filled Fill(const CardTemplate& t, Random& rng, bool lightHand)
+{
+    Filled f;
+    f.abType = t.AbMode == 1 ? 0 : t.AbMode == 2 ? 1 : rng.Below(2);
+    const MarkKind kind = lightHand ? MarkKind::Light : MarkKind::Pencil;
+    if (t.AbMode == 0)
+        f.marks.push_back({f.abType == 0 ? CellPos{t.AbACol, t.AbARow} : CellPos{t.AbBCol, t.AbBRow}, kind});
+    auto digits = [&](int columns, float col, float row, std::string& text) {
+        for (int i = 0; i < columns; ++i) {
+            const int d = rng.Below(10);
+            text += static_cast<char>('0' + d);
+            f.marks.push_back({DigitCell(col, row, i, d), kind});
+        }
+    };
+    digits(t.AdmColumns, t.AdmCol, t.AdmRow, f.admission);
+    digits(t.SubjColumns, t.SubjCol, t.SubjRow, f.subject);
+    for (int q = 0; q < t.QuestionCount; ++q) {
+        const QuestionLayout lay = LayoutQuestion(t, f.abType, q);
+        std::string a;
+        if (Multiple(q)) {
+            for (int j = 0; j < lay.options; ++j)
+                if (rng.Chance(0.4))
+                    a += static_cast<char>('A' + j);
+        } else if (!rng.Chance(0.1)) {
+            a = static_cast<char>('A' + rng.Below(lay.options));
+        }
+        for (char letter : a)
+            f.marks.push_back({OptionCell(lay, q % 5, letter - 'A'), kind});
+        f.answers.push_back(a);
+    }
+    return f;
+}
+
+TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
+{
+    cardprint::EnsureGuiApplication();
+    const int frames = FramesPerDesign();
+    const bool verbose = std::getenv("SCORIVO_PRINTED_VERBOSE") != nullptr;
+    auto design = [](const char* name, int questions, int options, int ab, CardPrintColour colour, CardPaper paper,
+                     bool landscape) {
+        CardDesign d;
+        d.name = name;
+        d.questions = questions;
+        d.options = options;
+        d.abMode = ab;
+        d.colour = colour;
+        d.paper = paper;
+        d.landscape = landscape;
+        d.scoreDigits = 0;
+        return d;
+    };
+    const std::vector<CardDesign> designs = {
+        design("三十五题", 35, 4, 0, CardPrintColour::Black, CardPaper::A4, false),
+        design("二百题判断", 200, 2, 2, CardPrintColour::Black, CardPaper::A4, true),
+        design("十选项", 40, 10, 1, CardPrintColour::Black, CardPaper::A4, true),
+        design("A5小卡", 100, 4, 1, CardPrintColour::Black, CardPaper::A5, false),
+    };
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("scorivo-designed-" + std::to_string(::getpid()));
+    int right = 0, refused = 0, wrong = 0;
+    for (std::size_t di = 0; di < designs.size(); ++di) {
+        const CardLayoutResult card = LayOutCard(designs[di]);
+        ASSERT_TRUE(card.ok) << card.reason;
+        const cardprint::DesignedCardFiles files = cardprint::DesignedCardFilesIn(folder, card);
+        std::string error;
+        ASSERT_TRUE(cardprint::WriteDesignedCard(card, files, &error)) << error;
+        const std::filesystem::path pagesFolder = folder / std::to_string(di);
+        std::filesystem::create_directories(pagesFolder);
+        const std::vector<cv::Mat> pages = RasterisePdf(files.pdf.string(), pagesFolder.string(), 300, &error);
+        ASSERT_EQ(pages.size(), card.papers.size()) << error;
+        const cardprint::CardGeometry g(card.record, IsJdTemplate(card.fileName));
+
+        RecognitionContext ctx;
+        ctx.SetUp(640, 480, 3);
+        ctx.SetTemplate(card.record, card.fileName);
+        bool multiple[card_limits::MaxQuestions] = {};
+        for (int q = 0; q < card_limits::MaxQuestions; ++q)
+            multiple[q] = Multiple(q);
+        const SamplingExam exam = WholeTemplateExam(card.record, multiple);
+        Random rng(4711 + di);
+        int cardRight = 0, cardRefused = 0, cardWrong = 0;
+        for (int i = 0; i < frames; ++i) {
+            const bool lightHand = rng.Chance(0.12);
+            const Filled f = Fill(card.record, rng, lightHand);
+            const Hand hand = RandomHand(rng, lightHand);
+            Shot shot = RandomShot(rng);
+            shot.pixelsPerMm *= 4.0 / card.record.CellHeight;
+            const cv::Mat& blank = pages.at(card.papers.size() == 2 ? static_cast<std::size_t>(f.abType) : 0);
+            const PageMapping map(g, blank.size(), 300);
+            cv::Mat page = blank.clone();
+            Random markRng(rng.Next());
+            DrawMarks(page, map, g, f.marks, hand, markRng);
+            const cv::Mat frame = Photograph(page, map, shot);
+            const BitmapView v = ctx.FrameBitmap.View();
+            for (int r = 0; r < frame.rows && r < v.height; ++r)
+                for (int x = 0; x < frame.cols && x < v.width; ++x)
+                    std::memcpy(v.TopRow(r) + x * v.bytesPerPixel, frame.ptr<uint8_t>(r) + 3 * x, 3);
+            PrepareFrame(ctx);
+            RawReadingAcceptance acceptance(exam, card.record.AdmColumns);
+            const MarkingOutcome out = RunMarkingAttempt(ctx, acceptance);
+            std::string diff;
+            const std::string_view number = ctx.Reading.admissionNumber.View();
+            bool refusedHere = out.code != 0 || number.find_first_of(" ?") != std::string_view::npos ||
+                               ctx.SubjectCode.View() != f.subject;
+            if (!refusedHere) {
+                if (number != f.admission)
+                    diff += " adm '" + std::string(number) + "'";
+                if (ctx.Reading.paperType != f.abType)
+                    diff += " ab";
+                for (int q = 0; q < exam.questionCount; ++q)
+                    if (ctx.Reading.questionResults[q].answer.View() != f.answers[static_cast<std::size_t>(q)])
+                        diff += " q" + std::to_string(q + 1) + " '" +
+                                std::string(ctx.Reading.questionResults[q].answer.View()) + "' for '" +
+                                f.answers[static_cast<std::size_t>(q)] + "'";
+            }
+            (refusedHere ? cardRefused : diff.empty() ? cardRight : cardWrong)++;
+            if (verbose && (refusedHere || !diff.empty()))
+                std::printf("  %s #%d code %d %s |%s| px/mm %.2f rot %.1f tilt %.1f,%.1f light hand %d\n",
+                            card.fileName.c_str(), i, out.code, ctx.StatusText.c_str(), diff.c_str(),
+                            shot.pixelsPerMm, shot.rotateDeg, shot.tiltXDeg, shot.tiltYDeg, lightHand);
+        }
+        std::printf("%s (printed, photographed): %d frames, %d right, %d refused, %d wrong\n", card.fileName.c_str(),
+                    frames, cardRight, cardRefused, cardWrong);
+        right += cardRight;
+        refused += cardRefused;
+        wrong += cardWrong;
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    std::printf("designed cards, printed: %d right, %d refused, %d wrong\n", right, refused, wrong);
+    // The figures of the default run, as measured; the shipped cards' own
+    // corpus holds its figures the same way while recognition is reworked.
+    if (std::getenv("SCORIVO_PRINTED_DESIGN_FRAMES") == nullptr) {
+        EXPECT_GE(right, kDesignedRightAtLeast);
+        EXPECT_LE(wrong, kDesignedWrongAtMost);
+    }
+}
+
+} // namespace
