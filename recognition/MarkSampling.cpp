@@ -37,10 +37,10 @@ bool InkAtCentre(const BitmapView& bmp, PointF c, float sx, float sy)
     // of an empty question; a digit column blanked by a spill from the next row).
     const float top = c.y, bottom = static_cast<float>(static_cast<int>(c.y - sy + 2));
     const float h = top - bottom;
-    const int y0 = std::max(static_cast<int>(bottom + h / 3 + 0.5f), 0);
-    const int x0 = std::max(static_cast<int>(c.x + sx / 3 + 0.5f), 0);
-    for (int y = y0; static_cast<float>(y) < top - h / 3 && y < bmp.height; ++y)
-        for (int x = x0; static_cast<float>(x) < c.x + 2 * sx / 3 && x < bmp.width; ++x)
+    const int y0 = std::max(static_cast<int>(bottom + h / 4 + 0.5f), 0);
+    const int x0 = std::max(static_cast<int>(c.x + sx / 4 + 0.5f), 0);
+    for (int y = y0; static_cast<float>(y) < top - h / 4 && y < bmp.height; ++y)
+        for (int x = x0; static_cast<float>(x) < c.x + 3 * sx / 4 && x < bmp.width; ++x)
             if (IsBlack(bmp.At(x, y)))
                 return true;
     return false;
@@ -621,15 +621,35 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             if (marked[j] && MarkAstride(card, cells.corner[j], g.sx, g.sy))
                 return AnswersResult::LightingFailure;
         int ink = QuestionInk(ctx, check, cells);
-        // Confirmed ink in a question where no option holds it at its centre:
-        // a mark that the grid missed, or a neighbour's spilling over. Either
+        // Confirmed ink on an option that does not hold it at its centre: a
+        // mark that the grid missed, or a neighbour's spilling over. Either
         // reading could be wrong, so the card is read again.
-        if (best < 0)
-            for (int j = 0; j < cells.options; ++j)
-                if (fills[j] > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5 &&
-                    !SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy))
-                    return AnswersResult::LightingFailure;
+        for (int j = 0; j < cells.options; ++j)
+            if (!marked[j] && fills[j] > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5 &&
+                !SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy))
+                return AnswersResult::LightingFailure;
         const bool multiple = exam.multipleChoice[q] != 0;
+        if (!ctx.IsJd() && best >= 0 && ink < 5 && blockInk[q / 5] > 0 && fills[best] >= 20) {
+            // A pale mark the grey reference lost (under a shadow, from a
+            // light hand) where the block holds confirmed marks: a doubtful
+            // question. A clear single choice is read; anything else is read
+            // again rather than taken as empty.
+            int m = 0;
+            for (int j = 0; j < cells.options; ++j)
+                if (j != best)
+                    m = std::max(m, fills[j]);
+            if (multiple || m * 3 >= fills[best])
+                return AnswersResult::LightingFailure;
+            ink = 5;
+            ++doubtful;
+        }
+        if (multiple && ink >= 5)
+            for (int j = 0; j < cells.options; ++j)
+                // A letter next to confirmed ones whose own confirming ink is
+                // a trace: a rubbed-out mark's residue, or a pale one; doubtful.
+                if (marked[j] && CellBlack(check, cells.corner[j], g.sx, g.sy) * 4 < fills[j])
+                    ++doubtful;
+
         if (ctx.IsJd() && !multiple && best >= 0 && ink < 5) {
             int h = 0, m = 0;
             for (int j = 0; j < cells.options; ++j)

@@ -212,6 +212,13 @@ struct SamplingFixture : ::testing::Test {
             FillRect(*b, static_cast<int>(c.x), static_cast<int>(c.y) - rows, static_cast<int>(c.x) + 20,
                      static_cast<int>(c.y));
     }
+    // The same over the left edge: the window's `columns` leftmost columns.
+    void SpillFromLeft(PointF c, int columns)
+    {
+        for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+            FillRect(*b, static_cast<int>(c.x), static_cast<int>(c.y) - 13, static_cast<int>(c.x) + columns,
+                     static_cast<int>(c.y));
+    }
     void ClearCell(PointF c)
     {
         for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
@@ -263,7 +270,7 @@ TEST_F(SamplingFixture, MarkSpillingOverACellEdgeIsNoOption)
     exam.multipleChoice[0] = 1;
     MarkBoth(ctx.Questions[0].corner[1], 60);
     MarkBoth(ctx.Questions[0].corner[3], 60);
-    Spill(ctx.Questions[0].corner[2], 3);  // 23 per cent of its window, all at the top edge
+    SpillFromLeft(ctx.Questions[0].corner[2], 4); // B's mark over C's left edge: 20 per cent of its window
     Spill(ctx.Questions[1].corner[1], 3);  // the top of question 1's B, under question 0's B
     MarkBoth(ctx.Questions[1].corner[0], 50);
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
@@ -581,5 +588,47 @@ TEST_F(SamplingFixture, MarkAstrideTwoOptionsIsReadAgain)
     for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
         FillRect(*b, static_cast<int>(c.x) + 12, static_cast<int>(c.y) - 11, static_cast<int>(c.x) + 28,
                  static_cast<int>(c.y) - 3);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+}
+
+// A pale mark that the grey reference lost (a light hand under a shadow)
+// in a block with confirmed marks is never read as an empty question: a
+// clear single choice is read, a multiple-choice question is read again.
+TEST_F(SamplingFixture, PaleMarkWithoutConfirmingInkIsNeverReadAsEmpty)
+{
+    MarkBoth(ctx.Questions[0].corner[0], 60);
+    Mark(ctx.RectifiedCard, ctx.Questions[1].corner[2], 50);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "C");
+    exam.multipleChoice[1] = 1;
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    // Alone in an empty block it stays the printed letter it may be: empty.
+    exam.multipleChoice[1] = 0;
+    Mark(ctx.RectifiedCard, ctx.Questions[6].corner[1], 50);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[6].answer.View(), "");
+}
+
+// In a multiple-choice question, a letter whose own confirming ink is a
+// mere trace beside confirmed letters (a rubbed-out mark's residue) makes
+// the card doubtful; confirmed ink on an option that is not marked at its
+// centre, beside a marked one, has the card read again.
+TEST_F(SamplingFixture, TracesBesideConfirmedLettersAreReadAgain)
+{
+    exam.multipleChoice[0] = 1;
+    MarkBoth(ctx.Questions[0].corner[0], 60);
+    Mark(ctx.RectifiedCard, ctx.Questions[0].corner[2], 40);
+    PointF c = ctx.Questions[0].corner[2];
+    FillRect(ctx.CheckCard, static_cast<int>(c.x) + 8, static_cast<int>(c.y) - 7, static_cast<int>(c.x) + 10,
+             static_cast<int>(c.y) - 6);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    Mark(ctx.CheckCard, c, 40);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "AC");
+    // Ink at the bottom edge of D with nothing below it to come from.
+    PointF d = ctx.Questions[0].corner[3];
+    for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+        FillRect(*b, static_cast<int>(d.x), static_cast<int>(d.y) - 13, static_cast<int>(d.x) + 20,
+                 static_cast<int>(d.y) - 10);
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
 }
