@@ -56,6 +56,10 @@ inline ScanRect WholePicture(const BitmapView& bmp)
 
 // Pixels with grey (mode 0) >= threshold become white, the others black.
 void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r);
+// Binarise's pixel rule over `count` pixels of `bpp` bytes read from `from`
+// and written to `to` (which may be `from` itself): bytes 0..2 become 255 or
+// 0, a fourth byte is carried over. For passes that binarise while copying.
+void BinariseRun(const uint8_t* from, uint8_t* to, int count, int bpp, int threshold);
 // Isodata threshold of the rectangle's grey histogram (in `greyMode`); 128
 // for a uniformly white or black (or empty) rectangle.
 int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode);
