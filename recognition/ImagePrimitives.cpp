@@ -86,18 +86,45 @@ void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r)
     }
 }
 
+// The grey histogram of one row span, with the grey mode fixed at compile
+// time so that the mode tests leave the loop. Four interleaved histograms:
+// on even paper consecutive pixels fall into the same bin, and one histogram
+// would make every increment wait for the one before it.
+template <int Mode>
+static void GreyHistogram(const BitmapView& bmp, const RowSpan& s, uint32_t (&parts)[4][256])
+{
+    const int bpp = bmp.bytesPerPixel;
+    for (int y = s.yLow; y <= s.yHigh; ++y) {
+        const uint8_t* p = bmp.At(s.x0, y);
+        int x = s.x0;
+        for (; x + 4 <= s.x1; x += 4, p += 4 * bpp) {
+            ++parts[0][GreyOf(p, Mode)];
+            ++parts[1][GreyOf(p + bpp, Mode)];
+            ++parts[2][GreyOf(p + 2 * bpp, Mode)];
+            ++parts[3][GreyOf(p + 3 * bpp, Mode)];
+        }
+        for (; x < s.x1; ++x, p += bpp)
+            ++parts[0][GreyOf(p, Mode)];
+    }
+}
+
 int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode)
 {
     RowSpan s = ClipScanRect(bmp, r);
     if (s.Empty())
         return 128;
-    uint32_t histogram[256] = {};
-    const int bpp = bmp.bytesPerPixel;
-    for (int y = s.yLow; y <= s.yHigh; ++y) {
-        const uint8_t* p = bmp.At(s.x0, y);
-        for (int x = s.x0; x < s.x1; ++x, p += bpp)
-            ++histogram[GreyOf(p, greyMode)];
-    }
+    uint32_t parts[4][256] = {};
+    if (greyMode == GreyRedCard)
+        GreyHistogram<GreyRedCard>(bmp, s, parts);
+    else if (greyMode == GreyGreenCard)
+        GreyHistogram<GreyGreenCard>(bmp, s, parts);
+    else if (greyMode == GreyPlain)
+        GreyHistogram<GreyPlain>(bmp, s, parts);
+    else
+        GreyHistogram<-1>(bmp, s, parts); // an unknown mode greys as plain, as GreyLevel does
+    uint32_t histogram[256];
+    for (int g = 0; g < 256; ++g)
+        histogram[g] = parts[0][g] + parts[1][g] + parts[2][g] + parts[3][g];
     int lo = 0;
     while (lo < 256 && histogram[lo] == 0)
         ++lo;
@@ -129,18 +156,34 @@ int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode)
     return t;
 }
 
+template <int Mode>
+static void BinariseSpan(const BitmapView& bmp, const RowSpan& s, int t)
+{
+    const int bpp = bmp.bytesPerPixel;
+    for (int y = s.yLow; y <= s.yHigh; ++y) {
+        uint8_t* p = bmp.At(s.x0, y);
+        for (int x = s.x0; x < s.x1; ++x, p += bpp) {
+            uint8_t v = GreyOf(p, Mode) >= t ? 255 : 0;
+            SetPixel(p, v, v, v);
+        }
+    }
+}
+
 int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode, int pixelMode)
 {
     int t = IsodataThreshold(bmp, r, histogramMode);
     RowSpan s = ClipScanRect(bmp, r);
     if (s.Empty())
         return t;
-    const int bpp = bmp.bytesPerPixel;
-    for (int y = s.yLow; y <= s.yHigh; ++y) {
-        uint8_t* p = bmp.At(s.x0, y);
-        for (int x = s.x0; x < s.x1; ++x, p += bpp) {
-            uint8_t v = GreyOf(p, pixelMode) >= t ? 255 : 0;
-            SetPixel(p, v, v, v);
+    if (pixelMode == GreyRedCard) {
+        BinariseSpan<GreyRedCard>(bmp, s, t);
+    } else if (pixelMode == GreyGreenCard) {
+        BinariseSpan<GreyGreenCard>(bmp, s, t);
+    } else {
+        // Plain grey is Binarise's own rule at threshold t.
+        for (int y = s.yLow; y <= s.yHigh; ++y) {
+            uint8_t* p = bmp.At(s.x0, y);
+            BinariseRun(p, p, s.x1 - s.x0, bmp.bytesPerPixel, t);
         }
     }
     return t;
@@ -150,6 +193,16 @@ int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode
 // (48 bytes) at a time: the zero bytes as a bit mask, of which the bits at
 // pixel starts are counted. BlackShare took 4 % of a marking attempt byte by
 // byte; this is about 5 times faster.
+// Set bits of a word, by halves, nibbles and bytes: the baseline x86-64
+// target has no popcount instruction, and the library call costs more than this.
+static inline uint64_t BitCount(uint64_t v)
+{
+    v -= (v >> 1) & 0x5555555555555555ull;
+    v = (v & 0x3333333333333333ull) + ((v >> 2) & 0x3333333333333333ull);
+    v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return (v * 0x0101010101010101ull) >> 56;
+}
+
 static uint64_t BlackInRow3(const uint8_t* p, int width)
 {
     uint64_t black = 0;
@@ -164,7 +217,7 @@ static uint64_t BlackInRow3(const uint8_t* p, int width)
             _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), zero)));
         const uint64_t z2 = static_cast<uint32_t>(
             _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), zero)));
-        black += static_cast<uint64_t>(std::popcount((z0 | z1 << 16 | z2 << 32) & PixelStarts));
+        black += BitCount((z0 | z1 << 16 | z2 << 32) & PixelStarts);
     }
 #endif
     for (; x < width; ++x, p += 3)
