@@ -420,8 +420,10 @@ void Rotate180(const BitmapView& bmp)
 // a channel of pixel i / bpp, its neighbours lie bpp bytes away. The first
 // and last pixels have one neighbour only.
 // Loops run in blocks of 16 with a fixed trip count so that the compiler
-// vectorises them at -O2 (about 3 times faster on an 800 x 800 card).
-static void HorizontalSums(const uint8_t* __restrict row, int rowBytes, int bpp, uint16_t* __restrict out)
+// vectorises them at -O2 (about 3 times faster on an 800 x 800 card), and
+// with AVX2 where the processor has it (16 lanes a vector).
+[[gnu::target_clones("avx2", "default")]] static void HorizontalSums(const uint8_t* __restrict row, int rowBytes,
+                                                                      int bpp, uint16_t* __restrict out)
 {
     for (int i = 0; i < bpp; ++i)
         out[i] = static_cast<uint16_t>(2 * row[i] + row[i + bpp]);
@@ -435,8 +437,10 @@ static void HorizontalSums(const uint8_t* __restrict row, int rowBytes, int bpp,
         out[i] = static_cast<uint16_t>(row[i - bpp] + 2 * row[i]);
 }
 
-static void SmoothSums(const uint16_t* __restrict low, const uint16_t* __restrict mid,
-                       const uint16_t* __restrict high, uint8_t* __restrict out, int rowBytes)
+[[gnu::target_clones("avx2", "default")]] static void SmoothSums(const uint16_t* __restrict low,
+                                                                  const uint16_t* __restrict mid,
+                                                                  const uint16_t* __restrict high,
+                                                                  uint8_t* __restrict out, int rowBytes)
 {
     int i = 0;
     for (; i + 16 <= rowBytes; i += 16)

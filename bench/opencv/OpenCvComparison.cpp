@@ -78,7 +78,8 @@ struct CardScene {
         o.seed = 11;
         o.rotateDeg = 3;
         o.jpegQuality = 85;
-        sample = cardprint::ToCameraSample(cardprint::SynthesizeCameraImage(c.record, c.fileName, Filling(c.record), o), 3);
+        sample = cardprint::ToCameraSample(
+            cardprint::SynthesizeCameraImage(c.record, c.fileName, Filling(c.record), o), 3);
         ctx.SetUp(W, H, 3);
         ctx.SetTemplate(c.record, c.fileName);
         ctx.CheckCardColour = false;

@@ -895,7 +895,8 @@ TEST(StageDigests, BinarisationSmoothingAndTurnOnCorpusAndNoise)
                 Binarise(b.View(), threshold, WholePicture(b.View()));
                 book.Record(n + "/binarise" + std::to_string(threshold), DigestOf(b.View()));
             }
-            const ScanRect rects[] = {WholePicture(colour.View()), {37, 101, 53, 211}, {-10, 60, 600, 100}, {470, 30, -5, 20}};
+            const ScanRect rects[] = {
+                WholePicture(colour.View()), {37, 101, 53, 211}, {-10, 60, 600, 100}, {470, 30, -5, 20}};
             for (int mode = 0; mode <= 2; ++mode)
                 for (int k = 0; k < 4; ++k) {
                     Bitmap b = colour.Copy();

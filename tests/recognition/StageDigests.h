@@ -83,7 +83,8 @@ inline cardprint::FilledCard FillingFor(const CardTemplate& t, uint64_t seed)
         f.score += static_cast<char>('0' + rng.Below(10));
     const int options = t.DefaultOptions > 0 ? t.DefaultOptions : 4;
     for (int q = 0; q < t.QuestionCount; ++q)
-        f.answers.push_back(rng.Chance(0.1) ? std::string() : std::string(1, static_cast<char>('A' + rng.Below(options))));
+        f.answers.push_back(rng.Chance(0.1) ? std::string()
+                                            : std::string(1, static_cast<char>('A' + rng.Below(options))));
     f.markSeed = rng.Next();
     return f;
 }
