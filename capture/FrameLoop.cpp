@@ -33,7 +33,7 @@ int64_t SteadyTickClock::NowMs()
 // Grey differences of every second pixel of one row in grey mode 0, pixels
 // of `Bytes` bytes. The mode-0 grey is pure arithmetic, so the compiler
 // vectorises the row; a row's sum (at most 320 × 255 on a 640-pixel row)
-// fits an int32 for any row under 8 million pixels.
+// fits an int32 for any row under 16 million pixels.
 template <int Bytes>
 [[gnu::target_clones("avx2", "default")]] static int64_t PlainRowMotion(const uint8_t* __restrict a,
                                                                           const uint8_t* __restrict c, int samples)

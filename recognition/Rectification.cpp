@@ -80,13 +80,15 @@ static int RunEnd(const int32_t* wy, int x, int32_t r)
 static bool FitsInt32(const RotatedRow* rows, int64_t stepX, int64_t stepY, const BitmapView& colour)
 {
     constexpr int64_t Limit = int64_t(1) << 30;
-    if (stepX > 65536 || stepX < -65536 || stepY > 65536 || stepY < -65536 || colour.SizeBytes() >= std::size_t(Limit))
+    if (stepX > 65536 || stepX < -65536 || stepY > 65536 || stepY < -65536 ||
+        colour.SizeBytes() >= std::size_t(Limit))
         return false;
     for (int y = 0; y < CardPictureSize; ++y)
         if (rows[y].fx > Limit || rows[y].fx < -Limit || rows[y].fy > Limit || rows[y].fy < -Limit)
             return false;
-    // |row term + px step| < 2^30 + 2^26, so a coordinate stays below 2^15 in
-    // size and an offset below 2^15 (stride + bpp), whatever lands outside.
+    // |row term + px step| < 2^30 + 2^26, so a coordinate stays below 17408
+    // in size and an offset below 17408 (stride + bpp), also for pixels that
+    // land outside the frame and are not copied.
     const int64_t coordinate = (Limit + 1024 * 65536) >> 16;
     return coordinate * (int64_t(colour.stride) + colour.bytesPerPixel) < (int64_t(1) << 31);
 }
