@@ -35,8 +35,7 @@ int64_t SteadyTickClock::NowMs()
 // vectorises the row; a row's sum (at most 320 × 255 on a 640-pixel row)
 // fits an int32 for any row under 16 million pixels.
 template <int Bytes>
-[[gnu::target_clones("avx2", "default")]] static int64_t PlainRowMotion(const uint8_t* __restrict a,
-                                                                          const uint8_t* __restrict c, int samples)
+static inline int64_t PlainRowMotion(const uint8_t* __restrict a, const uint8_t* __restrict c, int samples)
 {
     int32_t sum = 0;
     for (int k = 0; k < samples; ++k) {
@@ -49,13 +48,26 @@ template <int Bytes>
     return sum;
 }
 
+// One clone set per pixel size (multiversioned functions cannot be templates).
+[[gnu::target_clones("avx2", "default")]] static int64_t PlainRowMotion3(const uint8_t* __restrict a,
+                                                                          const uint8_t* __restrict c, int samples)
+{
+    return PlainRowMotion<3>(a, c, samples);
+}
+
+[[gnu::target_clones("avx2", "default")]] static int64_t PlainRowMotion4(const uint8_t* __restrict a,
+                                                                          const uint8_t* __restrict c, int samples)
+{
+    return PlainRowMotion<4>(a, c, samples);
+}
+
 static int64_t RowMotion(const uint8_t* a, const uint8_t* c, int width, int pixelBytes, int greyMode)
 {
     const int samples = (width + 1) / 2;
     if (greyMode == GreyPlain && pixelBytes == 4)
-        return PlainRowMotion<4>(a, c, samples);
+        return PlainRowMotion4(a, c, samples);
     if (greyMode == GreyPlain && pixelBytes == 3)
-        return PlainRowMotion<3>(a, c, samples);
+        return PlainRowMotion3(a, c, samples);
     int64_t sum = 0;
     for (int k = 0; k < samples; ++k, a += 2 * pixelBytes, c += 2 * pixelBytes)
         sum += std::abs(GreyOf(a, greyMode) - GreyOf(c, greyMode));
