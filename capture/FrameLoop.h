@@ -60,6 +60,10 @@ enum class ActivePage { CameraTest, Marking, Other };
 // divided by width × height × 100 div 3072; −1 when that is 0 (the frames
 // are, for this measure, identical) or the two frames differ in format.
 int MeasureMotion(const FrameBuffer& previous, const FrameBuffer& current, int greyMode);
+// The same, copying `current` into `copy` (made to its format) while reading
+// it: one pass instead of a measure and a copy. `copy` is left as it was
+// when the frames cannot be compared.
+int MeasureMotionCopying(const FrameBuffer& previous, const FrameBuffer& current, int greyMode, FrameBuffer& copy);
 
 // Yellow guides: the borders of the central square and a small circle at the centre.
 void DrawGuides(const BitmapView& frame);
@@ -111,6 +115,7 @@ private:
     MarkCallback markCard_;
 
     FrameBuffer previousFrame_;
+    FrameBuffer spareFrame_; // the next previous frame, written while motion is measured
     bool autoMarking_ = false;
     bool markedWaiting_ = false;
     int64_t lastTick_ = 0;

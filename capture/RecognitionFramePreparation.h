@@ -1,8 +1,9 @@
 #pragma once
 // The frame loop's preparation done by recognition: the frame is handed to
-// the recognition context before the preview draws its guides, and after it
-// `PrepareFrame` keeps the colour copy, binarises for "DY" and "JD" cards and
-// keeps `LineFrame`; the loop then measures motion on the prepared frame.
+// the recognition context before the preview draws its guides (the colour
+// copy), and after it the frame is prepared as `PrepareFrame` prepares it:
+// binarised for "DY" and "JD" cards, kept as `LineFrame`; the loop then
+// measures motion on the prepared frame.
 
 #include "capture/FrameLoop.h"
 #include "recognition/RecognitionContext.h"

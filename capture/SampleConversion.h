@@ -1,7 +1,8 @@
 #pragma once
-// Camera samples into the frame's bottom-up pixels: YUY2 and I420 through
-// fixed-point tables, uncompressed B, G, R rows by a bounded copy, and the
-// 180-degree turn every converted frame gets.
+// Camera samples into the frame's bottom-up pixels: YUY2 and I420 in
+// fixed-point arithmetic (the terms of the tables below), uncompressed
+// B, G, R rows by a bounded copy, and the 180-degree turn every converted
+// frame gets.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,14 @@
 #include "recognition/ImagePrimitives.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <utility>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 RowSpan ClipScanRect(const BitmapView& bmp, const ScanRect& r)
 {
@@ -20,20 +25,151 @@ RowSpan ClipScanRect(const BitmapView& bmp, const ScanRect& r)
     return s;
 }
 
+// floor(g / 100) >= t exactly when g >= 100 t: no division per pixel.
+static inline bool WhiteAt(uint32_t blue, uint32_t green, uint32_t red, int scaled)
+{
+    return static_cast<int>(30 * red + 59 * green + 11 * blue) >= scaled;
+}
+
+// Four-byte pixels as little-endian words: B, G, R in the low bytes, the
+// fourth byte kept. Word loops the compiler vectorises; the in-place and the
+// copying loop are separate so that neither needs an overlap check.
+[[gnu::target_clones("avx2", "default")]] static void BinariseWordsInPlace(uint8_t* p, int count, int scaled)
+{
+    for (int k = 0; k < count; ++k) {
+        uint32_t w;
+        std::memcpy(&w, p + 4 * k, 4);
+        const uint32_t white = WhiteAt(w & 0xFF, (w >> 8) & 0xFF, (w >> 16) & 0xFF, scaled) ? 0x00FFFFFFu : 0;
+        w = (w & 0xFF000000u) | white;
+        std::memcpy(p + 4 * k, &w, 4);
+    }
+}
+
+[[gnu::target_clones("avx2", "default")]] static void BinariseWords(const uint8_t* __restrict from,
+                                                                     uint8_t* __restrict to, int count, int scaled)
+{
+    for (int k = 0; k < count; ++k) {
+        uint32_t w;
+        std::memcpy(&w, from + 4 * k, 4);
+        const uint32_t white = WhiteAt(w & 0xFF, (w >> 8) & 0xFF, (w >> 16) & 0xFF, scaled) ? 0x00FFFFFFu : 0;
+        w = (w & 0xFF000000u) | white;
+        std::memcpy(to + 4 * k, &w, 4);
+    }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+static bool HasSsse3();
+
+// Three-byte pixels, 16 at a time (48 bytes): the blue, green and red bytes
+// gathered by byte shuffles, 30 R + 59 G + 11 B in 16-bit lanes (at most
+// 25500), compared, and the 0 / 255 result spread back to three bytes a
+// pixel. About 5 times the byte loop's speed. Every block is loaded before it
+// is stored, so `to` may be `from`. Returns the pixels done.
+__attribute__((target("ssse3"))) static int BinariseRun3Ssse3(const uint8_t* from, uint8_t* to, int count,
+                                                                int scaled)
+{
+    const __m128i blue0 = _mm_setr_epi8(0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i blue1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1);
+    const __m128i blue2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13);
+    const __m128i green0 = _mm_setr_epi8(1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i green1 = _mm_setr_epi8(-1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1);
+    const __m128i green2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14);
+    const __m128i red0 = _mm_setr_epi8(2, 5, 8, 11, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i red1 = _mm_setr_epi8(-1, -1, -1, -1, -1, 1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1);
+    const __m128i red2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15);
+    // Pixel k's result byte to bytes 3k, 3k + 1, 3k + 2 of the 48.
+    const __m128i spread0 = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
+    const __m128i spread1 = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
+    const __m128i spread2 = _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i wr = _mm_set1_epi16(30), wg = _mm_set1_epi16(59), wb = _mm_set1_epi16(11);
+    const __m128i below = _mm_set1_epi16(static_cast<short>(scaled - 1)); // white when the sum > scaled - 1
+    int k = 0;
+    for (; k + 16 <= count; k += 16, from += 48, to += 48) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32));
+        const __m128i blue = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, blue0), _mm_shuffle_epi8(b, blue1)),
+                                          _mm_shuffle_epi8(c, blue2));
+        const __m128i green = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, green0), _mm_shuffle_epi8(b, green1)),
+                                           _mm_shuffle_epi8(c, green2));
+        const __m128i red = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, red0), _mm_shuffle_epi8(b, red1)),
+                                         _mm_shuffle_epi8(c, red2));
+        const __m128i sumLow = _mm_add_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(red, zero), wr),
+                          _mm_mullo_epi16(_mm_unpacklo_epi8(green, zero), wg)),
+            _mm_mullo_epi16(_mm_unpacklo_epi8(blue, zero), wb));
+        const __m128i sumHigh = _mm_add_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(red, zero), wr),
+                          _mm_mullo_epi16(_mm_unpackhi_epi8(green, zero), wg)),
+            _mm_mullo_epi16(_mm_unpackhi_epi8(blue, zero), wb));
+        const __m128i white =
+            _mm_packs_epi16(_mm_cmpgt_epi16(sumLow, below), _mm_cmpgt_epi16(sumHigh, below)); // 0 or -1 bytes
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_shuffle_epi8(white, spread0));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), _mm_shuffle_epi8(white, spread1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 32), _mm_shuffle_epi8(white, spread2));
+    }
+    return k;
+}
+#endif
+
+void BinariseRun(const uint8_t* from, uint8_t* to, int count, int bpp, int threshold)
+{
+    const int scaled = threshold * 100;
+    if (bpp == 4 && std::endian::native == std::endian::little) {
+        if (from == to)
+            BinariseWordsInPlace(to, count, scaled);
+        else
+            BinariseWords(from, to, count, scaled);
+        return;
+    }
+    int x = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    // The 16-bit lanes hold every sum; thresholds outside them take the byte loop.
+    if (bpp == 3 && scaled >= 1 && scaled <= 32767 && HasSsse3()) {
+        x = BinariseRun3Ssse3(from, to, count, scaled);
+        from += 3 * x;
+        to += 3 * x;
+    }
+#endif
+    for (; x < count; ++x, from += bpp, to += bpp) {
+        const uint8_t v = WhiteAt(from[0], from[1], from[2], scaled) ? 255 : 0;
+        if (bpp == 4)
+            to[3] = from[3];
+        SetPixel(to, v, v, v);
+    }
+}
+
 void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r)
 {
     RowSpan s = ClipScanRect(bmp, r);
     if (s.Empty())
         return;
-    const int bpp = bmp.bytesPerPixel;
-    // floor(g / 100) >= t exactly when g >= 100 t: no division per pixel.
-    const int scaled = threshold * 100;
     for (int y = s.yLow; y <= s.yHigh; ++y) {
         uint8_t* p = bmp.At(s.x0, y);
-        for (int x = s.x0; x < s.x1; ++x, p += bpp) {
-            uint8_t v = 30 * p[2] + 59 * p[1] + 11 * p[0] >= scaled ? 255 : 0;
-            SetPixel(p, v, v, v);
+        BinariseRun(p, p, s.x1 - s.x0, bmp.bytesPerPixel, threshold);
+    }
+}
+
+// The grey histogram of one row span, with the grey mode fixed at compile
+// time so that the mode tests leave the loop. Four interleaved histograms:
+// on even paper consecutive pixels fall into the same bin, and one histogram
+// would make every increment wait for the one before it.
+template <int Mode>
+static void GreyHistogram(const BitmapView& bmp, const RowSpan& s, uint32_t (&parts)[4][256])
+{
+    const int bpp = bmp.bytesPerPixel;
+    for (int y = s.yLow; y <= s.yHigh; ++y) {
+        const uint8_t* p = bmp.At(s.x0, y);
+        int x = s.x0;
+        for (; x + 4 <= s.x1; x += 4, p += 4 * bpp) {
+            ++parts[0][GreyOf(p, Mode)];
+            ++parts[1][GreyOf(p + bpp, Mode)];
+            ++parts[2][GreyOf(p + 2 * bpp, Mode)];
+            ++parts[3][GreyOf(p + 3 * bpp, Mode)];
         }
+        for (; x < s.x1; ++x, p += bpp)
+            ++parts[0][GreyOf(p, Mode)];
     }
 }
 
@@ -42,13 +178,18 @@ int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode)
     RowSpan s = ClipScanRect(bmp, r);
     if (s.Empty())
         return 128;
-    uint32_t histogram[256] = {};
-    const int bpp = bmp.bytesPerPixel;
-    for (int y = s.yLow; y <= s.yHigh; ++y) {
-        const uint8_t* p = bmp.At(s.x0, y);
-        for (int x = s.x0; x < s.x1; ++x, p += bpp)
-            ++histogram[GreyOf(p, greyMode)];
-    }
+    uint32_t parts[4][256] = {};
+    if (greyMode == GreyRedCard)
+        GreyHistogram<GreyRedCard>(bmp, s, parts);
+    else if (greyMode == GreyGreenCard)
+        GreyHistogram<GreyGreenCard>(bmp, s, parts);
+    else if (greyMode == GreyPlain)
+        GreyHistogram<GreyPlain>(bmp, s, parts);
+    else
+        GreyHistogram<-1>(bmp, s, parts); // an unknown mode greys as plain, as GreyLevel does
+    uint32_t histogram[256];
+    for (int g = 0; g < 256; ++g)
+        histogram[g] = parts[0][g] + parts[1][g] + parts[2][g] + parts[3][g];
     int lo = 0;
     while (lo < 256 && histogram[lo] == 0)
         ++lo;
@@ -80,21 +221,73 @@ int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode)
     return t;
 }
 
+template <int Mode>
+static void BinariseSpan(const BitmapView& bmp, const RowSpan& s, int t)
+{
+    const int bpp = bmp.bytesPerPixel;
+    for (int y = s.yLow; y <= s.yHigh; ++y) {
+        uint8_t* p = bmp.At(s.x0, y);
+        for (int x = s.x0; x < s.x1; ++x, p += bpp) {
+            uint8_t v = GreyOf(p, Mode) >= t ? 255 : 0;
+            SetPixel(p, v, v, v);
+        }
+    }
+}
+
 int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode, int pixelMode)
 {
     int t = IsodataThreshold(bmp, r, histogramMode);
     RowSpan s = ClipScanRect(bmp, r);
     if (s.Empty())
         return t;
-    const int bpp = bmp.bytesPerPixel;
-    for (int y = s.yLow; y <= s.yHigh; ++y) {
-        uint8_t* p = bmp.At(s.x0, y);
-        for (int x = s.x0; x < s.x1; ++x, p += bpp) {
-            uint8_t v = GreyOf(p, pixelMode) >= t ? 255 : 0;
-            SetPixel(p, v, v, v);
+    if (pixelMode == GreyRedCard) {
+        BinariseSpan<GreyRedCard>(bmp, s, t);
+    } else if (pixelMode == GreyGreenCard) {
+        BinariseSpan<GreyGreenCard>(bmp, s, t);
+    } else {
+        // Plain grey is Binarise's own rule at threshold t.
+        for (int y = s.yLow; y <= s.yHigh; ++y) {
+            uint8_t* p = bmp.At(s.x0, y);
+            BinariseRun(p, p, s.x1 - s.x0, bmp.bytesPerPixel, t);
         }
     }
     return t;
+}
+
+// Pixels of a row of 3-byte pixels whose first byte is 0. Sixteen pixels
+// (48 bytes) at a time: the zero bytes as a bit mask, of which the bits at
+// pixel starts are counted. BlackShare took 4 % of a marking attempt byte by
+// byte; this is about 5 times faster.
+// Set bits of a word, by halves, nibbles and bytes: the baseline x86-64
+// target has no popcount instruction, and the library call costs more than this.
+static inline uint64_t BitCount(uint64_t v)
+{
+    v -= (v >> 1) & 0x5555555555555555ull;
+    v = (v & 0x3333333333333333ull) + ((v >> 2) & 0x3333333333333333ull);
+    v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return (v * 0x0101010101010101ull) >> 56;
+}
+
+static uint64_t BlackInRow3(const uint8_t* p, int width)
+{
+    uint64_t black = 0;
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    constexpr uint64_t PixelStarts = 0x249249249249ull; // bits 0, 3, 6, ..., 45
+    for (; x + 16 <= width; x += 16, p += 48) {
+        const uint64_t z0 = static_cast<uint32_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), zero)));
+        const uint64_t z1 = static_cast<uint32_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), zero)));
+        const uint64_t z2 = static_cast<uint32_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), zero)));
+        black += BitCount((z0 | z1 << 16 | z2 << 32) & PixelStarts);
+    }
+#endif
+    for (; x < width; ++x, p += 3)
+        black += p[0] == 0;
+    return black;
 }
 
 int BlackShare(const BitmapView& bmp)
@@ -105,8 +298,14 @@ int BlackShare(const BitmapView& bmp)
     const int bpp = bmp.bytesPerPixel;
     for (int y = 0; y < bmp.height; ++y) {
         const uint8_t* p = bmp.Row(y);
-        for (int x = 0; x < bmp.width; ++x, p += bpp)
-            black += p[0] == 0;
+        if (bpp == 3) {
+            black += BlackInRow3(p, bmp.width);
+            continue;
+        }
+        uint32_t row = 0; // counted per row in 32 bits, which the compiler vectorises
+        for (int x = 0; x < bmp.width; ++x)
+            row += p[static_cast<std::ptrdiff_t>(x) * bpp] == 0;
+        black += row;
     }
     return static_cast<int>(black * 100 / (static_cast<uint64_t>(bmp.width) * static_cast<uint64_t>(bmp.height)));
 }
@@ -116,6 +315,7 @@ static void MirrorSwapRows(uint8_t* a, uint8_t* b, int width, int bpp)
     // Pixel k of row a trades places with pixel width-1-k of row b (and the
     // other way round); a == b mirrors one row in place.
     if (bpp == 4) {
+        // Plain word loops: the compiler reverses four words per vector.
         auto* wa = reinterpret_cast<uint32_t*>(a);
         auto* wb = reinterpret_cast<uint32_t*>(b);
         if (a == b) {
@@ -137,12 +337,81 @@ static void MirrorSwapRows(uint8_t* a, uint8_t* b, int width, int bpp)
             std::swap(a[k * bpp + c], b[(width - 1 - k) * bpp + c]);
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// Three-byte pixels do not fit the compiler's vectors: the byte-by-byte swap
+// above took 20 times a memcpy of the frame. Here two distinct rows trade
+// five pixels (15 bytes) at a time through one byte shuffle each way, about
+// twice a memcpy. Every 16-byte store carries one byte beyond its five pixels
+// unchanged (the row's own byte, loaded with them), and the next blocks are
+// loaded before the stores, so no store overlaps a block still to be read.
+// Returns the pixels done; the caller swaps the rest.
+__attribute__((target("ssse3"))) static int SwapMirroredRows3Ssse3(uint8_t* a, uint8_t* b, int width)
+{
+    if (width < 6)
+        return 0;
+    // Pixels q..q+4 of a come from pixels w-5-q..w-1-q of b, which are
+    // loaded one byte early (lane 0 is b's byte before them), and the other way.
+    const __m128i fromB = _mm_setr_epi8(13, 14, 15, 10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3, -1);
+    const __m128i fromA = _mm_setr_epi8(-1, 12, 13, 14, 9, 10, 11, 6, 7, 8, 3, 4, 5, 0, 1, 2);
+    const __m128i lastLane = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1);
+    const __m128i firstLane = _mm_setr_epi8(-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    int q = 0;
+    uint8_t* pa = a;
+    uint8_t* pb = b + 3 * (width - 5) - 1;
+    __m128i blockA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pa));
+    __m128i blockB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pb));
+    for (;;) {
+        const __m128i outA = _mm_or_si128(_mm_shuffle_epi8(blockB, fromB), _mm_and_si128(blockA, lastLane));
+        const __m128i outB = _mm_or_si128(_mm_shuffle_epi8(blockA, fromA), _mm_and_si128(blockB, firstLane));
+        q += 5;
+        // The next blocks need 16 readable bytes in each row: q <= width - 6.
+        const bool more = q <= width - 6;
+        if (more) {
+            blockA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pa + 15));
+            blockB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pb - 15));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pa), outA);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pb), outB);
+        if (!more)
+            return q;
+        pa += 15;
+        pb -= 15;
+    }
+}
+
+static bool HasSsse3()
+{
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+#endif
+
+// Two distinct rows of 3-byte pixels trade places mirrored.
+static void SwapMirroredRows3(uint8_t* a, uint8_t* b, int width)
+{
+    int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (HasSsse3())
+        done = SwapMirroredRows3Ssse3(a, b, width);
+#endif
+    for (int k = done; k < width; ++k)
+        for (int c = 0; c < 3; ++c)
+            std::swap(a[k * 3 + c], b[(width - 1 - k) * 3 + c]);
+}
+
 void Rotate180(const BitmapView& bmp)
 {
     if (!bmp.Valid())
         return;
-    for (int i = 0; i < bmp.height / 2; ++i)
-        MirrorSwapRows(bmp.Row(i), bmp.Row(bmp.height - 1 - i), bmp.width, bmp.bytesPerPixel);
+    const bool threeBytes = bmp.bytesPerPixel == 3;
+    for (int i = 0; i < bmp.height / 2; ++i) {
+        uint8_t* a = bmp.Row(i);
+        uint8_t* b = bmp.Row(bmp.height - 1 - i);
+        if (threeBytes)
+            SwapMirroredRows3(a, b, bmp.width);
+        else
+            MirrorSwapRows(a, b, bmp.width, bmp.bytesPerPixel);
+    }
     if (bmp.height % 2)
         MirrorSwapRows(bmp.Row(bmp.height / 2), bmp.Row(bmp.height / 2), bmp.width, bmp.bytesPerPixel);
 }
@@ -151,8 +420,10 @@ void Rotate180(const BitmapView& bmp)
 // a channel of pixel i / bpp, its neighbours lie bpp bytes away. The first
 // and last pixels have one neighbour only.
 // Loops run in blocks of 16 with a fixed trip count so that the compiler
-// vectorises them at -O2 (about 3 times faster on an 800 x 800 card).
-static void HorizontalSums(const uint8_t* __restrict row, int rowBytes, int bpp, uint16_t* __restrict out)
+// vectorises them at -O2 (about 3 times faster on an 800 x 800 card), and
+// with AVX2 where the processor has it (16 lanes a vector).
+[[gnu::target_clones("avx2", "default")]] static void HorizontalSums(const uint8_t* __restrict row, int rowBytes,
+                                                                      int bpp, uint16_t* __restrict out)
 {
     for (int i = 0; i < bpp; ++i)
         out[i] = static_cast<uint16_t>(2 * row[i] + row[i + bpp]);
@@ -166,8 +437,10 @@ static void HorizontalSums(const uint8_t* __restrict row, int rowBytes, int bpp,
         out[i] = static_cast<uint16_t>(row[i - bpp] + 2 * row[i]);
 }
 
-static void SmoothRow(const uint16_t* __restrict low, const uint16_t* __restrict mid, const uint16_t* __restrict high,
-                      uint8_t* __restrict out, int rowBytes)
+[[gnu::target_clones("avx2", "default")]] static void SmoothSums(const uint16_t* __restrict low,
+                                                                  const uint16_t* __restrict mid,
+                                                                  const uint16_t* __restrict high,
+                                                                  uint8_t* __restrict out, int rowBytes)
 {
     int i = 0;
     for (; i + 16 <= rowBytes; i += 16)
@@ -184,54 +457,89 @@ void Smoother::Smooth3x3(const BitmapView& bmp)
 
 void Smoother::Smooth3x3(const BitmapView& bmp, const BitmapView& copy)
 {
+    Begin(bmp, copy);
+    for (int y = 0; y < bmp.height; ++y)
+        RowReady(y);
+    End();
+}
+
+// Per channel floor(sum / 16) of the 1 2 1 / 2 4 2 / 1 2 1 kernel; the
+// kernel is separable, and a lane sums at most 16 x 255 = 4080, so 16-bit
+// sums are exact. Rows are smoothed from three rolling rows of horizontal
+// sums: row y + 1's sums are taken before row y is written, and row y + 1
+// itself is written only after row y + 2's sums are taken. Missing
+// neighbours at the borders add nothing, so borders come out darker.
+void Smoother::Begin(const BitmapView& bmp, const BitmapView& copy)
+{
+    bmp_ = bmp;
+    ready_ = -1;
     if (bmp.Empty())
         return;
-    const bool copying = !copy.Empty() && copy.width == bmp.width && copy.height == bmp.height &&
-                         copy.bytesPerPixel == bmp.bytesPerPixel;
-    const int w = bmp.width, h = bmp.height, bpp = bmp.bytesPerPixel;
-    const int rowBytes = w * bpp;
-    // Per channel floor(sum / 16) of the 1 2 1 / 2 4 2 / 1 2 1 kernel; the
-    // kernel is separable, and a lane sums at most 16 x 255 = 4080, so 16-bit
-    // sums are exact. Rows are smoothed from three rolling rows of horizontal
-    // sums: row y + 1's sums are taken before row y + 1 is overwritten.
-    // Missing neighbours at the borders add nothing, so borders come out darker.
-    if (sums_.size() != static_cast<std::size_t>(3 * rowBytes))
-        sums_.assign(static_cast<std::size_t>(3 * rowBytes), 0);
-    uint16_t* rows[3] = {sums_.data(), sums_.data() + rowBytes, sums_.data() + 2 * rowBytes};
-    const bool tiny = w < 2;
-    auto horizontal = [&](int y, uint16_t* out) {
-        const uint8_t* row = bmp.Row(y);
-        if (tiny) {
-            for (int i = 0; i < rowBytes; ++i)
-                out[i] = static_cast<uint16_t>(2 * row[i]);
-        } else {
-            HorizontalSums(row, rowBytes, bpp, out);
-        }
-    };
-    uint16_t* low = nullptr;
-    uint16_t* mid = rows[0];
-    uint16_t* high = rows[1];
-    uint16_t* spare = rows[2];
-    horizontal(0, mid);
-    for (int y = 0; y < h; ++y) {
-        const bool hasHigh = y + 1 < h;
-        if (hasHigh)
-            horizontal(y + 1, high);
-        uint8_t* out = bmp.Row(y);
-        if (low && hasHigh) {
-            SmoothRow(low, mid, high, out, rowBytes);
-        } else {
-            for (int i = 0; i < rowBytes; ++i)
-                out[i] = static_cast<uint8_t>(((low ? low[i] : 0) + 2 * mid[i] + (hasHigh ? high[i] : 0)) >> 4);
-        }
-        if (copying)
-            std::memcpy(copy.Row(y), out, static_cast<std::size_t>(rowBytes));
-        // Roll: low <- mid <- high <- (free row).
-        uint16_t* freed = low ? low : spare;
-        low = mid;
-        mid = high;
-        high = freed;
+    copying_ = !copy.Empty() && copy.width == bmp.width && copy.height == bmp.height &&
+               copy.bytesPerPixel == bmp.bytesPerPixel;
+    copy_ = copy;
+    const std::size_t rowBytes = static_cast<std::size_t>(bmp.width) * static_cast<std::size_t>(bmp.bytesPerPixel);
+    if (sums_.size() != 3 * rowBytes)
+        sums_.assign(3 * rowBytes, 0);
+    rows_[0] = nullptr; // no row below row 0
+    rows_[1] = sums_.data();
+    rows_[2] = sums_.data() + rowBytes;
+}
+
+void Smoother::HorizontalSumsOf(int y, uint16_t* out) const
+{
+    const int rowBytes = bmp_.width * bmp_.bytesPerPixel;
+    const uint8_t* row = bmp_.Row(y);
+    if (bmp_.width < 2) {
+        for (int i = 0; i < rowBytes; ++i)
+            out[i] = static_cast<uint16_t>(2 * row[i]);
+        return;
     }
+    HorizontalSums(row, rowBytes, bmp_.bytesPerPixel, out);
+}
+
+void Smoother::SmoothRow(int y, const uint16_t* low, const uint16_t* mid, const uint16_t* high)
+{
+    const int rowBytes = bmp_.width * bmp_.bytesPerPixel;
+    uint8_t* out = bmp_.Row(y);
+    if (low && high) {
+        SmoothSums(low, mid, high, out, rowBytes);
+    } else {
+        for (int i = 0; i < rowBytes; ++i)
+            out[i] = static_cast<uint8_t>(((low ? low[i] : 0) + 2 * mid[i] + (high ? high[i] : 0)) >> 4);
+    }
+    if (copying_)
+        std::memcpy(copy_.Row(y), out, static_cast<std::size_t>(rowBytes));
+}
+
+void Smoother::RowReady(int y)
+{
+    if (bmp_.Empty() || y != ready_ + 1 || y >= bmp_.height)
+        return;
+    ready_ = y;
+    if (y == 0) {
+        HorizontalSumsOf(0, rows_[1]);
+        return;
+    }
+    // rows_: [low, mid, high]; mid holds row y - 1's sums.
+    uint16_t* const high = rows_[2];
+    HorizontalSumsOf(y, high);
+    SmoothRow(y - 1, rows_[0], rows_[1], high);
+    // Roll: low <- mid <- high <- (free row).
+    uint16_t* const freed = rows_[0] ? rows_[0] : sums_.data() + 2 * static_cast<std::size_t>(bmp_.width) *
+                                                                   static_cast<std::size_t>(bmp_.bytesPerPixel);
+    rows_[0] = rows_[1];
+    rows_[1] = high;
+    rows_[2] = freed;
+}
+
+void Smoother::End()
+{
+    if (bmp_.Empty() || ready_ < 0)
+        return;
+    SmoothRow(ready_, rows_[0], rows_[1], nullptr);
+    ready_ = -1;
+    bmp_ = BitmapView{};
 }
 
 Rotation Rotation::For(double theta, int sourceWidth, int sourceHeight, int destSize)

@@ -56,6 +56,10 @@ inline ScanRect WholePicture(const BitmapView& bmp)
 
 // Pixels with grey (mode 0) >= threshold become white, the others black.
 void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r);
+// Binarise's pixel rule over `count` pixels of `bpp` bytes read from `from`
+// and written to `to` (which may be `from` itself): bytes 0..2 become 255 or
+// 0, a fourth byte is carried over. For passes that binarise while copying.
+void BinariseRun(const uint8_t* from, uint8_t* to, int count, int bpp, int threshold);
 // Isodata threshold of the rectangle's grey histogram (in `greyMode`); 128
 // for a uniformly white or black (or empty) rectangle.
 int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode);
@@ -79,8 +83,25 @@ public:
     // second pass over the picture.
     void Smooth3x3(const BitmapView& bmp, const BitmapView& copy);
 
+    // The same smoothing fed row by row, for a stage that writes the picture
+    // from the bottom row up and smooths it while the rows are still in
+    // cache: Begin, then RowReady(y) once row y holds its final pixels (y =
+    // 0, 1, 2, ...; a row must not change after it), then End. Row y is
+    // smoothed when row y + 1 is ready (the last row at End).
+    void Begin(const BitmapView& bmp, const BitmapView& copy);
+    void RowReady(int y);
+    void End();
+
 private:
+    void HorizontalSumsOf(int y, uint16_t* out) const;
+    void SmoothRow(int y, const uint16_t* low, const uint16_t* mid, const uint16_t* high);
+
     std::vector<uint16_t> sums_; // three rows of horizontal sums
+    BitmapView bmp_;
+    BitmapView copy_;
+    bool copying_ = false;
+    uint16_t* rows_[3] = {};     // the rows of sums below, at and above the row to smooth
+    int ready_ = -1;             // the highest row ready so far
 };
 
 // A coordinate or length derived from template values, kept finite and far

@@ -326,3 +326,38 @@ TEST(CaptureSession, OversizedUncompressedSampleStaysInsideTheBitmap)
 }
 
 } // namespace
+
+// Every (Y, U, V) of the byte range, into 4-byte pixels (the vectorised rows)
+// and 3-byte pixels (the pixel loop), against the arithmetic written out in
+// CaptureTestSupport.h; the fourth bytes keep what they held.
+TEST(ConvertYUY2, EveryYuvTripleInBothPixelSizes)
+{
+    constexpr int Width = 512;  // 256 pairs: Y = 2k and 2k + 1
+    constexpr int Height = 256; // one row per V
+    std::vector<uint8_t> sample(Yuy2SampleBytes(Width, Height));
+    for (int bpp : {4, 3}) {
+        Bitmap frame(Width, Height, bpp);
+        int wrong = 0;
+        for (int u = 0; u < 256 && wrong == 0; ++u) {
+            for (int v = 0; v < 256; ++v)
+                for (int k = 0; k < Width / 2; ++k) {
+                    uint8_t* p = sample.data() + (size_t(v) * Width + 2 * k) * 2;
+                    p[0] = uint8_t(2 * k);
+                    p[1] = uint8_t(u);
+                    p[2] = uint8_t(2 * k + 1);
+                    p[3] = uint8_t(v);
+                }
+            std::memset(frame.Data(), 0x5A, frame.ByteSize());
+            ASSERT_TRUE(ConvertYUY2(Width, Height, sample.data(), sample.size(), frame.View()));
+            for (int v = 0; v < 256; ++v)
+                for (int y = 0; y < 256; ++y) {
+                    const BitmapView f = frame.View();
+                    if (PixelAt(f, y, v) != ExpectedPixel(y, u, v) ||
+                        (bpp == 4 && f.TopRow(v)[size_t(y) * 4 + 3] != 0x5A)) {
+                        if (++wrong <= 5)
+                            ADD_FAILURE() << "Y " << y << " U " << u << " V " << v << ", " << bpp << " bytes";
+                    }
+                }
+        }
+    }
+}

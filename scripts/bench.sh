@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what the benchmarks need when it is missing (Google Benchmark and
+# OpenCV with its contrib modules, for the side-by-side comparison), builds a
+# Release tree in build-bench/ and runs every benchmark: the stage benchmarks,
+# then our stages beside OpenCV's with the ratio table at the end.
+# Extra arguments go to both benchmark programs (e.g. --benchmark_filter=Tick).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(libbenchmark-dev libopencv-dev)
+missing=()
+for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if ((${#missing[@]})); then
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# The rest of what the program needs to build.
+bash scripts/deps.sh
+
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSCORIVO_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+cmake --build build-bench -j"$(nproc)" --target scorivo_bench scorivo_bench_opencv
+
+cd build-bench
+./bench/scorivo_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@"
+./bench/scorivo_bench_opencv --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@"
