@@ -80,13 +80,13 @@ InkSpread CellInkSpread(const BitmapView& bmp, PointF c, float sx, float sy)
 
 constexpr float Directions[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
 
-// How far a mark's ink may lean from its window's centre. Marks placed up to
-// 15 % of a cell off their bubble lean less than 0.2 of a pitch; a
-// neighbour's mark reaching over the edge lies wholly in the outer band.
-constexpr float SpillLean = 0.2f;
 // Ink leaning this far towards a neighbour that is marked itself means the
 // sampled grid sits between the marks: the card is read again.
 constexpr float AstrideLean = 0.3f;
+// A marked window's ink this small, leaning this far towards a much bigger
+// mark beside it, is that mark's overflow reaching the window's middle.
+constexpr int SmallMark = 30;
+constexpr float HardLean = 0.25f;
 // The largest move of a grid towards its marks, in pitches.
 constexpr float MaxGridShift = 0.3f;
 
@@ -128,14 +128,14 @@ PointF GridShift(const BitmapView& card, const PointF* corners, int count, float
 
 } // namespace
 
-bool SpillFromNeighbour(const BitmapView& bmp, PointF c, float sx, float sy)
+bool SpillFromNeighbour(const BitmapView& bmp, PointF c, float sx, float sy, float lean)
 {
     const InkSpread s = CellInkSpread(bmp, c, sx, sy);
     if (s.black == 0)
         return false;
     const int fill = CellFill(bmp, c, sx, sy);
     for (int d = 0; d < 4; ++d) {
-        if (s.dx * Directions[d][0] + s.dy * Directions[d][1] < SpillLean)
+        if (s.dx * Directions[d][0] + s.dy * Directions[d][1] < lean)
             continue;
         const PointF n = Neighbour(c, d, sx, sy);
         const int nf = CellFill(bmp, n, sx, sy);
@@ -611,7 +611,10 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             fills[j] = CellFill(card, cells.corner[j], g.sx, g.sy);
             // A mark covers its cell's centre; a neighbour's mark that spills
             // over the edge does not, and is not an option chosen.
-            marked[j] = fills[j] > 9 && InkAtCentre(card, cells.corner[j], g.sx, g.sy);
+            // A small patch that reaches the centre but leans hard towards a
+            // neighbour's much bigger mark is that mark's overflow.
+            marked[j] = fills[j] > 9 && InkAtCentre(card, cells.corner[j], g.sx, g.sy) &&
+                        !(fills[j] < SmallMark && SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy, HardLean));
             if (marked[j] && (best < 0 || fills[j] > fills[best]))
                 best = j;
         }

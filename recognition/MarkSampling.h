@@ -43,7 +43,9 @@ bool InkAtCentre(const BitmapView& bmp, PointF c, float sx, float sy);
 // True when the window's ink leans towards a neighbouring cell (one pitch
 // away) that holds half as much ink again at its own centre: the overflow
 // of the neighbour's mark, not a mark of this cell.
-bool SpillFromNeighbour(const BitmapView& bmp, PointF c, float sx, float sy);
+// `lean`: how far (in pitches) the ink must lean; marks placed up to 15 % of
+// a cell off their bubble lean less than 0.2, an overflow lies in the outer band.
+bool SpillFromNeighbour(const BitmapView& bmp, PointF c, float sx, float sy, float lean = 0.2f);
 // True when the window's ink leans far towards a neighbouring cell that is
 // marked too: the sampled grid sits between marks, so which cell a mark
 // belongs to cannot be told.

@@ -443,7 +443,7 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
                 {"DY标准85题自动AB卷.dat", 16, 0},
                 {"DY标准60题A卷.dat", 16, 0},
                 {"DY五选项60题含判断题.dat", 14, 1},
-                {"JD机读卡60题AB卷.dat", 15, 1},
+                {"JD机读卡60题AB卷.dat", 16, 0},
             };
             bool known = false;
             for (const Floor &f : floors)
