@@ -82,17 +82,48 @@ static int NextBit(const uint64_t* line, int from, int last)
     return i <= last ? i : last + 1;
 }
 
-// True when none of the `bytes` (a multiple of 8) bytes from p is 0.
-static bool NoZeroByte(const uint8_t* p, int bytes)
+// True when none of the `bytes` bytes from p is 0; an OR of comparisons
+// that the compiler turns into whole-register compares.
+template <int Bytes>
+static bool NoZeroByte(const uint8_t* p)
 {
-    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
-    uint64_t zero = 0;
-    for (int i = 0; i < bytes; i += 8) {
-        uint64_t v;
-        std::memcpy(&v, p + i, 8);
-        zero |= (v - ones) & ~v & highs;
-    }
+    uint8_t zero = 0;
+    for (int i = 0; i < Bytes; ++i)
+        zero |= p[i] == 0;
     return !zero;
+}
+
+// Row y of the byte mask (1 = black) from the frame's first bytes; calls
+// onBlack(x) for each black pixel and tells whether there was one. Mostly
+// white paper: 32 pixels with no zero byte among them are all white.
+// Bpp 0: any pixel size, `bpp`, without the shortcut.
+template <int Bpp, class OnBlack>
+static bool MaskRow(const uint8_t* p, uint8_t* m, int w, int bpp, OnBlack&& onBlack)
+{
+    constexpr int Run = 32;
+    bool any = false;
+    int x = 0;
+    for (; Bpp && x + Run <= w; x += Run, p += Run * Bpp) {
+        if (NoZeroByte<Run * Bpp>(p)) {
+            std::memset(m + x, 0, Run);
+            continue;
+        }
+        for (int i = 0; i < Run; ++i) {
+            m[x + i] = p[i * Bpp] == 0;
+            if (m[x + i]) {
+                onBlack(x + i);
+                any = true;
+            }
+        }
+    }
+    for (; x < w; ++x, p += Bpp ? Bpp : bpp) {
+        m[x] = p[0] == 0;
+        if (m[x]) {
+            onBlack(x);
+            any = true;
+        }
+    }
+    return any;
 }
 
 void LineDetector::Thin(const BitmapView& f)
@@ -140,37 +171,17 @@ void LineDetector::Thin(const BitmapView& f, std::vector<uint8_t>& mask, std::ve
         colWork[static_cast<std::size_t>(x) * colWords + (y >> 6)] &= ~(uint64_t{1} << (y & 63));
     };
 
-    // The byte mask, and every black pixel marked for both passes. Mostly
-    // white paper: eight pixels with no zero byte among them are all white.
+    // The byte mask, and every black pixel marked for both passes.
     std::memset(colPending, 0, static_cast<std::size_t>(w));
     for (int y = 0; y < h; ++y) {
-        const uint8_t* p = f.Row(y);
+        auto onBlack = [&](int x) {
+            mark(x, y);
+            colPending[x] = 1;
+        };
         uint8_t* m = black + static_cast<std::size_t>(y) * w;
-        bool any = false;
-        int x = 0;
-        for (; x + 8 <= w; x += 8, p += 8 * bpp) {
-            if (NoZeroByte(p, 8 * bpp)) {
-                std::memset(m + x, 0, 8);
-                continue;
-            }
-            for (int i = 0; i < 8; ++i) {
-                m[x + i] = p[i * bpp] == 0;
-                if (m[x + i]) {
-                    mark(x + i, y);
-                    colPending[x + i] = 1;
-                    any = true;
-                }
-            }
-        }
-        for (; x < w; ++x, p += bpp) {
-            m[x] = p[0] == 0;
-            if (m[x]) {
-                mark(x, y);
-                colPending[x] = 1;
-                any = true;
-            }
-        }
-        rowPending[y] = any;
+        rowPending[y] = bpp == 3   ? MaskRow<3>(f.Row(y), m, w, bpp, onBlack)
+                        : bpp == 4 ? MaskRow<4>(f.Row(y), m, w, bpp, onBlack)
+                                   : MaskRow<0>(f.Row(y), m, w, bpp, onBlack);
     }
 
     const std::ptrdiff_t W = w;
