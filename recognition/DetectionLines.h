@@ -58,9 +58,12 @@ public:
     const std::vector<LineRecord>& Records() const { return records_; }
     std::vector<LineRecord>& Records() { return records_; }
 
-    // Thinning alone (the first step of DetectLines), for tests.
+    // Thinning alone (the first step of DetectLines), for tests. `mask` and
+    // `work` are its buffers, kept between calls so that no frame allocates;
+    // afterwards the first width * height bytes of `mask` hold the skeleton
+    // row by row, 1 = black.
     static void Thin(const BitmapView& frame);
-    static void Thin(const BitmapView& frame, std::vector<uint8_t>& mask);
+    static void Thin(const BitmapView& frame, std::vector<uint8_t>& mask, std::vector<uint64_t>& work);
 
     // Pairs records of equal angle and length and keeps the pair whose
     // spacing fits the template best; false = none (code 2). Pairing turns
@@ -70,6 +73,7 @@ public:
 
 private:
     std::vector<uint8_t> mask_;
+    std::vector<uint64_t> thinWork_;
     std::vector<PointI> strokeEnds_;
     std::vector<PointI> path_;
     std::vector<int32_t> onPath_; // trace number that put a pixel on its path

@@ -10,6 +10,8 @@
 //            of the grey frame, 3 x 3 blur, and the mean of every cell our
 //            sampler reads (the chain is given our line ends: OpenCV has no
 //            detection-line finder, so the chain does less than we do)
+//   thinning LineDetector::Thin on each shipped card's prepared frame /
+//            cv::ximgproc::thinning (Zhang-Suen) of the same black pixels
 //   tick     one Timer1 tick on the marking page with automatic marking, for
 //            YUY2, MJPG and I420 samples / memcpy of the tick's frame; the
 //            OpenCV conversions (cvtColor, imdecode) alone for scale
@@ -41,6 +43,7 @@
 #include "cardprint/ShippedCards.h"
 #include "cardprint/SynthCamera.h"
 #include "recognition/CardLayout.h"
+#include "recognition/DetectionLines.h"
 #include "recognition/ImagePrimitives.h"
 #include "recognition/RawReading.h"
 #include "recognition/RecognitionPipeline.h"
@@ -267,6 +270,37 @@ void BM_AttemptOpenCv(benchmark::State& state)
     benchmark::DoNotOptimize(sum);
 }
 
+// ---- thinning --------------------------------------------------------------
+
+void BM_ThinOurs(benchmark::State& state)
+{
+    CardScene& s = *Scenes().at(static_cast<std::size_t>(state.range(0)));
+    state.SetLabel(s.card.fileName);
+    Bitmap work = s.frame.Copy();
+    std::vector<uint8_t> mask;
+    std::vector<uint64_t> thinWork;
+    for (auto _ : state) {
+        state.PauseTiming();
+        work.CopyFrom(s.frame); // thinning works in place
+        state.ResumeTiming();
+        LineDetector::Thin(work.View(), mask, thinWork);
+    }
+}
+
+void BM_ThinOpenCv(benchmark::State& state)
+{
+    CardScene& s = *Scenes().at(static_cast<std::size_t>(state.range(0)));
+    state.SetLabel(s.card.fileName);
+    cv::Mat binary(H, W, CV_8UC1), thin;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            binary.at<uint8_t>(y, x) = IsBlack(s.frame.View().At(x, y)) ? 255 : 0; // print as foreground
+    for (auto _ : state) {
+        cv::ximgproc::thinning(binary, thin, cv::ximgproc::THINNING_ZHANGSUEN);
+        benchmark::ClobberMemory();
+    }
+}
+
 // ---- tick ------------------------------------------------------------------
 
 class ScenePictures final : public CardPictureProvider {
@@ -431,6 +465,10 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark("Attempt/ours", BM_AttemptOurs)->Arg(int(c))->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark("Attempt/opencv", BM_AttemptOpenCv)->Arg(int(c))->Unit(benchmark::kMicrosecond);
     }
+    for (std::size_t c = 0; c < scenes.size(); ++c) {
+        benchmark::RegisterBenchmark("Thin/ours", BM_ThinOurs)->Arg(int(c))->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark("Thin/opencv", BM_ThinOpenCv)->Arg(int(c))->Unit(benchmark::kMicrosecond);
+    }
     const std::pair<const char*, int32_t> formats[] = {
         {"YUY2", subtype::Yuy2}, {"MJPG", subtype::Mjpg}, {"I420", subtype::I420}};
     for (const auto& [name, format] : formats) {
@@ -457,6 +495,11 @@ int main(int argc, char** argv)
         PrintRow(("attempt card " + number).c_str(), ours, cv, "opencv", "<= 0.1");
         if (ours > 0)
             std::printf("      %s: OpenCV chain / ours = %.1f x\n", scenes[c]->card.fileName.c_str(), cv / ours);
+    }
+    for (std::size_t c = 0; c < scenes.size(); ++c) {
+        const std::string number = std::to_string(c);
+        PrintRow(("thinning card " + number).c_str(), collector.Get("Thin/ours/" + number),
+                 collector.Get("Thin/opencv/" + number), "opencv", "");
     }
     for (const auto& [name, format] : formats) {
         const double copy = collector.Get(format == subtype::Mjpg ? "Memcpy/frame24" : "Memcpy/frame32");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "TinyBitmaps.h"
 #include "recognition/DetectionLines.h"
@@ -232,4 +233,70 @@ TEST(Thinning, SameAsErasingInTheFrameAsItGoes)
         ReferenceThin(b.View());
         EXPECT_EQ(ToRows(a), ToRows(b)) << round;
     }
+}
+
+// Thinning looks again only where something changed and skips white paper
+// by whole runs of bytes; against the plain loops, byte for byte, on
+// pictures that stress both: sizes that are not multiples of the 32-pixel
+// runs or the 64-bit lines, strokes and blobs on the border, salt noise,
+// "white" pixels with zero bytes besides the first, black ones with
+// nonzero bytes besides it.
+TEST(Thinning, SameBytesAsThePlainLoopsOnRoughPictures)
+{
+    uint32_t state = 777;
+    auto next = [&](uint32_t n) { return ((state = state * 1664525u + 1013904223u) >> 8) % n; };
+    const int sizes[][2] = {{3, 3}, {5, 40}, {31, 7}, {33, 65}, {64, 64}, {97, 61}, {130, 129}, {200, 150}};
+    std::vector<uint8_t> mask;
+    std::vector<uint64_t> work;
+    for (int bpp : {3, 4})
+        for (const auto& size : sizes)
+            for (int variant = 0; variant < 3; ++variant) {
+                const int w = size[0], h = size[1];
+                Bitmap a(w, h, bpp);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        uint8_t* p = a.At(x, y);
+                        for (int k = 0; k < bpp; ++k)
+                            p[k] = variant == 2 ? static_cast<uint8_t>(next(4) ? 255 : next(3)) : 255;
+                        p[0] = variant == 2 ? static_cast<uint8_t>(1 + next(255)) : 255;
+                    }
+                auto blacken = [&](int x, int y) {
+                    if (a.View().Contains(x, y))
+                        a.At(x, y)[0] = 0;
+                };
+                const int blobs = 3 + static_cast<int>(next(12));
+                for (int k = 0; k < blobs; ++k) {
+                    const int cx = static_cast<int>(next(w)), cy = static_cast<int>(next(h));
+                    const int r = 1 + static_cast<int>(next(9));
+                    for (int y = cy - r; y <= cy + r; ++y)
+                        for (int x = cx - r; x <= cx + r; ++x)
+                            if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r)
+                                blacken(x, y);
+                }
+                for (int k = 0; k < 4; ++k) { // bars, some along the border
+                    const int y0 = k == 0 ? 0 : static_cast<int>(next(h)), thick = 1 + static_cast<int>(next(5));
+                    for (int y = y0; y < y0 + thick; ++y)
+                        for (int x = 0; x < w; ++x)
+                            blacken(x, y);
+                    const int x0 = k == 1 ? w - thick : static_cast<int>(next(w));
+                    for (int x = x0; x < x0 + thick; ++x)
+                        for (int y = 0; y < h; ++y)
+                            blacken(x, y);
+                }
+                const int salt = variant == 0 ? 0 : w * h / 8;
+                for (int k = 0; k < salt; ++k)
+                    blacken(static_cast<int>(next(w)), static_cast<int>(next(h)));
+
+                Bitmap b = a.Copy();
+                LineDetector::Thin(a.View(), mask, work);
+                ReferenceThin(b.View());
+                const std::string where = std::to_string(w) + " x " + std::to_string(h) + " x " +
+                                          std::to_string(bpp) + ", variant " + std::to_string(variant);
+                ASSERT_EQ(0, std::memcmp(a.Data(), b.Data(), a.ByteSize())) << where;
+                // The mask the later steps of DetectLines use is the skeleton.
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x)
+                        ASSERT_EQ(mask[static_cast<std::size_t>(y) * w + x], IsBlack(b.At(x, y)) ? 1 : 0)
+                            << where << " at " << x << ", " << y;
+            }
 }
