@@ -606,18 +606,28 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         }
         int fills[card_limits::MaxOptions];
         bool marked[card_limits::MaxOptions];
+        bool overflow[card_limits::MaxOptions];
         int best = -1;
         for (int j = 0; j < cells.options; ++j) {
             fills[j] = CellFill(card, cells.corner[j], g.sx, g.sy);
             // A mark covers its cell's centre; a neighbour's mark that spills
             // over the edge does not, and is not an option chosen.
             // A small patch that reaches the centre but leans hard towards a
-            // neighbour's much bigger mark is that mark's overflow.
-            marked[j] = fills[j] > 9 && InkAtCentre(card, cells.corner[j], g.sx, g.sy) &&
-                        !(fills[j] < SmallMark && SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy, HardLean));
+            // neighbour's much bigger mark is that mark's overflow, or a
+            // small mark pushed against it.
+            marked[j] = fills[j] > 9 && InkAtCentre(card, cells.corner[j], g.sx, g.sy);
+            overflow[j] = marked[j] && fills[j] < SmallMark &&
+                          SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy, HardLean);
+            marked[j] = marked[j] && !overflow[j];
             if (marked[j] && (best < 0 || fills[j] > fills[best]))
                 best = j;
         }
+        // Which of the two it is cannot be told when nothing else in the
+        // question is marked and the patch holds confirmed ink: read again.
+        if (best < 0)
+            for (int j = 0; j < cells.options; ++j)
+                if (overflow[j] && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5)
+                    return AnswersResult::LightingFailure;
         // A mark the grid sits astride of could be this option's or its
         // neighbour's: read the card again rather than guess.
         for (int j = 0; j < cells.options; ++j)
