@@ -82,6 +82,14 @@ Picture FromQImage(const QImage& image)
     return p;
 }
 
+bool IsJpegPath(const std::filesystem::path& path)
+{
+    std::string ext = path.extension().string();
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".jpg" || ext == ".jpeg";
+}
+
 } // namespace
 
 bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error)
@@ -92,10 +100,7 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
         error = "cannot read the file: " + why;
         return false;
     }
-    std::string ext = path.extension().string();
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".jpg" || ext == ".jpeg")
+    if (IsJpegPath(path))
         return DecodeJpeg(*bytes, out, error);
     cardprint::EnsureGuiApplication();
     QBuffer buffer;
@@ -136,6 +141,23 @@ void LoadSample(RecognitionContext& ctx, const Picture& p)
             SetPixel(f.At(x, p.height - 1 - r), src[2], src[1], src[0]);
     }
     Rotate180(f.View());
+}
+
+void PrepareImageReadersForWorkers(const std::vector<std::string>& files, bool fit)
+{
+    bool needed = fit;
+    for (std::size_t i = 0; i < files.size() && !needed; ++i)
+        needed = !IsJpegPath(files::FromUtf8(files[i]));
+    if (needed)
+        cardprint::EnsureGuiApplication();
+}
+
+void StartPicture(RecognitionContext& ctx)
+{
+    ctx.StatusText.clear();
+    ctx.MemoTiShi.clear();
+    ctx.RectifiedCard.FillWhite();
+    ctx.CheckCard.FillWhite();
 }
 
 } // namespace cli
