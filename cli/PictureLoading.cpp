@@ -14,7 +14,6 @@
 #include "capture/JpegFrame.h"
 #include "cardprint/GuiApp.h"
 #include "platform/Files.h"
-#include "recognition/ImagePrimitives.h"
 
 namespace cli {
 
@@ -134,13 +133,21 @@ Picture FitIntoFrame(const Picture& p)
 
 void LoadSample(RecognitionContext& ctx, const Picture& p)
 {
-    Bitmap& f = ctx.FrameBitmap;
-    for (int r = 0; r < p.height; ++r) {
-        const uint8_t* src = p.rgb.data() + static_cast<std::size_t>(r) * p.width * 3;
-        for (int x = 0; x < p.width; ++x, src += 3)
-            SetPixel(f.At(x, p.height - 1 - r), src[2], src[1], src[0]);
+    // Copying the picture bottom row first and then turning it by 180
+    // degrees puts the picture's top-down row y, mirrored, at row y: one pass
+    // here instead of a copy and a turn, which took a fifth of a card's reading.
+    const BitmapView f = ctx.FrameBitmap.View();
+    const int bpp = f.bytesPerPixel;
+    const std::size_t rowBytes = static_cast<std::size_t>(p.width) * 3;
+    for (int y = 0; y < p.height; ++y) {
+        const uint8_t* src = p.rgb.data() + static_cast<std::size_t>(y) * rowBytes + rowBytes - 3;
+        uint8_t* dst = f.Row(y);
+        for (int x = 0; x < p.width; ++x, src -= 3, dst += bpp) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+        }
     }
-    Rotate180(f.View());
 }
 
 void PrepareImageReadersForWorkers(const std::vector<std::string>& files, bool fit)

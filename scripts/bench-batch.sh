@@ -2,12 +2,13 @@
 # Batch speed of scorivo-cli: `mark` and `read` over the same card pictures on
 # one worker and on two, in cards per second, and the ratio.
 #
-#   bash scripts/bench-batch.sh [BUILD_DIR] [PICTURES]     (defaults: build, 1000)
+#   bash scripts/bench-batch.sh [BUILD_DIR] [PICTURES] [KEEP_DIR]   (defaults: build, 1000, none)
 #
 # The pictures (a standard answer, then the 40 students of the shipped roster
 # over and over, placed, turned and lit differently, JPEG as a camera gives
 # them) are made once with `scorivo-cli synth` into a temporary folder, which
-# is removed at the end. Build with -DCMAKE_BUILD_TYPE=Release first. The
+# is removed at the end; with KEEP_DIR they are made there, kept, and reused
+# by the next run with the same count. Build with -DCMAKE_BUILD_TYPE=Release first. The
 # machine should be otherwise idle: the load average is printed before and after.
 set -euo pipefail
 
@@ -24,6 +25,11 @@ done
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+pictureDir="$work"
+if [[ -n "${3:-}" ]]; then
+    mkdir -p "$3"
+    pictureDir="$(cd "$3" && pwd)"
+fi
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$work}"
 
 # The key, and each student's answers: the key with a few questions changed,
@@ -47,10 +53,11 @@ answersOf() {
 studentAnswers=()
 for ((s = 0; s < 40; ++s)); do studentAnswers+=("$(answersOf "$s")"); done
 
-echo "bench-batch: making $count pictures in $work ..."
+shopt -s nullglob
+existing=("$pictureDir"/card*.jpg)
 make_picture() {
     local i=$1 out rotate=$(((i % 7) - 3))
-    out="$work/$(printf 'card%05d.jpg' "$i")"
+    out="$pictureDir/$(printf 'card%05d.jpg' "$i")"
     ((i % 25 == 13)) && rotate=$((rotate + 180))  # held upside down
     local args=(synth --template "$build/模板文件/$template" --out "$out" --subject 02 --seed "$((i + 1))"
         --rotate "$rotate" --shift "$((((i % 9) - 4) * 3)),$((((i % 5) - 2) * 3))")
@@ -66,12 +73,16 @@ make_picture() {
     "$cli" "${args[@]}" 2>/dev/null
 }
 cores="$(nproc)"
-for ((i = 0; i < count; ++i)); do
-    make_picture "$i" &
-    if (($(jobs -rp | wc -l) >= cores)); then wait -n; fi
-done
-wait
-pictures=("$work"/card*.jpg)
+if [[ ${#existing[@]} -ne $count ]]; then
+    rm -f "$pictureDir"/card*.jpg
+    echo "bench-batch: making $count pictures in $pictureDir ..."
+    for ((i = 0; i < count; ++i)); do
+        make_picture "$i" &
+        if (($(jobs -rp | wc -l) >= cores)); then wait -n; fi
+    done
+    wait
+fi
+pictures=("$pictureDir"/card*.jpg)
 [[ ${#pictures[@]} -eq $count ]] || { echo "bench-batch: only ${#pictures[@]} pictures were made" >&2; exit 1; }
 
 cd "$build"
