@@ -10,7 +10,8 @@
 # is removed at the end; with KEEP_DIR they are made there, kept, and reused
 # by the next run with the same count. BENCH_REPEAT=N runs each measurement
 # N times and keeps the fastest (on a shared machine the fastest run is the
-# one least disturbed by others). Build with -DCMAKE_BUILD_TYPE=Release first. The
+# one least disturbed by others); BENCH_IDLE=P waits before each timed run
+# until the CPU was at least P % idle over a second (at most ten minutes). Build with -DCMAKE_BUILD_TYPE=Release first. The
 # machine should be otherwise idle: the load average is printed before and after.
 set -euo pipefail
 
@@ -105,17 +106,28 @@ idle() {
     b=$((b4 + b5 - a4 - a5))
     awk -v t="$a" -v i="$b" 'BEGIN { printf "%.0f %%", (t > 0 ? 100 * i / t : 0) }'
 }
+idleWanted="${BENCH_IDLE:-0}"
+[[ "$idleWanted" =~ ^[0-9]+$ && "$idleWanted" -le 100 ]] || { echo "bench-batch: BENCH_IDLE must be 0 to 100" >&2; exit 2; }
+waitForIdle() {
+    local waited=0 share
+    ((idleWanted > 0)) || return 0
+    while share=$(idle) && ((${share% *} < idleWanted && waited < 600)); do
+        waited=$((waited + 1))
+    done
+    ((waited < 600)) || echo "bench-batch: the CPU was never $idleWanted % idle; measuring anyway" >&2
+}
 # once LABEL JOBS SESSION_DIR: one timed run; the fastest so far is kept in seconds[LABEL-JOBS].
 declare -A seconds exits
 once() {
     local label=$1 jobs=$2 dir=$3 start end status=0
+    [[ $label == read ]] || new_session "$dir/bench.yj"
+    waitForIdle
     if [[ $label == read ]]; then
         start=$(now)
         "$cli" read --jobs "$jobs" --template "模板文件/$template" "${pictures[@]}" >"$work/$label-$jobs.out" \
             2>"$work/$label-$jobs.err" || status=$?
         end=$(now)
     else
-        new_session "$dir/bench.yj"
         start=$(now)
         "$cli" mark --jobs "$jobs" --session "$dir/bench.yj" "${pictures[@]}" >"$work/$label-$jobs.out" \
             2>"$work/$label-$jobs.err" || status=$?
