@@ -175,11 +175,12 @@ int CmdMark(const std::vector<std::string>& args)
     SessionCardAcceptance acceptance(acceptor);
     const bool fit = o.flags.count("--fit") != 0;
     const std::vector<std::string>& files = o.positional;
-    cli::OrderedBatch batch(files.size(), jobs);
+    // Two threads per worker: see OrderedBatch.
+    cli::OrderedBatch batch(files.size(), jobs, 2);
     cli::PrepareImageReadersForWorkers(files, fit);
-    // One recognition context per worker: a context is the whole state of an attempt.
+    // One recognition context per thread: a context is the whole state of an attempt.
     std::vector<std::unique_ptr<RecognitionContext>> contexts;
-    for (int w = 0; w < batch.Jobs(); ++w) {
+    for (int w = 0; w < batch.Threads(); ++w) {
         contexts.push_back(std::make_unique<RecognitionContext>());
         contexts.back()->SetUp(cli::SampleWidth, cli::SampleHeight, 3);
         contexts.back()->SetTemplate(state->cardTemplate, state->templateName);
