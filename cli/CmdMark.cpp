@@ -1,12 +1,14 @@
 // scorivo-cli mark: marks card pictures into a marking raw file exactly as
 // the marking page marks camera samples, with the whole card acceptance.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/MarkingSettings.h"
 #include "cli/CliOptions.h"
 #include "cli/Command.h"
+#include "cli/OrderedBatch.h"
 #include "cli/PictureLoading.h"
 #include "marking/Acceptance.h"
 #include "marking/RawFile.h"
@@ -16,30 +18,87 @@
 
 namespace {
 
-// Messages go to standard error; the OK/Cancel question is answered as told.
-// Marking only asks OK/Cancel; the other questions get the cautious answer.
+// Messages go to the card's own text for standard error, printed when the
+// card's result is; the OK/Cancel question is answered as told. Marking only
+// asks OK/Cancel; the other questions get the cautious answer.
 class CommandLinePrompts : public PromptsCore {
 public:
     explicit CommandLinePrompts(bool answerOk) : answerOk_(answerOk) {}
-    void ShowMessage(const std::string& utf8) override { std::fprintf(stderr, "%s\n", utf8.c_str()); }
+    // Only the card holding the acceptance turn sets it and is asked.
+    void SetSink(std::string* sink) { sink_ = sink; }
+    void ShowMessage(const std::string& utf8) override { Print(utf8 + "\n"); }
     bool AskOkCancel(const std::string& utf8) override
     {
-        std::fprintf(stderr, "%s\n[%s]\n", utf8.c_str(), answerOk_ ? "确定" : "取消");
+        Print(utf8 + "\n[" + (answerOk_ ? "确定" : "取消") + "]\n");
         return answerOk_;
     }
     bool AskYesNo(const std::string& utf8) override
     {
-        std::fprintf(stderr, "%s\n[否]\n", utf8.c_str());
+        Print(utf8 + "\n[否]\n");
         return false;
     }
     PromptAnswer AskYesNoCancel(const std::string& utf8) override
     {
-        std::fprintf(stderr, "%s\n[取消]\n", utf8.c_str());
+        Print(utf8 + "\n[取消]\n");
         return PromptAnswer::Cancel;
     }
 
 private:
+    void Print(const std::string& text)
+    {
+        if (sink_)
+            *sink_ += text;
+        else
+            std::fputs(text.c_str(), stderr);
+    }
     bool answerOk_;
+    std::string* sink_ = nullptr;
+};
+
+// The acceptance stage of one card: it waits until every earlier card has
+// been through acceptance, so that the session sees the cards in input order
+// whichever worker recognised them, and keeps the turn until the card's
+// save and line are taken from the session.
+class InputOrderAcceptance : public CardAcceptance {
+public:
+    InputOrderAcceptance(cli::OrderedBatch& batch, std::size_t index, SessionCardAcceptance& session,
+                         CommandLinePrompts& prompts, std::string& messages)
+        : batch_(batch), index_(index), session_(session), prompts_(prompts), messages_(messages)
+    {
+    }
+    bool AcceptReading(RecognitionContext& ctx) override
+    {
+        // A retry after an exception in acceptance comes back holding the turn.
+        if (!holding_) {
+            if (!batch_.WaitForTurn(index_)) {
+                stopped_ = true;  // an earlier card's save failed: this one must not touch the session
+                return false;
+            }
+            holding_ = true;
+            prompts_.SetSink(&messages_);
+        }
+        return session_.AcceptReading(ctx);
+    }
+    bool Holding() const { return holding_; }
+    bool Stopped() const { return stopped_; }
+
+private:
+    cli::OrderedBatch& batch_;
+    std::size_t index_;
+    SessionCardAcceptance& session_;
+    CommandLinePrompts& prompts_;
+    std::string& messages_;
+    bool holding_ = false;
+    bool stopped_ = false;
+};
+
+// What one picture gave, kept until it is its turn to be printed.
+struct MarkedCard {
+    std::string messages;  // for standard error, in the order they arose
+    bool failed = false;   // unreadable, or not a 640 x 480 picture
+    bool accepted = false;
+    std::string session;   // accepted: the raw file's bytes with this card
+    std::string line;      // the JSON line for standard output
 };
 
 // Exit codes besides 0 (every card accepted), 1 (errors) and 2 (usage).
@@ -51,19 +110,22 @@ int Usage(const std::string& why)
     if (!why.empty())
         std::fprintf(stderr, "scorivo-cli mark: %s\n", why.c_str());
     std::fputs("usage: scorivo-cli mark --session FILE.yj [--grade CODE] [--class CODE] [--answer ok|cancel] "
-               "[--fit] IMAGE...\n",
+               "[--fit] [--jobs N] IMAGE...\n",
                stderr);
     return 2;
 }
 
 int CmdMark(const std::vector<std::string>& args)
 {
-    auto o = cli::ParseOptions(args, {"--session", "--grade", "--class", "--answer"}, {"--fit"});
+    auto o = cli::ParseOptions(args, {"--session", "--grade", "--class", "--answer", "--jobs"}, {"--fit"});
     if (!o.error.empty())
         return Usage(o.error);
     const std::string answer = o.Get("--answer", "cancel");
     if (!o.Has("--session") || o.positional.empty() || (answer != "ok" && answer != "cancel"))
         return Usage({});
+    int jobs = cli::DefaultJobCount();
+    if (o.Has("--jobs") && !cli::ParseJobCount(o.Get("--jobs"), jobs))
+        return Usage("--jobs takes a whole number from 1 to " + std::to_string(cli::MaxJobs));
 
     const std::filesystem::path programFolder = files::ProgramFolder();
     const std::filesystem::path sessionFile = files::FromUtf8(o.Get("--session"));
@@ -110,65 +172,106 @@ int CmdMark(const std::vector<std::string>& args)
     if (roster.classEnabled)
         state->session.classFilter.SetTruncated(o.Has("--class") ? *cls : std::string("ALL"));
 
-    RecognitionContext ctx;
-    ctx.SetUp(cli::SampleWidth, cli::SampleHeight, 3);
-    ctx.SetTemplate(state->cardTemplate, state->templateName);
     SessionCardAcceptance acceptance(acceptor);
+    const bool fit = o.flags.count("--fit") != 0;
+    const std::vector<std::string>& files = o.positional;
+    // Two threads per worker: see OrderedBatch.
+    cli::OrderedBatch batch(files.size(), jobs, 2);
+    cli::PrepareImageReadersForWorkers(files, fit);
+    // One recognition context per thread: a context is the whole state of an attempt.
+    std::vector<std::unique_ptr<RecognitionContext>> contexts;
+    for (int w = 0; w < batch.Threads(); ++w) {
+        contexts.push_back(std::make_unique<RecognitionContext>());
+        contexts.back()->SetUp(cli::SampleWidth, cli::SampleHeight, 3);
+        contexts.back()->SetTemplate(state->cardTemplate, state->templateName);
+    }
+    std::vector<MarkedCard> cards(files.size());
 
-    int failures = 0;
-    int refused = 0;
-    for (const std::string& file : o.positional) {
-        // A refused card must not repeat the previous card's texts.
-        ctx.StatusText.clear();
-        ctx.MemoTiShi.clear();
+    // On a worker: everything up to acceptance runs alongside the other
+    // workers; acceptance, the session's bytes and the line run in input order.
+    auto work = [&](std::size_t index, int worker) {
+        RecognitionContext& ctx = *contexts[static_cast<std::size_t>(worker)];
+        MarkedCard& card = cards[index];
+        const std::string& file = files[index];
+        cli::StartPicture(ctx);
         cli::Picture picture;
         std::string error;
         if (!cli::LoadPicture(files::FromUtf8(file), picture, error)) {
-            std::fprintf(stderr, "scorivo-cli mark: %s: %s\n", file.c_str(), error.c_str());
-            ++failures;
-            continue;
+            card.messages = "scorivo-cli mark: " + file + ": " + error + "\n";
+            card.failed = true;
+            return;
         }
-        if (o.flags.count("--fit") && (picture.width != cli::SampleWidth || picture.height != cli::SampleHeight))
+        if (fit && (picture.width != cli::SampleWidth || picture.height != cli::SampleHeight))
             picture = cli::FitIntoFrame(picture);
         if (picture.width != cli::SampleWidth || picture.height != cli::SampleHeight) {
-            std::fprintf(stderr, "scorivo-cli mark: %s: the picture is %d x %d, not 640 x 480 (use --fit)\n",
-                         file.c_str(), picture.width, picture.height);
-            ++failures;
-            continue;
+            card.messages = "scorivo-cli mark: " + file + ": the picture is " + std::to_string(picture.width) +
+                            " x " + std::to_string(picture.height) + ", not 640 x 480 (use --fit)\n";
+            card.failed = true;
+            return;
         }
         cli::LoadSample(ctx, picture);
         PrepareFrame(ctx);
-        const MarkingOutcome outcome = RunMarkingAttempt(ctx, acceptance);
-        if (outcome.code == CodeAccepted) {
-            // Saved after every card: a kill mid-batch loses at most the card being read.
-            MarkingFileResult saved = SaveMarkingFileTo(*state, sessionFile);
-            if (!saved.ok) {
-                std::fprintf(stderr, "%s\n", saved.message.c_str());
-                return 1;
+        InputOrderAcceptance ordered(batch, index, acceptance, prompts, card.messages);
+        const MarkingOutcome outcome = RunMarkingAttempt(ctx, ordered);
+        if (ordered.Stopped())
+            return;
+        // Codes 0 and 13 went through acceptance, and this card still holds
+        // the turn: the acceptor's staging reading says who the card was.
+        const bool reached = ordered.Holding() && (outcome.code == CodeAccepted || outcome.code == CodeRefused);
+        card.accepted = outcome.code == CodeAccepted;
+        if (card.accepted)
+            card.session = EncodeMarkingFile(state->roster, state->exam, state->session);
+        const MarkingRecord& r = acceptor.Reading();
+        card.line = "{\"file\":" + cli::JsonString(file) + ",\"code\":" + std::to_string(outcome.code) +
+                    ",\"status\":" + cli::JsonString(ctx.StatusText) + ",\"memo\":" + cli::JsonString(ctx.MemoTiShi) +
+                    ",\"admissionNumber\":" +
+                    cli::JsonString(reached ? gbk::ToUtf8(r.admissionNumber.View()) : std::string()) +
+                    ",\"name\":" + cli::JsonString(reached ? r.studentName.Utf8() : std::string()) +
+                    ",\"total\":" + (card.accepted ? FormatScore(r.totalScore) : "null") +
+                    ",\"readCount\":" + std::to_string(card.accepted ? r.readCount : 0) + "}\n";
+        if (ordered.Holding()) {
+            prompts.SetSink(nullptr);
+            batch.EndTurn(index);
+        }
+    };
+
+    int failures = 0;
+    int refused = 0;
+    bool saveFailed = false;
+    // On the calling thread, in input order: messages, the save, the line.
+    auto deliver = [&](std::size_t index) {
+        MarkedCard card = std::move(cards[index]);
+        std::fputs(card.messages.c_str(), stderr);
+        if (card.failed) {
+            ++failures;
+            return true;
+        }
+        if (card.accepted) {
+            // Saved after every card, before its line: a kill mid-batch loses
+            // at most the cards it has not reported.
+            std::string error;
+            if (!files::WriteAtomic(sessionFile, card.session, &error)) {
+                std::fprintf(stderr, "%s\n%s\n%s\n", raw_file::SaveFailed, files::ToUtf8(sessionFile).c_str(),
+                             error.c_str());
+                saveFailed = true;
+                return false;
             }
         } else {
             ++refused;
         }
-
-        // Codes 0 and 13 went through acceptance: its staging reading says who the card was.
-        const bool reached = outcome.code == CodeAccepted || outcome.code == CodeRefused;
-        const MarkingRecord& r = acceptor.Reading();
-        std::string line = "{\"file\":" + cli::JsonString(file) + ",\"code\":" + std::to_string(outcome.code) +
-                           ",\"status\":" + cli::JsonString(ctx.StatusText) +
-                           ",\"memo\":" + cli::JsonString(ctx.MemoTiShi) + ",\"admissionNumber\":" +
-                           cli::JsonString(reached ? gbk::ToUtf8(r.admissionNumber.View()) : std::string()) +
-                           ",\"name\":" + cli::JsonString(reached ? r.studentName.Utf8() : std::string()) +
-                           ",\"total\":" + (outcome.code == CodeAccepted ? FormatScore(r.totalScore) : "null") +
-                           ",\"readCount\":" + std::to_string(outcome.code == CodeAccepted ? r.readCount : 0) + "}\n";
-        std::fputs(line.c_str(), stdout);
+        std::fputs(card.line.c_str(), stdout);
         std::fflush(stdout);
-    }
-    if (failures)
+        return true;
+    };
+    batch.Run(work, deliver);
+
+    if (saveFailed || failures)
         return 1;
     return refused ? ExitSomeRefused : 0;
 }
 
 const cli::CommandRegistrar registrar(
-    "mark", "mark --session FILE.yj [--grade CODE] [--class CODE] [--answer ok|cancel] [--fit] IMAGE...", CmdMark);
+    "mark", "mark --session FILE.yj [--grade CODE] [--class CODE] [--answer ok|cancel] [--fit] [--jobs N] IMAGE...",
+    CmdMark);
 
 } // namespace

@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/OrderedBatch.h"
 #include "cli/PictureLoading.h"
 #include "exam/ExamSetup.h"
 #include "marking/RawFile.h"
@@ -82,7 +84,7 @@ SamplingExam ExamOfSession(const ExamSetup& e)
 int Usage()
 {
     std::fputs("usage: scorivo-cli read --template PATH [--session FILE.yj] [--admission-length N] [--multiple LIST] "
-               "[--no-colour-check] [--fit] IMAGE...\n",
+               "[--no-colour-check] [--fit] [--jobs N] IMAGE...\n",
                stderr);
     return 2;
 }
@@ -92,6 +94,7 @@ int CmdRead(const std::vector<std::string>& args)
     std::string templatePath, multipleList, session;
     int admissionLength = -1;
     bool colourCheck = true, fit = false;
+    int jobs = cli::DefaultJobCount();
     std::vector<std::string> images;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -114,6 +117,9 @@ int CmdRead(const std::vector<std::string>& args)
             admissionLength = std::atoi(v.c_str());
         } else if (a == "--multiple") {
             if (!value(multipleList))
+                return Usage();
+        } else if (a == "--jobs") {
+            if (!value(v) || !cli::ParseJobCount(v, jobs))
                 return Usage();
         } else if (a == "--no-colour-check") {
             colourCheck = false;
@@ -170,57 +176,84 @@ int CmdRead(const std::vector<std::string>& args)
     }
     if (admissionLength < 0)
         admissionLength = t.AdmColumns;
-    RawReadingAcceptance acceptance(exam, admissionLength);
+    // One recognition context (and acceptance) per worker: they hold the whole state of an attempt.
+    cli::OrderedBatch batch(images.size(), jobs);
+    cli::PrepareImageReadersForWorkers(images, fit);
+    struct Worker {
+        Worker(const SamplingExam& e, int length) : acceptance(e, length) {}
+        RecognitionContext ctx;
+        RawReadingAcceptance acceptance;
+    };
+    std::vector<std::unique_ptr<Worker>> workers;
+    for (int w = 0; w < batch.Threads(); ++w) {
+        workers.push_back(std::make_unique<Worker>(exam, admissionLength));
+        RecognitionContext& ctx = workers.back()->ctx;
+        ctx.SetUp(SampleWidth, SampleHeight, 3);
+        ctx.SetTemplate(t, files::ToUtf8(tp.filename()));
+        ctx.CheckCardColour = colourCheck;
+    }
+    struct ReadCard {
+        std::string error;  // for standard error; the picture was not read
+        std::string line;
+    };
+    std::vector<ReadCard> cards(images.size());
 
-    RecognitionContext ctx;
-    ctx.SetUp(SampleWidth, SampleHeight, 3);
-    ctx.SetTemplate(t, files::ToUtf8(tp.filename()));
-    ctx.CheckCardColour = colourCheck;
-
-    int failures = 0;
-    for (const std::string& file : images) {
+    auto work = [&](std::size_t index, int worker) {
+        Worker& w = *workers[static_cast<std::size_t>(worker)];
+        RecognitionContext& ctx = w.ctx;
+        const std::string& file = images[index];
+        ReadCard& card = cards[index];
+        cli::StartPicture(ctx);
         Picture picture;
         std::string error;
         if (!LoadPicture(files::FromUtf8(file), picture, error)) {
-            std::fprintf(stderr, "scorivo-cli read: %s: %s\n", file.c_str(), error.c_str());
-            ++failures;
-            continue;
+            card.error = "scorivo-cli read: " + file + ": " + error + "\n";
+            return;
         }
         if (fit && (picture.width != SampleWidth || picture.height != SampleHeight))
             picture = FitIntoFrame(picture);
         if (picture.width != SampleWidth || picture.height != SampleHeight) {
-            std::fprintf(stderr, "scorivo-cli read: %s: the picture is %d x %d, not 640 x 480 (use --fit)\n",
-                         file.c_str(), picture.width, picture.height);
-            ++failures;
-            continue;
+            card.error = "scorivo-cli read: " + file + ": the picture is " + std::to_string(picture.width) + " x " +
+                         std::to_string(picture.height) + ", not 640 x 480 (use --fit)\n";
+            return;
         }
         LoadSample(ctx, picture);
         PrepareFrame(ctx);
-        ctx.StatusText.clear();
-        ctx.MemoTiShi.clear();
-        const MarkingOutcome outcome = RunMarkingAttempt(ctx, acceptance);
+        const MarkingOutcome outcome = RunMarkingAttempt(ctx, w.acceptance);
 
         const CardReading& r = ctx.Reading;
-        std::string line = "{\"file\":" + JsonString(file) + ",\"code\":" + std::to_string(outcome.code) +
-                           ",\"status\":" + JsonString(ctx.StatusText) + ",\"memo\":" + JsonString(ctx.MemoTiShi) +
-                           ",\"paperType\":" + (ctx.AbTypeRead ? (r.paperType == 0 ? "\"A\"" : "\"B\"") : "null") +
-                           ",\"admissionNumber\":" + JsonString(r.admissionNumber.View()) +
-                           ",\"subjectCode\":" + JsonString(ctx.SubjectCode.View()) +
-                           ",\"subjectiveScore\":" + JsonNumber(r.subjectiveScore) + ",\"answers\":[";
+        std::string& line = card.line;
+        line = "{\"file\":" + JsonString(file) + ",\"code\":" + std::to_string(outcome.code) +
+               ",\"status\":" + JsonString(ctx.StatusText) + ",\"memo\":" + JsonString(ctx.MemoTiShi) +
+               ",\"paperType\":" + (ctx.AbTypeRead ? (r.paperType == 0 ? "\"A\"" : "\"B\"") : "null") +
+               ",\"admissionNumber\":" + JsonString(r.admissionNumber.View()) +
+               ",\"subjectCode\":" + JsonString(ctx.SubjectCode.View()) +
+               ",\"subjectiveScore\":" + JsonNumber(r.subjectiveScore) + ",\"answers\":[";
         for (int q = 0; q < exam.questionCount; ++q) {
             if (q)
                 line += ',';
             line += JsonString(r.questionResults[q].answer.View());
         }
         line += "]}\n";
-        std::fputs(line.c_str(), stdout);
-    }
+    };
+    int failures = 0;
+    auto deliver = [&](std::size_t index) {
+        ReadCard card = std::move(cards[index]);
+        if (!card.error.empty()) {
+            std::fputs(card.error.c_str(), stderr);
+            ++failures;
+        } else {
+            std::fputs(card.line.c_str(), stdout);
+        }
+        return true;
+    };
+    batch.Run(work, deliver);
     return failures ? 1 : 0;
 }
 
 cli::CommandRegistrar registrar("read",
                                 "read --template PATH [--session FILE.yj] [--admission-length N] [--multiple LIST] "
-                                "[--no-colour-check] [--fit] IMAGE...",
+                                "[--no-colour-check] [--fit] [--jobs N] IMAGE...",
                                 CmdRead);
 
 } // namespace

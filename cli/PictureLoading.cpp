@@ -14,7 +14,6 @@
 #include "capture/JpegFrame.h"
 #include "cardprint/GuiApp.h"
 #include "platform/Files.h"
-#include "recognition/ImagePrimitives.h"
 
 namespace cli {
 
@@ -82,6 +81,14 @@ Picture FromQImage(const QImage& image)
     return p;
 }
 
+bool IsJpegPath(const std::filesystem::path& path)
+{
+    std::string ext = path.extension().string();
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".jpg" || ext == ".jpeg";
+}
+
 } // namespace
 
 bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error)
@@ -92,10 +99,7 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
         error = "cannot read the file: " + why;
         return false;
     }
-    std::string ext = path.extension().string();
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".jpg" || ext == ".jpeg")
+    if (IsJpegPath(path))
         return DecodeJpeg(*bytes, out, error);
     cardprint::EnsureGuiApplication();
     QBuffer buffer;
@@ -129,13 +133,38 @@ Picture FitIntoFrame(const Picture& p)
 
 void LoadSample(RecognitionContext& ctx, const Picture& p)
 {
-    Bitmap& f = ctx.FrameBitmap;
-    for (int r = 0; r < p.height; ++r) {
-        const uint8_t* src = p.rgb.data() + static_cast<std::size_t>(r) * p.width * 3;
-        for (int x = 0; x < p.width; ++x, src += 3)
-            SetPixel(f.At(x, p.height - 1 - r), src[2], src[1], src[0]);
+    // Copying the picture bottom row first and then turning it by 180
+    // degrees puts the picture's top-down row y, mirrored, at row y: one pass
+    // here instead of a copy and a turn, which took a fifth of a card's reading.
+    const BitmapView f = ctx.FrameBitmap.View();
+    const int bpp = f.bytesPerPixel;
+    const std::size_t rowBytes = static_cast<std::size_t>(p.width) * 3;
+    for (int y = 0; y < p.height; ++y) {
+        const uint8_t* src = p.rgb.data() + static_cast<std::size_t>(y) * rowBytes + rowBytes - 3;
+        uint8_t* dst = f.Row(y);
+        for (int x = 0; x < p.width; ++x, src -= 3, dst += bpp) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+        }
     }
-    Rotate180(f.View());
+}
+
+void PrepareImageReadersForWorkers(const std::vector<std::string>& files, bool fit)
+{
+    bool needed = fit;
+    for (std::size_t i = 0; i < files.size() && !needed; ++i)
+        needed = !IsJpegPath(files::FromUtf8(files[i]));
+    if (needed)
+        cardprint::EnsureGuiApplication();
+}
+
+void StartPicture(RecognitionContext& ctx)
+{
+    ctx.StatusText.clear();
+    ctx.MemoTiShi.clear();
+    ctx.RectifiedCard.FillWhite();
+    ctx.CheckCard.FillWhite();
 }
 
 } // namespace cli

@@ -28,4 +28,17 @@ Picture FitIntoFrame(const Picture& p);
 // 180 degrees as every sample is.
 void LoadSample(RecognitionContext& ctx, const Picture& p);
 
+// Pictures other than JPEG and --fit go through Qt, whose image readers need
+// the application object; only the main thread may create it, so a batch
+// creates it before its workers start when any of its pictures will need it
+// (on one worker too, so that Qt's start-up notes come first either way).
+void PrepareImageReadersForWorkers(const std::vector<std::string>& files, bool fit);
+
+// A context about to read the next picture of a batch: no texts and no card
+// pixels of the picture before. Rectification keeps the card pixels that
+// land outside the turned frame, so without this a reading could depend on
+// which picture the same context read last, and a batch on several workers
+// would not be bound to give what one worker gives.
+void StartPicture(RecognitionContext& ctx);
+
 } // namespace cli
