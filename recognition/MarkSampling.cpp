@@ -466,6 +466,7 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
     int fills[card_limits::MaxColumnRows];
     int inks[card_limits::MaxColumnRows];
     bool marked[card_limits::MaxColumnRows];
+    bool overflow[card_limits::MaxColumnRows];
     PointF corners[DigitGrid::MaxColumns * card_limits::MaxColumnRows];
     int count = 0;
     for (int i = 0; i < columns; ++i)
@@ -481,8 +482,8 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
             marked[j] = fills[j] > 9 && InkAtCentre(card, c, g.sx, g.sy);
             // A neighbour's mark reaching over the edge is neither a mark
             // of this row nor ink that confirms one.
-            const bool spill = fills[j] > 9 && !marked[j] && SpillFromNeighbour(card, c, g.sx, g.sy);
-            inks[j] = spill ? 0 : CellBlack(check, c, g.sx, g.sy);
+            overflow[j] = !marked[j] && SpillFromNeighbour(card, c, g.sx, g.sy);
+            inks[j] = fills[j] > 9 && overflow[j] ? 0 : CellBlack(check, c, g.sx, g.sy);
             if (marked[j] && (best < 0 || fills[j] > fills[best]))
                 best = j;
             ink += inks[j];
@@ -531,7 +532,7 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
             // in the adaptive picture, the mark must stand alone.
             int others = 0, strongest = 0;
             for (int j = 0; j < rows; ++j)
-                if (j != best && (marked[j] || !SpillFromNeighbour(card, cornerOf(i, j), g.sx, g.sy))) {
+                if (j != best && !overflow[j]) {
                     others += fills[j];
                     strongest = std::max(strongest, fills[j]);
                 }

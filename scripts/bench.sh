@@ -7,21 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-PACKAGES=(libbenchmark-dev libopencv-dev)
-missing=()
-for p in "${PACKAGES[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if ((${#missing[@]})); then
-    SUDO=""
-    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-    echo "Installing: ${missing[*]}"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
-# The rest of what the program needs to build.
+# Google Benchmark and OpenCV are in the project's one list of dependencies.
 bash scripts/deps.sh
 
 launcher=()
