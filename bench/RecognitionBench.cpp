@@ -160,11 +160,22 @@ void BM_RectifyCard(benchmark::State& state)
 }
 BENCHMARK(BM_RectifyCard)->Apply(EveryCard)->Unit(benchmark::kMicrosecond);
 
+void BM_LevelCardLight(benchmark::State& state)
+{
+    Scene& s = SharedScene(static_cast<int>(state.range(0)));
+    ToRectification(s);
+    RectifyCard(s.ctx);
+    for (auto _ : state)
+        LevelCardLight(s.ctx);
+}
+BENCHMARK(BM_LevelCardLight)->Apply(EveryCard)->Unit(benchmark::kMicrosecond);
+
 void BM_UprightAndPlacement(benchmark::State& state)
 {
     Scene& s = SharedScene(static_cast<int>(state.range(0)));
     ToRectification(s);
     RectifyCard(s.ctx);
+    LevelCardLight(s.ctx);
     for (auto _ : state) {
         benchmark::DoNotOptimize(IsCardUpright(s.ctx));
         benchmark::DoNotOptimize(CheckCardPlacement(s.ctx));
@@ -179,6 +190,7 @@ void BM_MarkSampling(benchmark::State& state)
     RawReadingAcceptance acceptance(WholeTemplateExam(s.t), s.t.AdmColumns);
     Bitmap card, check;
     RectifyCard(s.ctx);
+    LevelCardLight(s.ctx);
     card = s.ctx.RectifiedCard.Copy();
     check = s.ctx.CheckCard.Copy();
     for (auto _ : state) {

@@ -474,18 +474,28 @@ static int TruncDistance(PointI a, PointI b)
 }
 
 // Counts the columns beyond a refined end where the line goes on (dashed
-// extensions of "JD" cards); false when the walk leaves the picture.
+// extensions of "JD" cards); false when the walk leaves the picture. A column
+// beside a black one counts too: at the far end of the distance range the
+// blur takes a pixel off each edge of the small printed dashes, and they would
+// fall under the share the check asks for.
 static bool CountExtension(const BitmapView& f, const Walk& walk, PointI from, int steps, int& hits)
 {
     hits = 0;
     int x = from.x;
-    for (int step = 0; step < steps; ++step) {
-        int nx, ny;
-        if (!StepColumn(f, walk, x, nx, ny))
-            return false;
-        if (IsBlack(f.At(nx, ny)) || IsBlack(f.At(nx, ny - 1)) || IsBlack(f.At(nx, ny + 1)))
+    bool before = false, current = false;
+    for (int step = 0; step <= steps; ++step) {
+        bool next = false;
+        if (step < steps) {
+            int nx, ny;
+            if (!StepColumn(f, walk, x, nx, ny))
+                return false;
+            next = IsBlack(f.At(nx, ny)) || IsBlack(f.At(nx, ny - 1)) || IsBlack(f.At(nx, ny + 1));
+            x = nx;
+        }
+        if (step > 0 && (before || current || next))
             ++hits;
-        x = nx;
+        before = current;
+        current = next;
     }
     return true;
 }

@@ -713,3 +713,121 @@ PointI MapPoint(const ProjectiveMap& m, PointI p)
     };
     return {clampTrunc(mx), clampTrunc(my)};
 }
+
+void LightLeveller::Apply(const BitmapView& bmp)
+{
+    if (!bmp.Valid())
+        return;
+    gw_ = (bmp.width + Block - 1) / Block;
+    gh_ = (bmp.height + Block - 1) / Block;
+    BlockLevels(bmp);
+    // Dark patches up to five blocks across (40 pixels: a row of blackened
+    // boxes, a printed bar) are not paper.
+    Close(2);
+    Gains();
+    ScaleRows(bmp);
+}
+
+void LightLeveller::BlockLevels(const BitmapView& bmp)
+{
+    const std::size_t blocks = static_cast<std::size_t>(gw_) * static_cast<std::size_t>(gh_);
+    level_.assign(blocks * 3, 0);
+    const int bpp = bmp.bytesPerPixel;
+    for (int y = 0; y < bmp.height; ++y) {
+        uint8_t* out = level_.data() + static_cast<std::size_t>(y / Block) * static_cast<std::size_t>(gw_) * 3;
+        const uint8_t* p = bmp.Row(y);
+        for (int bx = 0; bx < gw_; ++bx, out += 3) {
+            const int end = std::min(bmp.width, (bx + 1) * Block);
+            uint8_t m0 = out[0], m1 = out[1], m2 = out[2];
+            for (int x = bx * Block; x < end; ++x, p += bpp) {
+                m0 = std::max(m0, p[0]);
+                m1 = std::max(m1, p[1]);
+                m2 = std::max(m2, p[2]);
+            }
+            out[0] = m0;
+            out[1] = m1;
+            out[2] = m2;
+        }
+    }
+}
+
+void LightLeveller::Close(int radius)
+{
+    // A dilation (the brightest of the window) then an erosion (the darkest),
+    // each as a pass along the rows and one along the columns. The closing
+    // keeps the edge of a shadow where it is.
+    work_.resize(level_.size());
+    auto pass = [&](const uint8_t* in, uint8_t* out, bool along, bool brightest) {
+        const int n = along ? gw_ : gh_, lines = along ? gh_ : gw_;
+        const std::ptrdiff_t step = along ? 3 : static_cast<std::ptrdiff_t>(gw_) * 3;
+        const std::ptrdiff_t lineStep = along ? static_cast<std::ptrdiff_t>(gw_) * 3 : 3;
+        for (int l = 0; l < lines; ++l)
+            for (int i = 0; i < n; ++i)
+                for (int c = 0; c < 3; ++c) {
+                    const uint8_t* line = in + l * lineStep + c;
+                    uint8_t v = line[i * step];
+                    for (int k = std::max(0, i - radius); k <= std::min(n - 1, i + radius); ++k)
+                        v = brightest ? std::max(v, line[k * step]) : std::min(v, line[k * step]);
+                    out[l * lineStep + i * step + c] = v;
+                }
+    };
+    pass(level_.data(), work_.data(), true, true);
+    pass(work_.data(), level_.data(), false, true);
+    pass(level_.data(), work_.data(), true, false);
+    pass(work_.data(), level_.data(), false, false);
+}
+
+void LightLeveller::Gains()
+{
+    // The well-lit paper: a high share of the blocks are at least this dark.
+    gain_.resize(level_.size());
+    for (int c = 0; c < 3; ++c) {
+        int histogram[256] = {};
+        for (std::size_t i = static_cast<std::size_t>(c); i < level_.size(); i += 3)
+            ++histogram[level_[i]];
+        const std::size_t want = level_.size() / 3 * 9 / 10;
+        std::size_t seen = 0;
+        int paper = 0;
+        while (paper < 255 && (seen += static_cast<std::size_t>(histogram[paper])) < want)
+            ++paper;
+        for (std::size_t i = static_cast<std::size_t>(c); i < level_.size(); i += 3) {
+            // At most twice as bright: deep shade holds little but noise.
+            const int level = std::max<int>(level_[i], 1);
+            gain_[i] = static_cast<uint16_t>(std::clamp(paper * 256 / level, 128, 512));
+        }
+    }
+}
+
+void LightLeveller::ScaleRows(const BitmapView& bmp)
+{
+    // Gains hold at the blocks' centres and run linearly in between.
+    const int bpp = bmp.bytesPerPixel;
+    rowGain_.resize(static_cast<std::size_t>(bmp.width) * 3);
+    colGain_.resize(static_cast<std::size_t>(gw_) * 3);
+    constexpr int Half = Block / 2;
+    for (int y = 0; y < bmp.height; ++y) {
+        const int fy = std::clamp(y - Half, 0, (gh_ - 1) * Block);
+        const int by = std::min(fy / Block, gh_ - 1), wy = fy - by * Block;
+        const int by1 = std::min(by + 1, gh_ - 1);
+        const uint16_t* g0 = gain_.data() + static_cast<std::size_t>(by) * static_cast<std::size_t>(gw_) * 3;
+        const uint16_t* g1 = gain_.data() + static_cast<std::size_t>(by1) * static_cast<std::size_t>(gw_) * 3;
+        for (int i = 0; i < gw_ * 3; ++i)
+            colGain_[static_cast<std::size_t>(i)] =
+                static_cast<uint16_t>((g0[i] * (Block - wy) + g1[i] * wy) / Block);
+        for (int x = 0; x < bmp.width; ++x) {
+            const int fx = std::clamp(x - Half, 0, (gw_ - 1) * Block);
+            const int bx = std::min(fx / Block, gw_ - 1), wx = fx - bx * Block;
+            const int bx1 = std::min(bx + 1, gw_ - 1);
+            for (int c = 0; c < 3; ++c)
+                rowGain_[static_cast<std::size_t>(x * 3 + c)] = static_cast<uint16_t>(
+                    (colGain_[static_cast<std::size_t>(bx * 3 + c)] * (Block - wx) +
+                     colGain_[static_cast<std::size_t>(bx1 * 3 + c)] * wx) /
+                    Block);
+        }
+        uint8_t* p = bmp.Row(y);
+        const uint16_t* gr = rowGain_.data();
+        for (int x = 0; x < bmp.width; ++x, p += bpp, gr += 3)
+            for (int c = 0; c < 3; ++c)
+                p[c] = static_cast<uint8_t>(std::min(255, (p[c] * gr[c] + 128) >> 8));
+    }
+}

@@ -104,6 +104,34 @@ private:
     int ready_ = -1;             // the highest row ready so far
 };
 
+// Evens out the slow changes of light across a picture of paper: a shadow's
+// edge, a lamp's falloff, a tinted corner. The paper's brightness around each
+// pixel is estimated per channel (the brightest pixel of each 8 x 8 block,
+// with dark patches up to a few blocks across closed over, so that a blackened
+// box or a printed bar is not taken for paper) and every pixel is scaled so
+// that the paper everywhere comes out as bright as the well-lit paper of the
+// picture. Marks and print keep their contrast to the paper around them, so
+// thresholds chosen over a block of cells see ink against paper rather than
+// light against shadow. A picture under even light barely changes.
+class LightLeveller {
+public:
+    static constexpr int Block = 8;
+    void Apply(const BitmapView& bmp);
+
+private:
+    void BlockLevels(const BitmapView& bmp);
+    void Close(int radius);
+    void Gains();
+    void ScaleRows(const BitmapView& bmp);
+
+    int gw_ = 0, gh_ = 0;
+    std::vector<uint8_t> level_;  // per block and channel: the paper's brightness
+    std::vector<uint8_t> work_;   // a pass of the closing
+    std::vector<uint16_t> gain_;  // per block and channel, 8.8 fixed point
+    std::vector<uint16_t> rowGain_; // one picture row's gains, per pixel and channel
+    std::vector<uint16_t> colGain_; // one picture row's gains, per block column and channel
+};
+
 // A coordinate or length derived from template values, kept finite and far
 // below the int range so that later truncations are defined; no real card
 // comes anywhere near the limit.

@@ -570,6 +570,13 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
     const BitmapView card = ctx.RectifiedCard.View();
     const BitmapView check = ctx.CheckCard.View();
     const int count = std::clamp(exam.questionCount, 0, card_limits::MaxQuestions);
+    ctx.RereadRule = nullptr;
+    ctx.RereadQuestion = -1;
+    auto reread = [&ctx](int q, const char* rule) {
+        ctx.RereadRule = rule;
+        ctx.RereadQuestion = q;
+        return AnswersResult::LightingFailure;
+    };
 
     constexpr int MaxBlocks = card_limits::MaxQuestions / 5 + 1;
     int blockInk[MaxBlocks] = {};
@@ -591,7 +598,11 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
 
     for (auto& letters : ctx.AnswerLetters)
         letters[0] = '\0';
-    int doubtful = 0;
+    int doubtful = 0, lastDoubtful = -1;
+    auto noteDoubtful = [&](int q) {
+        ++doubtful;
+        lastDoubtful = q;
+    };
     for (int q = 0; q < count; ++q) {
         if (!(exam.fullScore[q] > 0))
             continue;
@@ -628,12 +639,12 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         if (best < 0)
             for (int j = 0; j < cells.options; ++j)
                 if (overflow[j] && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5)
-                    return AnswersResult::LightingFailure;
+                    return reread(q, "overflow holds the only ink");
         // A mark the grid sits astride of could be this option's or its
         // neighbour's: read the card again rather than guess.
         for (int j = 0; j < cells.options; ++j)
             if (marked[j] && MarkAstride(card, cells.corner[j], g.sx, g.sy))
-                return AnswersResult::LightingFailure;
+                return reread(q, "mark astride");
         int ink = QuestionInk(ctx, check, cells);
         // Confirmed ink on an option that does not hold it at its centre: a
         // mark that the grid missed, or a neighbour's spilling over. Either
@@ -641,7 +652,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         for (int j = 0; j < cells.options; ++j)
             if (!marked[j] && fills[j] > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5 &&
                 !SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy))
-                return AnswersResult::LightingFailure;
+                return reread(q, "ink off the centre");
         const bool multiple = exam.multipleChoice[q] != 0;
         if (!ctx.IsJd() && best >= 0 && ink < 5 && blockInk[q / 5] > 0 && fills[best] >= 20) {
             // A pale mark the grey reference lost (under a shadow, from a
@@ -653,16 +664,25 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 if (j != best)
                     m = std::max(m, fills[j]);
             if (multiple || m * 3 >= fills[best])
-                return AnswersResult::LightingFailure;
+                return reread(q, "pale mark, no clear choice");
             ink = 5;
-            ++doubtful;
+            noteDoubtful(q);
         }
         if (multiple && ink >= 5)
             for (int j = 0; j < cells.options; ++j)
                 // A letter next to confirmed ones whose own confirming ink is
-                // a trace: a rubbed-out mark's residue, or a pale one; doubtful.
-                if (marked[j] && CellBlack(check, cells.corner[j], g.sx, g.sy) * 4 < fills[j])
-                    ++doubtful;
+                // a trace, or a small patch beside marks twice its size: a
+                // rubbed-out mark's residue, or a pale one; doubtful.
+                if (marked[j] && (CellBlack(check, cells.corner[j], g.sx, g.sy) * 4 < fills[j] ||
+                                  (fills[j] < 14 && fills[j] * 2 < fills[best])))
+                    noteDoubtful(q);
+        if (!multiple && best >= 0 && ink >= 5)
+            for (int j = 0; j < cells.options; ++j)
+                // Two marks of like weight where one is asked for: one of them
+                // is a rubbed-out mark as dark as the other, or the student
+                // changed their mind; which one counts is a guess.
+                if (j != best && marked[j] && fills[j] * 5 >= fills[best] * 4)
+                    noteDoubtful(q);
 
         if (ctx.IsJd() && !multiple && best >= 0 && ink < 5) {
             int h = 0, m = 0;
@@ -677,14 +697,14 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             if (blockInk[q / 5] == 0) {
                 if (b < 21 || (h > 0 && b / h < 4)) {
                     if (clearWinner)
-                        return AnswersResult::LightingFailure;
+                        return reread(q, "pale single mark in a block without ink");
                 } else {
                     ink = 5;
-                    ++doubtful;
+                    noteDoubtful(q);
                 }
             } else if (clearWinner) {
                 ink = 5;
-                ++doubtful;
+                noteDoubtful(q);
             }
         }
         if (best >= 0) {
@@ -711,6 +731,6 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
     if (exam.AnyMultipleChoice())
         doubtful *= 5;
     if (doubtful >= 5)
-        return AnswersResult::LightingFailure;
+        return reread(lastDoubtful, "too many doubtful questions");
     return AnswersResult::Read;
 }

@@ -35,6 +35,8 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
 {
     using namespace sampling_texts;
     const CardTemplate& t = ctx.Template;
+    ctx.RereadRule = nullptr;
+    ctx.RereadQuestion = -1;
     int grids = BuildSamplingGrids(ctx);
     if (grids == AbNotMarked)
         return Refuse(ctx, AbNotMarkedText, AbNotMarkedText);

@@ -100,6 +100,11 @@ public:
     // reach acceptance whole, so that it can be refused instead of stored cut.
     std::array<std::array<char, card_limits::MaxOptions + 1>, card_limits::MaxQuestions> AnswerLetters{};
     bool AbTypeRead = false;  // Reading.paperType holds a found or fixed AB type
+    // Which rule of the answers sent the last attempt back for a re-read, and
+    // at which question (0-based; the last doubtful one when there were too
+    // many; -1 when none): for tracing.
+    const char* RereadRule = nullptr;
+    int RereadQuestion = -1;
 
     // The short and the long text of the last marking attempt (UTF-8).
     std::string StatusText;
@@ -109,6 +114,7 @@ public:
     LineDetector Lines;
     LineEnds Ends;
     Smoother Smoothing;
+    LightLeveller Levelling;
     std::vector<uint8_t> StripCopy; // unbinarised AB strip
     std::array<RotatedRow, CardPictureSize> TurnedRows{};   // the colour frame turned by -theta, row by row
     std::array<int32_t, CardPictureSize> WarpX{};            // warp target in the turned picture, -1 outside

@@ -43,6 +43,7 @@ int RecognizeCard(RecognitionContext& ctx, CardAcceptance& acceptance)
     if (int code = CheckLinePlacement(lineFrame, ctx.Ends, ctx.IsJd(), ctx.Template))
         return code;
     RectifyCard(ctx);
+    LevelCardLight(ctx);
     if (!IsCardUpright(ctx))
         return CodeUpsideDown;
     if (int code = CheckCardPlacement(ctx))

@@ -255,6 +255,12 @@ void LayOutDigitGrid(const CardGeometry& g, float firstCol, float topRow, int co
                                  SaneFloat(g.Y0 + g.sy * topRow - g.sy * static_cast<float>(j))};
 }
 
+void LevelCardLight(RecognitionContext& ctx)
+{
+    ctx.Levelling.Apply(ctx.RectifiedCard.View());
+    ctx.CheckCard.CopyFrom(ctx.RectifiedCard);
+}
+
 void DrawGreyReferenceFrame(RecognitionContext& ctx, float x0, float y0)
 {
     int e = 0;

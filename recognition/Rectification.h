@@ -8,6 +8,10 @@
 // warps the line rectangle into an exact rectangle in RectifiedCard, smooths
 // it, copies it back over CheckCard, and fills Geometry and Placement.
 void RectifyCard(RecognitionContext& ctx);
+// Evens out the light over RectifiedCard (a shadow's edge, a lamp's falloff)
+// and copies it over CheckCard again: marks are then judged against the paper
+// around them. Runs right after RectifyCard.
+void LevelCardLight(RecognitionContext& ctx);
 
 // The orientation mark beside the top line (column UprightCol).
 bool IsCardUpright(RecognitionContext& ctx);

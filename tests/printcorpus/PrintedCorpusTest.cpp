@@ -416,8 +416,15 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
             const MarkingOutcome out = r.Read(frame);
             std::string diff;
             const Verdict v = out.code != 0 ? Verdict::Refused : Judge(r.ctx, r.exam, truth, marks, diff);
-            if (v != Verdict::Right && verbose)
+            if (v != Verdict::Right && verbose) {
+                if (r.ctx.RereadRule)
+                    diff += std::string(" rule '") + r.ctx.RereadRule + "' at q" +
+                            std::to_string(r.ctx.RereadQuestion + 1) + " (" +
+                            (r.ctx.RereadQuestion >= 0 ? MarksAt(r.ctx.Template, truth, marks, r.ctx.RereadQuestion)
+                                                       : std::string()) +
+                            " )";
                 diff += RefusalDetail(r.ctx, truth, marks);
+            }
             if (out.code != 0)
                 ++tally.codes[out.code];
             (v == Verdict::Right ? tally.right : v == Verdict::Refused ? tally.refused : tally.wrong)++;

@@ -188,6 +188,41 @@ TEST(Lines, PlacementMarginIs80OnA640By480Frame)
     EXPECT_EQ(CheckLinePlacement(f.View(), far, false, t), 104);
 }
 
+// "JD" lines go on in printed dashes beyond their ends. At the far end of the
+// distance range the blur leaves a dash three pixels of an eight-pixel walk:
+// still a dash. Nothing, or a single speck, beyond an end is not.
+TEST(Lines, JdDashesBeyondTheEndsSurviveTheBlurOfTheFarLimit)
+{
+    CardTemplate t{};
+    t.LineLength = 100;
+    t.LineDistance = 40;
+    t.CellWidth = 2; // eight columns of walk beyond each end of a 400-pixel line
+    t.CellHeight = 4;
+    LineEnds e;
+    e.bottom = Record({110, 200}, {490, 200});
+    e.top = Record({110, 280}, {490, 280});
+    e.bottomLeft = {100, 200};
+    e.bottomRight = {500, 200};
+    e.topLeft = {100, 280};
+    e.topRight = {500, 280};
+    auto frame = [](int dashWidth) {
+        Bitmap f(640, 480, 3);
+        f.FillWhite();
+        for (int y : {200, 280}) {
+            FillRect(f, 100, y, 501, y + 1);
+            // after a gap of two columns
+            FillRect(f, 100 - 2 - dashWidth, y, 100 - 2, y + 1);
+            FillRect(f, 503, y, 503 + dashWidth, y + 1);
+        }
+        return f;
+    };
+    EXPECT_EQ(CheckLinePlacement(frame(3).View(), e, true, t), 0);
+    EXPECT_EQ(CheckLinePlacement(frame(1).View(), e, true, t), 103);
+    EXPECT_EQ(CheckLinePlacement(frame(0).View(), e, true, t), 103);
+    // Cards without dashes are not asked for them.
+    EXPECT_EQ(CheckLinePlacement(frame(0).View(), e, false, t), 0);
+}
+
 // Thinning written plainly on the frame itself, for comparison.
 static void ReferenceThin(const BitmapView& f)
 {

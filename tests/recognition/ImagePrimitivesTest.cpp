@@ -250,3 +250,47 @@ TEST(BlackShareTest, SixteenPixelBlocksCountAsPixelByPixel)
                 << bpp << " bytes, width " << width;
         }
 }
+
+// Paper half in shade: after levelling, the paper is alike on both sides, a
+// mark keeps its darkness against the paper around it, a row of blackened
+// boxes is not taken for paper, and evenly lit paper stays as it was.
+TEST(LightLevellerTest, ShadeIsLiftedMarksAndBlackenedRowsStay)
+{
+    Bitmap b(200, 120, 3);
+    for (int y = 0; y < b.Height(); ++y)
+        for (int x = 0; x < b.Width(); ++x) {
+            // A soft shadow edge at x = 100: paper 220 on the left, 132 on the right.
+            const double shade = 1 - 0.4 / (1 + std::exp(-(x - 100) / 6.0));
+            const auto v = static_cast<uint8_t>(220 * shade + 0.5);
+            SetPixel(b.At(x, y), v, v, static_cast<uint8_t>(v * 0.95));
+        }
+    auto mark = [&](int x0, int y0, int w, int h, double darkness) {
+        for (int y = y0; y < y0 + h; ++y)
+            for (int x = x0; x < x0 + w; ++x) {
+                uint8_t* p = b.At(x, y);
+                for (int c = 0; c < 3; ++c)
+                    p[c] = static_cast<uint8_t>(p[c] * darkness);
+            }
+    };
+    mark(30, 50, 8, 8, 0.4);   // a mark in the light
+    mark(160, 50, 8, 8, 0.4);  // the same mark in the shade
+    mark(40, 90, 32, 8, 0.3);  // a row of four blackened boxes
+    LightLeveller leveller;
+    leveller.Apply(b.View());
+    const int lit = b.At(10, 20)[0], shaded = b.At(190, 20)[0];
+    EXPECT_NEAR(lit, 220, 3);
+    EXPECT_NEAR(shaded, lit, 6);
+    EXPECT_NEAR(b.At(164, 54)[0], b.At(34, 54)[0], 6);
+    EXPECT_LT(b.At(34, 54)[0], 100);
+    EXPECT_LT(b.At(56, 94)[0], 80);
+    // The blue channel is levelled on its own: the paper's tint stays.
+    EXPECT_NEAR(b.At(190, 20)[2], b.At(10, 20)[2], 6);
+    EXPECT_LT(b.At(10, 20)[2], lit);
+
+    Bitmap even(64, 64, 4);
+    even.Fill(200, 200, 200);
+    FillRect(even, 20, 20, 28, 28, 60);
+    const Bitmap before = even.Copy();
+    leveller.Apply(even.View());
+    EXPECT_EQ(std::memcmp(even.Data(), before.Data(), even.ByteSize()), 0);
+}

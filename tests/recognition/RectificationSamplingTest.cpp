@@ -654,3 +654,37 @@ TEST_F(SamplingFixture, WholeBoxOverflowReachingTheNextWindowsMiddleIsNoAnswer)
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
     EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
 }
+
+// Two marks of like weight in a single-choice question: one is a rubbed-out
+// mark as dark as the other, or the student changed their mind. The question
+// is doubtful: read as the first while the card has few doubtful questions,
+// read again where the exam has a multiple-choice question. A clearly lighter
+// second mark is not doubtful. In a multiple-choice question, a small patch
+// beside letters twice its size is a residue: doubtful too.
+TEST_F(SamplingFixture, LikeMarksInASingleChoiceAndSmallResiduesAreDoubtful)
+{
+    MarkBoth(ctx.Questions[0].corner[1], 50);
+    MarkBoth(ctx.Questions[0].corner[2], 46);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "B");
+    exam.multipleChoice[4] = 1;
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 0);
+    ClearCell(ctx.Questions[0].corner[2]);
+    MarkBoth(ctx.Questions[0].corner[2], 30);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "B");
+
+    MarkBoth(ctx.Questions[4].corner[0], 60);
+    MarkBoth(ctx.Questions[4].corner[3], 60);
+    MarkBoth(ctx.Questions[4].corner[1], 16);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[4].answer.View(), "ABD");
+    ClearCell(ctx.Questions[4].corner[1]);
+    const PointF b = ctx.Questions[4].corner[1];
+    for (Bitmap* picture : {&ctx.RectifiedCard, &ctx.CheckCard}) // 12 per cent, at the middle
+        FillRect(*picture, static_cast<int>(b.x) + 2, static_cast<int>(b.y) - 7, static_cast<int>(b.x) + 18,
+                 static_cast<int>(b.y) - 5);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 4);
+}
