@@ -702,7 +702,9 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                     ink = 5;
                     noteDoubtful(q);
                 }
-            } else if (clearWinner) {
+            } else if (clearWinner && b >= 20) {
+                // A smaller patch without ink is a rubbed-out mark's residue:
+                // as on the other cards, the question stays empty.
                 ink = 5;
                 noteDoubtful(q);
             }

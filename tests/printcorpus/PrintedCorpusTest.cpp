@@ -449,7 +449,7 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
             static const Floor floors[] = {
                 {"DY标准85题自动AB卷.dat", 16, 0},
                 {"DY标准60题A卷.dat", 16, 0},
-                {"DY五选项60题含判断题.dat", 14, 1},
+                {"DY五选项60题含判断题.dat", 15, 0},
                 {"JD机读卡60题AB卷.dat", 16, 0},
             };
             bool known = false;

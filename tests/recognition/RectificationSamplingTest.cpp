@@ -326,8 +326,13 @@ TEST_F(SamplingFixture, JdFaintMarkInAnEmptyBlockIsALightingFailure)
     SetTemplate(t, "JD测试.dat");
     Mark(ctx.RectifiedCard, ctx.Questions[2].corner[1], 15);
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
-    // With ink elsewhere in the block it is a doubtful question, read as marked.
+    // With ink elsewhere in the block, a patch this small is a rubbed-out
+    // mark's residue: the question stays empty.
     MarkBoth(ctx.Questions[0].corner[0], 100);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
+    // A pale mark of a fifth of the cell or more is a doubtful question, read as marked.
+    Mark(ctx.RectifiedCard, ctx.Questions[2].corner[1], 25);
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
     EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
     // One doubtful question fails once the exam has a multiple-choice question.
