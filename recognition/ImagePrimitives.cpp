@@ -730,23 +730,62 @@ void LightLeveller::Apply(const BitmapView& bmp)
 
 void LightLeveller::BlockLevels(const BitmapView& bmp)
 {
-    const std::size_t blocks = static_cast<std::size_t>(gw_) * static_cast<std::size_t>(gh_);
-    level_.assign(blocks * 3, 0);
+    // Each byte column's brightest value over a block's rows, in one straight
+    // pass per row, then each block's brightest per channel.
     const int bpp = bmp.bytesPerPixel;
-    for (int y = 0; y < bmp.height; ++y) {
-        uint8_t* out = level_.data() + static_cast<std::size_t>(y / Block) * static_cast<std::size_t>(gw_) * 3;
-        const uint8_t* p = bmp.Row(y);
+    const std::size_t rowBytes = static_cast<std::size_t>(bmp.width) * static_cast<std::size_t>(bpp);
+    level_.assign(static_cast<std::size_t>(gw_) * static_cast<std::size_t>(gh_) * 3, 0);
+    columnMax_.resize(rowBytes);
+    for (int by = 0; by < gh_; ++by) {
+        uint8_t* const m = columnMax_.data();
+        std::fill(m, m + rowBytes, 0);
+        for (int y = by * Block; y < std::min(bmp.height, (by + 1) * Block); ++y) {
+            const uint8_t* p = bmp.Row(y);
+            std::size_t i = 0;
+#if defined(__SSE2__)
+            for (; i + 16 <= rowBytes; i += 16) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+                __m128i* const to = reinterpret_cast<__m128i*>(m + i);
+                _mm_storeu_si128(to, _mm_max_epu8(_mm_loadu_si128(to), v));
+            }
+#endif
+            for (; i < rowBytes; ++i)
+                m[i] = std::max(m[i], p[i]);
+        }
+        uint8_t* out = level_.data() + static_cast<std::size_t>(by) * static_cast<std::size_t>(gw_) * 3;
         for (int bx = 0; bx < gw_; ++bx, out += 3) {
             const int end = std::min(bmp.width, (bx + 1) * Block);
-            uint8_t m0 = out[0], m1 = out[1], m2 = out[2];
-            for (int x = bx * Block; x < end; ++x, p += bpp) {
-                m0 = std::max(m0, p[0]);
-                m1 = std::max(m1, p[1]);
-                m2 = std::max(m2, p[2]);
+            for (int x = bx * Block; x < end; ++x)
+                for (int c = 0; c < 3; ++c)
+                    out[c] = std::max(out[c], m[x * bpp + c]);
+        }
+    }
+}
+
+// One pass of the closing along rows (`along`) or columns of the block grid:
+// each value becomes the brightest (or darkest) within `radius` of it.
+template <bool Brightest>
+static void ClosingPass(const uint8_t* in, uint8_t* out, int gw, int gh, int radius, bool along)
+{
+    const int n = along ? gw : gh, lines = along ? gh : gw;
+    const std::ptrdiff_t step = along ? 3 : static_cast<std::ptrdiff_t>(gw) * 3;
+    const std::ptrdiff_t lineStep = along ? static_cast<std::ptrdiff_t>(gw) * 3 : 3;
+    for (int l = 0; l < lines; ++l) {
+        const uint8_t* line = in + l * lineStep;
+        uint8_t* to = out + l * lineStep;
+        for (int i = 0; i < n; ++i) {
+            const uint8_t* first = line + std::max(0, i - radius) * step;
+            const uint8_t* last = line + std::min(n - 1, i + radius) * step;
+            uint8_t v0 = first[0], v1 = first[1], v2 = first[2];
+            for (const uint8_t* q = first + step; q <= last; q += step) {
+                v0 = Brightest ? std::max(v0, q[0]) : std::min(v0, q[0]);
+                v1 = Brightest ? std::max(v1, q[1]) : std::min(v1, q[1]);
+                v2 = Brightest ? std::max(v2, q[2]) : std::min(v2, q[2]);
             }
-            out[0] = m0;
-            out[1] = m1;
-            out[2] = m2;
+            uint8_t* o = to + i * step;
+            o[0] = v0;
+            o[1] = v1;
+            o[2] = v2;
         }
     }
 }
@@ -757,29 +796,15 @@ void LightLeveller::Close(int radius)
     // each as a pass along the rows and one along the columns. The closing
     // keeps the edge of a shadow where it is.
     work_.resize(level_.size());
-    auto pass = [&](const uint8_t* in, uint8_t* out, bool along, bool brightest) {
-        const int n = along ? gw_ : gh_, lines = along ? gh_ : gw_;
-        const std::ptrdiff_t step = along ? 3 : static_cast<std::ptrdiff_t>(gw_) * 3;
-        const std::ptrdiff_t lineStep = along ? static_cast<std::ptrdiff_t>(gw_) * 3 : 3;
-        for (int l = 0; l < lines; ++l)
-            for (int i = 0; i < n; ++i)
-                for (int c = 0; c < 3; ++c) {
-                    const uint8_t* line = in + l * lineStep + c;
-                    uint8_t v = line[i * step];
-                    for (int k = std::max(0, i - radius); k <= std::min(n - 1, i + radius); ++k)
-                        v = brightest ? std::max(v, line[k * step]) : std::min(v, line[k * step]);
-                    out[l * lineStep + i * step + c] = v;
-                }
-    };
-    pass(level_.data(), work_.data(), true, true);
-    pass(work_.data(), level_.data(), false, true);
-    pass(level_.data(), work_.data(), true, false);
-    pass(work_.data(), level_.data(), false, false);
+    ClosingPass<true>(level_.data(), work_.data(), gw_, gh_, radius, true);
+    ClosingPass<true>(work_.data(), level_.data(), gw_, gh_, radius, false);
+    ClosingPass<false>(level_.data(), work_.data(), gw_, gh_, radius, true);
+    ClosingPass<false>(work_.data(), level_.data(), gw_, gh_, radius, false);
 }
 
 void LightLeveller::Gains()
 {
-    // The well-lit paper: a high share of the blocks are at least this dark.
+    // The well-lit paper: nine blocks in ten are at most this bright.
     gain_.resize(level_.size());
     for (int c = 0; c < 3; ++c) {
         int histogram[256] = {};
@@ -791,43 +816,94 @@ void LightLeveller::Gains()
         while (paper < 255 && (seen += static_cast<std::size_t>(histogram[paper])) < want)
             ++paper;
         for (std::size_t i = static_cast<std::size_t>(c); i < level_.size(); i += 3) {
-            // At most twice as bright: deep shade holds little but noise.
+            // Between half and twice as bright: deep shade holds little but
+            // noise. Sevenths of a bit, so that a byte times a gain fits 16 bits.
             const int level = std::max<int>(level_[i], 1);
-            gain_[i] = static_cast<uint16_t>(std::clamp(paper * 256 / level, 128, 512));
+            gain_[i] = static_cast<uint16_t>(std::clamp((paper * GainOne + level / 2) / level, GainOne / 2, 2 * GainOne));
         }
     }
 }
 
+// One gain per byte of a picture row at block row `by`'s centre: linear
+// between the blocks' centres, flat beyond the outer ones. The fourth byte of
+// a 32-bit pixel keeps its value.
+void LightLeveller::GainsAtBlockRow(int by, int width, int bpp, uint16_t* out) const
+{
+    constexpr int Half = Block / 2;
+    const uint16_t* g = gain_.data() + static_cast<std::size_t>(by) * static_cast<std::size_t>(gw_) * 3;
+    auto put = [&](int x, int g0, int g1, int g2) {
+        uint16_t* o = out + static_cast<std::ptrdiff_t>(x) * bpp;
+        o[0] = static_cast<uint16_t>(g0);
+        o[1] = static_cast<uint16_t>(g1);
+        o[2] = static_cast<uint16_t>(g2);
+        if (bpp == 4)
+            o[3] = GainOne;
+    };
+    const int lastCentre = (gw_ - 1) * Block + Half;
+    int x = 0;
+    for (; x < std::min(Half, width); ++x)
+        put(x, g[0], g[1], g[2]);
+    for (int bx = 0; bx + 1 < gw_; ++bx) {
+        const uint16_t* l = g + bx * 3;
+        const uint16_t* r = l + 3;
+        for (int wx = 0; wx < Block && x < width; ++wx, ++x)
+            put(x, (l[0] * (Block - wx) + r[0] * wx + Half) / Block, (l[1] * (Block - wx) + r[1] * wx + Half) / Block,
+                (l[2] * (Block - wx) + r[2] * wx + Half) / Block);
+    }
+    const uint16_t* e = g + (gw_ - 1) * 3;
+    for (x = std::max(x, std::min(lastCentre, width)); x < width; ++x)
+        put(x, e[0], e[1], e[2]);
+}
+
 void LightLeveller::ScaleRows(const BitmapView& bmp)
 {
-    // Gains hold at the blocks' centres and run linearly in between.
-    const int bpp = bmp.bytesPerPixel;
-    rowGain_.resize(static_cast<std::size_t>(bmp.width) * 3);
-    colGain_.resize(static_cast<std::size_t>(gw_) * 3);
+    // Each row's gains lie between those of the two block rows around it;
+    // those two are worked out once per block row, and a row's pass is then
+    // one straight pass, sixteen bytes at a time.
     constexpr int Half = Block / 2;
+    const int bpp = bmp.bytesPerPixel;
+    const std::size_t rowBytes = static_cast<std::size_t>(bmp.width) * static_cast<std::size_t>(bpp);
+    lowGain_.resize(rowBytes);
+    highGain_.resize(rowBytes);
+    int low = -1;
     for (int y = 0; y < bmp.height; ++y) {
         const int fy = std::clamp(y - Half, 0, (gh_ - 1) * Block);
-        const int by = std::min(fy / Block, gh_ - 1), wy = fy - by * Block;
-        const int by1 = std::min(by + 1, gh_ - 1);
-        const uint16_t* g0 = gain_.data() + static_cast<std::size_t>(by) * static_cast<std::size_t>(gw_) * 3;
-        const uint16_t* g1 = gain_.data() + static_cast<std::size_t>(by1) * static_cast<std::size_t>(gw_) * 3;
-        for (int i = 0; i < gw_ * 3; ++i)
-            colGain_[static_cast<std::size_t>(i)] =
-                static_cast<uint16_t>((g0[i] * (Block - wy) + g1[i] * wy) / Block);
-        for (int x = 0; x < bmp.width; ++x) {
-            const int fx = std::clamp(x - Half, 0, (gw_ - 1) * Block);
-            const int bx = std::min(fx / Block, gw_ - 1), wx = fx - bx * Block;
-            const int bx1 = std::min(bx + 1, gw_ - 1);
-            for (int c = 0; c < 3; ++c)
-                rowGain_[static_cast<std::size_t>(x * 3 + c)] = static_cast<uint16_t>(
-                    (colGain_[static_cast<std::size_t>(bx * 3 + c)] * (Block - wx) +
-                     colGain_[static_cast<std::size_t>(bx1 * 3 + c)] * wx) /
-                    Block);
+        const int by = fy / Block, wy = fy - by * Block;
+        if (by != low) {
+            if (by == low + 1 && low >= 0)
+                lowGain_.swap(highGain_);
+            else
+                GainsAtBlockRow(by, bmp.width, bpp, lowGain_.data());
+            GainsAtBlockRow(std::min(by + 1, gh_ - 1), bmp.width, bpp, highGain_.data());
+            low = by;
         }
+        const uint16_t* a = lowGain_.data();
+        const uint16_t* b = highGain_.data();
+        const auto wa = static_cast<uint16_t>(Block - wy), wb = static_cast<uint16_t>(wy);
         uint8_t* p = bmp.Row(y);
-        const uint16_t* gr = rowGain_.data();
-        for (int x = 0; x < bmp.width; ++x, p += bpp, gr += 3)
-            for (int c = 0; c < 3; ++c)
-                p[c] = static_cast<uint8_t>(std::min(255, (p[c] * gr[c] + 128) >> 8));
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        // Gains are at most 256 and a byte times a gain fits 16 bits.
+        const __m128i va = _mm_set1_epi16(static_cast<short>(wa)), vb = _mm_set1_epi16(static_cast<short>(wb));
+        const __m128i round = _mm_set1_epi16(GainOne / 2), zero = _mm_setzero_si128();
+        auto gains = [&](std::size_t k) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k));
+            const __m128i z = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k));
+            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(x, va), _mm_mullo_epi16(z, vb)), 3);
+        };
+        for (; i + 16 <= rowBytes; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i lo = _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), gains(i));
+            const __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), gains(i + 8));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i),
+                             _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(lo, round), 7),
+                                              _mm_srli_epi16(_mm_add_epi16(hi, round), 7)));
+        }
+#endif
+        for (; i < rowBytes; ++i) {
+            const auto gain = static_cast<uint16_t>((a[i] * wa + b[i] * wb) >> 3);
+            const auto v = static_cast<uint16_t>((p[i] * gain + GainOne / 2) >> 7);
+            p[i] = static_cast<uint8_t>(v > 255 ? 255 : v);
+        }
     }
 }

@@ -119,17 +119,19 @@ public:
     void Apply(const BitmapView& bmp);
 
 private:
+    static constexpr int GainOne = 128; // gains in 128ths
     void BlockLevels(const BitmapView& bmp);
     void Close(int radius);
     void Gains();
+    void GainsAtBlockRow(int by, int width, int bpp, uint16_t* out) const;
     void ScaleRows(const BitmapView& bmp);
 
     int gw_ = 0, gh_ = 0;
-    std::vector<uint8_t> level_;  // per block and channel: the paper's brightness
-    std::vector<uint8_t> work_;   // a pass of the closing
-    std::vector<uint16_t> gain_;  // per block and channel, 8.8 fixed point
-    std::vector<uint16_t> rowGain_; // one picture row's gains, per pixel and channel
-    std::vector<uint16_t> colGain_; // one picture row's gains, per block column and channel
+    std::vector<uint8_t> level_;     // per block and channel: the paper's brightness
+    std::vector<uint8_t> work_;      // a pass of the closing
+    std::vector<uint8_t> columnMax_; // per byte of a row: the brightest over a block's rows
+    std::vector<uint16_t> gain_;     // per block and channel
+    std::vector<uint16_t> lowGain_, highGain_; // per byte of a row, at the block rows around it
 };
 
 // A coordinate or length derived from template values, kept finite and far

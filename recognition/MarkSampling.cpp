@@ -83,6 +83,8 @@ constexpr float Directions[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
 // Ink leaning this far towards a neighbour that is marked itself means the
 // sampled grid sits between the marks: the card is read again.
 constexpr float AstrideLean = 0.3f;
+// Ink leaning this far towards a mark beside it may be that mark's.
+constexpr float SpillLean = 0.2f;
 // A marked window's ink this small, leaning this far towards a much bigger
 // mark beside it, is that mark's overflow reaching the window's middle.
 constexpr int SmallMark = 30;
@@ -145,13 +147,13 @@ bool SpillFromNeighbour(const BitmapView& bmp, PointF c, float sx, float sy, flo
     return false;
 }
 
-bool MarkAstride(const BitmapView& bmp, PointF c, float sx, float sy)
+bool MarkAstride(const BitmapView& bmp, PointF c, float sx, float sy, float lean)
 {
     const InkSpread s = CellInkSpread(bmp, c, sx, sy);
     if (s.black == 0)
         return false;
     for (int d = 0; d < 4; ++d) {
-        if (s.dx * Directions[d][0] + s.dy * Directions[d][1] < AstrideLean)
+        if (s.dx * Directions[d][0] + s.dy * Directions[d][1] < lean)
             continue;
         const PointF n = Neighbour(c, d, sx, sy);
         if (CellFill(bmp, n, sx, sy) > 9 && InkAtCentre(bmp, n, sx, sy))
@@ -643,8 +645,15 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         // A mark the grid sits astride of could be this option's or its
         // neighbour's: read the card again rather than guess.
         for (int j = 0; j < cells.options; ++j)
-            if (marked[j] && MarkAstride(card, cells.corner[j], g.sx, g.sy))
+            if (marked[j] && MarkAstride(card, cells.corner[j], g.sx, g.sy, AstrideLean))
                 return reread(q, "mark astride");
+        // A single choice whose mark leans towards a mark beside it (the next
+        // question's, overflowing) while another option holds confirmed ink:
+        // the student's own mark may be the other one.
+        if (exam.multipleChoice[q] == 0 && best >= 0 && MarkAstride(card, cells.corner[best], g.sx, g.sy, SpillLean))
+            for (int j = 0; j < cells.options; ++j)
+                if (j != best && fills[j] > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5)
+                    return reread(q, "leaning mark beside another candidate");
         int ink = QuestionInk(ctx, check, cells);
         // Confirmed ink on an option that does not hold it at its centre: a
         // mark that the grid missed, or a neighbour's spilling over. Either

@@ -46,9 +46,9 @@ bool InkAtCentre(const BitmapView& bmp, PointF c, float sx, float sy);
 // `lean`: how far (in pitches) the ink must lean; marks placed up to 15 % of
 // a cell off their bubble lean less than 0.2, an overflow lies in the outer band.
 bool SpillFromNeighbour(const BitmapView& bmp, PointF c, float sx, float sy, float lean = 0.2f);
-// True when the window's ink leans far towards a neighbouring cell that is
-// marked too: the sampled grid sits between marks, so which cell a mark
-// belongs to cannot be told.
-bool MarkAstride(const BitmapView& bmp, PointF c, float sx, float sy);
+// True when the window's ink leans `lean` pitches or more towards a
+// neighbouring cell that is marked too: leaning far (0.3), the sampled grid
+// sits between marks, so which cell a mark belongs to cannot be told.
+bool MarkAstride(const BitmapView& bmp, PointF c, float sx, float sy, float lean);
 // Fill in per cent of the window's nominal size trunc((sy - 2) sx).
 int CellFill(const BitmapView& bmp, PointF c, float sx, float sy);

@@ -693,3 +693,21 @@ TEST_F(SamplingFixture, LikeMarksInASingleChoiceAndSmallResiduesAreDoubtful)
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
     EXPECT_EQ(ctx.RereadQuestion, 4);
 }
+
+// A single choice whose mark leans towards the next question's mark, while
+// another of its options holds confirmed ink: the leaning mark may be the
+// next question's overflow and the other the student's own, so the card is
+// read again. Alone, the leaning mark is the answer.
+TEST_F(SamplingFixture, LeaningMarkBesideAnotherCandidateIsReadAgain)
+{
+    const PointF a0 = ctx.Questions[0].corner[0];
+    MarkBoth(ctx.Questions[1].corner[0], 100); // a blackened box: it does not move the grid
+    for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard}) // the window's lowest six rows
+        FillRect(*b, static_cast<int>(a0.x) + 2, static_cast<int>(a0.y) - 13, static_cast<int>(a0.x) + 18,
+                 static_cast<int>(a0.y) - 7);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "A");
+    MarkBoth(ctx.Questions[0].corner[2], 15);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_STREQ(ctx.RereadRule, "leaning mark beside another candidate");
+}
