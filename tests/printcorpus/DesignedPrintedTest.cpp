@@ -8,7 +8,8 @@
 //
 // SCORIVO_PRINTED_DESIGN_FRAMES sets the frames per design (default 3; 50 for
 // the full run); SCORIVO_PRINTED_VERBOSE=1 lists the frames not read right
-// with the rule that sent them back.
+// with the rule that sent them back; SCORIVO_PRINTED_CARD=TEXT keeps the
+// designs whose name contains TEXT.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -42,7 +43,7 @@ int FramesPerDesign()
 bool Multiple(int q) { return q % 7 == 3; }
 
 // Measured on the default run (12 designs x 3 frames).
-constexpr int kDesignedRightAtLeast = 30;
+constexpr int kDesignedRightAtLeast = 35;
 constexpr int kDesignedWrongAtMost = 0;
 
 struct Filled {
@@ -106,11 +107,15 @@ TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
     cardprint::EnsureGuiApplication();
     const int frames = FramesPerDesign();
     const bool verbose = std::getenv("SCORIVO_PRINTED_VERBOSE") != nullptr;
+    const char* only = std::getenv("SCORIVO_PRINTED_CARD");
+    const bool everyDesign = !only || !*only;
     const std::vector<CardDesign> designs = testdesigns::Designs();
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("scorivo-designed-" + std::to_string(::getpid()));
     int right = 0, refused = 0, wrong = 0;
     for (std::size_t di = 0; di < designs.size(); ++di) {
+        if (!everyDesign && designs[di].name.find(only) == std::string::npos)
+            continue;
         const CardLayoutResult card = LayOutCard(designs[di]);
         ASSERT_TRUE(card.ok) << card.reason;
         const cardprint::DesignedCardFiles files = cardprint::DesignedCardFilesIn(folder, card);
@@ -170,6 +175,9 @@ TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
             }
             (refusedHere ? cardRefused : diff.empty() ? cardRight : cardWrong)++;
             const bool notRight = refusedHere || !diff.empty();
+            if (verbose && refusedHere && out.code == 0)
+                diff += " adm '" + std::string(number) + "' for '" + f.admission + "' subj '" +
+                        std::string(ctx.SubjectCode.View()) + "' for '" + f.subject + "'";
             if (verbose && notRight && ctx.RereadRule)
                 diff += std::string(" rule '") + ctx.RereadRule + "' at q" + std::to_string(ctx.RereadQuestion + 1);
             if (verbose && notRight)
@@ -191,7 +199,7 @@ TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
     std::printf("designed cards, printed: %d right, %d refused, %d wrong\n", right, refused, wrong);
     // The figures of the default run, as measured; the shipped cards' own
     // corpus holds its figures the same way while recognition is reworked.
-    if (std::getenv("SCORIVO_PRINTED_DESIGN_FRAMES") == nullptr) {
+    if (std::getenv("SCORIVO_PRINTED_DESIGN_FRAMES") == nullptr && everyDesign) {
         EXPECT_GE(right, kDesignedRightAtLeast);
         EXPECT_LE(wrong, kDesignedWrongAtMost);
     }
