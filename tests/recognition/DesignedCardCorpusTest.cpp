@@ -185,10 +185,13 @@ TEST(DesignedCards, ReadRightOrRefuseOnTheSyntheticCamera)
                 ++cardRight;
             else
                 ++cardWrong;
+            const std::string rule = r.ctx.RereadRule ? std::string(" rule '") + r.ctx.RereadRule + "' at q" +
+                                                             std::to_string(r.ctx.RereadQuestion + 1)
+                                                       : std::string();
             if (verbose && (out.code != 0 || partlyBlank || !diff.empty()))
-                std::printf("  %s #%d code %d %s |%s| scale %.3f rot %.1f tilt %.1f,%.1f light %d turned %d\n",
-                            card.fileName.c_str(), i, out.code, r.ctx.StatusText.c_str(), diff.c_str(), pose.scale,
-                            pose.rotateDeg, pose.tiltXDeg, pose.tiltYDeg, pose.light, pose.turned);
+                std::printf("  %s #%d code %d %s%s |%s| scale %.3f rot %.1f tilt %.1f,%.1f light %d turned %d\n",
+                            card.fileName.c_str(), i, out.code, r.ctx.StatusText.c_str(), rule.c_str(), diff.c_str(),
+                            pose.scale, pose.rotateDeg, pose.tiltXDeg, pose.tiltYDeg, pose.light, pose.turned);
         }
         std::printf("%s (%.1f x %.1f mm cells, %s): %d frames, %d right, %d refused, %d wrong\n",
                     card.fileName.c_str(), card.record.CellWidth, card.record.CellHeight,
