@@ -9,7 +9,8 @@
 // SCORIVO_PRINTED_DESIGN_FRAMES sets the frames per design (default 3; 50 for
 // the full run); SCORIVO_PRINTED_VERBOSE=1 lists the frames not read right
 // with the rule that sent them back; SCORIVO_PRINTED_CARD=TEXT keeps the
-// designs whose name contains TEXT.
+// designs whose name contains TEXT; SCORIVO_PRINTED_DUMP=FOLDER saves those
+// frames there.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -19,6 +20,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <opencv2/imgcodecs.hpp>
 
 #include "PrintedCards.h"
 #include "cardprint/DesignedCard.h"
@@ -109,6 +112,7 @@ TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
     const bool verbose = std::getenv("SCORIVO_PRINTED_VERBOSE") != nullptr;
     const char* only = std::getenv("SCORIVO_PRINTED_CARD");
     const bool everyDesign = !only || !*only;
+    const char* dump = std::getenv("SCORIVO_PRINTED_DUMP");
     const std::vector<CardDesign> designs = testdesigns::Designs();
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("scorivo-designed-" + std::to_string(::getpid()));
@@ -180,6 +184,9 @@ TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
                         std::string(ctx.SubjectCode.View()) + "' for '" + f.subject + "'";
             if (verbose && notRight && ctx.RereadRule)
                 diff += std::string(" rule '") + ctx.RereadRule + "' at q" + std::to_string(ctx.RereadQuestion + 1);
+            if (dump && *dump && notRight)
+                cv::imwrite(std::string(dump) + "/design" + std::to_string(di) + "-" + std::to_string(i) + ".png",
+                            frame);
             if (verbose && notRight)
                 std::printf("  %s #%d code %d %s |%s| px/mm %.2f rot %.1f tilt %.1f,%.1f light hand %d\n",
                             card.fileName.c_str(), i, out.code, ctx.StatusText.c_str(), diff.c_str(),
