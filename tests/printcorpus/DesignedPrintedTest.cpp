@@ -1,11 +1,16 @@
-// Designed cards through the independent print-and-photograph corpus: each
-// design's own PDF (as the designer writes it) rasterised by poppler, filled
-// in pencil and photographed by the corpus's imaging model (PrintedCards.h).
+// Designed cards through the independent print-and-photograph corpus: the
+// dozen designs of the synthetic-camera corpus (support/DesignedCards.h),
+// each from its own PDF (as the designer writes it: black, red or green print
+// on A4, A5 or B5, upright or on its side) rasterised by poppler, filled in
+// pencil and photographed by the corpus's imaging model (PrintedCards.h).
 // The cells of a smaller card are photographed from nearer, as a teacher
 // holds the camera so that a cell row fills the same pixels.
 //
-// SCORIVO_PRINTED_DESIGN_FRAMES sets the frames per design (default 8);
-// SCORIVO_PRINTED_VERBOSE=1 lists the frames not read right.
+// SCORIVO_PRINTED_DESIGN_FRAMES sets the frames per design (default 3; 50 for
+// the full run); SCORIVO_PRINTED_VERBOSE=1 lists the frames not read right
+// with the rule that sent them back; SCORIVO_PRINTED_CARD=TEXT keeps the
+// designs whose name contains TEXT; SCORIVO_PRINTED_DUMP=FOLDER saves those
+// frames there.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include <opencv2/imgcodecs.hpp>
+
 #include "PrintedCards.h"
 #include "cardprint/DesignedCard.h"
 #include "cardprint/GuiApp.h"
@@ -24,6 +31,7 @@
 #include "recognition/MarkSampling.h"
 #include "recognition/RawReading.h"
 #include "recognition/RecognitionPipeline.h"
+#include "support/DesignedCards.h"
 
 namespace {
 
@@ -32,18 +40,19 @@ using namespace printcorpus;
 int FramesPerDesign()
 {
     const char* v = std::getenv("SCORIVO_PRINTED_DESIGN_FRAMES");
-    return v && *v ? std::atoi(v) : 8;
+    return v && *v ? std::atoi(v) : 3;
 }
 
 bool Multiple(int q) { return q % 7 == 3; }
 
-// Measured on the default run (4 designs x 8 frames).
-constexpr int kDesignedRightAtLeast = 27;
+// Measured on the default run (12 designs x 3 frames).
+constexpr int kDesignedRightAtLeast = 35;
 constexpr int kDesignedWrongAtMost = 0;
 
 struct Filled {
     int abType = 0;
     std::string admission, subject;
+    float score = 0;
     std::vector<std::string> answers;
     std::vector<StudentMark> marks;
 };
@@ -55,15 +64,30 @@ Filled Fill(const CardTemplate& t, Random& rng, bool lightHand)
     const MarkKind kind = lightHand ? MarkKind::Light : MarkKind::Pencil;
     if (t.AbMode == 0)
         f.marks.push_back({f.abType == 0 ? CellPos{t.AbACol, t.AbARow} : CellPos{t.AbBCol, t.AbBRow}, kind});
-    auto digits = [&](int columns, float col, float row, std::string& text) {
+    auto digits = [&](int columns, int rows, float col, float row, std::string& text) {
         for (int i = 0; i < columns; ++i) {
-            const int d = rng.Below(10);
+            const int d = rng.Below(rows);
             text += static_cast<char>('0' + d);
             f.marks.push_back({DigitCell(col, row, i, d), kind});
         }
     };
-    digits(t.AdmColumns, t.AdmCol, t.AdmRow, f.admission);
-    digits(t.SubjColumns, t.SubjCol, t.SubjRow, f.subject);
+    digits(t.AdmColumns, 10, t.AdmCol, t.AdmRow, f.admission);
+    digits(t.SubjColumns, t.SubjRows, t.SubjCol, t.SubjRow, f.subject);
+    if (t.ScoreColumns > 0) {
+        // Written right-aligned; the leading columns left blank or filled with 0.
+        int limit = 1;
+        for (int i = 0; i < t.ScoreColumns; ++i)
+            limit *= 10;
+        const int value = rng.Below(std::min(limit, 151));
+        std::string written = std::to_string(value);
+        const char pad = rng.Chance(0.3) ? '0' : ' ';
+        written.insert(0, static_cast<std::size_t>(t.ScoreColumns) - written.size(), pad);
+        for (int i = 0; i < t.ScoreColumns; ++i)
+            if (written[static_cast<std::size_t>(i)] != ' ')
+                f.marks.push_back(
+                    {DigitCell(t.ScoreCol, t.ScoreRow, i, written[static_cast<std::size_t>(i)] - '0'), kind});
+        f.score = static_cast<float>(value);
+    }
     for (int q = 0; q < t.QuestionCount; ++q) {
         const QuestionLayout lay = LayoutQuestion(t, f.abType, q);
         std::string a;
@@ -86,29 +110,16 @@ TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
     cardprint::EnsureGuiApplication();
     const int frames = FramesPerDesign();
     const bool verbose = std::getenv("SCORIVO_PRINTED_VERBOSE") != nullptr;
-    auto design = [](const char* name, int questions, int options, int ab, CardPrintColour colour, CardPaper paper,
-                     bool landscape) {
-        CardDesign d;
-        d.name = name;
-        d.questions = questions;
-        d.options = options;
-        d.abMode = ab;
-        d.colour = colour;
-        d.paper = paper;
-        d.landscape = landscape;
-        d.scoreDigits = 0;
-        return d;
-    };
-    const std::vector<CardDesign> designs = {
-        design("三十五题", 35, 4, 0, CardPrintColour::Black, CardPaper::A4, false),
-        design("二百题判断", 200, 2, 2, CardPrintColour::Black, CardPaper::A4, true),
-        design("十选项", 40, 10, 1, CardPrintColour::Black, CardPaper::A4, true),
-        design("A5小卡", 100, 4, 1, CardPrintColour::Black, CardPaper::A5, false),
-    };
+    const char* only = std::getenv("SCORIVO_PRINTED_CARD");
+    const bool everyDesign = !only || !*only;
+    const char* dump = std::getenv("SCORIVO_PRINTED_DUMP");
+    const std::vector<CardDesign> designs = testdesigns::Designs();
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("scorivo-designed-" + std::to_string(::getpid()));
     int right = 0, refused = 0, wrong = 0;
     for (std::size_t di = 0; di < designs.size(); ++di) {
+        if (!everyDesign && designs[di].name.find(only) == std::string::npos)
+            continue;
         const CardLayoutResult card = LayOutCard(designs[di]);
         ASSERT_TRUE(card.ok) << card.reason;
         const cardprint::DesignedCardFiles files = cardprint::DesignedCardFilesIn(folder, card);
@@ -157,6 +168,9 @@ TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
                     diff += " adm '" + std::string(number) + "'";
                 if (ctx.Reading.paperType != f.abType)
                     diff += " ab";
+                if (exam.hasSubjectiveScore && ctx.Reading.subjectiveScore != f.score)
+                    diff += " score " + std::to_string(ctx.Reading.subjectiveScore) + " for " +
+                            std::to_string(f.score);
                 for (int q = 0; q < exam.questionCount; ++q)
                     if (ctx.Reading.questionResults[q].answer.View() != f.answers[static_cast<std::size_t>(q)])
                         diff += " q" + std::to_string(q + 1) + " '" +
@@ -164,13 +178,25 @@ TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
                                 f.answers[static_cast<std::size_t>(q)] + "'";
             }
             (refusedHere ? cardRefused : diff.empty() ? cardRight : cardWrong)++;
-            if (verbose && (refusedHere || !diff.empty()))
+            const bool notRight = refusedHere || !diff.empty();
+            if (verbose && refusedHere && out.code == 0)
+                diff += " adm '" + std::string(number) + "' for '" + f.admission + "' subj '" +
+                        std::string(ctx.SubjectCode.View()) + "' for '" + f.subject + "'";
+            if (verbose && notRight && ctx.RereadRule)
+                diff += std::string(" rule '") + ctx.RereadRule + "' at q" + std::to_string(ctx.RereadQuestion + 1);
+            if (dump && *dump && notRight)
+                cv::imwrite(std::string(dump) + "/design" + std::to_string(di) + "-" + std::to_string(i) + ".png",
+                            frame);
+            if (verbose && notRight)
                 std::printf("  %s #%d code %d %s |%s| px/mm %.2f rot %.1f tilt %.1f,%.1f light hand %d\n",
                             card.fileName.c_str(), i, out.code, ctx.StatusText.c_str(), diff.c_str(),
                             shot.pixelsPerMm, shot.rotateDeg, shot.tiltXDeg, shot.tiltYDeg, lightHand);
         }
-        std::printf("%s (printed, photographed): %d frames, %d right, %d refused, %d wrong\n", card.fileName.c_str(),
-                    frames, cardRight, cardRefused, cardWrong);
+        std::printf("%s (%s, %.1f x %.1f mm cells, printed, photographed): %d frames, %d right, %d refused, "
+                    "%d wrong\n",
+                    card.fileName.c_str(),
+                    PaperText(designs[di].paper, designs[di].landscape).c_str(), card.record.CellWidth,
+                    card.record.CellHeight, frames, cardRight, cardRefused, cardWrong);
         right += cardRight;
         refused += cardRefused;
         wrong += cardWrong;
@@ -180,7 +206,7 @@ TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
     std::printf("designed cards, printed: %d right, %d refused, %d wrong\n", right, refused, wrong);
     // The figures of the default run, as measured; the shipped cards' own
     // corpus holds its figures the same way while recognition is reworked.
-    if (std::getenv("SCORIVO_PRINTED_DESIGN_FRAMES") == nullptr) {
+    if (std::getenv("SCORIVO_PRINTED_DESIGN_FRAMES") == nullptr && everyDesign) {
         EXPECT_GE(right, kDesignedRightAtLeast);
         EXPECT_LE(wrong, kDesignedWrongAtMost);
     }

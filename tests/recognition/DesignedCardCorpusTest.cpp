@@ -1,7 +1,8 @@
 // Cards from the designer read as well as the shipped ones: a dozen varied
-// designs (5 to 200 questions, 2 to 10 options, with and without a
-// subjective score, each AB mode, black, red and green print, cells scaled
-// down for small paper, blocks of their own), filled at random and
+// designs (support/DesignedCards.h, shared with the printed corpus: 5 to 200
+// questions, 2 to 10 options, with and without a subjective score, each AB
+// mode, black, red and green print, cells scaled down for small paper, blocks
+// of their own), filled at random and
 // photographed by the synthetic camera over the accepted range of poses,
 // light, noise, blur and JPEG quality. Every frame must be read completely
 // right or refused; at least 99.5 % read right.
@@ -27,10 +28,12 @@
 #include "recognition/MarkSampling.h"
 #include "recognition/RawReading.h"
 #include "recognition/RecognitionPipeline.h"
+#include "support/DesignedCards.h"
 
 namespace {
 
 using cardprint::SplitMix64;
+using testdesigns::Designs;
 
 int EnvInt(const char* name, int fallback)
 {
@@ -39,50 +42,6 @@ int EnvInt(const char* name, int fallback)
 }
 
 bool IsMultiple(int q) { return q % 7 == 3; }
-
-CardDesign Design(const char* name, int questions, int options, int abMode, CardPrintColour colour, CardPaper paper,
-                  bool landscape)
-{
-    CardDesign d;
-    d.name = name;
-    d.questions = questions;
-    d.options = options;
-    d.abMode = abMode;
-    d.colour = colour;
-    d.paper = paper;
-    d.landscape = landscape;
-    return d;
-}
-
-std::vector<CardDesign> Designs()
-{
-    using C = CardPrintColour;
-    using P = CardPaper;
-    std::vector<CardDesign> out;
-    out.push_back(Design("五题", 5, 4, 0, C::Black, P::A4, true));
-    CardDesign d35 = Design("三十五题", 35, 4, 0, C::Black, P::A4, false);
-    d35.scoreDigits = 0;
-    d35.subjectDigits = 1;
-    d35.admissionDigits = 6;
-    out.push_back(d35);
-    out.push_back(Design("一百题A卷", 100, 4, 1, C::Black, P::A4, false));
-    out.push_back(Design("二百题判断", 200, 2, 0, C::Black, P::A4, false));  // tight spacing, 4.5 mm cells
-    out.push_back(Design("二百题横放", 200, 2, 2, C::Black, P::A4, true));
-    out.push_back(Design("十选项B卷", 40, 10, 2, C::Black, P::A4, true));
-    CardDesign mixed = Design("五选项含判断", 60, 5, 2, C::Black, P::A4, true);
-    mixed.exceptions = {{11, 2, false}, {12, 4, true}};
-    mixed.scoreDigits = 0;
-    out.push_back(mixed);
-    out.push_back(Design("机读红A", 60, 4, 1, C::Red, P::A4, true));
-    out.push_back(Design("机读绿B", 35, 4, 2, C::Green, P::B5, true));
-    out.push_back(Design("机读AB", 50, 4, 0, C::Red, P::A4, true));
-    out.push_back(Design("A5小卡", 100, 4, 0, C::Black, P::A5, false));  // 4 x 3.2 mm cells
-    CardDesign wide = Design("三选项长号", 75, 3, 1, C::Black, P::B5, true);
-    wide.admissionDigits = 14;
-    wide.exceptions = {{3, 0, true}};
-    out.push_back(wide);
-    return out;
-}
 
 std::string RandomDigits(SplitMix64& rng, int columns, double blankChance)
 {
@@ -226,10 +185,13 @@ TEST(DesignedCards, ReadRightOrRefuseOnTheSyntheticCamera)
                 ++cardRight;
             else
                 ++cardWrong;
+            const std::string rule = r.ctx.RereadRule ? std::string(" rule '") + r.ctx.RereadRule + "' at q" +
+                                                             std::to_string(r.ctx.RereadQuestion + 1)
+                                                       : std::string();
             if (verbose && (out.code != 0 || partlyBlank || !diff.empty()))
-                std::printf("  %s #%d code %d %s |%s| scale %.3f rot %.1f tilt %.1f,%.1f light %d turned %d\n",
-                            card.fileName.c_str(), i, out.code, r.ctx.StatusText.c_str(), diff.c_str(), pose.scale,
-                            pose.rotateDeg, pose.tiltXDeg, pose.tiltYDeg, pose.light, pose.turned);
+                std::printf("  %s #%d code %d %s%s |%s| scale %.3f rot %.1f tilt %.1f,%.1f light %d turned %d\n",
+                            card.fileName.c_str(), i, out.code, r.ctx.StatusText.c_str(), rule.c_str(), diff.c_str(),
+                            pose.scale, pose.rotateDeg, pose.tiltXDeg, pose.tiltYDeg, pose.light, pose.turned);
         }
         std::printf("%s (%.1f x %.1f mm cells, %s): %d frames, %d right, %d refused, %d wrong\n",
                     card.fileName.c_str(), card.record.CellWidth, card.record.CellHeight,
