@@ -35,17 +35,18 @@ FakeDevice Named(const char* card, uint32_t caps = V4L2_CAP_VIDEO_CAPTURE | V4L2
     return d;
 }
 
-// Waits for the capture thread to hand over `count` samples (no timing is asserted).
+// Waits for the capture thread to hand over `count` samples (no timing is asserted:
+// the generous limit is for a loaded or sanitized machine).
 bool WaitForSamples(CaptureSession& session, uint64_t count)
 {
-    for (int i = 0; i < 400 && session.Callback().SampleCount() < count; ++i)
+    for (int i = 0; i < 4000 && session.Callback().SampleCount() < count; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return session.Callback().SampleCount() >= count;
 }
 
 bool WaitUntilEnded(CameraSource& source)
 {
-    for (int i = 0; i < 400 && source.Streaming(); ++i)
+    for (int i = 0; i < 4000 && source.Streaming(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return !source.Streaming();
 }

@@ -171,11 +171,11 @@ TEST(VirtualCamera, RestartBeginsTheStackAgain)
     Csamplegrabbercb liveSink;
     VirtualCamera live(std::make_shared<PatternCards>(1), subtype::Yuy2);
     ASSERT_TRUE(live.Start(liveSink, subtypeRead));
-    for (int i = 0; i < 300 && liveSink.NewestSampleTime() < 0.45; ++i)
+    for (int i = 0; i < 2000 && liveSink.NewestSampleTime() < 0.45; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_GE(liveSink.NewestSampleTime(), 0.45);
     live.Restart();
-    for (int i = 0; i < 300 && liveSink.NewestSampleTime() >= 0.25; ++i)
+    for (int i = 0; i < 2000 && liveSink.NewestSampleTime() >= 0.25; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_LT(liveSink.NewestSampleTime(), 0.25);
     live.Stop();
@@ -363,7 +363,7 @@ TEST(VirtualCamera, RealTimePaceDeliversUntilStopped)
     auto camera = std::make_shared<VirtualCamera>(std::make_shared<PatternCards>(1), subtype::I420);
     CaptureSession session;
     ASSERT_TRUE(session.StartCapture(camera));
-    for (int i = 0; i < 300 && session.Callback().SampleCount() < 2; ++i)
+    for (int i = 0; i < 2000 && session.Callback().SampleCount() < 2; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_GE(session.Callback().SampleCount(), 2u);
     EXPECT_TRUE(session.ConvertNewestSample());
@@ -489,7 +489,7 @@ TEST(VirtualCamera, ItsThreadIsNotBoundToTheInterfaceProcessor)
         Csamplegrabbercb sink;
         int32_t subtypeRead = 0;
         ASSERT_TRUE(camera.Start(sink, subtypeRead));
-        for (int i = 0; i < 300 && pictures->processors < 0; ++i)
+        for (int i = 0; i < 2000 && pictures->processors < 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         processors = pictures->processors;
         camera.Stop();

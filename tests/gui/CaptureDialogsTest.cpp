@@ -247,7 +247,7 @@ TEST(CaptureCameraPort, WithoutCamerasTheDemoVirtualCameraPlays)
     EXPECT_EQ(connected, 1);
     CaptureSession& session = port.Controller().Session();
     EXPECT_EQ(session.CaptureFilter()->FriendlyName(), "虚拟摄像头（演示）");
-    for (int i = 0; i < 500 && session.Callback().SampleCount() == 0; ++i)
+    for (int i = 0; i < 2000 && session.Callback().SampleCount() == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(session.ConvertNewestSample());
     port.Release();

@@ -695,7 +695,7 @@ TEST(MarkingGrid, GradeAndClassChoiceReachCardAcceptance)
                 n += shown.pixel(x, y) == qRgb(255, 0, 0);
         return n;
     };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return redPixels() == 0; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return redPixels() == 0; }, 10000));
     f.SGridYJ->setCurrentIndex(model.index(0, kQ));
     f.SGridYJDblClick();
     QLineEdit* editor = f.SGridYJDelegate()->OpenEditor();
@@ -703,10 +703,10 @@ TEST(MarkingGrid, GradeAndClassChoiceReachCardAcceptance)
     editor->selectAll();
     QTest::keyClick(editor, editor->text() == QStringLiteral("A") ? 'B' : 'A');
     EXPECT_TRUE(f.Session->session.rescorePending);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return redPixels() > 200; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return redPixels() > 200; }, 10000));
     if (const char* dir = std::getenv("SCORIVO_SCREENS_DIR"))
         f.grab().save(QString::fromUtf8(dir) + QStringLiteral("/5-重新算分提示.png"));
     f.NRefreshClick();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return redPixels() == 0; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return redPixels() == 0; }, 10000));
     f.SetUnsavedChanges(false);
 }
