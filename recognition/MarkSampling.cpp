@@ -619,11 +619,14 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             cells.corner[j].y += blockShift[q / 5].y;
         }
         int fills[card_limits::MaxOptions];
+        int inks[card_limits::MaxOptions]; // confirming ink, counted once for every rule below
         bool marked[card_limits::MaxOptions];
         bool overflow[card_limits::MaxOptions];
-        int best = -1;
+        int best = -1, ink = 0;
         for (int j = 0; j < cells.options; ++j) {
             fills[j] = CellFill(card, cells.corner[j], g.sx, g.sy);
+            inks[j] = CellBlack(check, cells.corner[j], g.sx, g.sy);
+            ink += inks[j];
             // A mark covers its cell's centre; a neighbour's mark that spills
             // over the edge does not, and is not an option chosen.
             // A small patch that reaches the centre but leans hard towards a
@@ -640,7 +643,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         // question is marked and the patch holds confirmed ink: read again.
         if (best < 0)
             for (int j = 0; j < cells.options; ++j)
-                if (overflow[j] && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5)
+                if (overflow[j] && inks[j] >= 5)
                     return reread(q, "overflow holds the only ink");
         // A mark the grid sits astride of could be this option's or its
         // neighbour's: read the card again rather than guess.
@@ -652,14 +655,13 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         // the student's own mark may be the other one.
         if (exam.multipleChoice[q] == 0 && best >= 0 && MarkAstride(card, cells.corner[best], g.sx, g.sy, SpillLean))
             for (int j = 0; j < cells.options; ++j)
-                if (j != best && fills[j] > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5)
+                if (j != best && fills[j] > 9 && inks[j] >= 5)
                     return reread(q, "leaning mark beside another candidate");
-        int ink = QuestionInk(ctx, check, cells);
         // Confirmed ink on an option that does not hold it at its centre: a
         // mark that the grid missed, or a neighbour's spilling over. Either
         // reading could be wrong, so the card is read again.
         for (int j = 0; j < cells.options; ++j)
-            if (!marked[j] && fills[j] > 9 && CellBlack(check, cells.corner[j], g.sx, g.sy) >= 5 &&
+            if (!marked[j] && fills[j] > 9 && inks[j] >= 5 &&
                 !SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy))
                 return reread(q, "ink off the centre");
         const bool multiple = exam.multipleChoice[q] != 0;
@@ -682,7 +684,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 // A letter next to confirmed ones whose own confirming ink is
                 // a trace, or a small patch beside marks twice its size: a
                 // rubbed-out mark's residue, or a pale one; doubtful.
-                if (marked[j] && (CellBlack(check, cells.corner[j], g.sx, g.sy) * 4 < fills[j] ||
+                if (marked[j] && (inks[j] * 4 < fills[j] ||
                                   (fills[j] < 14 && fills[j] * 2 < fills[best])))
                     noteDoubtful(q);
         if (!multiple && best >= 0 && ink >= 5)
