@@ -81,10 +81,38 @@ void EnsureRosterFolder()
 
 } // namespace
 
+namespace {
+
+// One folder per process for the files an entry writes, removed when the
+// process ends, so that a run leaves nothing behind in the temporary folder.
+class ScratchFolder {
+public:
+    ScratchFolder()
+        : path_(std::filesystem::temp_directory_path() / ("scorivo-fuzz-" + std::to_string(::getpid())))
+    {
+        std::error_code ec;
+        std::filesystem::create_directories(path_, ec);
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace
+
 std::filesystem::path ScratchFile(const std::string& extension)
 {
-    return std::filesystem::temp_directory_path() /
-           ("scorivo-fuzz-" + std::to_string(::getpid()) + extension);
+    static const ScratchFolder folder;
+    return folder.Path() / ("scratch" + extension);
 }
 
 int TemplateFile(const uint8_t* data, std::size_t size)

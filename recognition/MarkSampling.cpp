@@ -26,6 +26,19 @@ int CellFill(const BitmapView& bmp, PointF c, float sx, float sy)
     return CellBlack(bmp, c, sx, sy) * 100 / nominal;
 }
 
+int CellDepth(const BitmapView& bmp, const uint8_t* grey, int paper, PointF c, float sx, float sy)
+{
+    int black = 0, depth = 0;
+    const int x0 = std::max(static_cast<int>(c.x), 0);
+    for (int y = std::max(static_cast<int>(c.y - sy + 2), 0); static_cast<float>(y) < c.y && y < bmp.height; ++y)
+        for (int x = x0; static_cast<float>(x) < c.x + sx && x < bmp.width; ++x)
+            if (IsBlack(bmp.At(x, y))) {
+                ++black;
+                depth += std::max(paper - grey[y * CardPictureSize + x], 0);
+            }
+    return black ? depth / black : 0;
+}
+
 bool InkAtCentre(const BitmapView& bmp, PointF c, float sx, float sy)
 {
     // The middle half of the window both ways. A mark up to 1.4 times its
@@ -88,6 +101,12 @@ constexpr float SpillLean = 0.2f;
 // A marked window's ink this small, leaning this far towards a much bigger
 // mark beside it, is that mark's overflow reaching the window's middle.
 constexpr int SmallMark = 30;
+// A marked window whose black pixels are on average less than this share (in
+// per cent) of the card's mark depth below the paper is a rubbed-out mark's
+// residue. On printed and photographed cards residues came to 0.47-0.77 of the
+// depth and marks, light or small, to 0.74 or more; only the doubtful
+// questions use it, where a reading is refused otherwise.
+constexpr int ResidueDepth = 60;
 constexpr float HardLean = 0.25f;
 // The largest move of a grid towards its marks, in pitches.
 constexpr float MaxGridShift = 0.3f;
@@ -422,10 +441,39 @@ int CardColour(RecognitionContext& ctx)
     return colour;
 }
 
+// Keeps the grey levels of `area` in `grey` (indexed like the picture's
+// pixels) and returns their median: the paper, which covers most of a block.
+static int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t* grey)
+{
+    const RowSpan s = ClipScanRect(bmp, area);
+    if (s.Empty() || bmp.width > CardPictureSize || bmp.height > CardPictureSize)
+        return 255;
+    uint32_t histogram[256] = {};
+    for (int y = s.yLow; y <= s.yHigh; ++y) {
+        const uint8_t* p = bmp.At(s.x0, y);
+        uint8_t* out = grey + y * CardPictureSize;
+        for (int x = s.x0; x < s.x1; ++x, p += bmp.bytesPerPixel) {
+            const int v = GreyOf(p, greyMode);
+            out[x] = static_cast<uint8_t>(v);
+            ++histogram[v];
+        }
+    }
+    const uint32_t half = static_cast<uint32_t>(s.yHigh - s.yLow + 1) * static_cast<uint32_t>(s.x1 - s.x0) / 2;
+    uint32_t seen = 0;
+    for (int v = 0; v < 256; ++v) {
+        seen += histogram[v];
+        if (seen > half)
+            return v;
+    }
+    return 255;
+}
+
 void PrepareAnswerBlocks(RecognitionContext& ctx)
 {
     const CardGeometry& g = ctx.Geometry;
     const int count = std::clamp(ctx.Template.QuestionCount, 0, card_limits::MaxQuestions);
+    ctx.AnswerGrey.assign(static_cast<std::size_t>(CardPictureSize) * CardPictureSize, 255);
+    ctx.BlockPaper.fill(255);
     for (int q = 0; q < count; q += 5) {
         const QuestionCells& cells = ctx.Questions[q];
         const int n = cells.options;
@@ -451,6 +499,7 @@ void PrepareAnswerBlocks(RecognitionContext& ctx)
             checkArea.width = static_cast<int>(5 * g.sx);
             checkArea.height = static_cast<int>(static_cast<float>(n + 1) * g.sy);
         }
+        ctx.BlockPaper[q / 5] = KeepGrey(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.AnswerGrey.data());
         ctx.LastThreshold = BinariseAdaptive(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.GreyMode);
         DrawGreyReferenceFrame(ctx, x0, y0);
         ctx.LastThreshold = BinariseAdaptive(ctx.CheckCard.View(), checkArea, ctx.GreyMode, ctx.GreyMode);
@@ -598,6 +647,30 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         blockShift[first / 5] = GridShift(card, corners, n, g.sx, g.sy);
     }
 
+    // How dark the hand that filled the card marks: the median depth of its
+    // clear marks. Unknown (0) with fewer than five.
+    const uint8_t* grey = ctx.AnswerGrey.data();
+    auto shifted = [&](int q, int j) {
+        return PointF{ctx.Questions[q].corner[j].x + blockShift[q / 5].x,
+                      ctx.Questions[q].corner[j].y + blockShift[q / 5].y};
+    };
+    {
+        constexpr int MaxSamples = 64;
+        int depths[MaxSamples];
+        int n = 0;
+        for (int q = 0; q < count && n < MaxSamples; ++q)
+            for (int j = 0; j < ctx.Questions[q].options && ctx.Questions[q].hasCells && n < MaxSamples; ++j) {
+                const PointF c = shifted(q, j);
+                if (CellFill(card, c, g.sx, g.sy) >= 30 && InkAtCentre(card, c, g.sx, g.sy))
+                    depths[n++] = CellDepth(card, grey, ctx.BlockPaper[q / 5], c, g.sx, g.sy);
+            }
+        ctx.MarkDepth = 0;
+        if (n >= 5) {
+            std::nth_element(depths, depths + n / 2, depths + n);
+            ctx.MarkDepth = depths[n / 2];
+        }
+    }
+
     for (auto& letters : ctx.AnswerLetters)
         letters[0] = '\0';
     int doubtful = 0, lastDoubtful = -1;
@@ -655,7 +728,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         // the student's own mark may be the other one.
         if (exam.multipleChoice[q] == 0 && best >= 0 && MarkAstride(card, cells.corner[best], g.sx, g.sy, SpillLean))
             for (int j = 0; j < cells.options; ++j)
-                if (j != best && fills[j] > 9 && inks[j] >= 5)
+                if (j != best && marked[j] && inks[j] >= 5)
                     return reread(q, "leaning mark beside another candidate");
         // Confirmed ink on an option that does not hold it at its centre: a
         // mark that the grid missed, or a neighbour's spilling over. Either
@@ -679,21 +752,44 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             ink = 5;
             noteDoubtful(q);
         }
-        if (multiple && ink >= 5)
+        // A rubbed-out mark's residue is much paler than the marks of the
+        // hand that filled the card, where the binarisation still blackens it.
+        auto residue = [&](int j) {
+            return ctx.MarkDepth > 0 &&
+                   CellDepth(card, grey, ctx.BlockPaper[q / 5], cells.corner[j], g.sx, g.sy) * 100 <
+                       ctx.MarkDepth * ResidueDepth;
+        };
+        if (multiple && ink >= 5) {
+            const int bestFill = best >= 0 ? fills[best] : 0;
             for (int j = 0; j < cells.options; ++j)
                 // A letter next to confirmed ones whose own confirming ink is
                 // a trace, or a small patch beside marks twice its size: a
-                // rubbed-out mark's residue, or a pale one; doubtful.
-                if (marked[j] && (inks[j] * 4 < fills[j] ||
-                                  (fills[j] < 14 && fills[j] * 2 < fills[best])))
-                    noteDoubtful(q);
-        if (!multiple && best >= 0 && ink >= 5)
+                // residue when it is that pale, else a pale mark; doubtful.
+                if (marked[j] && (inks[j] * 4 < fills[j] || (fills[j] < 14 && fills[j] * 2 < bestFill))) {
+                    if (residue(j)) {
+                        marked[j] = false;
+                        ink -= inks[j];
+                    } else {
+                        noteDoubtful(q);
+                    }
+                }
+        }
+        if (!multiple && best >= 0 && ink >= 5) {
+            // Two marks of like weight where one is asked for: one of them is
+            // a rubbed-out mark as dark as the other, or the student changed
+            // their mind; which one counts is a guess, unless all but one are
+            // residues by their paleness.
+            int rivals = 0, rival = -1;
             for (int j = 0; j < cells.options; ++j)
-                // Two marks of like weight where one is asked for: one of them
-                // is a rubbed-out mark as dark as the other, or the student
-                // changed their mind; which one counts is a guess.
-                if (j != best && marked[j] && fills[j] * 5 >= fills[best] * 4)
-                    noteDoubtful(q);
+                if (j != best && marked[j] && fills[j] * 5 >= fills[best] * 4 && !residue(j)) {
+                    ++rivals;
+                    rival = j;
+                }
+            if (rivals == 1 && residue(best))
+                best = rival;
+            else if (rivals > 0)
+                noteDoubtful(q);
+        }
 
         if (ctx.IsJd() && !multiple && best >= 0 && ink < 5) {
             int h = 0, m = 0;

@@ -52,3 +52,7 @@ bool SpillFromNeighbour(const BitmapView& bmp, PointF c, float sx, float sy, flo
 bool MarkAstride(const BitmapView& bmp, PointF c, float sx, float sy, float lean);
 // Fill in per cent of the window's nominal size trunc((sy - 2) sx).
 int CellFill(const BitmapView& bmp, PointF c, float sx, float sy);
+// How much darker than `paper` the window's black pixels were before
+// binarisation, on average, in grey levels (`grey` as RecognitionContext's
+// AnswerGrey); 0 without black pixels.
+int CellDepth(const BitmapView& bmp, const uint8_t* grey, int paper, PointF c, float sx, float sy);

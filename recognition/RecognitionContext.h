@@ -116,6 +116,16 @@ public:
     Smoother Smoothing;
     LightLeveller Levelling;
     std::vector<uint8_t> StripCopy; // unbinarised AB strip
+    // The answer blocks' grey levels as they were before binarisation
+    // (CardPictureSize squared, indexed like RectifiedCard's pixels; 255
+    // outside the blocks) and each block's paper level: how much darker than
+    // the paper a window's black pixels were tells a rubbed-out mark's residue
+    // from a mark of the hand that filled the card.
+    std::vector<uint8_t> AnswerGrey;
+    std::array<int, card_limits::MaxQuestions / 5 + 1> BlockPaper{};
+    // The card's typical mark depth (grey levels below the paper) from its
+    // clear marks; 0 when too few marks tell it. Set by ReadAnswers.
+    int MarkDepth = 0;
     std::array<RotatedRow, CardPictureSize> TurnedRows{};   // the colour frame turned by -theta, row by row
     std::array<int32_t, CardPictureSize> WarpX{};            // warp target in the turned picture, -1 outside
     std::array<int32_t, CardPictureSize> WarpY{};

@@ -423,6 +423,35 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
                             (r.ctx.RereadQuestion >= 0 ? MarksAt(r.ctx.Template, truth, marks, r.ctx.RereadQuestion)
                                                        : std::string()) +
                             " )";
+                if (r.ctx.RereadQuestion >= 0 && r.ctx.RereadQuestion < card_limits::MaxQuestions) {
+                    const QuestionCells &cells = r.ctx.Questions[r.ctx.RereadQuestion];
+                    const CardGeometry &g = r.ctx.Geometry;
+                    diff += " depth " + std::to_string(r.ctx.MarkDepth) + " fills";
+                    for (int j = 0; j < cells.options && cells.hasCells; ++j)
+                        diff += " " + std::to_string(CellFill(r.ctx.RectifiedCard.View(), cells.corner[j], g.sx, g.sy)) +
+                                "/" + std::to_string(CellBlack(r.ctx.CheckCard.View(), cells.corner[j], g.sx, g.sy)) +
+                                (InkAtCentre(r.ctx.RectifiedCard.View(), cells.corner[j], g.sx, g.sy) ? "*" : "") +
+                                "d" +
+                                std::to_string(CellDepth(r.ctx.RectifiedCard.View(), r.ctx.AnswerGrey.data(),
+                                                         r.ctx.BlockPaper[r.ctx.RereadQuestion / 5], cells.corner[j],
+                                                         g.sx, g.sy));
+                    if (std::getenv("SCORIVO_PRINTED_ASCII")) {
+                        const BitmapView card = r.ctx.RectifiedCard.View();
+                        const PointF c0 = cells.corner[0];
+                        const PointF cl = cells.corner[cells.options - 1];
+                        std::printf("sx %.1f sy %.1f\n", g.sx, g.sy);
+                        for (int y = static_cast<int>(std::max(c0.y, cl.y) + 2 * g.sy);
+                             y >= static_cast<int>(std::min(c0.y, cl.y) - 3 * g.sy); --y) {
+                            std::string row;
+                            for (int x = static_cast<int>(std::min(c0.x, cl.x) - 2 * g.sx);
+                                 x <= static_cast<int>(std::max(c0.x, cl.x) + 3 * g.sx); ++x)
+                                row += card.Contains(x, y) && IsBlack(card.At(x, y)) ? '#' : '.';
+                            std::printf("%4d %s\n", y, row.c_str());
+                        }
+                        for (int j = 0; j < cells.options; ++j)
+                            std::printf("corner %d: %.1f %.1f\n", j, cells.corner[j].x, cells.corner[j].y);
+                    }
+                }
                 diff += RefusalDetail(r.ctx, truth, marks);
             }
             if (out.code != 0)

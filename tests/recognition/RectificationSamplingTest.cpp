@@ -711,3 +711,57 @@ TEST_F(SamplingFixture, LeaningMarkBesideAnotherCandidateIsReadAgain)
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
     EXPECT_STREQ(ctx.RereadRule, "leaning mark beside another candidate");
 }
+
+// A rubbed-out mark's residue that the binarisation still blackens is much
+// paler than the marks of the hand that filled the card: where the fill and
+// the confirming ink leave a question doubtful, its paleness decides. The
+// grey levels are those kept before binarisation (paper at 220 here).
+TEST_F(SamplingFixture, PaleResidueBesideTheHandsMarksIsNoLetter)
+{
+    ctx.AnswerGrey.assign(ctx.AnswerGrey.size(), 220);
+    ctx.BlockPaper.fill(220);
+    auto grey = [&](PointF c, int level) {
+        for (int y = static_cast<int>(c.y) - 15; y < static_cast<int>(c.y); ++y)
+            for (int x = static_cast<int>(c.x); x < static_cast<int>(c.x) + 20; ++x)
+                ctx.AnswerGrey[static_cast<std::size_t>(y) * CardPictureSize + static_cast<std::size_t>(x)] =
+                    static_cast<uint8_t>(level);
+    };
+    // Six clear marks of the hand, 120 levels below the paper.
+    for (int q = 5; q < 10; ++q) {
+        MarkBoth(ctx.Questions[q].corner[q % 4], 60);
+        grey(ctx.Questions[q].corner[q % 4], 100);
+    }
+    MarkBoth(ctx.Questions[0].corner[0], 60);
+    grey(ctx.Questions[0].corner[0], 100);
+
+    // Multiple choice: a letter with a trace of confirming ink.
+    exam.multipleChoice[0] = 1;
+    const PointF c = ctx.Questions[0].corner[2];
+    Mark(ctx.RectifiedCard, c, 40);
+    FillRect(ctx.CheckCard, static_cast<int>(c.x) + 8, static_cast<int>(c.y) - 7, static_cast<int>(c.x) + 10,
+             static_cast<int>(c.y) - 6);
+    grey(c, 180); // 40 below the paper: a third of the hand's depth
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_GT(ctx.MarkDepth, 100);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "A");
+    grey(c, 120); // as dark as a mark: a pale mark or a residue, doubtful
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 0);
+
+    // Single choice, two marks of like weight where the heavier is the pale
+    // one: the other is the answer, without doubt.
+    exam.multipleChoice[0] = 0;
+    exam.multipleChoice[9] = 1; // one doubtful question refuses the card
+    ClearCell(c);
+    grey(c, 220);
+    const PointF b = ctx.Questions[1].corner[1], d = ctx.Questions[1].corner[3];
+    MarkBoth(b, 54);
+    grey(b, 175);
+    MarkBoth(d, 50);
+    grey(d, 105);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "D");
+    grey(b, 110);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 1);
+}
