@@ -1,8 +1,10 @@
 #include "recognition/MarkSampling.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "recognition/Rectification.h"
 
@@ -179,6 +181,110 @@ bool MarkAstride(const BitmapView& bmp, PointF c, float sx, float sy, float lean
             return true;
     }
     return false;
+}
+
+WindowOwners OwnersOfWindowInk(const BitmapView& bmp, PointF c, float sx, float sy)
+{
+    WindowOwners owners;
+    const int wx0 = std::max(static_cast<int>(c.x), 0);
+    const int wy0 = std::max(static_cast<int>(c.y - sy + 2), 0);
+    auto inWindow = [&](int x, int y) {
+        return x >= wx0 && static_cast<float>(x) < c.x + sx && x < bmp.width && y >= wy0 &&
+               static_cast<float>(y) < c.y && y < bmp.height;
+    };
+    const int rx0 = std::max(static_cast<int>(c.x - 1.5f * sx), 0);
+    const int rx1 = std::min(static_cast<int>(c.x + 2.5f * sx) + 1, bmp.width);
+    const int ry0 = std::max(static_cast<int>(c.y - sy + 2 - 1.5f * sy), 0);
+    const int ry1 = std::min(static_cast<int>(c.y + 1.5f * sy) + 1, bmp.height);
+    if (rx1 <= rx0 || ry1 <= ry0 || sx <= 0 || sy <= 0)
+        return owners;
+    const int w = rx1 - rx0, h = ry1 - ry0;
+    std::vector<uint16_t> seen(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0); // patch number
+    uint16_t patch = 0;
+    std::vector<int> queue, rows(static_cast<std::size_t>(h)), columns(static_cast<std::size_t>(w));
+    const float wcx = c.x + sx / 2, wcy = (static_cast<float>(static_cast<int>(c.y - sy + 2)) + c.y) / 2;
+    for (int y = wy0; static_cast<float>(y) < c.y && y < ry1; ++y)
+        for (int x = wx0; static_cast<float>(x) < c.x + sx && x < rx1; ++x) {
+            if (!IsBlack(bmp.At(x, y)) || seen[static_cast<std::size_t>((y - ry0) * w + (x - rx0))])
+                continue;
+            // Follow the patch.
+            std::fill(rows.begin(), rows.end(), 0);
+            std::fill(columns.begin(), columns.end(), 0);
+            queue.assign(1, (y - ry0) * w + (x - rx0));
+            seen[static_cast<std::size_t>(queue[0])] = ++patch;
+            int64_t sumX = 0, sumY = 0;
+            int count = 0, inside = 0;
+            bool border = false;
+            for (std::size_t k = 0; k < queue.size(); ++k) {
+                const int px = queue[k] % w, py = queue[k] / w;
+                ++count;
+                sumX += px;
+                sumY += py;
+                ++rows[static_cast<std::size_t>(py)];
+                ++columns[static_cast<std::size_t>(px)];
+                inside += inWindow(px + rx0, py + ry0);
+                border = border || px == 0 || py == 0 || px == w - 1 || py == h - 1;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int nx = px + dx, ny = py + dy;
+                        if (nx < 0 || ny < 0 || nx >= w || ny >= h)
+                            continue;
+                        const std::size_t n = static_cast<std::size_t>(ny * w + nx);
+                        if (!seen[n] && IsBlack(bmp.At(nx + rx0, ny + ry0))) {
+                            seen[n] = patch;
+                            queue.push_back(ny * w + nx);
+                        }
+                    }
+            }
+            const float mx = static_cast<float>(sumX) / static_cast<float>(count) + 0.5f + static_cast<float>(rx0);
+            const float my = static_cast<float>(sumY) / static_cast<float>(count) + 0.5f + static_cast<float>(ry0);
+            if (border) {
+                owners.unclear += inside;
+                continue;
+            }
+            if (mx >= c.x && mx < c.x + sx && my >= static_cast<float>(static_cast<int>(c.y - sy + 2)) && my < c.y) {
+                owners.own += inside;
+                continue;
+            }
+            // Centred elsewhere: a mark's overflow narrows steadily from its
+            // centre into the window; widening again on the way, it is a
+            // second mark run together with it.
+            const bool across = std::fabs(mx - wcx) / sx >= std::fabs(my - wcy) / sy;
+            const std::vector<int>& profile = across ? columns : rows;
+            const int n = static_cast<int>(profile.size());
+            const int start = std::clamp(static_cast<int>(across ? mx - static_cast<float>(rx0)
+                                                                 : my - static_cast<float>(ry0)),
+                                         0, n - 1);
+            const int step = (across ? wcx < mx : wcy < my) ? -1 : 1;
+            const int peak = *std::max_element(profile.begin(), profile.end());
+            const int slack = std::max(2, peak / 4);
+            int least = profile[static_cast<std::size_t>(start)];
+            bool widens = false;
+            for (int k = start; k >= 0 && k < n; k += step) {
+                const int v = profile[static_cast<std::size_t>(k)];
+                widens = widens || v > least + slack;
+                least = std::min(least, v);
+            }
+            // And it must be the mark the cell beside reads, lying in the
+            // middle of that cell's window: else the grid sits between marks.
+            const PointF holder = across ? PointF{c.x + (mx > wcx ? sx : -sx), c.y}
+                                         : PointF{c.x, c.y + (my > wcy ? sy : -sy)};
+            bool held = false;
+            if (CellFill(bmp, holder, sx, sy) > 9) {
+                const float bottom = static_cast<float>(static_cast<int>(holder.y - sy + 2));
+                const float hh = holder.y - bottom;
+                for (int yy = std::max(static_cast<int>(bottom + hh / 4 + 0.5f), ry0);
+                     static_cast<float>(yy) < holder.y - hh / 4 && yy < ry1 && !held; ++yy)
+                    for (int xx = std::max(static_cast<int>(holder.x + sx / 4 + 0.5f), rx0);
+                         static_cast<float>(xx) < holder.x + 3 * sx / 4 && xx < rx1; ++xx)
+                        if (seen[static_cast<std::size_t>((yy - ry0) * w + (xx - rx0))] == patch) {
+                            held = true;
+                            break;
+                        }
+            }
+            (widens || !held ? owners.unclear : owners.foreign) += inside;
+        }
+    return owners;
 }
 
 // Whole-cell measurement of the AB cells: rows from trunc(y - sy) while
@@ -671,6 +777,8 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         }
     }
 
+    const int nominal = static_cast<int>((g.sy - 2) * g.sx);
+    auto ownFill = [&](const WindowOwners& o) { return nominal > 0 ? o.own * 100 / nominal : 0; };
     for (auto& letters : ctx.AnswerLetters)
         letters[0] = '\0';
     int doubtful = 0, lastDoubtful = -1;
@@ -712,12 +820,26 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             if (marked[j] && (best < 0 || fills[j] > fills[best]))
                 best = j;
         }
-        // Which of the two it is cannot be told when nothing else in the
-        // question is marked and the patch holds confirmed ink: read again.
+        // The patches' own shapes tell which of the two it is: the tip of a
+        // mark centred in another cell, or a mark of its own beside it. When
+        // they do not (two marks run together), and nothing else in the
+        // question is marked while the patch holds confirmed ink: read again.
+        bool foreignTip[card_limits::MaxOptions] = {}; // ink of a mark centred in another cell
         if (best < 0)
             for (int j = 0; j < cells.options; ++j)
-                if (overflow[j] && inks[j] >= 5)
-                    return reread(q, "overflow holds the only ink");
+                if (overflow[j] && inks[j] >= 5) {
+                    const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
+                    if (o.unclear > 0)
+                        return reread(q, "overflow holds the only ink");
+                    if (ownFill(o) > 9) {
+                        marked[j] = true;
+                        overflow[j] = false;
+                        if (best < 0 || fills[j] > fills[best])
+                            best = j;
+                    } else {
+                        foreignTip[j] = true;
+                    }
+                }
         // A mark the grid sits astride of could be this option's or its
         // neighbour's: read the card again rather than guess.
         for (int j = 0; j < cells.options; ++j)
@@ -726,15 +848,27 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         // A single choice whose mark leans towards a mark beside it (the next
         // question's, overflowing) while another option holds confirmed ink:
         // the student's own mark may be the other one.
+        // Which one is tells the patches' shapes, unless two marks run together.
         if (exam.multipleChoice[q] == 0 && best >= 0 && MarkAstride(card, cells.corner[best], g.sx, g.sy, SpillLean))
             for (int j = 0; j < cells.options; ++j)
-                if (j != best && marked[j] && inks[j] >= 5)
-                    return reread(q, "leaning mark beside another candidate");
+                if (j != best && marked[j] && inks[j] >= 5) {
+                    const WindowOwners ob = OwnersOfWindowInk(card, cells.corner[best], g.sx, g.sy);
+                    const WindowOwners oj = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
+                    const bool bestOwn = ownFill(ob) > 9, otherOwn = ownFill(oj) > 9;
+                    if (ob.unclear > 0 || oj.unclear > 0 || bestOwn == otherOwn)
+                        return reread(q, "leaning mark beside another candidate");
+                    const int tip = otherOwn ? best : j;
+                    marked[tip] = false;
+                    foreignTip[tip] = true;
+                    if (otherOwn)
+                        best = j;
+                    break;
+                }
         // Confirmed ink on an option that does not hold it at its centre: a
         // mark that the grid missed, or a neighbour's spilling over. Either
         // reading could be wrong, so the card is read again.
         for (int j = 0; j < cells.options; ++j)
-            if (!marked[j] && fills[j] > 9 && inks[j] >= 5 &&
+            if (!marked[j] && !foreignTip[j] && fills[j] > 9 && inks[j] >= 5 &&
                 !SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy))
                 return reread(q, "ink off the centre");
         const bool multiple = exam.multipleChoice[q] != 0;

@@ -50,6 +50,17 @@ bool SpillFromNeighbour(const BitmapView& bmp, PointF c, float sx, float sy, flo
 // neighbouring cell that is marked too: leaning far (0.3), the sampled grid
 // sits between marks, so which cell a mark belongs to cannot be told.
 bool MarkAstride(const BitmapView& bmp, PointF c, float sx, float sy, float lean);
+
+// Whose marks the black pixels of a cell's sampling window are. Every
+// 8-connected patch reaching into the window is followed up to 1.5 pitches
+// around it and belongs to the cell that holds its centre. Counts are of the
+// patches' pixels inside the window.
+struct WindowOwners {
+    int own = 0;     // patches centred in this window
+    int foreign = 0; // tips of patches centred elsewhere, narrowing into the window
+    int unclear = 0; // patches larger than the searched area, or two marks run together
+};
+WindowOwners OwnersOfWindowInk(const BitmapView& bmp, PointF c, float sx, float sy);
 // Fill in per cent of the window's nominal size trunc((sy - 2) sx).
 int CellFill(const BitmapView& bmp, PointF c, float sx, float sy);
 // How much darker than `paper` the window's black pixels were before

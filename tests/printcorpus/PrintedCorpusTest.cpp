@@ -269,6 +269,29 @@ Verdict Judge(const RecognitionContext &ctx, const SamplingExam &exam, const Tru
     return wrong ? Verdict::Wrong : Verdict::Right;
 }
 
+// The binarised card around question q's options, black as '#', for a
+// closer look at a frame (SCORIVO_PRINTED_ASCII).
+void PrintAround(const RecognitionContext &ctx, int q)
+{
+    if (q < 0 || q >= card_limits::MaxQuestions || !ctx.Questions[q].hasCells)
+        return;
+    const QuestionCells &cells = ctx.Questions[q];
+    const CardGeometry &g = ctx.Geometry;
+    const BitmapView card = ctx.RectifiedCard.View();
+    const PointF c0 = cells.corner[0], cl = cells.corner[cells.options - 1];
+    std::printf("q%d sx %.1f sy %.1f\n", q + 1, g.sx, g.sy);
+    for (int y = static_cast<int>(std::max(c0.y, cl.y) + 2 * g.sy); y >= static_cast<int>(std::min(c0.y, cl.y) - 3 * g.sy);
+         --y) {
+        std::string row;
+        for (int x = static_cast<int>(std::min(c0.x, cl.x) - 2 * g.sx); x <= static_cast<int>(std::max(c0.x, cl.x) + 3 * g.sx);
+             ++x)
+            row += card.Contains(x, y) && IsBlack(card.At(x, y)) ? '#' : '.';
+        std::printf("%4d %s\n", y, row.c_str());
+    }
+    for (int j = 0; j < cells.options; ++j)
+        std::printf("corner %d: %.1f %.1f\n", j, cells.corner[j].x, cells.corner[j].y);
+}
+
 // For the listing of refusals: the questions whose confirmed ink lies in no
 // option's centre, and the fills of the digit columns, as "fill/ink" with "*"
 // for ink at the centre.
@@ -435,22 +458,8 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
                                 std::to_string(CellDepth(r.ctx.RectifiedCard.View(), r.ctx.AnswerGrey.data(),
                                                          r.ctx.BlockPaper[r.ctx.RereadQuestion / 5], cells.corner[j],
                                                          g.sx, g.sy));
-                    if (std::getenv("SCORIVO_PRINTED_ASCII")) {
-                        const BitmapView card = r.ctx.RectifiedCard.View();
-                        const PointF c0 = cells.corner[0];
-                        const PointF cl = cells.corner[cells.options - 1];
-                        std::printf("sx %.1f sy %.1f\n", g.sx, g.sy);
-                        for (int y = static_cast<int>(std::max(c0.y, cl.y) + 2 * g.sy);
-                             y >= static_cast<int>(std::min(c0.y, cl.y) - 3 * g.sy); --y) {
-                            std::string row;
-                            for (int x = static_cast<int>(std::min(c0.x, cl.x) - 2 * g.sx);
-                                 x <= static_cast<int>(std::max(c0.x, cl.x) + 3 * g.sx); ++x)
-                                row += card.Contains(x, y) && IsBlack(card.At(x, y)) ? '#' : '.';
-                            std::printf("%4d %s\n", y, row.c_str());
-                        }
-                        for (int j = 0; j < cells.options; ++j)
-                            std::printf("corner %d: %.1f %.1f\n", j, cells.corner[j].x, cells.corner[j].y);
-                    }
+                    if (std::getenv("SCORIVO_PRINTED_ASCII"))
+                        PrintAround(r.ctx, r.ctx.RereadQuestion);
                 }
                 diff += RefusalDetail(r.ctx, truth, marks);
             }
@@ -463,6 +472,8 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
                             card.fileName.c_str(), i, v == Verdict::Wrong ? "WRONG" : "refused", out.code,
                             r.ctx.StatusText.c_str(), diff.c_str(), shot.pixelsPerMm, shot.rotateDeg, shot.tiltXDeg,
                             shot.tiltYDeg, shot.turned, shot.shadowDepth, lightHand, shot.jpegQuality);
+            if (const int q = EnvInt("SCORIVO_PRINTED_ASCII_Q", 0); q > 0)
+                PrintAround(r.ctx, q - 1);
             if (v != Verdict::Right && dump)
                 cv::imwrite(std::string(dump) + "/" + std::to_string(ci) + "-" + std::to_string(i) + ".png", frame);
         }

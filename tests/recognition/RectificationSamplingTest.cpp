@@ -640,20 +640,39 @@ TEST_F(SamplingFixture, TracesBesideConfirmedLettersAreReadAgain)
 
 // A blackened box overflows deep into the next question's window, reaching
 // its middle: a small patch leaning hard towards the box is no answer there.
-// Holding confirmed ink it could as well be a small mark pushed against the
-// box, so the card is read again. The same patch beside no mark is an answer.
+// Holding confirmed ink, its shape tells: the box's tip narrowing into the
+// window is no answer; a patch standing apart is a small mark of its own
+// pushed against the box; a patch joined to the box by a narrow bridge is two
+// marks run together, and the card is read again.
 TEST_F(SamplingFixture, WholeBoxOverflowReachingTheNextWindowsMiddleIsNoAnswer)
 {
     MarkBoth(ctx.Questions[1].corner[1], 100);
     const PointF c = ctx.Questions[2].corner[1]; // below question 1's B
-    FillRect(ctx.RectifiedCard, static_cast<int>(c.x) + 4, static_cast<int>(c.y) - 5, static_cast<int>(c.x) + 16,
-             static_cast<int>(c.y));
+    auto patch = [&](Bitmap& b, int top) {
+        FillRect(b, static_cast<int>(c.x) + 4, static_cast<int>(c.y) - 5, static_cast<int>(c.x) + 16, top);
+    };
+    const int boxBottom = static_cast<int>(ctx.Questions[1].corner[1].y) - 13;
+    patch(ctx.RectifiedCard, boxBottom); // the box's tip, reaching down into C2's window
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
     EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "B");
     EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
-    FillRect(ctx.CheckCard, static_cast<int>(c.x) + 4, static_cast<int>(c.y) - 5, static_cast<int>(c.x) + 16,
-             static_cast<int>(c.y));
+    patch(ctx.CheckCard, boxBottom);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
+
+    // Standing apart from the box: a mark of its own.
+    for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+        FillRect(*b, static_cast<int>(c.x), static_cast<int>(c.y), static_cast<int>(c.x) + 20, boxBottom, 255);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
+
+    // Joined to the box by a bridge two pixels wide: two marks run together.
+    for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+        FillRect(*b, static_cast<int>(c.x) + 9, static_cast<int>(c.y), static_cast<int>(c.x) + 11, boxBottom);
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_STREQ(ctx.RereadRule, "overflow holds the only ink");
+
+    // The same patch beside no mark is an answer.
     ClearCell(ctx.Questions[1].corner[1]);
     MarkBoth(ctx.Questions[0].corner[0], 60); // keeps the block inked
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
@@ -696,8 +715,9 @@ TEST_F(SamplingFixture, LikeMarksInASingleChoiceAndSmallResiduesAreDoubtful)
 
 // A single choice whose mark leans towards the next question's mark, while
 // another of its options holds confirmed ink: the leaning mark may be the
-// next question's overflow and the other the student's own, so the card is
-// read again. Alone, the leaning mark is the answer.
+// next question's overflow and the other the student's own. Standing apart
+// from the next mark, both are marks and the card is read again; joined to
+// it, it is that mark's tip. Alone, the leaning mark is the answer.
 TEST_F(SamplingFixture, LeaningMarkBesideAnotherCandidateIsReadAgain)
 {
     const PointF a0 = ctx.Questions[0].corner[0];
@@ -710,6 +730,14 @@ TEST_F(SamplingFixture, LeaningMarkBesideAnotherCandidateIsReadAgain)
     MarkBoth(ctx.Questions[0].corner[2], 15);
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
     EXPECT_STREQ(ctx.RereadRule, "leaning mark beside another candidate");
+    // Joined to the box below, the leaning patch is the box's tip: the other
+    // option is the student's mark.
+    for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+        FillRect(*b, static_cast<int>(a0.x) + 2, static_cast<int>(a0.y) - 16, static_cast<int>(a0.x) + 18,
+                 static_cast<int>(a0.y) - 13);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "C");
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "A");
 }
 
 // A rubbed-out mark's residue that the binarisation still blackens is much
