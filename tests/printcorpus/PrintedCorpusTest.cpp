@@ -11,12 +11,18 @@
 // check refuses the card.
 //
 // SCORIVO_PRINTED_FRAMES sets the frames per card (default 16; the full run
-// is 200); SCORIVO_PRINTED_SEED=N draws another corpus; SCORIVO_PRINTED_CARD=TEXT
+// is 400); SCORIVO_PRINTED_SEED=N draws another corpus; SCORIVO_PRINTED_CARD=TEXT
 // keeps the cards whose file name contains TEXT; SCORIVO_PRINTED_ONLY=N reads
 // frame N of each card alone; SCORIVO_PRINTED_BOXES=P makes a share P of the
 // marks whole blackened boxes (default 0.03); SCORIVO_PRINTED_VERBOSE=1 lists
-// every frame not read right; SCORIVO_PRINTED_DUMP=FOLDER saves those frames
-// there as PNG.
+// every frame not read right, with the rule that sent it back and the fill,
+// confirming ink and depth of that question's options;
+// SCORIVO_PRINTED_DUMP=FOLDER saves those frames there as PNG. For a closer
+// look: SCORIVO_PRINTED_ASCII=1 draws the binarised card around the question
+// that sent a frame back, SCORIVO_PRINTED_ASCII_Q=N around question N of every
+// frame; SCORIVO_PRINTED_DEPTHS=1 prints how dark the blackened option windows
+// are beside the card's marks, for the marks and for the rubbed-out ones (2:
+// each rubbed-out one).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -292,6 +298,41 @@ void PrintAround(const RecognitionContext &ctx, int q)
         std::printf("corner %d: %.1f %.1f\n", j, cells.corner[j].x, cells.corner[j].y);
 }
 
+// For SCORIVO_PRINTED_DEPTHS: every blackened option window's depth as a
+// share (per cent) of the card's mark depth, by what the student did there.
+struct DepthShares {
+    std::vector<int> marks, erased;
+};
+
+void CollectDepths(const RecognitionContext &ctx, const Truth &truth, const std::vector<StudentMark> &marks,
+                   DepthShares &shares)
+{
+    if (ctx.MarkDepth <= 0)
+        return;
+    const CardGeometry &g = ctx.Geometry;
+    const BitmapView card = ctx.RectifiedCard.View();
+    for (int q = 0; q < ctx.Template.QuestionCount && q < card_limits::MaxQuestions; ++q) {
+        const QuestionCells &cells = ctx.Questions[q];
+        if (!cells.hasCells)
+            continue;
+        const QuestionLayout lay = LayoutQuestion(ctx.Template, truth.abType, q);
+        for (int j = 0; j < cells.options && j < lay.options; ++j) {
+            if (CellFill(card, cells.corner[j], g.sx, g.sy) <= 9 || !InkAtCentre(card, cells.corner[j], g.sx, g.sy))
+                continue;
+            const CellPos c = OptionCell(lay, q % 5, j);
+            for (const StudentMark &m : marks)
+                if (m.cell.col == c.col && m.cell.row == c.row) {
+                    const int share = CellDepth(card, ctx.AnswerGrey.data(), ctx.BlockPaper[q / 5], cells.corner[j], g.sx,
+                                                g.sy) * 100 / ctx.MarkDepth;
+                    (m.kind == MarkKind::Erased ? shares.erased : shares.marks).push_back(share);
+                    if (m.kind == MarkKind::Erased && EnvInt("SCORIVO_PRINTED_DEPTHS", 0) > 1)
+                        std::printf("erased q%d %c: depth share %d, fill %d\n", q + 1, 'A' + j, share,
+                                    CellFill(card, cells.corner[j], g.sx, g.sy));
+                }
+        }
+    }
+}
+
 // For the listing of refusals: the questions whose confirmed ink lies in no
 // option's centre, and the fills of the digit columns, as "fill/ink" with "*"
 // for ink at the centre.
@@ -404,6 +445,8 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
     const char *dump = std::getenv("SCORIVO_PRINTED_DUMP");
     const char *onlyCard = std::getenv("SCORIVO_PRINTED_CARD");
     const double boxShare = EnvDouble("SCORIVO_PRINTED_BOXES", 0.03);
+    const bool depths = EnvInt("SCORIVO_PRINTED_DEPTHS", 0) != 0;
+    DepthShares shares;
     const bool defaultRun = std::getenv("SCORIVO_PRINTED_FRAMES") == nullptr &&
                             std::getenv("SCORIVO_PRINTED_SEED") == nullptr &&
                             std::getenv("SCORIVO_PRINTED_BOXES") == nullptr && only < 0;
@@ -472,6 +515,8 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
                             card.fileName.c_str(), i, v == Verdict::Wrong ? "WRONG" : "refused", out.code,
                             r.ctx.StatusText.c_str(), diff.c_str(), shot.pixelsPerMm, shot.rotateDeg, shot.tiltXDeg,
                             shot.tiltYDeg, shot.turned, shot.shadowDepth, lightHand, shot.jpegQuality);
+            if (depths)
+                CollectDepths(r.ctx, truth, marks, shares);
             if (const int q = EnvInt("SCORIVO_PRINTED_ASCII_Q", 0); q > 0)
                 PrintAround(r.ctx, q - 1);
             if (v != Verdict::Right && dump)
@@ -503,6 +548,16 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
         }
     }
     std::printf("all: %d right, %d refused, %d wrong\n", all.right, all.refused, all.wrong);
+    if (depths) {
+        for (std::vector<int> *v : {&shares.marks, &shares.erased}) {
+            std::sort(v->begin(), v->end());
+            std::printf("%s: %zu windows, depth share", v == &shares.marks ? "marks" : "erased", v->size());
+            for (double p : {0.0, 0.001, 0.01, 0.05, 0.5, 0.95, 0.99, 0.999, 1.0})
+                if (!v->empty())
+                    std::printf(" %g%%:%d", p * 100, (*v)[std::min(v->size() - 1, static_cast<std::size_t>(p * v->size()))]);
+            std::printf("\n");
+        }
+    }
 }
 
 } // namespace
