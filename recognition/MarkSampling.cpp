@@ -109,6 +109,11 @@ constexpr int SmallMark = 30;
 // depth and marks, light or small, to 0.74 or more; only the doubtful
 // questions use it, where a reading is refused otherwise.
 constexpr int ResidueDepth = 60;
+// A small patch at least this deep (per cent of the card's mark depth) whose
+// confirming ink covers half of it is a small mark: small marks came to 0.74
+// or more and 0.54-0.67 confirmed; the residues as deep as that were at most
+// 0.43 confirmed.
+constexpr int MarkDepthShare = 70;
 constexpr float HardLean = 0.25f;
 // The largest move of a grid towards its marks, in pitches.
 constexpr float MaxGridShift = 0.3f;
@@ -888,10 +893,14 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         }
         // A rubbed-out mark's residue is much paler than the marks of the
         // hand that filled the card, where the binarisation still blackens it.
+        auto depthShare = [&](int j) {
+            return ctx.MarkDepth > 0 ? CellDepth(card, grey, ctx.BlockPaper[q / 5], cells.corner[j], g.sx, g.sy) *
+                                           100 / ctx.MarkDepth
+                                     : -1;
+        };
         auto residue = [&](int j) {
-            return ctx.MarkDepth > 0 &&
-                   CellDepth(card, grey, ctx.BlockPaper[q / 5], cells.corner[j], g.sx, g.sy) * 100 <
-                       ctx.MarkDepth * ResidueDepth;
+            const int share = depthShare(j);
+            return share >= 0 && share < ResidueDepth;
         };
         if (multiple && ink >= 5) {
             const int bestFill = best >= 0 ? fills[best] : 0;
@@ -900,10 +909,13 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 // a trace, or a small patch beside marks twice its size: a
                 // residue when it is that pale, else a pale mark; doubtful.
                 if (marked[j] && (inks[j] * 4 < fills[j] || (fills[j] < 14 && fills[j] * 2 < bestFill))) {
-                    if (residue(j)) {
+                    const int share = depthShare(j);
+                    if (share >= 0 && share < ResidueDepth) {
                         marked[j] = false;
                         ink -= inks[j];
-                    } else {
+                    } else if (!(share >= MarkDepthShare && inks[j] * 2 >= fills[j])) {
+                        // A small patch as dark as the hand's marks and half
+                        // confirmed is a small mark, not a residue.
                         noteDoubtful(q);
                     }
                 }

@@ -775,6 +775,21 @@ TEST_F(SamplingFixture, PaleResidueBesideTheHandsMarksIsNoLetter)
     grey(c, 120); // as dark as a mark: a pale mark or a residue, doubtful
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
     EXPECT_EQ(ctx.RereadQuestion, 0);
+    // A small patch (12 per cent) beside a letter five times its size: as dark
+    // as the hand's marks and confirmed over half of it, a small mark; paler,
+    // doubtful; that pale, a residue.
+    ClearCell(c);
+    for (Bitmap* picture : {&ctx.RectifiedCard, &ctx.CheckCard})
+        FillRect(*picture, static_cast<int>(c.x) + 2, static_cast<int>(c.y) - 7, static_cast<int>(c.x) + 18,
+                 static_cast<int>(c.y) - 5);
+    grey(c, 105);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "AC");
+    grey(c, 140);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    grey(c, 160);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "A");
 
     // Single choice, two marks of like weight where the heavier is the pale
     // one: the other is the answer, without doubt.
