@@ -5,7 +5,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "app/MarkingSettings.h"
 #include "fuzz/FuzzEntries.h"
@@ -17,6 +16,7 @@
 #include "recognition/CardLayout.h"
 #include "recognition/CardTemplate.h"
 #include "students/StudentFile.h"
+#include "tests/support/TempDir.h"
 
 namespace fuzz {
 
@@ -81,38 +81,12 @@ void EnsureRosterFolder()
 
 } // namespace
 
-namespace {
-
-// One folder per process for the files an entry writes, removed when the
-// process ends, so that a run leaves nothing behind in the temporary folder.
-class ScratchFolder {
-public:
-    ScratchFolder()
-        : path_(std::filesystem::temp_directory_path() / ("scorivo-fuzz-" + std::to_string(::getpid())))
-    {
-        std::error_code ec;
-        std::filesystem::create_directories(path_, ec);
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-} // namespace
-
 std::filesystem::path ScratchFile(const std::string& extension)
 {
-    static const ScratchFolder folder;
-    return folder.Path() / ("scratch" + extension);
+    // One folder per process, removed when the process ends, so that a run
+    // leaves nothing behind in the temporary folder.
+    static const TempDir folder;
+    return folder / ("scratch" + extension);
 }
 
 int TemplateFile(const uint8_t* data, std::size_t size)

@@ -183,19 +183,9 @@ TEST(PrintedCorpus, DesignedCardsReadRightOrRefuse)
                 diff += " adm '" + std::string(number) + "' for '" + f.admission + "' subj '" +
                         std::string(ctx.SubjectCode.View()) + "' for '" + f.subject + "'";
             if (verbose && notRight && ctx.RereadRule)
-            {
                 diff += std::string(" rule '") + ctx.RereadRule + "' at q" + std::to_string(ctx.RereadQuestion + 1) +
-                        " (" + f.answers[static_cast<std::size_t>(ctx.RereadQuestion)] + ") depth " +
-                        std::to_string(ctx.MarkDepth) + " fill/ink/depth";
-                const QuestionCells& cells = ctx.Questions[ctx.RereadQuestion];
-                const CardGeometry& cg = ctx.Geometry;
-                for (int j = 0; j < cells.options && cells.hasCells; ++j)
-                    diff += " " + std::to_string(CellFill(ctx.RectifiedCard.View(), cells.corner[j], cg.sx, cg.sy)) +
-                            "/" + std::to_string(CellBlack(ctx.CheckCard.View(), cells.corner[j], cg.sx, cg.sy)) + "/" +
-                            std::to_string(CellDepth(ctx.RectifiedCard.View(), ctx.AnswerGrey.data(),
-                                                     ctx.BlockPaper[ctx.RereadQuestion / 5], cells.corner[j], cg.sx,
-                                                     cg.sy));
-            }
+                        " (" + f.answers[static_cast<std::size_t>(ctx.RereadQuestion)] + ")" +
+                        OptionReadings(ctx, ctx.RereadQuestion);
             if (dump && *dump && notRight)
                 cv::imwrite(std::string(dump) + "/design" + std::to_string(di) + "-" + std::to_string(i) + ".png",
                             frame);

@@ -11,6 +11,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "recognition/MarkSampling.h"
+
 namespace printcorpus {
 
 namespace {
@@ -450,6 +452,22 @@ cv::Mat JpegRoundTrip(const cv::Mat &bgr, int quality)
         jpeg_destroy_decompress(&d);
     }
     std::free(buffer);
+    return out;
+}
+
+std::string OptionReadings(const RecognitionContext &ctx, int q)
+{
+    if (q < 0 || q >= card_limits::MaxQuestions || !ctx.Questions[q].hasCells)
+        return {};
+    const QuestionCells &cells = ctx.Questions[q];
+    const CardGeometry &g = ctx.Geometry;
+    const BitmapView card = ctx.RectifiedCard.View();
+    std::string out = " depth " + std::to_string(ctx.MarkDepth) + " fills";
+    for (int j = 0; j < cells.options; ++j)
+        out += " " + std::to_string(CellFill(card, cells.corner[j], g.sx, g.sy)) + "/" +
+               std::to_string(CellBlack(ctx.CheckCard.View(), cells.corner[j], g.sx, g.sy)) +
+               (InkAtCentre(card, cells.corner[j], g.sx, g.sy) ? "*" : "") + "d" +
+               std::to_string(CellDepth(card, ctx.AnswerGrey.data(), ctx.BlockPaper[q / 5], cells.corner[j], g.sx, g.sy));
     return out;
 }
 

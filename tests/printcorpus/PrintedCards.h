@@ -19,6 +19,7 @@
 #include <opencv2/core.hpp>
 
 #include "cardprint/CardGeometry.h"
+#include "recognition/RecognitionContext.h"
 
 namespace printcorpus {
 
@@ -116,5 +117,10 @@ cv::Mat Photograph(const cv::Mat &page, const PageMapping &map, const Shot &shot
 
 // JPEG through libjpeg with its default 4:2:0 chroma subsampling, and back.
 cv::Mat JpegRoundTrip(const cv::Mat &bgr, int quality);
+
+// For the verbose listings: the card's mark depth, then each option of
+// question q as fill/confirming ink, "*" for ink at the middle, and "d" its
+// depth; empty for a question without cells.
+std::string OptionReadings(const RecognitionContext &ctx, int q);
 
 } // namespace printcorpus

@@ -489,21 +489,9 @@ TEST(PrintedCorpus, ShippedCardsReadRightOrRefuse)
                             (r.ctx.RereadQuestion >= 0 ? MarksAt(r.ctx.Template, truth, marks, r.ctx.RereadQuestion)
                                                        : std::string()) +
                             " )";
-                if (r.ctx.RereadQuestion >= 0 && r.ctx.RereadQuestion < card_limits::MaxQuestions) {
-                    const QuestionCells &cells = r.ctx.Questions[r.ctx.RereadQuestion];
-                    const CardGeometry &g = r.ctx.Geometry;
-                    diff += " depth " + std::to_string(r.ctx.MarkDepth) + " fills";
-                    for (int j = 0; j < cells.options && cells.hasCells; ++j)
-                        diff += " " + std::to_string(CellFill(r.ctx.RectifiedCard.View(), cells.corner[j], g.sx, g.sy)) +
-                                "/" + std::to_string(CellBlack(r.ctx.CheckCard.View(), cells.corner[j], g.sx, g.sy)) +
-                                (InkAtCentre(r.ctx.RectifiedCard.View(), cells.corner[j], g.sx, g.sy) ? "*" : "") +
-                                "d" +
-                                std::to_string(CellDepth(r.ctx.RectifiedCard.View(), r.ctx.AnswerGrey.data(),
-                                                         r.ctx.BlockPaper[r.ctx.RereadQuestion / 5], cells.corner[j],
-                                                         g.sx, g.sy));
-                    if (std::getenv("SCORIVO_PRINTED_ASCII"))
-                        PrintAround(r.ctx, r.ctx.RereadQuestion);
-                }
+                diff += OptionReadings(r.ctx, r.ctx.RereadQuestion);
+                if (std::getenv("SCORIVO_PRINTED_ASCII"))
+                    PrintAround(r.ctx, r.ctx.RereadQuestion);
                 diff += RefusalDetail(r.ctx, truth, marks);
             }
             if (out.code != 0)
