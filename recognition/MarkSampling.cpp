@@ -118,6 +118,20 @@ constexpr int ResidueDepth = 60;
 // 0.43 confirmed.
 constexpr int MarkDepthShare = 70;
 constexpr float HardLean = 0.25f;
+// A marked window this full and at least MarkDepthShare deep is a mark of
+// the hand that filled the card, confirmed or not: on 800 printed and
+// photographed cards the unconfirmed ones of light hands came to 72 % of the
+// card's mark depth or more, the residues as full as that to 51 % at most.
+constexpr int WholeMark = 25;
+// A light hand's digit darkens the middle of its window by 13 grey levels
+// or more on average beyond the print: on the printed and photographed
+// cards where this decides, 18 to 27; the darkest row of an empty column
+// (the print of the first or last row), 6 to 8; the next column's mark
+// reaching over, under 2.
+constexpr int MinDigitDarkness = 130;
+// A pale AB mark this small (per cent of its cell) counts only where the
+// other cell holds no ink at all: a small mark blurs to 15-20 %.
+constexpr int SmallAbMark = 15;
 // The largest move of a grid towards its marks, in pitches.
 constexpr float MaxGridShift = 0.3f;
 
@@ -394,15 +408,27 @@ static int DetectAbType(RecognitionContext& ctx)
     if (I >= 6 && I > S)
         return 1;
     // A pale pencil mark stays above the fixed grey level. Against the
-    // strip's own grey levels it stands out; it must hold its cell's centre
-    // and clearly more than the other cell.
+    // strip's own grey levels it stands out; it must be its cell's own (at
+    // the centre, or a patch centred in the cell: a small mark off the
+    // bubble's middle) and clearly more than the other cell, or the only
+    // ink of the two where it is small.
     RestoreArea(card, strip, ctx.StripCopy);
     ctx.LastThreshold = BinariseAdaptive(card, strip, GreyPlain, GreyPlain);
     const int fA = WholeCellFill(card, a, g.sx, g.sy);
     const int fB = WholeCellFill(card, b, g.sx, g.sy);
-    if (fA >= 20 && fA >= 2 * fB && InkAtCentre(card, a, g.sx, g.sy))
+    const int nominal = static_cast<int>((g.sy - 2) * g.sx);
+    auto holds = [&](PointF c) {
+        if (InkAtCentre(card, c, g.sx, g.sy))
+            return true;
+        const WindowOwners o = OwnersOfWindowInk(card, c, g.sx, g.sy);
+        return o.unclear == 0 && o.foreign == 0 && o.own * 100 > 9 * nominal;
+    };
+    auto chosen = [&](int f, int other, PointF c) {
+        return ((f >= 20 && f >= 2 * other) || (f >= SmallAbMark && other == 0)) && holds(c);
+    };
+    if (chosen(fA, fB, a))
         return 0;
-    if (fB >= 20 && fB >= 2 * fA && InkAtCentre(card, b, g.sx, g.sy))
+    if (chosen(fB, fA, b))
         return 1;
     return AbNotMarked;
 }
@@ -473,6 +499,8 @@ int BuildSamplingGrids(RecognitionContext& ctx)
 {
     const CardTemplate& t = ctx.Template;
     const CardGeometry& g = ctx.Geometry;
+    // Every reading starts here: nothing kept from an earlier attempt may be read.
+    ForgetMarkGrey(ctx);
     LayOutDigitGrid(g, t.AdmCol, t.AdmRow, t.AdmColumns, 10, ctx.AdmGrid);
     LayOutDigitGrid(g, t.SubjCol, t.SubjRow, t.SubjColumns, t.SubjRows, ctx.SubjGrid);
     LayOutDigitGrid(g, t.ScoreCol, t.ScoreRow, t.ScoreColumns, 10, ctx.ScoreGrid);
@@ -555,39 +583,10 @@ int CardColour(RecognitionContext& ctx)
     return colour;
 }
 
-// Keeps the grey levels of `area` in `grey` (indexed like the picture's
-// pixels) and returns their median: the paper, which covers most of a block.
-static int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t* grey)
-{
-    const RowSpan s = ClipScanRect(bmp, area);
-    if (s.Empty() || bmp.width > CardPictureSize || bmp.height > CardPictureSize)
-        return 255;
-    uint32_t histogram[256] = {};
-    for (int y = s.yLow; y <= s.yHigh; ++y) {
-        const uint8_t* p = bmp.At(s.x0, y);
-        uint8_t* out = grey + y * CardPictureSize;
-        for (int x = s.x0; x < s.x1; ++x, p += bmp.bytesPerPixel) {
-            const int v = GreyOf(p, greyMode);
-            out[x] = static_cast<uint8_t>(v);
-            ++histogram[v];
-        }
-    }
-    const uint32_t half = static_cast<uint32_t>(s.yHigh - s.yLow + 1) * static_cast<uint32_t>(s.x1 - s.x0) / 2;
-    uint32_t seen = 0;
-    for (int v = 0; v < 256; ++v) {
-        seen += histogram[v];
-        if (seen > half)
-            return v;
-    }
-    return 255;
-}
-
 void PrepareAnswerBlocks(RecognitionContext& ctx)
 {
     const CardGeometry& g = ctx.Geometry;
     const int count = std::clamp(ctx.Template.QuestionCount, 0, card_limits::MaxQuestions);
-    ctx.AnswerGrey.assign(static_cast<std::size_t>(CardPictureSize) * CardPictureSize, 255);
-    ctx.BlockPaper.fill(255);
     for (int q = 0; q < count; q += 5) {
         const QuestionCells& cells = ctx.Questions[q];
         const int n = cells.options;
@@ -613,11 +612,94 @@ void PrepareAnswerBlocks(RecognitionContext& ctx)
             checkArea.width = static_cast<int>(5 * g.sx);
             checkArea.height = static_cast<int>(static_cast<float>(n + 1) * g.sy);
         }
-        ctx.BlockPaper[q / 5] = KeepGrey(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.AnswerGrey.data());
+        ctx.BlockPaper[q / 5] = KeepGrey(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.MarkGrey.data());
         ctx.LastThreshold = BinariseAdaptive(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.GreyMode);
         DrawGreyReferenceFrame(ctx, x0, y0);
         ctx.LastThreshold = BinariseAdaptive(ctx.CheckCard.View(), checkArea, ctx.GreyMode, ctx.GreyMode);
     }
+}
+
+// How much darker than `paper` the middle of a window was before
+// binarisation, on average, in tenths of a grey level.
+static int WindowDarkness(const uint8_t* grey, int paper, PointF c, float sx, float sy)
+{
+    // The middle half of the window both ways, as InkAtCentre: a mark in
+    // the next column or row reaches into the window's edge, not this far.
+    const float top = c.y, bottom = static_cast<float>(static_cast<int>(c.y - sy + 2));
+    const float h = top - bottom;
+    int sum = 0, pixels = 0;
+    const int x0 = std::clamp(static_cast<int>(c.x + sx / 4 + 0.5f), 0, CardPictureSize);
+    for (int y = std::max(static_cast<int>(bottom + h / 4 + 0.5f), 0);
+         static_cast<float>(y) < top - h / 4 && y < CardPictureSize; ++y)
+        for (int x = x0; static_cast<float>(x) < c.x + 3 * sx / 4 && x < CardPictureSize; ++x) {
+            sum += std::max(paper - grey[y * CardPictureSize + x], 0);
+            ++pixels;
+        }
+    return pixels ? sum * 10 / pixels : 0;
+}
+
+// How much darker than the paper each row's window of a digit column was
+// before binarisation (tenths of a grey level), the paper being the median
+// grey level of the column's windows. False without kept grey levels.
+static bool ColumnDarkness(const RecognitionContext& ctx, const PointF* corners, int rows, int* darkness)
+{
+    const CardGeometry& g = ctx.Geometry;
+    const uint8_t* grey = ctx.MarkGrey.data();
+    if (ctx.MarkGrey.size() != static_cast<std::size_t>(CardPictureSize) * CardPictureSize)
+        return false;
+    uint32_t histogram[256] = {};
+    uint32_t pixels = 0;
+    for (int j = 0; j < rows; ++j) {
+        const PointF c = corners[j];
+        const int x0 = std::clamp(static_cast<int>(c.x), 0, CardPictureSize);
+        for (int y = std::max(static_cast<int>(c.y - g.sy + 2), 0);
+             static_cast<float>(y) < c.y && y < CardPictureSize; ++y)
+            for (int x = x0; static_cast<float>(x) < c.x + g.sx && x < CardPictureSize; ++x) {
+                ++histogram[grey[y * CardPictureSize + x]];
+                ++pixels;
+            }
+    }
+    if (pixels == 0)
+        return false;
+    int paper = 255;
+    for (uint32_t v = 0, seen = 0; v < 256; ++v) {
+        seen += histogram[v];
+        if (seen * 2 > pixels) {
+            paper = static_cast<int>(v);
+            break;
+        }
+    }
+    for (int j = 0; j < rows; ++j)
+        darkness[j] = WindowDarkness(grey, paper, corners[j], g.sx, g.sy);
+    return true;
+}
+
+// A column the binarisation blackened in every row (a light hand's pale
+// digit among faint print): the row whose middle was, before binarisation,
+// clearly darker than the column's typical row (its print) and by at least
+// twice as much as any other row. A rubbed-out digit's residue beside a
+// mark, or the next column's mark reaching over, leaves the column unread
+// rather than misread.
+static int DarkestRow(const int* darkness, int rows)
+{
+    if (rows < 3)
+        return -1;
+    int sorted[card_limits::MaxColumnRows];
+    std::copy(darkness, darkness + rows, sorted);
+    std::nth_element(sorted, sorted + rows / 2, sorted + rows);
+    const int typical = sorted[rows / 2];
+    int darkest = -1, most = 0, second = 0;
+    for (int j = 0; j < rows; ++j) {
+        const int excess = darkness[j] - typical;
+        if (excess > most) {
+            second = most;
+            most = excess;
+            darkest = j;
+        } else {
+            second = std::max(second, excess);
+        }
+    }
+    return most >= MinDigitDarkness && most >= 2 * second ? darkest : -1;
 }
 
 std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int columns, int rows)
@@ -660,7 +742,22 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
         }
         if (best < 0) {
             // Confirming ink without any cell standing out: something is
-            // written there that cannot be read.
+            // written there that cannot be read; unless it lies in one row
+            // alone as a patch of that row's own, a small mark off the
+            // middle of its bubble.
+            int inked = -1, inkedRows = 0;
+            for (int j = 0; j < rows; ++j)
+                if (fills[j] > 9 || inks[j] >= 5) {
+                    ++inkedRows;
+                    inked = j;
+                }
+            if (ink >= 5 && inkedRows == 1 && inks[inked] >= 5 && fills[inked] > 9) {
+                const WindowOwners o = OwnersOfWindowInk(card, cornerOf(i, inked), g.sx, g.sy);
+                if (o.unclear == 0 && o.foreign == 0 && o.own * 100 > 9 * static_cast<int>((g.sy - 2) * g.sx)) {
+                    text += std::to_string(inked);
+                    continue;
+                }
+            }
             text += ink >= 5 ? UnclearDigit : ' ';
         } else if (ink >= 5) {
             if (inkRows > 1) {
@@ -708,6 +805,19 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
                 clear = static_cast<float>(others) * v < static_cast<float>(fills[best]);
             } else {
                 clear = fills[best] >= 20 && strongest * 3 <= fills[best];
+            }
+            // No clear winner in the binarised picture: the grey levels may
+            // still show one (see DarkestRow).
+            PointF column[card_limits::MaxColumnRows];
+            for (int j = 0; j < rows; ++j)
+                column[j] = cornerOf(i, j);
+            int darkness[card_limits::MaxColumnRows];
+            if (!clear && ColumnDarkness(ctx, column, rows, darkness)) {
+                const int darkest = DarkestRow(darkness, rows);
+                if (darkest >= 0 && marked[darkest]) {
+                    text += std::to_string(darkest);
+                    continue;
+                }
             }
             // Some confirming ink, if too little to confirm a row, and no
             // clear winner (a shadow across the column, a pale mark beside
@@ -763,7 +873,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
 
     // How dark the hand that filled the card marks: the median depth of its
     // clear marks. Unknown (0) with fewer than five.
-    const uint8_t* grey = ctx.AnswerGrey.data();
+    const uint8_t* grey = ctx.MarkGrey.data();
     auto shifted = [&](int q, int j) {
         return PointF{ctx.Questions[q].corner[j].x + blockShift[q / 5].x,
                       ctx.Questions[q].corner[j].y + blockShift[q / 5].y};
@@ -872,14 +982,61 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                         best = j;
                     break;
                 }
+        const bool multiple = exam.multipleChoice[q] != 0;
+        // A rubbed-out mark's residue is much paler than the marks of the
+        // hand that filled the card, where the binarisation still blackens it.
+        auto depthShare = [&](int j) {
+            return ctx.MarkDepth > 0 ? CellDepth(card, grey, ctx.BlockPaper[q / 5], cells.corner[j], g.sx, g.sy) *
+                                           100 / ctx.MarkDepth
+                                     : -1;
+        };
+        auto residue = [&](int j) {
+            const int share = depthShare(j);
+            return share >= 0 && share < ResidueDepth;
+        };
         // Confirmed ink on an option that does not hold it at its centre: a
         // mark that the grid missed, or a neighbour's spilling over. Either
-        // reading could be wrong, so the card is read again.
+        // reading could be wrong, so the card is read again; unless it is
+        // the question's only ink, a patch of its own as dark as the hand's
+        // marks: a small mark off its bubble's centre.
         for (int j = 0; j < cells.options; ++j)
             if (!marked[j] && !foreignTip[j] && fills[j] > 9 && inks[j] >= 5 &&
-                !SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy))
+                !SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy)) {
+                bool alone = best < 0;
+                for (int k = 0; k < cells.options && alone; ++k)
+                    alone = k == j || (fills[k] <= 9 && inks[k] < 5);
+                if (alone && depthShare(j) >= MarkDepthShare) {
+                    const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
+                    if (o.unclear == 0 && o.foreign == 0 && ownFill(o) > 9) {
+                        marked[j] = true;
+                        best = j;
+                        continue;
+                    }
+                }
                 return reread(q, "ink off the centre");
-        const bool multiple = exam.multipleChoice[q] != 0;
+            }
+        // A whole mark as dark as the card's own marks that the grey
+        // reference did not confirm: the hand is light, not the mark in doubt.
+        auto paleButWhole = [&](int j) { return fills[j] >= WholeMark && depthShare(j) >= MarkDepthShare; };
+        if (multiple && best >= 0 && ink < 5 && fills[best] >= 20) {
+            // Pale letters of a multiple choice, none confirmed: read when each
+            // is such a whole mark or a residue, again when one is neither.
+            // Cleared, as the rule for unconfirmed marks has it, they would
+            // be read as an empty answer.
+            bool whole = false;
+            for (int j = 0; j < cells.options; ++j) {
+                if (!marked[j])
+                    continue;
+                if (paleButWhole(j))
+                    whole = true;
+                else if (residue(j))
+                    marked[j] = false;
+                else
+                    return reread(q, "pale mark, no clear choice");
+            }
+            if (whole)
+                ink = 5;
+        }
         if (!ctx.IsJd() && best >= 0 && ink < 5 && blockInk[q / 5] > 0 && fills[best] >= 20) {
             // A pale mark the grey reference lost (under a shadow, from a
             // light hand) where the block holds confirmed marks: a doubtful
@@ -892,19 +1049,9 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             if (multiple || m * 3 >= fills[best])
                 return reread(q, "pale mark, no clear choice");
             ink = 5;
-            noteDoubtful(q);
+            if (!paleButWhole(best))
+                noteDoubtful(q);
         }
-        // A rubbed-out mark's residue is much paler than the marks of the
-        // hand that filled the card, where the binarisation still blackens it.
-        auto depthShare = [&](int j) {
-            return ctx.MarkDepth > 0 ? CellDepth(card, grey, ctx.BlockPaper[q / 5], cells.corner[j], g.sx, g.sy) *
-                                           100 / ctx.MarkDepth
-                                     : -1;
-        };
-        auto residue = [&](int j) {
-            const int share = depthShare(j);
-            return share >= 0 && share < ResidueDepth;
-        };
         if (multiple && ink >= 5) {
             const int bestFill = best >= 0 ? fills[best] : 0;
             for (int j = 0; j < cells.options; ++j)
@@ -916,9 +1063,10 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                     if (share >= 0 && share < ResidueDepth) {
                         marked[j] = false;
                         ink -= inks[j];
-                    } else if (!(share >= MarkDepthShare && inks[j] * 2 >= fills[j])) {
+                    } else if (!(share >= MarkDepthShare && (inks[j] * 2 >= fills[j] || fills[j] >= WholeMark))) {
                         // A small patch as dark as the hand's marks and half
-                        // confirmed is a small mark, not a residue.
+                        // confirmed is a small mark, not a residue; so is a
+                        // whole mark that dark.
                         noteDoubtful(q);
                     }
                 }
@@ -934,10 +1082,35 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                     ++rivals;
                     rival = j;
                 }
-            if (rivals == 1 && residue(best))
+            if (rivals == 1 && residue(best)) {
                 best = rival;
-            else if (rivals > 0)
-                noteDoubtful(q);
+            } else if (rivals > 0) {
+                // Unless the patches' shapes tell that all but one are the
+                // tips of marks centred in another question's cells (a
+                // neighbour's overflowing mark). A patch joined to the mark
+                // of the option beside it is two marks run together: its
+                // centre tells nothing.
+                int own = -1, owners = 0;
+                bool plain = true;
+                for (int j = 0; j < cells.options && plain; ++j) {
+                    if (j != best && !(marked[j] && fills[j] * 5 >= fills[best] * 4 && !residue(j)))
+                        continue;
+                    const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
+                    const bool besideMark = (j > 0 && marked[j - 1]) || (j + 1 < cells.options && marked[j + 1]);
+                    if (ownFill(o) > 9) {
+                        ++owners;
+                        own = j;
+                    }
+                    plain = o.unclear == 0 && (ownFill(o) > 9 || !besideMark);
+                }
+                if (plain && owners == 1) {
+                    for (int j = 0; j < cells.options; ++j)
+                        marked[j] = marked[j] && j == own;
+                    best = own;
+                } else {
+                    noteDoubtful(q);
+                }
+            }
         }
 
         if (ctx.IsJd() && !multiple && best >= 0 && ink < 5) {
@@ -956,13 +1129,15 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                         return reread(q, "pale single mark in a block without ink");
                 } else {
                     ink = 5;
-                    noteDoubtful(q);
+                    if (!paleButWhole(best))
+                        noteDoubtful(q);
                 }
             } else if (clearWinner && b >= 20) {
                 // A smaller patch without ink is a rubbed-out mark's residue:
                 // as on the other cards, the question stays empty.
                 ink = 5;
-                noteDoubtful(q);
+                if (!paleButWhole(best))
+                    noteDoubtful(q);
             }
         }
         if (best >= 0) {

@@ -65,5 +65,5 @@ WindowOwners OwnersOfWindowInk(const BitmapView& bmp, PointF c, float sx, float 
 int CellFill(const BitmapView& bmp, PointF c, float sx, float sy);
 // How much darker than `paper` the window's black pixels were before
 // binarisation, on average, in grey levels (`grey` as RecognitionContext's
-// AnswerGrey); 0 without black pixels.
+// MarkGrey); 0 without black pixels.
 int CellDepth(const BitmapView& bmp, const uint8_t* grey, int paper, PointF c, float sx, float sy);

@@ -17,7 +17,7 @@ void RecognitionContext::SetUp(int frameWidth, int frameHeight, int bytesPerPixe
     RectifiedCard.FillWhite();
     Thumbnail.FillWhite();
     StripCopy.reserve(static_cast<std::size_t>(CardPictureSize) * CardPictureSize * 4);
-    AnswerGrey.assign(static_cast<std::size_t>(CardPictureSize) * CardPictureSize, 255);
+    MarkGrey.assign(static_cast<std::size_t>(CardPictureSize) * CardPictureSize, 255);
 }
 
 void RecognitionContext::SetTemplate(const CardTemplate& t, const std::string& nameUtf8)

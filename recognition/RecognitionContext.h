@@ -116,12 +116,14 @@ public:
     Smoother Smoothing;
     LightLeveller Levelling;
     std::vector<uint8_t> StripCopy; // unbinarised AB strip
-    // The answer blocks' grey levels as they were before binarisation
-    // (CardPictureSize squared, indexed like RectifiedCard's pixels; 255
-    // outside the blocks) and each block's paper level: how much darker than
-    // the paper a window's black pixels were tells a rubbed-out mark's residue
-    // from a mark of the hand that filled the card.
-    std::vector<uint8_t> AnswerGrey;
+    // The grey levels of the answer blocks and digit columns as they were
+    // before binarisation (CardPictureSize squared, indexed like
+    // RectifiedCard's pixels; 255 elsewhere) and each answer block's paper
+    // level: how much darker than the paper a window's black pixels were
+    // tells a rubbed-out mark's residue from a mark of the hand that filled
+    // the card, and a light hand's digit from print where the binarisation
+    // blackened a whole column.
+    std::vector<uint8_t> MarkGrey;
     std::array<int, card_limits::MaxQuestions / 5 + 1> BlockPaper{};
     // The card's typical mark depth (grey levels below the paper) from its
     // clear marks; 0 when too few marks tell it. Set by ReadAnswers.

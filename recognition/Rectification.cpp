@@ -295,6 +295,37 @@ void DrawGreyReferenceFrame(RecognitionContext& ctx, float x0, float y0)
     }
 }
 
+int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t* grey)
+{
+    const RowSpan s = ClipScanRect(bmp, area);
+    if (s.Empty() || bmp.width > CardPictureSize || bmp.height > CardPictureSize)
+        return 255;
+    uint32_t histogram[256] = {};
+    for (int y = s.yLow; y <= s.yHigh; ++y) {
+        const uint8_t* p = bmp.At(s.x0, y);
+        uint8_t* out = grey + y * CardPictureSize;
+        for (int x = s.x0; x < s.x1; ++x, p += bmp.bytesPerPixel) {
+            const int v = GreyOf(p, greyMode);
+            out[x] = static_cast<uint8_t>(v);
+            ++histogram[v];
+        }
+    }
+    const uint32_t half = static_cast<uint32_t>(s.yHigh - s.yLow + 1) * static_cast<uint32_t>(s.x1 - s.x0) / 2;
+    uint32_t seen = 0;
+    for (int v = 0; v < 256; ++v) {
+        seen += histogram[v];
+        if (seen > half)
+            return v;
+    }
+    return 255;
+}
+
+void ForgetMarkGrey(RecognitionContext& ctx)
+{
+    ctx.MarkGrey.assign(static_cast<std::size_t>(CardPictureSize) * CardPictureSize, 255);
+    ctx.BlockPaper.fill(255);
+}
+
 void PrepareDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int columns, int rows)
 {
     const CardGeometry& g = ctx.Geometry;
@@ -307,6 +338,7 @@ void PrepareDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int col
         const PointF L = grid.corner[i][rows - 1];
         ScanRect area{static_cast<int>(static_cast<float>(CardPictureSize) - P.y),
                       static_cast<int>(static_cast<float>(rows) * g.sy), static_cast<int>(P.x), static_cast<int>(g.sx)};
+        KeepGrey(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.MarkGrey.data());
         ctx.LastThreshold = BinariseAdaptive(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.GreyMode);
         DrawGreyReferenceFrame(ctx, L.x + g.s, L.y - g.sy - g.s);
         area.height = static_cast<int>(static_cast<float>(rows + 1) * g.sy);

@@ -26,8 +26,16 @@ int CheckCardPlacement(const RecognitionContext& ctx);
 // capped at the grid's capacity.
 void LayOutDigitGrid(const CardGeometry& g, float firstCol, float topRow, int columns, int rows, DigitGrid& grid);
 
-// Binarises each column of a digit grid in RectifiedCard, then with its grey
-// reference frame drawn below the column, in CheckCard.
+// Keeps the grey levels of `area` in `grey` (indexed like the card
+// picture's pixels) and returns their median: the paper, which covers most
+// of an answer block or digit column.
+int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t* grey);
+// Sets every kept grey level back to white: nothing of an earlier attempt
+// may be read.
+void ForgetMarkGrey(RecognitionContext& ctx);
+
+// Keeps each column's grey levels (MarkGrey), binarises it in RectifiedCard,
+// then with its grey reference frame drawn below the column, in CheckCard.
 void PrepareDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int columns, int rows);
 
 // The small rectangle of grey (e, e, e) drawn into CheckCard before an area

@@ -467,7 +467,7 @@ std::string OptionReadings(const RecognitionContext &ctx, int q)
         out += " " + std::to_string(CellFill(card, cells.corner[j], g.sx, g.sy)) + "/" +
                std::to_string(CellBlack(ctx.CheckCard.View(), cells.corner[j], g.sx, g.sy)) +
                (InkAtCentre(card, cells.corner[j], g.sx, g.sy) ? "*" : "") + "d" +
-               std::to_string(CellDepth(card, ctx.AnswerGrey.data(), ctx.BlockPaper[q / 5], cells.corner[j], g.sx, g.sy));
+               std::to_string(CellDepth(card, ctx.MarkGrey.data(), ctx.BlockPaper[q / 5], cells.corner[j], g.sx, g.sy));
     return out;
 }
 

@@ -22,7 +22,8 @@
 // that sent a frame back, SCORIVO_PRINTED_ASCII_Q=N around question N of every
 // frame; SCORIVO_PRINTED_DEPTHS=1 prints how dark the blackened option windows
 // are beside the card's marks, for the marks and for the rubbed-out ones (2:
-// each rubbed-out one).
+// each rubbed-out one; 3: every blackened window with its fill, confirming
+// ink, depth and darkness).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -300,35 +301,73 @@ void PrintAround(const RecognitionContext &ctx, int q)
 
 // For SCORIVO_PRINTED_DEPTHS: every blackened option window's depth as a
 // share (per cent) of the card's mark depth, by what the student did there.
+// At level 3, a line per blackened window: what lies there, its fill,
+// confirming ink, depth share, and darkness share (how much darker than the
+// paper the whole window was, against the median of the card's clear marks).
 struct DepthShares {
     std::vector<int> marks, erased;
 };
+
+static int WindowDarkness(const RecognitionContext &ctx, int paper, PointF c)
+{
+    const CardGeometry &g = ctx.Geometry;
+    int sum = 0, n = 0;
+    for (int y = std::max(static_cast<int>(c.y - g.sy + 2), 0); static_cast<float>(y) < c.y && y < 800; ++y)
+        for (int x = std::max(static_cast<int>(c.x), 0); static_cast<float>(x) < c.x + g.sx && x < 800; ++x) {
+            sum += std::max(paper - ctx.MarkGrey[static_cast<std::size_t>(y * 800 + x)], 0);
+            ++n;
+        }
+    return n ? sum * 10 / n : 0;
+}
 
 void CollectDepths(const RecognitionContext &ctx, const Truth &truth, const std::vector<StudentMark> &marks,
                    DepthShares &shares)
 {
     if (ctx.MarkDepth <= 0)
         return;
+    const int level = EnvInt("SCORIVO_PRINTED_DEPTHS", 0);
     const CardGeometry &g = ctx.Geometry;
     const BitmapView card = ctx.RectifiedCard.View();
+    const BitmapView check = ctx.CheckCard.View();
+    int markDark = 0;
+    if (level == 3) {
+        std::vector<int> d;
+        for (int q = 0; q < ctx.Template.QuestionCount && q < card_limits::MaxQuestions; ++q)
+            for (int j = 0; j < ctx.Questions[q].options && ctx.Questions[q].hasCells; ++j)
+                if (CellFill(card, ctx.Questions[q].corner[j], g.sx, g.sy) >= 30 &&
+                    InkAtCentre(card, ctx.Questions[q].corner[j], g.sx, g.sy))
+                    d.push_back(WindowDarkness(ctx, ctx.BlockPaper[q / 5], ctx.Questions[q].corner[j]));
+        if (d.size() < 5)
+            return;
+        std::nth_element(d.begin(), d.begin() + d.size() / 2, d.end());
+        markDark = std::max(d[d.size() / 2], 1);
+    }
+    static const char *const kinds[] = {"pencil", "light", "erased", "box"};
     for (int q = 0; q < ctx.Template.QuestionCount && q < card_limits::MaxQuestions; ++q) {
         const QuestionCells &cells = ctx.Questions[q];
         if (!cells.hasCells)
             continue;
         const QuestionLayout lay = LayoutQuestion(ctx.Template, truth.abType, q);
         for (int j = 0; j < cells.options && j < lay.options; ++j) {
-            if (CellFill(card, cells.corner[j], g.sx, g.sy) <= 9 || !InkAtCentre(card, cells.corner[j], g.sx, g.sy))
+            const int fill = CellFill(card, cells.corner[j], g.sx, g.sy);
+            if (fill <= 9 || !InkAtCentre(card, cells.corner[j], g.sx, g.sy))
                 continue;
+            const int share =
+                CellDepth(card, ctx.MarkGrey.data(), ctx.BlockPaper[q / 5], cells.corner[j], g.sx, g.sy) * 100 /
+                ctx.MarkDepth;
             const CellPos c = OptionCell(lay, q % 5, j);
+            const char *kind = "none";
             for (const StudentMark &m : marks)
                 if (m.cell.col == c.col && m.cell.row == c.row) {
-                    const int share = CellDepth(card, ctx.AnswerGrey.data(), ctx.BlockPaper[q / 5], cells.corner[j], g.sx,
-                                                g.sy) * 100 / ctx.MarkDepth;
+                    kind = kinds[static_cast<int>(m.kind)];
                     (m.kind == MarkKind::Erased ? shares.erased : shares.marks).push_back(share);
-                    if (m.kind == MarkKind::Erased && EnvInt("SCORIVO_PRINTED_DEPTHS", 0) > 1)
-                        std::printf("erased q%d %c: depth share %d, fill %d\n", q + 1, 'A' + j, share,
-                                    CellFill(card, cells.corner[j], g.sx, g.sy));
+                    if (m.kind == MarkKind::Erased && level == 2)
+                        std::printf("erased q%d %c: depth share %d, fill %d\n", q + 1, 'A' + j, share, fill);
                 }
+            if (level == 3)
+                std::printf("W %s fill %d ink %d depth %d dark %d\n", kind, fill,
+                            CellBlack(check, cells.corner[j], g.sx, g.sy), share,
+                            WindowDarkness(ctx, ctx.BlockPaper[q / 5], cells.corner[j]) * 100 / markDark);
         }
     }
 }

@@ -523,6 +523,21 @@ TEST_F(SamplingFixture, PaleAbMarkIsFoundAgainstTheStripsOwnGreyLevels)
     FillRect(ctx.RectifiedCard, static_cast<int>(a.x) + 4, static_cast<int>(a.y) - 11, static_cast<int>(a.x) + 16,
              static_cast<int>(a.y) - 3, 150);
     EXPECT_EQ(BuildSamplingGrids(ctx), AbNotMarked);
+    // A small pale mark off the middle of its cell (15 per cent of it, in
+    // its left quarter) counts where the other cell holds no ink at all.
+    auto smallMark = [&](PointF c) {
+        FillRect(ctx.RectifiedCard, static_cast<int>(c.x), static_cast<int>(c.y) - 12, static_cast<int>(c.x) + 5,
+                 static_cast<int>(c.y) - 3, 150);
+    };
+    ctx.RectifiedCard.FillWhite();
+    smallMark(a);
+    ASSERT_EQ(BuildSamplingGrids(ctx), GridsOk);
+    EXPECT_EQ(ctx.Reading.paperType, 0);
+    ctx.RectifiedCard.FillWhite();
+    smallMark(a);
+    FillRect(ctx.RectifiedCard, static_cast<int>(b.x) + 8, static_cast<int>(b.y) - 8, static_cast<int>(b.x) + 11,
+             static_cast<int>(b.y) - 6, 150);
+    EXPECT_EQ(BuildSamplingGrids(ctx), AbNotMarked);
 }
 
 // A pale digit the grey reference does not confirm still reads when it
@@ -746,12 +761,12 @@ TEST_F(SamplingFixture, LeaningMarkBesideAnotherCandidateIsReadAgain)
 // grey levels are those kept before binarisation (paper at 220 here).
 TEST_F(SamplingFixture, PaleResidueBesideTheHandsMarksIsNoLetter)
 {
-    ctx.AnswerGrey.assign(ctx.AnswerGrey.size(), 220);
+    ctx.MarkGrey.assign(ctx.MarkGrey.size(), 220);
     ctx.BlockPaper.fill(220);
     auto grey = [&](PointF c, int level) {
         for (int y = static_cast<int>(c.y) - 15; y < static_cast<int>(c.y); ++y)
             for (int x = static_cast<int>(c.x); x < static_cast<int>(c.x) + 20; ++x)
-                ctx.AnswerGrey[static_cast<std::size_t>(y) * CardPictureSize + static_cast<std::size_t>(x)] =
+                ctx.MarkGrey[static_cast<std::size_t>(y) * CardPictureSize + static_cast<std::size_t>(x)] =
                     static_cast<uint8_t>(level);
     };
     // Six clear marks of the hand, 120 levels below the paper.
@@ -772,9 +787,12 @@ TEST_F(SamplingFixture, PaleResidueBesideTheHandsMarksIsNoLetter)
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
     EXPECT_GT(ctx.MarkDepth, 100);
     EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "A");
-    grey(c, 120); // as dark as a mark: a pale mark or a residue, doubtful
+    grey(c, 140); // two thirds of the hand's depth: a pale mark or a residue, doubtful
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
     EXPECT_EQ(ctx.RereadQuestion, 0);
+    grey(c, 120); // a whole mark as dark as the hand's others: a letter
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "AC");
     // A small patch (12 per cent) beside a letter five times its size: as dark
     // as the hand's marks and confirmed over half of it, a small mark; paler,
     // doubtful; that pale, a residue.
@@ -807,4 +825,156 @@ TEST_F(SamplingFixture, PaleResidueBesideTheHandsMarksIsNoLetter)
     grey(b, 110);
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
     EXPECT_EQ(ctx.RereadQuestion, 1);
+}
+
+// Grey levels kept before binarisation for the tests below: paper at 220,
+// and a window's sampled rows set to `level`.
+static void SetGrey(RecognitionContext& ctx, PointF c, int level)
+{
+    for (int y = static_cast<int>(c.y) - 15; y < static_cast<int>(c.y); ++y)
+        for (int x = static_cast<int>(c.x); x < static_cast<int>(c.x) + 20; ++x)
+            ctx.MarkGrey[static_cast<std::size_t>(y) * CardPictureSize + static_cast<std::size_t>(x)] =
+                static_cast<uint8_t>(level);
+}
+
+// A light hand's marks that the grey reference does not confirm, on a card
+// whose other marks tell how dark that hand marks: a whole mark as dark as
+// those is read without doubt, in a single choice on the machine card and in
+// a multiple choice on any card; a residue beside it is no letter, and a
+// patch between the two has the card read again, never read as empty.
+TEST_F(SamplingFixture, LightHandsWholeMarksReadWithoutDoubt)
+{
+    CardTemplate t = ctx.Template;
+    SetTemplate(t, "JD测试.dat");
+    ctx.MarkGrey.assign(ctx.MarkGrey.size(), 220);
+    ctx.BlockPaper.fill(220);
+    for (int q = 5; q < 10; ++q) {
+        MarkBoth(ctx.Questions[q].corner[q % 4], 60);
+        SetGrey(ctx, ctx.Questions[q].corner[q % 4], 130);
+    }
+    MarkBoth(ctx.Questions[0].corner[0], 60);
+    SetGrey(ctx, ctx.Questions[0].corner[0], 130);
+    exam.multipleChoice[9] = 1; // one doubtful question refuses the card
+
+    const PointF c = ctx.Questions[1].corner[2];
+    Mark(ctx.RectifiedCard, c, 45);
+    SetGrey(ctx, c, 150); // 70 of the hand's 90 levels
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "C");
+    SetGrey(ctx, c, 170); // 50 of 90: doubtful, as the machine card's rule has it
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 1);
+
+    exam.multipleChoice[1] = 1;
+    SetGrey(ctx, c, 150);
+    const PointF a = ctx.Questions[1].corner[0];
+    Mark(ctx.RectifiedCard, a, 40);
+    SetGrey(ctx, a, 145);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "AC");
+    SetGrey(ctx, a, 180); // 40 of 90: a residue
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "C");
+    SetGrey(ctx, a, 160); // 60 of 90: neither
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 1);
+}
+
+// A column the binarisation blackened in every row (a light hand's digit
+// among faint print): the grey levels show the row whose window was twice
+// as dark as any other's. A second patch more than half as dark, such as a
+// rubbed-out digit's residue, leaves the column unread.
+TEST_F(SamplingFixture, DigitColumnBlackenedInEveryRowReadsByItsGreyLevels)
+{
+    ctx.MarkGrey.assign(ctx.MarkGrey.size(), 220);
+    for (int j = 0; j < 10; ++j) {
+        Mark(ctx.RectifiedCard, ctx.AdmGrid.corner[0][j], 45);
+        SetGrey(ctx, ctx.AdmGrid.corner[0][j], 212); // faint print
+    }
+    MarkBoth(ctx.AdmGrid.corner[1][3], 60);
+    MarkBoth(ctx.AdmGrid.corner[2][8], 60);
+    SetGrey(ctx, ctx.AdmGrid.corner[0][7], 160);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "738");
+    SetGrey(ctx, ctx.AdmGrid.corner[0][2], 190);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "738");
+    SetGrey(ctx, ctx.AdmGrid.corner[0][2], 180);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), " 38");
+    // Nothing darker than the print anywhere: no digit.
+    SetGrey(ctx, ctx.AdmGrid.corner[0][2], 212);
+    SetGrey(ctx, ctx.AdmGrid.corner[0][7], 212);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), " 38");
+}
+
+// A single choice whose second candidate is the tip of the next question's
+// big mark reaching over the edge: the shapes tell that it is that mark's,
+// and the own mark is read without doubt. Beside the tip, the own mark could
+// be run together with it: doubtful again.
+TEST_F(SamplingFixture, NextQuestionsMarkReachingIntoAWindowIsNoRival)
+{
+    exam.multipleChoice[9] = 1; // one doubtful question refuses the card
+    const PointF d0 = ctx.Questions[0].corner[3], d1 = ctx.Questions[1].corner[3];
+    ASSERT_FLOAT_EQ(d0.x, d1.x);
+    for (Bitmap* picture : {&ctx.RectifiedCard, &ctx.CheckCard}) {
+        if (d1.y < d0.y) // the next question's mark reaching 6 rows into this window from below
+            FillRect(*picture, static_cast<int>(d0.x) + 2, static_cast<int>(d1.y) - 13, static_cast<int>(d0.x) + 18,
+                     static_cast<int>(d0.y) - 7);
+        else
+            FillRect(*picture, static_cast<int>(d0.x) + 2, static_cast<int>(d0.y) - 6, static_cast<int>(d0.x) + 18,
+                     static_cast<int>(d1.y));
+    }
+    MarkBoth(ctx.Questions[0].corner[1], 55);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "B");
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "D");
+
+    ClearCell(ctx.Questions[0].corner[1]);
+    MarkBoth(ctx.Questions[0].corner[2], 55);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 0);
+}
+
+// Confirmed ink that does not reach its window's middle: a small mark off
+// its bubble's centre when it is the question's only ink, a patch of its
+// own and as dark as the hand's marks; else (paler, or beside another
+// candidate) the card is read again.
+TEST_F(SamplingFixture, SmallMarkOffTheWindowsMiddleReadsWhenAloneAndDark)
+{
+    ctx.MarkGrey.assign(ctx.MarkGrey.size(), 220);
+    ctx.BlockPaper.fill(220);
+    for (int q = 5; q < 10; ++q) {
+        MarkBoth(ctx.Questions[q].corner[q % 4], 60);
+        SetGrey(ctx, ctx.Questions[q].corner[q % 4], 100);
+    }
+    const PointF c = ctx.Questions[2].corner[1];
+    for (Bitmap* picture : {&ctx.RectifiedCard, &ctx.CheckCard}) // the window's left quarter
+        FillRect(*picture, static_cast<int>(c.x), static_cast<int>(c.y) - 12, static_cast<int>(c.x) + 5,
+                 static_cast<int>(c.y) - 4);
+    SetGrey(ctx, c, 110);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
+    SetGrey(ctx, c, 160); // half the hand's depth
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_STREQ(ctx.RereadRule, "ink off the centre");
+    SetGrey(ctx, c, 110);
+    MarkBoth(ctx.Questions[2].corner[3], 50);
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_STREQ(ctx.RereadRule, "ink off the centre");
+}
+
+// A digit whose confirmed ink does not reach its window's middle (a small
+// mark off its bubble's centre) reads when it is the column's only ink and a
+// patch of its row's own; two such patches leave the column unclear.
+TEST_F(SamplingFixture, SmallDigitMarkOffTheWindowsMiddleReadsWhenAlone)
+{
+    auto smallMark = [&](PointF c) {
+        for (Bitmap* picture : {&ctx.RectifiedCard, &ctx.CheckCard}) // the window's left quarter
+            FillRect(*picture, static_cast<int>(c.x), static_cast<int>(c.y) - 12, static_cast<int>(c.x) + 5,
+                     static_cast<int>(c.y) - 4);
+    };
+    MarkBoth(ctx.AdmGrid.corner[1][3], 60);
+    MarkBoth(ctx.AdmGrid.corner[2][8], 60);
+    smallMark(ctx.AdmGrid.corner[0][4]);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "438");
+    smallMark(ctx.AdmGrid.corner[0][7]);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "?38");
 }
