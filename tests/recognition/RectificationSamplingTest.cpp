@@ -978,3 +978,31 @@ TEST_F(SamplingFixture, SmallDigitMarkOffTheWindowsMiddleReadsWhenAlone)
     smallMark(ctx.AdmGrid.corner[0][7]);
     EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "?38");
 }
+
+// A big pale patch with little confirming ink as a single choice's only
+// candidate is likely a rubbed-out mark's residue: doubtful, so the card is
+// read again. As dark as the hand's marks, or well confirmed, it is the answer.
+TEST_F(SamplingFixture, FaintWeaklyConfirmedLoneLetterIsDoubtful)
+{
+    exam.multipleChoice[9] = 1; // one doubtful question refuses the card
+    ctx.MarkGrey.assign(ctx.MarkGrey.size(), 220);
+    ctx.BlockPaper.fill(220);
+    for (int q = 5; q < 10; ++q) {
+        MarkBoth(ctx.Questions[q].corner[q % 4], 60);
+        SetGrey(ctx, ctx.Questions[q].corner[q % 4], 100);
+    }
+    const PointF c = ctx.Questions[2].corner[1];
+    Mark(ctx.RectifiedCard, c, 40); // fill 38
+    FillRect(ctx.CheckCard, static_cast<int>(c.x) + 2, static_cast<int>(c.y) - 7, static_cast<int>(c.x) + 17,
+             static_cast<int>(c.y) - 6); // 15 confirming pixels
+    SetGrey(ctx, c, 150);                // 70 of the hand's 120 levels
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 2);
+    SetGrey(ctx, c, 120); // 100 of 120
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
+    SetGrey(ctx, c, 150);
+    Mark(ctx.CheckCard, c, 40);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
+}
