@@ -837,6 +837,18 @@ static void SetGrey(RecognitionContext& ctx, PointF c, int level)
                 static_cast<uint8_t>(level);
 }
 
+// Paper at 220 in the kept grey levels, and five clear marks of the hand
+// that filled the card (questions 6 to 10) at `level`.
+static void PaperAndHandMarks(SamplingFixture& f, int level)
+{
+    f.ctx.MarkGrey.assign(f.ctx.MarkGrey.size(), 220);
+    f.ctx.BlockPaper.fill(220);
+    for (int q = 5; q < 10; ++q) {
+        f.MarkBoth(f.ctx.Questions[q].corner[q % 4], 60);
+        SetGrey(f.ctx, f.ctx.Questions[q].corner[q % 4], level);
+    }
+}
+
 // A light hand's marks that the grey reference does not confirm, on a card
 // whose other marks tell how dark that hand marks: a whole mark as dark as
 // those is read without doubt, in a single choice on the machine card and in
@@ -846,12 +858,7 @@ TEST_F(SamplingFixture, LightHandsWholeMarksReadWithoutDoubt)
 {
     CardTemplate t = ctx.Template;
     SetTemplate(t, "JD测试.dat");
-    ctx.MarkGrey.assign(ctx.MarkGrey.size(), 220);
-    ctx.BlockPaper.fill(220);
-    for (int q = 5; q < 10; ++q) {
-        MarkBoth(ctx.Questions[q].corner[q % 4], 60);
-        SetGrey(ctx, ctx.Questions[q].corner[q % 4], 130);
-    }
+    PaperAndHandMarks(*this, 130);
     MarkBoth(ctx.Questions[0].corner[0], 60);
     SetGrey(ctx, ctx.Questions[0].corner[0], 130);
     exam.multipleChoice[9] = 1; // one doubtful question refuses the card
@@ -939,12 +946,7 @@ TEST_F(SamplingFixture, NextQuestionsMarkReachingIntoAWindowIsNoRival)
 // candidate) the card is read again.
 TEST_F(SamplingFixture, SmallMarkOffTheWindowsMiddleReadsWhenAloneAndDark)
 {
-    ctx.MarkGrey.assign(ctx.MarkGrey.size(), 220);
-    ctx.BlockPaper.fill(220);
-    for (int q = 5; q < 10; ++q) {
-        MarkBoth(ctx.Questions[q].corner[q % 4], 60);
-        SetGrey(ctx, ctx.Questions[q].corner[q % 4], 100);
-    }
+    PaperAndHandMarks(*this, 100);
     const PointF c = ctx.Questions[2].corner[1];
     for (Bitmap* picture : {&ctx.RectifiedCard, &ctx.CheckCard}) // the window's left quarter
         FillRect(*picture, static_cast<int>(c.x), static_cast<int>(c.y) - 12, static_cast<int>(c.x) + 5,
@@ -985,12 +987,7 @@ TEST_F(SamplingFixture, SmallDigitMarkOffTheWindowsMiddleReadsWhenAlone)
 TEST_F(SamplingFixture, FaintWeaklyConfirmedLoneLetterIsDoubtful)
 {
     exam.multipleChoice[9] = 1; // one doubtful question refuses the card
-    ctx.MarkGrey.assign(ctx.MarkGrey.size(), 220);
-    ctx.BlockPaper.fill(220);
-    for (int q = 5; q < 10; ++q) {
-        MarkBoth(ctx.Questions[q].corner[q % 4], 60);
-        SetGrey(ctx, ctx.Questions[q].corner[q % 4], 100);
-    }
+    PaperAndHandMarks(*this, 100);
     const PointF c = ctx.Questions[2].corner[1];
     Mark(ctx.RectifiedCard, c, 40); // fill 38
     FillRect(ctx.CheckCard, static_cast<int>(c.x) + 2, static_cast<int>(c.y) - 7, static_cast<int>(c.x) + 17,
