@@ -593,6 +593,8 @@ void PrepareAnswerBlocks(RecognitionContext& ctx)
 {
     const CardGeometry& g = ctx.Geometry;
     const int count = std::clamp(ctx.Template.QuestionCount, 0, card_limits::MaxQuestions);
+    if (ctx.MarkGrey.size() != static_cast<std::size_t>(CardPictureSize) * CardPictureSize)
+        ForgetMarkGrey(ctx);
     for (int q = 0; q < count; q += 5) {
         const QuestionCells& cells = ctx.Questions[q];
         const int n = cells.options;

@@ -338,7 +338,8 @@ void PrepareDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int col
         const PointF L = grid.corner[i][rows - 1];
         ScanRect area{static_cast<int>(static_cast<float>(CardPictureSize) - P.y),
                       static_cast<int>(static_cast<float>(rows) * g.sy), static_cast<int>(P.x), static_cast<int>(g.sx)};
-        KeepGrey(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.MarkGrey.data());
+        if (ctx.MarkGrey.size() == static_cast<std::size_t>(CardPictureSize) * CardPictureSize)
+            KeepGrey(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.MarkGrey.data());
         ctx.LastThreshold = BinariseAdaptive(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.GreyMode);
         DrawGreyReferenceFrame(ctx, L.x + g.s, L.y - g.sy - g.s);
         area.height = static_cast<int>(static_cast<float>(rows + 1) * g.sy);
