@@ -211,6 +211,13 @@ bool MarkAstride(const BitmapView& bmp, PointF c, float sx, float sy, float lean
     return false;
 }
 
+// The window's ink is all one or more patches centred in it, more than 9 %
+// of its nominal size: a mark of its own, not a neighbour's tip.
+static bool OnlyOwnInk(const WindowOwners& o, float sx, float sy)
+{
+    return o.unclear == 0 && o.foreign == 0 && o.own * 100 > 9 * static_cast<int>((sy - 2) * sx);
+}
+
 WindowOwners OwnersOfWindowInk(const BitmapView& bmp, PointF c, float sx, float sy)
 {
     WindowOwners owners;
@@ -422,12 +429,10 @@ static int DetectAbType(RecognitionContext& ctx)
     ctx.LastThreshold = BinariseAdaptive(card, strip, GreyPlain, GreyPlain);
     const int fA = WholeCellFill(card, a, g.sx, g.sy);
     const int fB = WholeCellFill(card, b, g.sx, g.sy);
-    const int nominal = static_cast<int>((g.sy - 2) * g.sx);
     auto holds = [&](PointF c) {
         if (InkAtCentre(card, c, g.sx, g.sy))
             return true;
-        const WindowOwners o = OwnersOfWindowInk(card, c, g.sx, g.sy);
-        return o.unclear == 0 && o.foreign == 0 && o.own * 100 > 9 * nominal;
+        return OnlyOwnInk(OwnersOfWindowInk(card, c, g.sx, g.sy), g.sx, g.sy);
     };
     auto chosen = [&](int f, int other, PointF c) {
         return ((f >= 20 && f >= 2 * other) || (f >= SmallAbMark && other == 0)) && holds(c);
@@ -760,8 +765,7 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
                     inked = j;
                 }
             if (ink >= 5 && inkedRows == 1 && inks[inked] >= 5 && fills[inked] > 9) {
-                const WindowOwners o = OwnersOfWindowInk(card, cornerOf(i, inked), g.sx, g.sy);
-                if (o.unclear == 0 && o.foreign == 0 && o.own * 100 > 9 * static_cast<int>((g.sy - 2) * g.sx)) {
+                if (OnlyOwnInk(OwnersOfWindowInk(card, cornerOf(i, inked), g.sx, g.sy), g.sx, g.sy)) {
                     text += std::to_string(inked);
                     continue;
                 }
@@ -1084,9 +1088,12 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             // a rubbed-out mark as dark as the other, or the student changed
             // their mind; which one counts is a guess, unless all but one are
             // residues by their paleness.
+            auto likeRival = [&](int j) {
+                return j != best && marked[j] && fills[j] * 5 >= fills[best] * 4 && !residue(j);
+            };
             int rivals = 0, rival = -1;
             for (int j = 0; j < cells.options; ++j)
-                if (j != best && marked[j] && fills[j] * 5 >= fills[best] * 4 && !residue(j)) {
+                if (likeRival(j)) {
                     ++rivals;
                     rival = j;
                 }
@@ -1107,7 +1114,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 int own = -1, owners = 0;
                 bool plain = true;
                 for (int j = 0; j < cells.options && plain; ++j) {
-                    if (j != best && !(marked[j] && fills[j] * 5 >= fills[best] * 4 && !residue(j)))
+                    if (j != best && !likeRival(j))
                         continue;
                     const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
                     const bool besideMark = (j > 0 && marked[j - 1]) || (j + 1 < cells.options && marked[j + 1]);
