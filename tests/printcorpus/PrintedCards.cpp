@@ -279,7 +279,45 @@ cv::Mat Desk(cv::Size size, Random &rng)
     return out;
 }
 
+// Pinhole camera over the page: page millimetres about the card's centre,
+// turned in space, seen from the distance that gives the wanted scale. Maps a
+// page picture of `pagePpm` pixels per millimetre, card centre at `centre`,
+// onto a canvas `over` times the frame's resolution.
+cv::Matx33d Camera(const Shot &shot, cv::Size canvasSize, int over, double pagePpm, cv::Point2d centre)
+{
+    const double canvasPpm = shot.pixelsPerMm * over;
+    const double rz = Radians(shot.rotateDeg + (shot.turned ? 180 : 0));
+    const double rx = Radians(shot.tiltXDeg), ry = Radians(shot.tiltYDeg);
+    const cv::Matx33d Rz(std::cos(rz), -std::sin(rz), 0, std::sin(rz), std::cos(rz), 0, 0, 0, 1);
+    const cv::Matx33d Rx(1, 0, 0, 0, std::cos(rx), -std::sin(rx), 0, std::sin(rx), std::cos(rx));
+    const cv::Matx33d Ry(std::cos(ry), 0, std::sin(ry), 0, 1, 0, -std::sin(ry), 0, std::cos(ry));
+    const cv::Matx33d R = Rz * Rx * Ry;
+    const double f = shot.focalPx * over;
+    const double distance = f / canvasPpm;
+    const cv::Matx33d toMm(1 / pagePpm, 0, -centre.x / pagePpm, 0, 1 / pagePpm, -centre.y / pagePpm, 0, 0, 1);
+    const cv::Matx33d pose(R(0, 0), R(0, 1), 0, R(1, 0), R(1, 1), 0, R(2, 0), R(2, 1), distance);
+    const cv::Matx33d lens(f, 0, canvasSize.width / 2.0 + shot.shiftX * over, 0, f,
+                           canvasSize.height / 2.0 + shot.shiftY * over, 0, 0, 1);
+    return lens * pose * toMm;
+}
+
 } // namespace
+
+std::pair<double, double> LineEndDistances(const PageMapping &map, const cardprint::CardGeometry &g, const Shot &shot)
+{
+    const double pagePpm = map.PixelsPerUnit() / cardprint::kMillimetresPerUnit;
+    const cv::Matx33d H = Camera(shot, cv::Size(640, 480), 1, pagePpm, map.CardCentre());
+    auto project = [&](double u, double v) {
+        const cv::Point2d p = map.ToPage(u, v);
+        const cv::Vec3d q = H * cv::Vec3d(p.x, p.y, 1);
+        return cv::Point2d(q[0] / q[2], q[1] / q[2]);
+    };
+    const cardprint::RectU bottom = g.BottomLine(), top = g.TopLine();
+    const double yb = (bottom.top + bottom.bottom) / 2, yt = (top.top + top.bottom) / 2;
+    const double left = cv::norm(project(bottom.left, yb) - project(top.left, yt));
+    const double right = cv::norm(project(bottom.right, yb) - project(top.right, yt));
+    return {std::min(left, right), std::max(left, right)};
+}
 
 cv::Mat Photograph(const cv::Mat &page, const PageMapping &map, const Shot &shot)
 {
@@ -297,21 +335,7 @@ cv::Mat Photograph(const cv::Mat &page, const PageMapping &map, const Shot &shot
     const double smallPpm = pagePpm * shrink;
     const cv::Point2d c0 = map.CardCentre() * shrink;
 
-    // Pinhole camera over the page: page millimetres about the card's centre,
-    // turned in space, seen from the distance that gives the wanted scale.
-    const double rz = Radians(shot.rotateDeg + (shot.turned ? 180 : 0));
-    const double rx = Radians(shot.tiltXDeg), ry = Radians(shot.tiltYDeg);
-    const cv::Matx33d Rz(std::cos(rz), -std::sin(rz), 0, std::sin(rz), std::cos(rz), 0, 0, 0, 1);
-    const cv::Matx33d Rx(1, 0, 0, 0, std::cos(rx), -std::sin(rx), 0, std::sin(rx), std::cos(rx));
-    const cv::Matx33d Ry(std::cos(ry), 0, std::sin(ry), 0, 1, 0, -std::sin(ry), 0, std::cos(ry));
-    const cv::Matx33d R = Rz * Rx * Ry;
-    const double f = shot.focalPx * Over;
-    const double distance = f / canvasPpm;
-    const cv::Matx33d toMm(1 / smallPpm, 0, -c0.x / smallPpm, 0, 1 / smallPpm, -c0.y / smallPpm, 0, 0, 1);
-    const cv::Matx33d pose(R(0, 0), R(0, 1), 0, R(1, 0), R(1, 1), 0, R(2, 0), R(2, 1), distance);
-    const cv::Matx33d lens(f, 0, canvasSize.width / 2.0 + shot.shiftX * Over, 0, f,
-                           canvasSize.height / 2.0 + shot.shiftY * Over, 0, 0, 1);
-    const cv::Matx33d H = lens * pose * toMm;
+    const cv::Matx33d H = Camera(shot, canvasSize, Over, smallPpm, c0);
 
     cv::Mat scene = Desk(canvasSize, rng);
     cv::warpPerspective(small, scene, cv::Mat(H), canvasSize, cv::INTER_LINEAR, cv::BORDER_TRANSPARENT);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -114,6 +115,12 @@ Shot RandomShot(Random &rng);
 
 // The camera's 640 x 480 BGR frame of the page, after JPEG and decoding.
 cv::Mat Photograph(const cv::Mat &page, const PageMapping &map, const Shot &shot);
+
+// The distance in frame pixels between the bottom and the top detection line
+// at the lines' two ends (shorter, longer): what the reader checks against its
+// accepted distance range. Tilt brings one end nearer the camera than the card's
+// middle.
+std::pair<double, double> LineEndDistances(const PageMapping &map, const cardprint::CardGeometry &g, const Shot &shot);
 
 // JPEG through libjpeg with its default 4:2:0 chroma subsampling, and back.
 cv::Mat JpegRoundTrip(const cv::Mat &bgr, int quality);
