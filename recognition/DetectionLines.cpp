@@ -474,29 +474,38 @@ static int TruncDistance(PointI a, PointI b)
 }
 
 // Counts the columns beyond a refined end where the line goes on (dashed
-// extensions of "JD" cards); false when the walk leaves the picture. A column
-// beside a black one counts too: at the far end of the distance range the
-// blur takes a pixel off each edge of the small printed dashes, and they would
-// fall under the share the check asks for.
+// extensions of "JD" cards); false when the walk leaves the picture. Blur
+// takes a pixel off the line's end and one off each edge of a dash, so the
+// printed gap before the first dash grows by two columns at the far end of
+// the distance range: a column within two of a run of black columns counts
+// too. A lone black column is a speck, not a dash: only its neighbours count.
 static bool CountExtension(const BitmapView& f, const Walk& walk, PointI from, int steps, int& hits)
 {
     hits = 0;
-    int x = from.x;
-    bool before = false, current = false;
-    for (int step = 0; step <= steps; ++step) {
-        bool next = false;
-        if (step < steps) {
-            int nx, ny;
-            if (!StepColumn(f, walk, x, nx, ny))
-                return false;
-            next = IsBlack(f.At(nx, ny)) || IsBlack(f.At(nx, ny - 1)) || IsBlack(f.At(nx, ny + 1));
-            x = nx;
+    int covered = 0; // columns 1 .. covered are counted
+    auto addRun = [&](int first, int last) {
+        const int reach = last > first ? 2 : 1;
+        const int lo = std::max({first - reach, 1, covered + 1}), hi = std::min(last + reach, steps);
+        if (hi >= lo)
+            hits += hi - lo + 1;
+        covered = std::max(covered, hi);
+    };
+    int x = from.x, runFirst = 0;
+    for (int column = 1; column <= steps; ++column) {
+        int nx, ny;
+        if (!StepColumn(f, walk, x, nx, ny))
+            return false;
+        x = nx;
+        const bool black = IsBlack(f.At(nx, ny)) || IsBlack(f.At(nx, ny - 1)) || IsBlack(f.At(nx, ny + 1));
+        if (black && runFirst == 0)
+            runFirst = column;
+        if (!black && runFirst != 0) {
+            addRun(runFirst, column - 1);
+            runFirst = 0;
         }
-        if (step > 0 && (before || current || next))
-            ++hits;
-        before = current;
-        current = next;
     }
+    if (runFirst != 0)
+        addRun(runFirst, steps);
     return true;
 }
 

@@ -190,7 +190,8 @@ TEST(Lines, PlacementMarginIs80OnA640By480Frame)
 
 // "JD" lines go on in printed dashes beyond their ends. At the far end of the
 // distance range the blur leaves a dash three pixels of an eight-pixel walk:
-// still a dash. Nothing, or a single speck, beyond an end is not.
+// still a dash. It also widens the gap before the dash: a dash that starts
+// six columns out still is one. Nothing, or a single speck, beyond an end is not.
 TEST(Lines, JdDashesBeyondTheEndsSurviveTheBlurOfTheFarLimit)
 {
     CardTemplate t{};
@@ -205,20 +206,23 @@ TEST(Lines, JdDashesBeyondTheEndsSurviveTheBlurOfTheFarLimit)
     e.bottomRight = {500, 200};
     e.topLeft = {100, 280};
     e.topRight = {500, 280};
-    auto frame = [](int dashWidth) {
+    auto frame = [](int dashWidth, int gap = 2) {
         Bitmap f(640, 480, 3);
         f.FillWhite();
         for (int y : {200, 280}) {
             FillRect(f, 100, y, 501, y + 1);
-            // after a gap of two columns
-            FillRect(f, 100 - 2 - dashWidth, y, 100 - 2, y + 1);
-            FillRect(f, 503, y, 503 + dashWidth, y + 1);
+            FillRect(f, 100 - gap - dashWidth, y, 100 - gap, y + 1);
+            FillRect(f, 501 + gap, y, 501 + gap + dashWidth, y + 1);
         }
         return f;
     };
     EXPECT_EQ(CheckLinePlacement(frame(3).View(), e, true, t), 0);
+    EXPECT_EQ(CheckLinePlacement(frame(3, 6).View(), e, true, t), 0);
     EXPECT_EQ(CheckLinePlacement(frame(1).View(), e, true, t), 103);
+    EXPECT_EQ(CheckLinePlacement(frame(1, 6).View(), e, true, t), 103);
     EXPECT_EQ(CheckLinePlacement(frame(0).View(), e, true, t), 103);
+    // A dash beyond the walk's reach is not this line's.
+    EXPECT_EQ(CheckLinePlacement(frame(3, 9).View(), e, true, t), 103);
     // Cards without dashes are not asked for them.
     EXPECT_EQ(CheckLinePlacement(frame(0).View(), e, false, t), 0);
 }
