@@ -472,6 +472,33 @@ TEST(PrintedCorpus, PageMappingPutsTheDetectionLinesWhereTheyArePrinted)
     }
 }
 
+// Square on, both ends of the lines lie the line distance times the scale
+// apart; tilted about the vertical axis, the nearer end comes out longer and
+// the other shorter, which is what puts a frame outside the distance range.
+TEST(PrintedCorpus, LineEndDistancesFollowScaleAndTilt)
+{
+    const cardprint::ShippedCard card = cardprint::ShippedCards().at(0);
+    const cardprint::CardGeometry g(card.record, IsJdTemplate(card.fileName));
+    const PageMapping map(g, cv::Size(2480, 3508), 300);
+    Shot shot;
+    shot.pixelsPerMm = 2.0;
+    shot.rotateDeg = 30;
+    const auto [nearFlat, farFlat] = LineEndDistances(map, g, shot);
+    EXPECT_NEAR(nearFlat, 2.0 * card.record.LineDistance * cardprint::kMillimetresPerUnit, 0.01);
+    EXPECT_NEAR(farFlat, nearFlat, 0.01);
+    shot.tiltYDeg = 6;
+    const auto [nearTilted, farTilted] = LineEndDistances(map, g, shot);
+    EXPECT_GT(farTilted, farFlat * 1.01);
+    EXPECT_LT(nearTilted, nearFlat * 0.99);
+    const double k = card.record.LineDistance / card.record.CellHeight;
+    shot.tiltYDeg = 0;
+    shot.pixelsPerMm = 300.0 / 34 / card.record.CellHeight; // at the far limit
+    EXPECT_TRUE(AtTheDistanceEdge(card, g, map, shot));
+    shot.pixelsPerMm = 265.0 / 34 / card.record.CellHeight;
+    EXPECT_FALSE(AtTheDistanceEdge(card, g, map, shot));
+    EXPECT_NEAR(LineEndDistances(map, g, shot).first, k * 265 / 34, 0.01);
+}
+
 TEST(PrintedCorpus, JpegKeepsAPlainColourAndHalvesItsChroma)
 {
     cv::Mat plain(48, 64, CV_8UC3, cv::Scalar(40, 120, 200));
