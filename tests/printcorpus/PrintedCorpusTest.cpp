@@ -424,7 +424,8 @@ struct Tally {
     std::map<int, int> codes;
     // Frames whose detection lines lie, at one end, within a pixel of the
     // accepted distance range's limits or beyond them: not in the envelope.
-    // A right reading or the distance refusal is fine there, nothing else.
+    // The distance refusal is what they should get; read right is fine too,
+    // and read wrong counts with the wrong readings.
     int edgeRight = 0, edgeDistanceCode = 0, edgeOther = 0;
 };
 
