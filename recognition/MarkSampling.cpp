@@ -432,7 +432,11 @@ static int DetectAbType(RecognitionContext& ctx)
     auto holds = [&](PointF c) {
         if (InkAtCentre(card, c, g.sx, g.sy))
             return true;
-        return OnlyOwnInk(OwnersOfWindowInk(card, c, g.sx, g.sy), g.sx, g.sy);
+        // The AB cells are measured whole, not in the answers' window two
+        // rows short of the cell: a patch is the cell's own where its centre
+        // lies anywhere in the cell.
+        const float whole = g.sy + 2;
+        return OnlyOwnInk(OwnersOfWindowInk(card, c, g.sx, whole), g.sx, whole);
     };
     auto chosen = [&](int f, int other, PointF c) {
         return ((f >= 20 && f >= 2 * other) || (f >= SmallAbMark && other == 0)) && holds(c);

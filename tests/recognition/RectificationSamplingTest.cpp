@@ -538,6 +538,14 @@ TEST_F(SamplingFixture, PaleAbMarkIsFoundAgainstTheStripsOwnGreyLevels)
     FillRect(ctx.RectifiedCard, static_cast<int>(b.x) + 8, static_cast<int>(b.y) - 8, static_cast<int>(b.x) + 11,
              static_cast<int>(b.y) - 6, 150);
     EXPECT_EQ(BuildSamplingGrids(ctx), AbNotMarked);
+    // A pale mark in the cell's two lowest rows and the one above, centred
+    // below the answers' window but within the cell the AB cells are
+    // measured by, is the cell's own.
+    ctx.RectifiedCard.FillWhite();
+    FillRect(ctx.RectifiedCard, static_cast<int>(a.x), static_cast<int>(a.y) - 15, static_cast<int>(a.x) + 20,
+             static_cast<int>(a.y) - 12, 150);
+    ASSERT_EQ(BuildSamplingGrids(ctx), GridsOk);
+    EXPECT_EQ(ctx.Reading.paperType, 0);
 }
 
 // A pale digit the grey reference does not confirm still reads when it
