@@ -220,7 +220,8 @@ void DrawMarks(cv::Mat &page, const PageMapping &map, const cardprint::CardGeome
 Shot RandomShot(Random &rng)
 {
     Shot s;
-    // A cell row of 4 mm between 7.2 and 8.4 px: inside the accepted 230/34 to 300/34.
+    // A cell row of 4 mm between 7.2 and 8.4 px at the card's middle: inside the accepted
+    // 230/34 to 300/34 there; tilt may take one end of the lines beyond (AtTheDistanceEdge).
     s.pixelsPerMm = rng.Range(1.8, 2.1);
     s.rotateDeg = rng.Range(-8, 8);
     const double tilt = rng.Range(0, 8), dir = rng.Range(0, 2 * Pi);
