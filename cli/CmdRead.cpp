@@ -185,7 +185,7 @@ int CmdRead(const std::vector<std::string>& args)
         RawReadingAcceptance acceptance;
     };
     std::vector<std::unique_ptr<Worker>> workers;
-    for (int w = 0; w < batch.Threads(); ++w) {
+    for (int w = 0; w < batch.Jobs(); ++w) {
         workers.push_back(std::make_unique<Worker>(exam, admissionLength));
         RecognitionContext& ctx = workers.back()->ctx;
         ctx.SetUp(SampleWidth, SampleHeight, 3);

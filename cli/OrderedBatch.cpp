@@ -30,15 +30,11 @@ bool ParseJobCount(const std::string& text, int& jobs)
     return true;
 }
 
-OrderedBatch::OrderedBatch(std::size_t count, int jobs, int threadsPerJob)
+OrderedBatch::OrderedBatch(std::size_t count, int jobs)
     : count_(count),
       jobs_(static_cast<int>(std::clamp<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)), 1,
                                                      std::max<std::size_t>(count, 1)))),
-      threads_(jobs_ == 1 ? 1
-                          : static_cast<int>(std::min<std::size_t>(
-                                static_cast<std::size_t>(jobs_) * static_cast<std::size_t>(std::max(threadsPerJob, 1)),
-                                count))),
-      window_(4 * static_cast<std::size_t>(threads_)),
+      window_(4 * static_cast<std::size_t>(jobs_)),
       turnEnded_(count, 0),
       workDone_(count, 0)
 {
@@ -60,10 +56,9 @@ void OrderedBatch::Run(const std::function<void(std::size_t, int)>& work,
         return;
     }
 
-    threaded_ = true;
     std::vector<std::jthread> workers;
-    workers.reserve(static_cast<std::size_t>(threads_));
-    for (int w = 0; w < threads_; ++w)
+    workers.reserve(static_cast<std::size_t>(jobs_));
+    for (int w = 0; w < jobs_; ++w)
         workers.emplace_back([this, &work, w] { WorkerLoop(work, w); });
 
     for (std::size_t i = 0; i < count_; ++i) {
@@ -104,8 +99,6 @@ void OrderedBatch::WorkerLoop(const std::function<void(std::size_t, int)>& work,
             if (stopped_ || nextToClaim_ >= count_)
                 return;
             index = nextToClaim_++;
-            changed_.wait(lock, [&] { return running_ < jobs_; });
-            ++running_;
         }
         try {
             work(index, worker);
@@ -116,7 +109,6 @@ void OrderedBatch::WorkerLoop(const std::function<void(std::size_t, int)>& work,
             stopped_ = true;
         }
         std::lock_guard lock(mutex_);
-        --running_;
         EndTurnLocked(index);
         workDone_[index] = 1;
         changed_.notify_all();
@@ -126,14 +118,7 @@ void OrderedBatch::WorkerLoop(const std::function<void(std::size_t, int)>& work,
 bool OrderedBatch::WaitForTurn(std::size_t index)
 {
     std::unique_lock lock(mutex_);
-    if (turn_ >= index || !threaded_)
-        return !stopped_;
-    // The core goes to another picture while this one waits.
-    --running_;
-    changed_.notify_all();
     changed_.wait(lock, [&] { return stopped_ || turn_ >= index; });
-    changed_.wait(lock, [&] { return running_ < jobs_; });
-    ++running_;
     return !stopped_;
 }
 

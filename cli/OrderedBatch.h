@@ -25,16 +25,10 @@ bool ParseJobCount(const std::string& text, int& jobs);
 
 class OrderedBatch {
 public:
-    // `jobs` is cut to the number of pictures (and raised to 1). At most
-    // `jobs` works run at a time; with threadsPerJob > 1 more threads stand
-    // by, so that a work waiting for its turn leaves its core to another
-    // picture instead of idling it (a card that reads slowly, upside down
-    // say, would otherwise hold up the worker of the card after it).
-    OrderedBatch(std::size_t count, int jobs, int threadsPerJob = 1);
+    // `jobs` is cut to the number of pictures (and raised to 1).
+    OrderedBatch(std::size_t count, int jobs);
 
     int Jobs() const { return jobs_; }
-    // Threads that call work; its `worker` argument is below this.
-    int Threads() const { return threads_; }
 
     // Runs work(index, worker) for every index and deliver(index) on the
     // calling thread strictly in index order, each after its index's work.
@@ -57,7 +51,6 @@ private:
 
     const std::size_t count_;
     const int jobs_;
-    const int threads_;
     // Work runs at most this far ahead of delivery, which bounds the memory
     // held by results not yet delivered (a session snapshot per accepted card).
     const std::size_t window_;
@@ -69,8 +62,6 @@ private:
     std::size_t turn_ = 0;  // every index before it has ended its turn
     std::vector<char> turnEnded_;
     std::vector<char> workDone_;
-    int running_ = 0;  // works on a core, at most jobs_
-    bool threaded_ = false;
     bool stopped_ = false;
     std::exception_ptr failure_;
 };

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <stdexcept>
+#include <utility>
 
 #include "marking/Scoring.h"
 #include "platform/NumberFormat.h"
@@ -65,6 +67,21 @@ AnswerDifferences CompareAnswers(const MarkingRecord& before, const MarkingRecor
     return d;
 }
 
+// The columns acceptance reads of each digit grid.
+static int AdmissionColumnsRead(const StudentRoster& roster, const CardTemplate& t)
+{
+    return std::clamp(roster.admissionLength, 0, std::min(t.AdmColumns, card_limits::MaxAdmColumns));
+}
+static int SubjectColumnsRead(const CardTemplate& t) { return std::clamp(t.SubjColumns, 0, card_limits::MaxSubjColumns); }
+static int ScoreColumnsRead(const CardTemplate& t) { return std::clamp(t.ScoreColumns, 0, 4); }
+
+// Red print is an A card, green print a B card.
+static bool ColourFitsPaper(int paperType, int colour)
+{
+    return !((paperType == 0 && colour != CardSampler::ColourRed) ||
+             (paperType == 1 && colour != CardSampler::ColourGreen));
+}
+
 static bool AllBlank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
 
 bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
@@ -92,14 +109,10 @@ bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
     sampler.DrawThumbnail();
     sampler.ResetGreyMode();
 
-    // Red print is an A card, green print a B card; a mismatch means the
-    // camera sees the colours wrong and would misread the marks.
-    if (checkCardColour && IsJdTemplate(state_.templateName)) {
-        int colour = sampler.CardColour();
-        if ((reading.paperType == 0 && colour != CardSampler::ColourRed) ||
-            (reading.paperType == 1 && colour != CardSampler::ColourGreen))
-            return refuse(texts::ColourMemo, texts::ColourStatus);
-    }
+    // A card whose print is not its paper's colour: the camera sees the
+    // colours wrong and would misread the marks.
+    if (checkCardColour && IsJdTemplate(state_.templateName) && !ColourFitsPaper(reading.paperType, sampler.CardColour()))
+        return refuse(texts::ColourMemo, texts::ColourStatus);
 
     // Every area is prepared before any is read.
     sampler.PrepareDigitColumns(DigitGridKind::Admission, t.AdmColumns, 10);
@@ -107,9 +120,8 @@ bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
     sampler.PrepareDigitColumns(DigitGridKind::Score, t.ScoreColumns, 10);
     sampler.PrepareAnswerBlocks();
 
-    const int admColumns =
-        std::clamp(roster.admissionLength, 0, std::min(t.AdmColumns, card_limits::MaxAdmColumns));
-    reading.admissionNumber.SetTruncated(sampler.ReadDigitColumns(DigitGridKind::Admission, admColumns, 10));
+    reading.admissionNumber.SetTruncated(
+        sampler.ReadDigitColumns(DigitGridKind::Admission, AdmissionColumnsRead(roster, t), 10));
     const std::string number(reading.admissionNumber.View());
     const std::string numberUtf8 = gbk::ToUtf8(number);
     // Ink that picks no row is neither a digit nor "not filled": the number
@@ -150,16 +162,14 @@ bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
     if (count > 1 && number == standardNumber)
         return refuse(std::string(texts::MissingNumberMemo) + texts::LightingAdvice, texts::MissingNumberStatus);
 
-    const int subjColumns = std::clamp(t.SubjColumns, 0, card_limits::MaxSubjColumns);
-    std::string subject = sampler.ReadDigitColumns(DigitGridKind::Subject, subjColumns, t.SubjRows);
+    std::string subject = sampler.ReadDigitColumns(DigitGridKind::Subject, SubjectColumnsRead(t), t.SubjRows);
     if (!settings_.IgnoreSubjectCheck && subject != exam.subjectCode.View())
         return refuse(texts::SubjectMemo, texts::SubjectStatus);
 
     reading.subjectiveScore = 0;
     if (exam.hasSubjectiveScore) {
-        const int scoreColumns = std::clamp(t.ScoreColumns, 0, 4);
         float score = 0;
-        if (!ParseScoreDigits(sampler.ReadDigitColumns(DigitGridKind::Score, scoreColumns, 10), score))
+        if (!ParseScoreDigits(sampler.ReadDigitColumns(DigitGridKind::Score, ScoreColumnsRead(t), 10), score))
             return refuse(texts::ScoreMemo, texts::ScoreStatus);
         reading.subjectiveScore = score;
     }
@@ -272,4 +282,82 @@ bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
 
     lastAdmission_ = number;
     return true;
+}
+
+ReadAheadSampler::ReadAheadSampler(CardSampler& sampler, const MarkingSessionState& state, bool checkCardColour)
+{
+    // AcceptReading's calls in its order. It stops early on refusals that
+    // depend on the session too; reading on past those costs a little time
+    // and changes nothing it is given.
+    const CardTemplate& t = state.cardTemplate;
+    if ((Keep(Op::Grids).result = sampler.BuildSamplingGrids()) != GridsOk)
+        return;
+    ab_ = sampler.AbType();
+    Keep(Op::Thumbnail);
+    sampler.DrawThumbnail();
+    Keep(Op::Grey);
+    sampler.ResetGreyMode();
+    if (checkCardColour && IsJdTemplate(state.templateName) &&
+        !ColourFitsPaper(ab_, Keep(Op::Colour).result = sampler.CardColour()))
+        return;
+    const std::pair<DigitGridKind, std::pair<int, int>> grids[] = {
+        {DigitGridKind::Admission, {t.AdmColumns, 10}},
+        {DigitGridKind::Subject, {t.SubjColumns, t.SubjRows}},
+        {DigitGridKind::Score, {t.ScoreColumns, 10}}};
+    for (const auto& [grid, size] : grids) {
+        Keep(Op::Prepare, grid, size.first, size.second);
+        sampler.PrepareDigitColumns(grid, size.first, size.second);
+    }
+    Keep(Op::Blocks);
+    sampler.PrepareAnswerBlocks();
+    auto digits = [&](DigitGridKind grid, int columns, int rows) -> const std::string& {
+        Call& c = Keep(Op::Digits, grid, columns, rows);
+        return c.digits = sampler.ReadDigitColumns(grid, columns, rows);
+    };
+    if (digits(DigitGridKind::Admission, AdmissionColumnsRead(state.roster, t), 10).find(UnclearDigit) !=
+        std::string::npos)
+        return;
+    digits(DigitGridKind::Subject, SubjectColumnsRead(t), t.SubjRows);
+    if (state.exam.hasSubjectiveScore)
+        digits(DigitGridKind::Score, ScoreColumnsRead(t), 10);
+    Call& answers = Keep(Op::Answers);
+    answers.result = static_cast<int>(sampler.ReadAnswers(state.exam, answers.answers));
+}
+
+ReadAheadSampler::Call& ReadAheadSampler::Keep(Op op, DigitGridKind grid, int columns, int rows)
+{
+    Call& c = calls_.emplace_back();
+    c.op = op;
+    c.grid = grid;
+    c.columns = columns;
+    c.rows = rows;
+    return c;
+}
+
+const ReadAheadSampler::Call& ReadAheadSampler::Next(Op op, DigitGridKind grid, int columns, int rows)
+{
+    if (next_ >= calls_.size() || calls_[next_].op != op || calls_[next_].grid != grid ||
+        calls_[next_].columns != columns || calls_[next_].rows != rows)
+        throw std::logic_error("acceptance asked for a sampling call the read-ahead did not make");
+    return calls_[next_++];
+}
+
+int ReadAheadSampler::BuildSamplingGrids() { return Next(Op::Grids).result; }
+void ReadAheadSampler::DrawThumbnail() { Next(Op::Thumbnail); }
+void ReadAheadSampler::ResetGreyMode() { Next(Op::Grey); }
+int ReadAheadSampler::CardColour() { return Next(Op::Colour).result; }
+void ReadAheadSampler::PrepareDigitColumns(DigitGridKind grid, int columns, int rows)
+{
+    Next(Op::Prepare, grid, columns, rows);
+}
+void ReadAheadSampler::PrepareAnswerBlocks() { Next(Op::Blocks); }
+std::string ReadAheadSampler::ReadDigitColumns(DigitGridKind grid, int columns, int rows)
+{
+    return Next(Op::Digits, grid, columns, rows).digits;
+}
+AnswersReadResult ReadAheadSampler::ReadAnswers(const ExamSetup&, std::vector<std::string>& answers)
+{
+    const Call& c = Next(Op::Answers);
+    answers = c.answers;
+    return static_cast<AnswersReadResult>(c.result);
 }

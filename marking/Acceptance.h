@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/MarkingSettings.h"
 #include "marking/CardPicture.h"
@@ -132,6 +133,49 @@ private:
     PromptsCore& prompts_;
     std::unique_ptr<MarkingRecord> reading_;
     std::string lastAdmission_;
+};
+
+// The sampling of one card done ahead of its acceptance: every call
+// AcceptReading makes, in its order, up to the first refusal that follows
+// from the card alone, each result kept and handed back as AcceptReading asks
+// for it. A batch reads its cards this way on several threads and then
+// accepts them one at a time in input order, so that only the acceptance
+// itself holds the session. It reads the template, roster and exam of
+// `state`, which acceptance never changes, and not the session.
+class ReadAheadSampler : public CardSampler {
+public:
+    // `checkCardColour` as the acceptor will have it.
+    ReadAheadSampler(CardSampler& sampler, const MarkingSessionState& state, bool checkCardColour);
+
+    // Each returns the kept result of the same call; a call out of step with
+    // the reading done throws std::logic_error (acceptance changed its order
+    // without this class).
+    int BuildSamplingGrids() override;
+    int AbType() const override { return ab_; }
+    void DrawThumbnail() override;
+    void ResetGreyMode() override;
+    int CardColour() override;
+    void PrepareDigitColumns(DigitGridKind grid, int columns, int rows) override;
+    void PrepareAnswerBlocks() override;
+    std::string ReadDigitColumns(DigitGridKind grid, int columns, int rows) override;
+    AnswersReadResult ReadAnswers(const ExamSetup& exam, std::vector<std::string>& answers) override;
+
+private:
+    enum class Op { Grids, Thumbnail, Grey, Colour, Prepare, Blocks, Digits, Answers };
+    struct Call {
+        Op op;
+        DigitGridKind grid = DigitGridKind::Admission;
+        int columns = 0, rows = 0;
+        int result = 0;
+        std::string digits;
+        std::vector<std::string> answers;
+    };
+    Call& Keep(Op op, DigitGridKind grid = DigitGridKind::Admission, int columns = 0, int rows = 0);
+    const Call& Next(Op op, DigitGridKind grid = DigitGridKind::Admission, int columns = 0, int rows = 0);
+
+    std::vector<Call> calls_;
+    std::size_t next_ = 0;
+    int ab_ = 0;
 };
 
 // The two lists of differing answers between a stored record and a new

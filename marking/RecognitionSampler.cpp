@@ -70,6 +70,11 @@ AnswersReadResult RecognitionSampler::ReadAnswers(const ExamSetup& exam, std::ve
 bool SessionCardAcceptance::AcceptReading(RecognitionContext& ctx)
 {
     RecognitionSampler sampler(ctx);
+    return AcceptReading(ctx, sampler);
+}
+
+bool SessionCardAcceptance::AcceptReading(RecognitionContext& ctx, CardSampler& sampler)
+{
     acceptor_.checkCardColour = ctx.CheckCardColour;
     acceptor_.colourFrame = ctx.ColourFrame.View();
     AcceptanceTexts texts{ctx.StatusText, ctx.MemoTiShi, {}};

@@ -36,6 +36,9 @@ class SessionCardAcceptance : public CardAcceptance {
 public:
     explicit SessionCardAcceptance(CardAcceptor& acceptor) : acceptor_(acceptor) {}
     bool AcceptReading(RecognitionContext& ctx) override;
+    // The same with the marks sampled through `sampler` (a ReadAheadSampler
+    // over this context, say).
+    bool AcceptReading(RecognitionContext& ctx, CardSampler& sampler);
 
     // The window caption acceptance asked for on the last accepted card
     // (empty when it left the caption alone).

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 
 #include "core/ExamTestSupport.h"
 #include "marking/Acceptance.h"
@@ -28,23 +29,19 @@ struct Card {
     bool lighting = false;
 };
 
-// Plays one card: what each sampling operation returns, and a log of the calls.
+// Plays one card: what each sampling operation returns.
 class ScriptedSampler : public CardSampler {
 public:
     explicit ScriptedSampler(Card c) : card(std::move(c)) {}
-    int BuildSamplingGrids() override { return Log("grids"), card.grids; }
+    int BuildSamplingGrids() override { return card.grids; }
     int AbType() const override { return card.ab; }
-    void DrawThumbnail() override { Log("thumbnail"); }
-    void ResetGreyMode() override { Log("grey0"); }
-    int CardColour() override { return Log("colour"), card.colour; }
-    void PrepareDigitColumns(DigitGridKind g, int columns, int rows) override
+    void DrawThumbnail() override {}
+    void ResetGreyMode() override {}
+    int CardColour() override { return card.colour; }
+    void PrepareDigitColumns(DigitGridKind, int, int) override {}
+    void PrepareAnswerBlocks() override {}
+    std::string ReadDigitColumns(DigitGridKind g, int columns, int) override
     {
-        Log("prepare " + Name(g) + " " + std::to_string(columns) + "x" + std::to_string(rows));
-    }
-    void PrepareAnswerBlocks() override { Log("blocks"); }
-    std::string ReadDigitColumns(DigitGridKind g, int columns, int rows) override
-    {
-        Log("read " + Name(g) + " " + std::to_string(columns) + "x" + std::to_string(rows));
         const std::string& text = g == DigitGridKind::Admission ? card.admission
                                   : g == DigitGridKind::Subject ? card.subject
                                                                 : card.score;
@@ -54,13 +51,40 @@ public:
     }
     AnswersReadResult ReadAnswers(const ExamSetup& exam, std::vector<std::string>& answers) override
     {
-        Log("answers");
         answers = card.answers;
         answers.resize(exam.questionCount);
         return card.lighting ? AnswersReadResult::LightingFailure : AnswersReadResult::Read;
     }
 
     Card card;
+};
+
+// Passes every call on and logs it.
+class LoggingSampler : public CardSampler {
+public:
+    explicit LoggingSampler(CardSampler& inner) : inner_(inner) {}
+    int BuildSamplingGrids() override { return Log("grids"), inner_.BuildSamplingGrids(); }
+    int AbType() const override { return inner_.AbType(); }
+    void DrawThumbnail() override { Log("thumbnail"), inner_.DrawThumbnail(); }
+    void ResetGreyMode() override { Log("grey0"), inner_.ResetGreyMode(); }
+    int CardColour() override { return Log("colour"), inner_.CardColour(); }
+    void PrepareDigitColumns(DigitGridKind g, int columns, int rows) override
+    {
+        Log("prepare " + Name(g) + " " + std::to_string(columns) + "x" + std::to_string(rows));
+        inner_.PrepareDigitColumns(g, columns, rows);
+    }
+    void PrepareAnswerBlocks() override { Log("blocks"), inner_.PrepareAnswerBlocks(); }
+    std::string ReadDigitColumns(DigitGridKind g, int columns, int rows) override
+    {
+        Log("read " + Name(g) + " " + std::to_string(columns) + "x" + std::to_string(rows));
+        return inner_.ReadDigitColumns(g, columns, rows);
+    }
+    AnswersReadResult ReadAnswers(const ExamSetup& exam, std::vector<std::string>& answers) override
+    {
+        Log("answers");
+        return inner_.ReadAnswers(exam, answers);
+    }
+
     std::vector<std::string> log;
 
 private:
@@ -69,6 +93,7 @@ private:
     {
         return g == DigitGridKind::Admission ? "adm" : g == DigitGridKind::Subject ? "subj" : "score";
     }
+    CardSampler& inner_;
 };
 
 // Messages and questions in the order shown; OK/Cancel answered by `answerOk`.
@@ -87,7 +112,10 @@ struct ScriptedPrompts : ScriptedPromptsCore {
 const std::vector<std::string> kKey = {"A",  "B",  "C",  "D",  "A",  "B",   "C",  "D",   "A",  "B",
                                        "AB", "CD", "AC", "BD", "AD", "ABC", "BC", "ACD", "AB", "CD"};
 
-class AcceptanceTest : public ::testing::Test {
+// Every case runs twice: with acceptance sampling the card itself, and with
+// the card sampled ahead by a ReadAheadSampler, as a batch marks it. Both must
+// give the same records, texts and calls; the read-ahead may read further.
+class AcceptanceTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
@@ -138,9 +166,21 @@ protected:
     static Card StandardCard() { return StudentCard("    "); }
     bool Mark(Card c)
     {
-        ScriptedSampler sampler(std::move(c));
-        bool ok = acceptor->AcceptReading(sampler, texts);
-        lastLog = sampler.log;
+        ScriptedSampler script(std::move(c));
+        LoggingSampler card(script);
+        if (!GetParam()) {
+            bool ok = acceptor->AcceptReading(card, texts);
+            lastLog = card.log;
+            return ok;
+        }
+        ReadAheadSampler ahead(card, *state, acceptor->checkCardColour);
+        LoggingSampler asked(ahead);
+        bool ok = acceptor->AcceptReading(asked, texts);
+        lastLog = asked.log;
+        readAheadLog = card.log;
+        EXPECT_LE(lastLog.size(), readAheadLog.size());
+        EXPECT_TRUE(std::equal(lastLog.begin(), lastLog.end(), readAheadLog.begin()))
+            << "acceptance asked for calls the read-ahead did not make first";
         return ok;
     }
     // Refused with both texts as given and nothing stored.
@@ -169,12 +209,13 @@ protected:
     std::unique_ptr<CardAcceptor> acceptor;
     AcceptanceTexts texts;
     std::vector<std::string> lastLog;
+    std::vector<std::string> readAheadLog;  // with the read-ahead: what it sampled
     bool automatic = false;
     int switchedOff = 0;
     int refreshes = 0;
 };
 
-TEST_F(AcceptanceTest, StandardAnswerFirstWithCallOrderAndEmptyKeyMessage)
+TEST_P(AcceptanceTest, StandardAnswerFirstWithCallOrderAndEmptyKeyMessage)
 {
     Card c = StandardCard();
     c.answers[2] = "";
@@ -202,7 +243,7 @@ TEST_F(AcceptanceTest, StandardAnswerFirstWithCallOrderAndEmptyKeyMessage)
     EXPECT_TRUE(texts.windowCaption.empty());
 }
 
-TEST_F(AcceptanceTest, FirstCardNeedsBlankNumberAndNextIsCandidateAgain)
+TEST_P(AcceptanceTest, FirstCardNeedsBlankNumberAndNextIsCandidateAgain)
 {
     ExpectRefused(StudentCard("1001"),
                   "　　标准答案答题卡准考证号必须全空。\r\n　　如果需要使用成绩最好的学生的答题卡做标准答案"
@@ -214,7 +255,7 @@ TEST_F(AcceptanceTest, FirstCardNeedsBlankNumberAndNextIsCandidateAgain)
     EXPECT_EQ(state->session.recordCount, 1);
 }
 
-TEST_F(AcceptanceTest, BlankNumberRereadsStandardOnlyWhileItIsAlone)
+TEST_P(AcceptanceTest, BlankNumberRereadsStandardOnlyWhileItIsAlone)
 {
     ASSERT_TRUE(Mark(StandardCard()));
     ASSERT_TRUE(Mark(StandardCard()));
@@ -237,7 +278,7 @@ TEST_F(AcceptanceTest, BlankNumberRereadsStandardOnlyWhileItIsAlone)
                   "准考证号漏填或光线有问题");
 }
 
-TEST_F(AcceptanceTest, StudentReadTwiceIdentically)
+TEST_P(AcceptanceTest, StudentReadTwiceIdentically)
 {
     ASSERT_TRUE(Mark(StandardCard()));
     ASSERT_TRUE(Mark(StudentCard("1001", WithChanges({{1, "B"}, {11, "A"}, {12, "BCD"}}))));
@@ -265,7 +306,7 @@ TEST_F(AcceptanceTest, StudentReadTwiceIdentically)
     EXPECT_EQ(acceptor->LastAdmission(), "1001");
 }
 
-TEST_F(AcceptanceTest, AReadCountAtItsTopNeverWrapsNegative)
+TEST_P(AcceptanceTest, AReadCountAtItsTopNeverWrapsNegative)
 {
     ASSERT_TRUE(Mark(StandardCard()));
     ASSERT_TRUE(Mark(StudentCard("1001")));
@@ -274,7 +315,7 @@ TEST_F(AcceptanceTest, AReadCountAtItsTopNeverWrapsNegative)
     EXPECT_EQ(Record(1).readCount, INT32_MAX);
 }
 
-TEST_F(AcceptanceTest, ThreeDifferencesOverwriteFourAskUnlessSameCardWasLast)
+TEST_P(AcceptanceTest, ThreeDifferencesOverwriteFourAskUnlessSameCardWasLast)
 {
     ASSERT_TRUE(Mark(StandardCard()));
     ASSERT_TRUE(Mark(StudentCard("1001")));
@@ -332,7 +373,7 @@ TEST_F(AcceptanceTest, ThreeDifferencesOverwriteFourAskUnlessSameCardWasLast)
     EXPECT_EQ(texts.statusText, "结果和上次不同,已停止自动阅卷,请看文字提示信息");
 }
 
-TEST_F(AcceptanceTest, DifferingRereadSwitchesAutomaticMarkingOff)
+TEST_P(AcceptanceTest, DifferingRereadSwitchesAutomaticMarkingOff)
 {
     ASSERT_TRUE(Mark(StandardCard()));
     automatic = true;
@@ -347,7 +388,7 @@ TEST_F(AcceptanceTest, DifferingRereadSwitchesAutomaticMarkingOff)
     EXPECT_EQ(texts.windowCaption, "Scorivo-摄像头阅卷版 结果和上次不同,已停止自动阅卷,请看文字提示信息");
 }
 
-TEST_F(AcceptanceTest, GradeClassAndRosterRefusals)
+TEST_P(AcceptanceTest, GradeClassAndRosterRefusals)
 {
     ASSERT_TRUE(Mark(StandardCard()));
     ExpectRefused(StudentCard("2001"),
@@ -374,7 +415,7 @@ TEST_F(AcceptanceTest, GradeClassAndRosterRefusals)
     EXPECT_EQ(Record(2).gradeName.Utf8(), "高二");
 }
 
-TEST_F(AcceptanceTest, SubjectScoreLightingAndAbRefusals)
+TEST_P(AcceptanceTest, SubjectScoreLightingAndAbRefusals)
 {
     ASSERT_TRUE(Mark(StandardCard()));
     Card wrongSubject = StudentCard("1001");
@@ -411,7 +452,7 @@ TEST_F(AcceptanceTest, SubjectScoreLightingAndAbRefusals)
                   "AB卷类型和上次阅卷时不同,请看文字提示信息");
 }
 
-TEST_F(AcceptanceTest, JdCardColourMustMatchAbType)
+TEST_P(AcceptanceTest, JdCardColourMustMatchAbType)
 {
     state->templateName = "JD红绿卡.dat";
     Card a = StandardCard();
@@ -440,7 +481,7 @@ TEST_F(AcceptanceTest, JdCardColourMustMatchAbType)
     EXPECT_EQ(Record(1).paperType, 1);
 }
 
-TEST_F(AcceptanceTest, FullStoreRefusesTheNextStudent)
+TEST_P(AcceptanceTest, FullStoreRefusesTheNextStudent)
 {
     ASSERT_TRUE(Mark(StandardCard()));
     ASSERT_TRUE(Mark(StudentCard("1001")));
@@ -451,7 +492,7 @@ TEST_F(AcceptanceTest, FullStoreRefusesTheNextStudent)
     EXPECT_EQ(Record(1).readCount, 2);
 }
 
-TEST_F(AcceptanceTest, TenLettersAreRefusedNotCut)
+TEST_P(AcceptanceTest, TenLettersAreRefusedNotCut)
 {
     ASSERT_TRUE(Mark(StandardCard()));
     ExpectRefused(StudentCard("1001", WithChanges({{11, "ABCDEFGHIJ"}})),
@@ -459,7 +500,7 @@ TEST_F(AcceptanceTest, TenLettersAreRefusedNotCut)
                   "答案涂写的选项过多");
 }
 
-TEST_F(AcceptanceTest, SavesThePictureOfStudentCardsOnly)
+TEST_P(AcceptanceTest, SavesThePictureOfStudentCardsOnly)
 {
     TempDir dir;
     settings.SavePictures = 1;
@@ -483,7 +524,7 @@ TEST_F(AcceptanceTest, SavesThePictureOfStudentCardsOnly)
     EXPECT_EQ(CardPictureStem("李/四", "1002"), "李_四1002-");
 }
 
-TEST_F(AcceptanceTest, FailedPictureSaveShowsMessageAndKeepsTheCard)
+TEST_P(AcceptanceTest, FailedPictureSaveShowsMessageAndKeepsTheCard)
 {
     TempDir dir;
     settings.SavePictures = 1;
@@ -572,7 +613,7 @@ TEST(ParseScoreDigits, BlanksAroundOnly)
 
 // A column that holds ink but picks no row stops the card in every digit
 // field, whether the rest would name a student, the standard answer or a score.
-TEST_F(AcceptanceTest, UnclearDigitColumnsAreRefusedNeverDropped)
+TEST_P(AcceptanceTest, UnclearDigitColumnsAreRefusedNeverDropped)
 {
     const std::string blankDigit = std::string(tx::BlankDigitMemo) + tx::LightingAdvice;
     // As the first card: "   ?" is not an empty number, and not a number either.
@@ -597,6 +638,57 @@ TEST_F(AcceptanceTest, UnclearDigitColumnsAreRefusedNeverDropped)
     ASSERT_TRUE(Mark(score));
     EXPECT_EQ(Record(2).subjectiveScore, 7.0f);
     EXPECT_EQ(Record(1).readCount, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(SamplingAsked, AcceptanceTest, ::testing::Values(false),
+                         [](const auto&) { return std::string("Directly"); });
+INSTANTIATE_TEST_SUITE_P(SamplingReadAhead, AcceptanceTest, ::testing::Values(true),
+                         [](const auto&) { return std::string("Ahead"); });
+
+// The read-ahead stops only where the card alone decides a refusal; a refusal
+// that needs the session (a number not in the roster) is read past, and
+// acceptance still stops where it always did.
+TEST(ReadAheadSampler, ReadsPastRefusalsThatNeedTheSessionOnlyAndRefusesCallsOutOfStep)
+{
+    auto state = NewMarkingSessionState();
+    state->templateName = "DY标准85题自动AB卷.dat";
+    state->cardTemplate = exam_test::MakeTemplate(85, true);
+    state->cardTemplate.AdmColumns = 10;
+    state->cardTemplate.SubjColumns = 2;
+    state->cardTemplate.SubjRows = 10;
+    state->roster.admissionLength = 4;
+    auto page = exam_test::MakePage({{"1", "10", "2", "单选题"}}, {});
+    ASSERT_TRUE(CheckExamPage(state->cardTemplate, page, state->exam).passed);
+
+    Card unknown;
+    unknown.admission = "9999";
+    unknown.answers.assign(10, "A");
+    ScriptedSampler script(unknown);
+    LoggingSampler card(script);
+    ReadAheadSampler ahead(card, *state, true);
+    EXPECT_EQ(card.log, (std::vector<std::string>{"grids", "thumbnail", "grey0", "prepare adm 10x10",
+                                                  "prepare subj 2x10", "prepare score 3x10", "blocks", "read adm 4x10",
+                                                  "read subj 2x10", "read score 3x10", "answers"}));
+    // Asked in its order, each call gets what the card gave.
+    EXPECT_EQ(ahead.BuildSamplingGrids(), CardSampler::GridsOk);
+    ahead.DrawThumbnail();
+    ahead.ResetGreyMode();
+    // Out of step: the answer blocks before the digit columns.
+    EXPECT_THROW(ahead.PrepareAnswerBlocks(), std::logic_error);
+
+    // An unclear admission digit ends the reading, as it ends acceptance.
+    unknown.admission = "99?9";
+    ScriptedSampler unclear(unknown);
+    LoggingSampler unclearCard(unclear);
+    ReadAheadSampler stopped(unclearCard, *state, true);
+    EXPECT_EQ(unclearCard.log.back(), "read adm 4x10");
+    // A JD card whose print does not fit its paper: nothing after the colour.
+    state->templateName = "JD红绿卡.dat";
+    unknown.colour = CardSampler::ColourGreen;
+    ScriptedSampler green(unknown);
+    LoggingSampler greenCard(green);
+    ReadAheadSampler colour(greenCard, *state, true);
+    EXPECT_EQ(greenCard.log, (std::vector<std::string>{"grids", "thumbnail", "grey0", "colour"}));
 }
 
 } // namespace
