@@ -714,7 +714,7 @@ PointI MapPoint(const ProjectiveMap& m, PointI p)
     return {clampTrunc(mx), clampTrunc(my)};
 }
 
-void LightLeveller::Apply(const BitmapView& bmp)
+void LightLeveller::Apply(const BitmapView& bmp, const BitmapView& copy)
 {
     if (!bmp.Valid())
         return;
@@ -725,68 +725,84 @@ void LightLeveller::Apply(const BitmapView& bmp)
     // boxes, a printed bar) are not paper.
     Close(2);
     Gains();
-    ScaleRows(bmp);
+    const bool copying = copy.Valid() && copy.width == bmp.width && copy.height == bmp.height &&
+                         copy.bytesPerPixel == bmp.bytesPerPixel;
+    ScaleRows(bmp, copying ? copy : BitmapView{});
+}
+
+// out[i] = the brighter (darker) of out[i] and b[i]: loops the compiler vectorises.
+static void BrighterEach(uint8_t* __restrict out, const uint8_t* __restrict b, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = std::max(out[i], b[i]);
+}
+static void DarkerEach(uint8_t* __restrict out, const uint8_t* __restrict b, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = std::min(out[i], b[i]);
 }
 
 void LightLeveller::BlockLevels(const BitmapView& bmp)
 {
     // Each byte column's brightest value over a block's rows, in one straight
-    // pass per row, then each block's brightest per channel.
+    // pass per row; then the brightest of pixel pairs, of fours and of eights,
+    // each a straight pass over the row, so that a block's brightest per
+    // channel is where the block starts. The bytes past the row's end stay 0,
+    // which no maximum takes.
     const int bpp = bmp.bytesPerPixel;
     const std::size_t rowBytes = static_cast<std::size_t>(bmp.width) * static_cast<std::size_t>(bpp);
+    const std::size_t tail = static_cast<std::size_t>(Block * bpp);
     level_.assign(static_cast<std::size_t>(gw_) * static_cast<std::size_t>(gh_) * 3, 0);
-    columnMax_.resize(rowBytes);
+    columnMax_.assign(rowBytes + tail, 0);
+    pairMax_.assign(rowBytes + tail, 0);
     for (int by = 0; by < gh_; ++by) {
-        uint8_t* const m = columnMax_.data();
-        std::fill(m, m + rowBytes, 0);
-        for (int y = by * Block; y < std::min(bmp.height, (by + 1) * Block); ++y) {
-            const uint8_t* p = bmp.Row(y);
-            std::size_t i = 0;
-#if defined(__SSE2__)
-            for (; i + 16 <= rowBytes; i += 16) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-                __m128i* const to = reinterpret_cast<__m128i*>(m + i);
-                _mm_storeu_si128(to, _mm_max_epu8(_mm_loadu_si128(to), v));
-            }
-#endif
-            for (; i < rowBytes; ++i)
-                m[i] = std::max(m[i], p[i]);
+        uint8_t* m = columnMax_.data();
+        std::memcpy(m, bmp.Row(by * Block), rowBytes);
+        for (int y = by * Block + 1; y < std::min(bmp.height, (by + 1) * Block); ++y)
+            BrighterEach(m, bmp.Row(y), rowBytes);
+        uint8_t* pairs = pairMax_.data();
+        for (std::size_t step = static_cast<std::size_t>(bpp); step < tail; step *= 2) {
+            std::memcpy(pairs, m, rowBytes);
+            BrighterEach(pairs, m + step, rowBytes);
+            std::swap(m, pairs);
         }
         uint8_t* out = level_.data() + static_cast<std::size_t>(by) * static_cast<std::size_t>(gw_) * 3;
-        for (int bx = 0; bx < gw_; ++bx, out += 3) {
-            const int end = std::min(bmp.width, (bx + 1) * Block);
-            for (int x = bx * Block; x < end; ++x)
-                for (int c = 0; c < 3; ++c)
-                    out[c] = std::max(out[c], m[x * bpp + c]);
-        }
+        for (int bx = 0; bx < gw_; ++bx, out += 3)
+            std::memcpy(out, m + static_cast<std::size_t>(bx) * tail, 3);
     }
 }
 
 // One pass of the closing along rows (`along`) or columns of the block grid:
-// each value becomes the brightest (or darkest) within `radius` of it.
+// each value becomes the brightest (or darkest) within `radius` of it. The
+// window stops at the grid's edge, which is the same as repeating the edge
+// value beyond it: the edge value lies in every window cut there.
 template <bool Brightest>
-static void ClosingPass(const uint8_t* in, uint8_t* out, int gw, int gh, int radius, bool along)
+static void ClosingPass(const uint8_t* in, uint8_t* out, int gw, int gh, int radius, bool along,
+                        std::vector<uint8_t>& padded)
 {
-    const int n = along ? gw : gh, lines = along ? gh : gw;
-    const std::ptrdiff_t step = along ? 3 : static_cast<std::ptrdiff_t>(gw) * 3;
-    const std::ptrdiff_t lineStep = along ? static_cast<std::ptrdiff_t>(gw) * 3 : 3;
-    for (int l = 0; l < lines; ++l) {
-        const uint8_t* line = in + l * lineStep;
-        uint8_t* to = out + l * lineStep;
-        for (int i = 0; i < n; ++i) {
-            const uint8_t* first = line + std::max(0, i - radius) * step;
-            const uint8_t* last = line + std::min(n - 1, i + radius) * step;
-            uint8_t v0 = first[0], v1 = first[1], v2 = first[2];
-            for (const uint8_t* q = first + step; q <= last; q += step) {
-                v0 = Brightest ? std::max(v0, q[0]) : std::min(v0, q[0]);
-                v1 = Brightest ? std::max(v1, q[1]) : std::min(v1, q[1]);
-                v2 = Brightest ? std::max(v2, q[2]) : std::min(v2, q[2]);
+    const auto pick = Brightest ? BrighterEach : DarkerEach;
+    const std::size_t rowBytes = static_cast<std::size_t>(gw) * 3;
+    if (along) {
+        padded.resize((static_cast<std::size_t>(gw) + 2 * static_cast<std::size_t>(radius)) * 3);
+        for (int l = 0; l < gh; ++l) {
+            const uint8_t* line = in + static_cast<std::size_t>(l) * rowBytes;
+            for (int k = 0; k < radius; ++k) {
+                std::memcpy(padded.data() + k * 3, line, 3);
+                std::memcpy(padded.data() + (radius + gw + k) * 3, line + rowBytes - 3, 3);
             }
-            uint8_t* o = to + i * step;
-            o[0] = v0;
-            o[1] = v1;
-            o[2] = v2;
+            std::memcpy(padded.data() + radius * 3, line, rowBytes);
+            uint8_t* to = out + static_cast<std::size_t>(l) * rowBytes;
+            std::memcpy(to, padded.data(), rowBytes);
+            for (int k = 1; k <= 2 * radius; ++k)
+                pick(to, padded.data() + k * 3, rowBytes);
         }
+        return;
+    }
+    for (int l = 0; l < gh; ++l) {
+        uint8_t* to = out + static_cast<std::size_t>(l) * rowBytes;
+        std::memcpy(to, in + static_cast<std::size_t>(std::max(0, l - radius)) * rowBytes, rowBytes);
+        for (int j = l - radius + 1; j <= l + radius; ++j)
+            pick(to, in + static_cast<std::size_t>(std::clamp(j, 0, gh - 1)) * rowBytes, rowBytes);
     }
 }
 
@@ -796,10 +812,10 @@ void LightLeveller::Close(int radius)
     // each as a pass along the rows and one along the columns. The closing
     // keeps the edge of a shadow where it is.
     work_.resize(level_.size());
-    ClosingPass<true>(level_.data(), work_.data(), gw_, gh_, radius, true);
-    ClosingPass<true>(work_.data(), level_.data(), gw_, gh_, radius, false);
-    ClosingPass<false>(level_.data(), work_.data(), gw_, gh_, radius, true);
-    ClosingPass<false>(work_.data(), level_.data(), gw_, gh_, radius, false);
+    ClosingPass<true>(level_.data(), work_.data(), gw_, gh_, radius, true, padded_);
+    ClosingPass<true>(work_.data(), level_.data(), gw_, gh_, radius, false, padded_);
+    ClosingPass<false>(level_.data(), work_.data(), gw_, gh_, radius, true, padded_);
+    ClosingPass<false>(work_.data(), level_.data(), gw_, gh_, radius, false, padded_);
 }
 
 void LightLeveller::Gains()
@@ -810,17 +826,22 @@ void LightLeveller::Gains()
         int histogram[256] = {};
         for (std::size_t i = static_cast<std::size_t>(c); i < level_.size(); i += 3)
             ++histogram[level_[i]];
-        const std::size_t want = level_.size() / 3 * 9 / 10;
+        // At least one block: a picture of a block or two would otherwise take 0 for its paper.
+        const std::size_t want = std::max<std::size_t>(level_.size() / 3 * 9 / 10, 1);
         std::size_t seen = 0;
         int paper = 0;
         while (paper < 255 && (seen += static_cast<std::size_t>(histogram[paper])) < want)
             ++paper;
-        for (std::size_t i = static_cast<std::size_t>(c); i < level_.size(); i += 3) {
-            // Between half and twice as bright: deep shade holds little but
-            // noise. Sevenths of a bit, so that a byte times a gain fits 16 bits.
-            const int level = std::max<int>(level_[i], 1);
-            gain_[i] = static_cast<uint16_t>(std::clamp((paper * GainOne + level / 2) / level, GainOne / 2, 2 * GainOne));
+        // Between half and twice as bright: deep shade holds little but
+        // noise. Sevenths of a bit, so that a byte times a gain fits 16 bits.
+        // One division per level, not per block.
+        uint16_t gainOf[256];
+        for (int v = 0; v < 256; ++v) {
+            const int level = std::max(v, 1);
+            gainOf[v] = static_cast<uint16_t>(std::clamp((paper * GainOne + level / 2) / level, GainOne / 2, 2 * GainOne));
         }
+        for (std::size_t i = static_cast<std::size_t>(c); i < level_.size(); i += 3)
+            gain_[i] = gainOf[level_[i]];
     }
 }
 
@@ -855,7 +876,7 @@ void LightLeveller::GainsAtBlockRow(int by, int width, int bpp, uint16_t* out) c
         put(x, e[0], e[1], e[2]);
 }
 
-void LightLeveller::ScaleRows(const BitmapView& bmp)
+void LightLeveller::ScaleRows(const BitmapView& bmp, const BitmapView& copy)
 {
     // Each row's gains lie between those of the two block rows around it;
     // those two are worked out once per block row, and a row's pass is then
@@ -881,6 +902,7 @@ void LightLeveller::ScaleRows(const BitmapView& bmp)
         const uint16_t* b = highGain_.data();
         const auto wa = static_cast<uint16_t>(Block - wy), wb = static_cast<uint16_t>(wy);
         uint8_t* p = bmp.Row(y);
+        uint8_t* c = copy.Valid() ? copy.Row(y) : nullptr;
         std::size_t i = 0;
 #if defined(__SSE2__)
         // Gains are at most 256 and a byte times a gain fits 16 bits.
@@ -895,15 +917,19 @@ void LightLeveller::ScaleRows(const BitmapView& bmp)
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
             const __m128i lo = _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), gains(i));
             const __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), gains(i + 8));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i),
-                             _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(lo, round), 7),
-                                              _mm_srli_epi16(_mm_add_epi16(hi, round), 7)));
+            const __m128i levelled = _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(lo, round), 7),
+                                                      _mm_srli_epi16(_mm_add_epi16(hi, round), 7));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), levelled);
+            if (c)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(c + i), levelled);
         }
 #endif
         for (; i < rowBytes; ++i) {
             const auto gain = static_cast<uint16_t>((a[i] * wa + b[i] * wb) >> 3);
             const auto v = static_cast<uint16_t>((p[i] * gain + GainOne / 2) >> 7);
             p[i] = static_cast<uint8_t>(v > 255 ? 255 : v);
+            if (c)
+                c[i] = p[i];
         }
     }
 }

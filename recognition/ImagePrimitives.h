@@ -116,7 +116,9 @@ private:
 class LightLeveller {
 public:
     static constexpr int Block = 8;
-    void Apply(const BitmapView& bmp);
+    // Levels `bmp` in place. A valid `copy` of the same size receives the
+    // same levelled bytes, written in the same pass.
+    void Apply(const BitmapView& bmp, const BitmapView& copy = {});
 
 private:
     static constexpr int GainOne = 128; // gains in 128ths
@@ -124,12 +126,14 @@ private:
     void Close(int radius);
     void Gains();
     void GainsAtBlockRow(int by, int width, int bpp, uint16_t* out) const;
-    void ScaleRows(const BitmapView& bmp);
+    void ScaleRows(const BitmapView& bmp, const BitmapView& copy);
 
     int gw_ = 0, gh_ = 0;
     std::vector<uint8_t> level_;     // per block and channel: the paper's brightness
     std::vector<uint8_t> work_;      // a pass of the closing
     std::vector<uint8_t> columnMax_; // per byte of a row: the brightest over a block's rows
+    std::vector<uint8_t> pairMax_;   // the same over runs of pixels, doubling
+    std::vector<uint8_t> padded_;    // a grid line with its edge values repeated
     std::vector<uint16_t> gain_;     // per block and channel
     std::vector<uint16_t> lowGain_, highGain_; // per byte of a row, at the block rows around it
 };

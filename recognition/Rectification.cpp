@@ -257,8 +257,10 @@ void LayOutDigitGrid(const CardGeometry& g, float firstCol, float topRow, int co
 
 void LevelCardLight(RecognitionContext& ctx)
 {
-    ctx.Levelling.Apply(ctx.RectifiedCard.View());
-    ctx.CheckCard.CopyFrom(ctx.RectifiedCard);
+    // CheckCard receives the levelled card in the same pass.
+    const Bitmap& card = ctx.RectifiedCard;
+    ctx.CheckCard.Reset(card.Width(), card.Height(), card.BytesPerPixel());
+    ctx.Levelling.Apply(card.View(), ctx.CheckCard.View());
 }
 
 void DrawGreyReferenceFrame(RecognitionContext& ctx, float x0, float y0)
