@@ -72,7 +72,10 @@ static int AdmissionColumnsRead(const StudentRoster& roster, const CardTemplate&
 {
     return std::clamp(roster.admissionLength, 0, std::min(t.AdmColumns, card_limits::MaxAdmColumns));
 }
-static int SubjectColumnsRead(const CardTemplate& t) { return std::clamp(t.SubjColumns, 0, card_limits::MaxSubjColumns); }
+static int SubjectColumnsRead(const CardTemplate& t)
+{
+    return std::clamp(t.SubjColumns, 0, card_limits::MaxSubjColumns);
+}
 static int ScoreColumnsRead(const CardTemplate& t) { return std::clamp(t.ScoreColumns, 0, 4); }
 
 // Red print is an A card, green print a B card.
@@ -111,7 +114,8 @@ bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
 
     // A card whose print is not its paper's colour: the camera sees the
     // colours wrong and would misread the marks.
-    if (checkCardColour && IsJdTemplate(state_.templateName) && !ColourFitsPaper(reading.paperType, sampler.CardColour()))
+    if (checkCardColour && IsJdTemplate(state_.templateName) &&
+        !ColourFitsPaper(reading.paperType, sampler.CardColour()))
         return refuse(texts::ColourMemo, texts::ColourStatus);
 
     // Every area is prepared before any is read.

@@ -838,7 +838,8 @@ void LightLeveller::Gains()
         uint16_t gainOf[256];
         for (int v = 0; v < 256; ++v) {
             const int level = std::max(v, 1);
-            gainOf[v] = static_cast<uint16_t>(std::clamp((paper * GainOne + level / 2) / level, GainOne / 2, 2 * GainOne));
+            gainOf[v] =
+                static_cast<uint16_t>(std::clamp((paper * GainOne + level / 2) / level, GainOne / 2, 2 * GainOne));
         }
         for (std::size_t i = static_cast<std::size_t>(c); i < level_.size(); i += 3)
             gain_[i] = gainOf[level_[i]];

@@ -304,9 +304,11 @@ TEST(LightLevellerTest, ShadeIsLiftedMarksAndBlackenedRowsStay)
 static void LevelPlainly(Bitmap& b)
 {
     constexpr int B = LightLeveller::Block;
-    const int bpp = b.BytesPerPixel(), gw = (b.Width() + B - 1) / B, gh = (b.Height() + B - 1) / B;
+    const int gw = (b.Width() + B - 1) / B, gh = (b.Height() + B - 1) / B;
     std::vector<int> level(static_cast<std::size_t>(gw * gh * 3), 0);
-    auto at = [&](std::vector<int>& v, int bx, int by, int c) -> int& { return v[static_cast<std::size_t>((by * gw + bx) * 3 + c)]; };
+    auto at = [&](std::vector<int>& v, int bx, int by, int c) -> int& {
+        return v[static_cast<std::size_t>((by * gw + bx) * 3 + c)];
+    };
     for (int y = 0; y < b.Height(); ++y)
         for (int x = 0; x < b.Width(); ++x)
             for (int c = 0; c < 3; ++c)
@@ -351,7 +353,6 @@ static void LevelPlainly(Bitmap& b)
                 const int g = (rowGain(by, x, c) * (B - wy) + rowGain(std::min(by + 1, gh - 1), x, c) * wy) >> 3;
                 b.At(x, y)[c] = static_cast<uint8_t>(std::min((b.At(x, y)[c] * g + 64) >> 7, 255));
             }
-    (void)bpp;
 }
 
 // The fast levelling gives the plain one's bytes, on pictures whose sides are
@@ -378,7 +379,8 @@ TEST(LightLevellerTest, SameBytesAsThePlainFormulationAtEverySize)
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x) {
                     for (int c = 0; c < 3; ++c)
-                        ASSERT_EQ(b.At(x, y)[c], plain.At(x, y)[c]) << w << "x" << h << "x" << bpp << " at " << x << "," << y;
+                        ASSERT_EQ(b.At(x, y)[c], plain.At(x, y)[c])
+                            << w << "x" << h << "x" << bpp << " at " << x << "," << y;
                     if (bpp == 4) {
                         ASSERT_EQ(b.At(x, y)[3], fourth.At(x, y)[3]);
                     }
