@@ -301,9 +301,11 @@ ReadAheadSampler::ReadAheadSampler(CardSampler& sampler, const MarkingSessionSta
     sampler.DrawThumbnail();
     Keep(Op::Grey);
     sampler.ResetGreyMode();
-    if (checkCardColour && IsJdTemplate(state.templateName) &&
-        !ColourFitsPaper(ab_, Keep(Op::Colour).result = sampler.CardColour()))
-        return;
+    if (checkCardColour && IsJdTemplate(state.templateName)) {
+        const int colour = Keep(Op::Colour).result = sampler.CardColour();
+        if (!ColourFitsPaper(ab_, colour))
+            return;
+    }
     const std::pair<DigitGridKind, std::pair<int, int>> grids[] = {
         {DigitGridKind::Admission, {t.AdmColumns, 10}},
         {DigitGridKind::Subject, {t.SubjColumns, t.SubjRows}},
@@ -330,12 +332,7 @@ ReadAheadSampler::ReadAheadSampler(CardSampler& sampler, const MarkingSessionSta
 
 ReadAheadSampler::Call& ReadAheadSampler::Keep(Op op, DigitGridKind grid, int columns, int rows)
 {
-    Call& c = calls_.emplace_back();
-    c.op = op;
-    c.grid = grid;
-    c.columns = columns;
-    c.rows = rows;
-    return c;
+    return calls_.emplace_back(Call{op, grid, columns, rows, 0, {}, {}});
 }
 
 const ReadAheadSampler::Call& ReadAheadSampler::Next(Op op, DigitGridKind grid, int columns, int rows)
