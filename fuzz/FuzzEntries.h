@@ -25,7 +25,7 @@ int RawFile(const uint8_t* data, std::size_t size);        // "*.yj"
 
 // Camera samples. The first SampleHeaderSize bytes give the sample's width
 // and height (2 bytes each, little-endian), the destination frame's width and
-// height (2 bytes each, cut to at most 1280 x 1024), a flags byte (bit 0: 4
+// height (2 bytes each, cut to at most 160 x 120), a flags byte (bit 0: 4
 // bytes per pixel) and the MJPG top offset (2 bytes, signed); the rest is the
 // sample.
 inline constexpr std::size_t SampleHeaderSize = 11;
@@ -64,6 +64,15 @@ std::vector<std::string> OtherPictureSeeds(const std::filesystem::path& dataFold
 std::vector<std::string> MarkingSeeds(const std::filesystem::path& dataFolder);
 // A synthetic camera picture, top-down B, G, R, 640 x 480.
 std::vector<uint8_t> SynthFrameBgr(const std::filesystem::path& dataFolder, int index);
+// What the sample seeds are drawn from: a 64 x 48 crop of a synthetic camera
+// picture and the whole picture reduced to 160 x 120, the largest frame the
+// sample entries make.
+struct SeedPicture {
+    std::vector<uint8_t> bgr;
+    int width = 0;
+    int height = 0;
+};
+std::vector<SeedPicture> SampleSeedPictures(const std::filesystem::path& dataFolder);
 
 // Aborts when `condition` is false: a broken promise is a finding.
 inline void Check(bool condition)

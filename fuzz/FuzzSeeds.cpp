@@ -67,6 +67,26 @@ std::vector<uint8_t> SynthFrameBgr(const std::filesystem::path&, int index)
     return bgr;
 }
 
+std::vector<SeedPicture> SampleSeedPictures(const std::filesystem::path& dataFolder)
+{
+    const std::vector<uint8_t> frame = SynthFrameBgr(dataFolder, 2);
+    SeedPicture crop{{}, 64, 48};
+    for (int y = 200; y < 248; ++y)
+        crop.bgr.insert(crop.bgr.end(), frame.begin() + (y * 640 + 300) * 3, frame.begin() + (y * 640 + 364) * 3);
+    // Each pixel the mean of its 4 x 4 block, so that the lines stay visible.
+    SeedPicture reduced{std::vector<uint8_t>(160 * 120 * 3), 160, 120};
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x)
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int dy = 0; dy < 4; ++dy)
+                    for (int dx = 0; dx < 4; ++dx)
+                        sum += frame[static_cast<std::size_t>(((y * 4 + dy) * 640 + x * 4 + dx) * 3 + c)];
+                reduced.bgr[static_cast<std::size_t>((y * 160 + x) * 3 + c)] = static_cast<uint8_t>(sum / 16);
+            }
+    return {crop, reduced};
+}
+
 std::vector<std::string> JpegPictureSeeds(const std::filesystem::path&)
 {
     const QImage picture = Synth(0).camera;

@@ -15,16 +15,14 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path data = argv[1];
     const std::filesystem::path out = argv[2];
-    // The sample entries get a whole camera frame and a small crop of it: the
-    // crop runs a hundred times faster and reaches the same code.
-    const std::vector<uint8_t> frame = fuzz::SynthFrameBgr(data, 2);
-    std::vector<uint8_t> crop;
-    for (int y = 200; y < 248; ++y)
-        crop.insert(crop.end(), frame.begin() + (y * 640 + 300) * 3, frame.begin() + (y * 640 + 364) * 3);
+    // The sample entries get small pictures: a frame of camera size runs a
+    // hundred times slower and reaches the same code.
+    const std::vector<fuzz::SeedPicture> pictures = fuzz::SampleSeedPictures(data);
     auto samples = [&](const char* name) {
-        auto seeds = fuzz::SampleSeeds(name, frame, 640, 480);
-        for (auto& s : fuzz::SampleSeeds(name, crop, 64, 48))
-            seeds.push_back(std::move(s));
+        std::vector<std::string> seeds;
+        for (const auto& p : pictures)
+            for (auto& s : fuzz::SampleSeeds(name, p.bgr, p.width, p.height))
+                seeds.push_back(std::move(s));
         return seeds;
     };
     const std::vector<std::pair<const char*, std::function<std::vector<std::string>()>>> corpora = {

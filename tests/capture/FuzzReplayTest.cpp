@@ -12,16 +12,16 @@ std::filesystem::path DataFolder()
     return files::FromUtf8(SCORIVO_SOURCE_DIR) / "data";
 }
 
-// A 64 x 48 crop of a synthetic frame: mutations of a small sample reach
-// the same code as those of a whole one, many times faster.
+// The seeds libFuzzer starts from (a 64 x 48 crop and a 160 x 120
+// reduction of a synthetic frame), then the whole 640 x 480 frame, larger
+// than any frame the entries make.
 std::vector<std::string> Seeds(const std::string& entry)
 {
-    const std::vector<uint8_t> frame = fuzz::SynthFrameBgr(DataFolder(), 2);
-    std::vector<uint8_t> crop;
-    for (int y = 200; y < 248; ++y)
-        crop.insert(crop.end(), frame.begin() + (y * 640 + 300) * 3, frame.begin() + (y * 640 + 364) * 3);
-    auto seeds = fuzz::SampleSeeds(entry, crop, 64, 48);
-    for (auto& s : fuzz::SampleSeeds(entry, frame, 640, 480))
+    std::vector<std::string> seeds;
+    for (const auto& p : fuzz::SampleSeedPictures(DataFolder()))
+        for (auto& s : fuzz::SampleSeeds(entry, p.bgr, p.width, p.height))
+            seeds.push_back(std::move(s));
+    for (auto& s : fuzz::SampleSeeds(entry, fuzz::SynthFrameBgr(DataFolder(), 2), 640, 480))
         seeds.push_back(std::move(s));
     return seeds;
 }
@@ -31,8 +31,9 @@ std::vector<std::string> Seeds(const std::string& entry)
 TEST(SampleFuzzReplay, Yuy2)
 {
     auto seeds = Seeds("Yuy2Sample");
-    ASSERT_EQ(seeds.size(), 4u);
-    EXPECT_EQ(seeds[2].size(), fuzz::SampleHeaderSize + 640u * 480 * 2);
+    ASSERT_EQ(seeds.size(), 6u);
+    EXPECT_EQ(seeds[2].size(), fuzz::SampleHeaderSize + 160u * 120 * 2);
+    EXPECT_EQ(seeds[4].size(), fuzz::SampleHeaderSize + 640u * 480 * 2);
     fuzz::Replay(fuzz::Yuy2Sample, {seeds[0], seeds[1]}, 1500, 11);
     fuzz::Replay(fuzz::Yuy2Sample, seeds, 40, 12);
 }
@@ -40,8 +41,9 @@ TEST(SampleFuzzReplay, Yuy2)
 TEST(SampleFuzzReplay, I420)
 {
     auto seeds = Seeds("I420Sample");
-    ASSERT_EQ(seeds.size(), 4u);
-    EXPECT_EQ(seeds[2].size(), fuzz::SampleHeaderSize + 640u * 480 * 3 / 2);
+    ASSERT_EQ(seeds.size(), 6u);
+    EXPECT_EQ(seeds[2].size(), fuzz::SampleHeaderSize + 160u * 120 * 3 / 2);
+    EXPECT_EQ(seeds[4].size(), fuzz::SampleHeaderSize + 640u * 480 * 3 / 2);
     fuzz::Replay(fuzz::I420Sample, {seeds[0], seeds[1]}, 1500, 13);
     fuzz::Replay(fuzz::I420Sample, seeds, 40, 14);
 }
@@ -49,7 +51,7 @@ TEST(SampleFuzzReplay, I420)
 TEST(SampleFuzzReplay, Mjpg)
 {
     auto seeds = Seeds("MjpgSample");
-    ASSERT_EQ(seeds.size(), 6u);
+    ASSERT_EQ(seeds.size(), 9u);
     fuzz::Replay(fuzz::MjpgSample, {seeds[0], seeds[1], seeds[2]}, 1500, 15);
     fuzz::Replay(fuzz::MjpgSample, seeds, 60, 16);
 }
@@ -57,7 +59,7 @@ TEST(SampleFuzzReplay, Mjpg)
 TEST(SampleFuzzReplay, Uncompressed)
 {
     auto seeds = Seeds("UncompressedSample");
-    ASSERT_EQ(seeds.size(), 4u);
+    ASSERT_EQ(seeds.size(), 6u);
     fuzz::Replay(fuzz::UncompressedSample, seeds, 300, 17);
 }
 
