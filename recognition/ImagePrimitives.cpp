@@ -865,7 +865,32 @@ void LightLeveller::GainsAtBlockRow(int by, int width, int bpp, uint16_t* out) c
     int x = 0;
     for (; x < std::min(Half, width); ++x)
         put(x, g[0], g[1], g[2]);
-    for (int bx = 0; bx + 1 < gw_; ++bx) {
+    int bx = 0;
+    if (bpp == 3) {
+        // A whole block's 8 pixels as 24 lanes of the same formula (x / 8
+        // is x >> 3 for what is never negative), which the compiler
+        // vectorises; the pixel-by-pixel loop took a quarter of the levelling.
+        static_assert(Block == 8);
+        constexpr uint8_t Weight[24] = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7};
+        for (; bx + 1 < gw_ && x + Block <= width; ++bx, x += Block) {
+            const uint16_t* l = g + bx * 3;
+            uint16_t left[24], right[24];
+            for (int k = 0; k < 24; k += 3)
+                for (int c = 0; c < 3; ++c) {
+                    left[k + c] = l[c];
+                    right[k + c] = l[3 + c];
+                }
+            uint16_t* o = out + static_cast<std::ptrdiff_t>(x) * 3;
+            // Gains are at most 256: every step fits 16 bits, so the lanes
+            // can be 16 bits wide.
+            for (int k = 0; k < 24; ++k) {
+                const auto a = static_cast<uint16_t>(left[k] * (Block - Weight[k]));
+                const auto b = static_cast<uint16_t>(right[k] * Weight[k]);
+                o[k] = static_cast<uint16_t>(static_cast<uint16_t>(a + b + Half) >> 3);
+            }
+        }
+    }
+    for (; bx + 1 < gw_; ++bx) {
         const uint16_t* l = g + bx * 3;
         const uint16_t* r = l + 3;
         for (int wx = 0; wx < Block && x < width; ++wx, ++x)
