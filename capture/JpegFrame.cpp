@@ -109,13 +109,18 @@ bool JpegFrameDecoder::DrawOnto(const uint8_t* data, size_t length, const Bitmap
     const int visibleRows = std::min(outHeight, dest.height - topOffset);
     s.row.resize(size_t(outWidth) * 3);
     s.visible.resize(size_t(visibleCols) * 3 * size_t(visibleRows));
+    // A picture no wider than the destination is decoded straight into the
+    // kept rows; a wider one row by row, cut to the destination's width.
+    const bool whole = outWidth == visibleCols;
     for (int r = 0; r < visibleRows; ++r) {
-        JSAMPROW rowPtr = s.row.data();
+        uint8_t* const kept = s.visible.data() + size_t(r) * size_t(visibleCols) * 3;
+        JSAMPROW rowPtr = whole ? kept : s.row.data();
         if (jpeg_read_scanlines(&cinfo, &rowPtr, 1) != 1) {
             jpeg_abort_decompress(&cinfo);
             return false;
         }
-        std::memcpy(s.visible.data() + size_t(r) * size_t(visibleCols) * 3, s.row.data(), size_t(visibleCols) * 3);
+        if (!whole)
+            std::memcpy(kept, s.row.data(), size_t(visibleCols) * 3);
     }
     // The rows below the destination's edge are cut off: no need to decode them.
     jpeg_abort_decompress(&cinfo);
