@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "CaptureTestSupport.h"
 #include "capture/CaptureSession.h"
@@ -223,6 +224,39 @@ TEST(JpegFrameDecoder, DrawnFromRowTenAndCutAtTheBottom)
     EXPECT_LE(PixelAt(f, 300, 479).g, 4);
     EXPECT_LE(PixelAt(f, 300, 474).g, 4);
     EXPECT_NEAR(PixelAt(f, 300, 473).g, 220, 6);  // decoded row 463, a light band
+}
+
+// Wider pictures are cut at the frame's right edge, narrower ones fill its
+// left part; either way every drawn byte is the decoded picture's, and the
+// frame keeps the rest. 4-byte frames keep their fourth bytes.
+TEST(JpegFrameDecoder, DrawsThePictureCutToTheFrameAtAnyWidth)
+{
+    std::vector<uint8_t> picture(size_t(W) * H * 3);
+    for (size_t i = 0; i < picture.size(); ++i)
+        picture[i] = uint8_t((i * 7 + i / 1920 * 3) % 251);
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(EncodeJpegBgr(picture.data(), W, H, 90, jpeg));
+    JpegFrameDecoder decoder;
+    std::vector<uint8_t> decoded;
+    int width = 0, height = 0;
+    ASSERT_TRUE(decoder.DecodeBgr(jpeg.data(), jpeg.size(), decoded, width, height));
+    ASSERT_EQ(width, W);
+    for (const auto& [frameWidth, frameHeight, bytes] :
+         {std::tuple{W, H, 3}, std::tuple{W - 24, H, 3}, std::tuple{W + 40, H - 30, 3}, std::tuple{W - 8, H, 4}}) {
+        SCOPED_TRACE(testing::Message() << frameWidth << " x " << frameHeight << " x " << bytes);
+        FrameBuffer frame(frameWidth, frameHeight, bytes);
+        std::memset(frame.Data(), 0x5A, frame.SizeBytes());
+        ASSERT_TRUE(decoder.DrawOnto(jpeg.data(), jpeg.size(), frame.Pixels(), 0));
+        const BitmapView f = frame.Pixels();
+        for (int y = 0; y < frameHeight; ++y) {
+            const uint8_t* row = f.TopRow(y);
+            for (int x = 0; x < frameWidth; ++x)
+                for (int c = 0; c < bytes; ++c) {
+                    const uint8_t want = x < W && c < 3 ? decoded[(size_t(y) * W + x) * 3 + c] : 0x5A;
+                    ASSERT_EQ(row[x * bytes + c], want) << x << "," << y << " byte " << c;
+                }
+        }
+    }
 }
 
 class MjpgSession : public ::testing::Test {
