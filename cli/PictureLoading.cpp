@@ -114,6 +114,12 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
         error = "not a picture this command can read";
         return false;
     }
+    // Not every header gives its size before decoding (a top-down BMP's
+    // negative height does not): the picture itself is held to the limits.
+    if (!PictureSizeAcceptable(image.width(), image.height())) {
+        error = TooLarge(image.width(), image.height());
+        return false;
+    }
     out = FromQImage(image);
     return true;
 }

@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "capture/JpegFrame.h"
@@ -54,23 +56,75 @@ TEST(JpegLimits, AHeaderClaimingMoreThanAnyCameraIsRefusedBeforeDecoding)
     EXPECT_TRUE(decoder.DecodeBgr(ok.data(), ok.size(), bgr, w, h));
 }
 
+// A 24-bit BMP of width x 1 pixels stored top-down (negative height), whose
+// reader cannot say its size before decoding.
+std::vector<uint8_t> TopDownBmp(int width)
+{
+    const uint32_t rowBytes = (uint32_t(width) * 3 + 3) / 4 * 4;
+    std::vector<uint8_t> bmp(54 + rowBytes, 200);
+    auto put = [&](std::size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            bmp[at + k] = uint8_t(v >> (8 * k));
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put(2, uint32_t(bmp.size()));
+    put(6, 0);
+    put(10, 54);
+    put(14, 40);
+    put(18, uint32_t(width));
+    put(22, uint32_t(-1));  // one row, top-down
+    put(26, 1 | (24u << 16));
+    put(30, 0);
+    put(34, rowBytes);
+    for (std::size_t at = 38; at < 54; at += 4)
+        put(at, 0);
+    return bmp;
+}
+
+// What scorivo-cli prints (and its exit status) reading one picture.
+std::string ReadWithTheCommandLine(const std::filesystem::path& picture, int& exitStatus)
+{
+    const std::string command = std::string(SCORIVO_BINARY_DIR) +
+                                "/scorivo-cli read --template 模板文件/DY标准85题自动AB卷.dat --fit '" +
+                                files::ToUtf8(picture) + "' 2>&1";
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return "popen failed";
+    char buf[4096];
+    while (std::fgets(buf, sizeof buf, pipe))
+        out += buf;
+    const int status = pclose(pipe);
+    exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+TEST(JpegLimits, APictureWhoseHeaderHidesItsSizeIsHeldToTheLimitsOnceDecoded)
+{
+    TempDir dir;
+    for (const auto& [width, refused] : {std::pair{20000, true}, std::pair{640, false}}) {
+        const auto bmp = TopDownBmp(width);
+        const auto path = dir / ("wide" + std::to_string(width) + ".bmp");
+        ASSERT_TRUE(files::WriteAll(path, std::string_view(reinterpret_cast<const char*>(bmp.data()), bmp.size())));
+        int status = -1;
+        const std::string out = ReadWithTheCommandLine(path, status);
+        const std::string claim = std::to_string(width) + " x 1 pixels, more than any camera sends";
+        EXPECT_EQ(out.find(claim) != std::string::npos, refused) << out;
+        if (refused) {
+            EXPECT_GT(status, 0) << out;
+        }
+    }
+}
+
 TEST(JpegLimits, TheCommandLineRefusesTheClaimWithItsSize)
 {
     TempDir dir;
     const auto huge = JpegClaiming(65500, 65500);
     ASSERT_TRUE(files::WriteAll(dir / "huge.jpg", std::string_view(reinterpret_cast<const char*>(huge.data()), huge.size())));
-    const std::string command = std::string(SCORIVO_BINARY_DIR) +
-                                "/scorivo-cli read --template 模板文件/DY标准85题自动AB卷.dat --fit '" +
-                                files::ToUtf8(dir / "huge.jpg") + "' 2>&1";
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buf[4096];
-    while (std::fgets(buf, sizeof buf, pipe))
-        out += buf;
-    const int status = pclose(pipe);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_NE(WEXITSTATUS(status), 0);
+    int status = -1;
+    const std::string out = ReadWithTheCommandLine(dir / "huge.jpg", status);
+    EXPECT_GT(status, 0);
     EXPECT_NE(out.find("65500 x 65500 pixels, more than any camera sends"), std::string::npos) << out;
 }
 
