@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "CaptureTestSupport.h"
 #include "capture/JpegFrame.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
@@ -56,32 +57,6 @@ TEST(JpegLimits, AHeaderClaimingMoreThanAnyCameraIsRefusedBeforeDecoding)
     EXPECT_TRUE(decoder.DecodeBgr(ok.data(), ok.size(), bgr, w, h));
 }
 
-// A 24-bit BMP of width x 1 pixels stored top-down (negative height), whose
-// reader cannot say its size before decoding.
-std::vector<uint8_t> TopDownBmp(int width)
-{
-    const uint32_t rowBytes = (uint32_t(width) * 3 + 3) / 4 * 4;
-    std::vector<uint8_t> bmp(54 + rowBytes, 200);
-    auto put = [&](std::size_t at, uint32_t v) {
-        for (int k = 0; k < 4; ++k)
-            bmp[at + k] = uint8_t(v >> (8 * k));
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put(2, uint32_t(bmp.size()));
-    put(6, 0);
-    put(10, 54);
-    put(14, 40);
-    put(18, uint32_t(width));
-    put(22, uint32_t(-1));  // one row, top-down
-    put(26, 1 | (24u << 16));
-    put(30, 0);
-    put(34, rowBytes);
-    for (std::size_t at = 38; at < 54; at += 4)
-        put(at, 0);
-    return bmp;
-}
-
 // What scorivo-cli prints (and its exit status) reading one picture.
 std::string ReadWithTheCommandLine(const std::filesystem::path& picture, int& exitStatus)
 {
@@ -104,9 +79,9 @@ TEST(JpegLimits, APictureWhoseHeaderHidesItsSizeIsHeldToTheLimitsOnceDecoded)
 {
     TempDir dir;
     for (const auto& [width, refused] : {std::pair{20000, true}, std::pair{640, false}}) {
-        const auto bmp = TopDownBmp(width);
+        // Top-down: the height is negative, which the reader cannot size before decoding.
         const auto path = dir / ("wide" + std::to_string(width) + ".bmp");
-        ASSERT_TRUE(files::WriteAll(path, std::string_view(reinterpret_cast<const char*>(bmp.data()), bmp.size())));
+        WriteBmp(path, width, 1, 24, true, 200, 200, 200);
         int status = -1;
         const std::string out = ReadWithTheCommandLine(path, status);
         const std::string claim = std::to_string(width) + " x 1 pixels, more than any camera sends";

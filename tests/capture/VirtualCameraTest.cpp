@@ -193,36 +193,6 @@ TEST(VirtualCamera, FormatFromTheEnvironment)
     EXPECT_EQ(VirtualFormatFromEnvironment(), subtype::Yuy2);
 }
 
-void WriteBmp(const std::filesystem::path& path, int w, int h, int bits, bool topDown, uint8_t b, uint8_t g, uint8_t r)
-{
-    const int pb = bits / 8;
-    const int stride = (w * pb + 3) / 4 * 4;
-    std::vector<uint8_t> d(54 + size_t(stride) * h, 0);
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            d[at + i] = uint8_t(v >> (8 * i));
-    };
-    d[0] = 'B';
-    d[1] = 'M';
-    put32(2, uint32_t(d.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, uint32_t(w));
-    put32(22, uint32_t(topDown ? -h : h));
-    d[26] = 1;
-    d[28] = uint8_t(bits);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint8_t* p = d.data() + 54 + size_t(y) * stride + size_t(x) * pb;
-            p[0] = b;
-            p[1] = g;
-            p[2] = r;
-        }
-    // The first row in the file: bottom row when bottom-up; mark its first pixel.
-    d[54] = 7;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(d.data()), std::streamsize(d.size()));
-}
-
 TEST(FolderPictureProvider, PicturesInNameOrderAndReadable)
 {
     const auto dir = std::filesystem::temp_directory_path() / ("scorivo_vcam_" + std::to_string(::getpid()));
