@@ -8,6 +8,7 @@
 #include "app/MarkingSettings.h"
 #include "cli/CliOptions.h"
 #include "cli/Command.h"
+#include "cli/GradeClassOptions.h"
 #include "cli/OrderedBatch.h"
 #include "cli/PictureLoading.h"
 #include "marking/Acceptance.h"
@@ -162,21 +163,24 @@ int CmdMark(const std::vector<std::string>& args)
 
     // The marking page's grade and class boxes.
     const StudentRoster& roster = state->roster;
-    auto grade = gbk::FromUtf8(o.Get("--grade"));
-    auto cls = gbk::FromUtf8(o.Get("--class"));
-    if (!grade || !cls)
-        return Usage("grade or class code with characters GBK cannot hold");
-    if (roster.gradeEnabled && !o.Has("--grade")) {
+    GradeClassChoice choice;
+    if (std::string why = cli::ChooseGradeClass(roster, o, choice); !why.empty()) {
+        std::fprintf(stderr, "scorivo-cli mark: %s\n", why.c_str());
+        return 2;
+    }
+    if (roster.gradeEnabled && choice.gradeIndex < 0) {
         std::fprintf(stderr, "%s\n", roster_texts::ChooseGrade);
         return 1;
     }
-    acceptor.selection.gradeCode = *grade;
-    acceptor.selection.allClasses = !o.Has("--class");
-    acceptor.selection.classText = *cls;
+    const bool oneClass = choice.classChoice == GradeClassChoice::Class::One;
+    if (choice.gradeIndex >= 0)
+        acceptor.selection.gradeCode = std::string(roster.grades[choice.gradeIndex].code.View());
+    acceptor.selection.allClasses = !oneClass;
+    acceptor.selection.classText = choice.classCode;
     if (roster.gradeEnabled)
-        state->session.gradeFilter.SetTruncated(*grade);
+        state->session.gradeFilter.SetTruncated(acceptor.selection.gradeCode);
     if (roster.classEnabled)
-        state->session.classFilter.SetTruncated(o.Has("--class") ? *cls : std::string("ALL"));
+        state->session.classFilter.SetTruncated(oneClass ? choice.classCode : std::string("ALL"));
 
     SessionCardAcceptance acceptance(acceptor);
     const bool fit = o.flags.count("--fit") != 0;

@@ -7,10 +7,10 @@
 
 #include "cli/CliOptions.h"
 #include "cli/Command.h"
+#include "cli/GradeClassOptions.h"
 #include "marking/RawFile.h"
 #include "marking/SessionState.h"
 #include "platform/Files.h"
-#include "platform/Gbk.h"
 #include "results/ScoreOutput.h"
 #include "results/Spreadsheet.h"
 #include "results/Statistics.h"
@@ -63,33 +63,8 @@ int LoadSessionAndChoice(const char* command, const cli::ParsedOptions& o, Loade
         return usage(o.Get("--session") + ": " + opened.message);
     const StudentRoster& roster = loaded.state->roster;
 
-    if (o.Has("--grade")) {
-        if (!roster.gradeEnabled)
-            return usage("这份学生信息没有启用年级，不能用 --grade");
-        auto code = gbk::FromUtf8(o.Get("--grade"));
-        for (int g = 0; code && g < std::min(roster.gradeCount, StudentRoster::MaxGrades); ++g)
-            if (roster.grades[g].code.View() == *code)
-                loaded.choice.gradeIndex = g;
-        if (loaded.choice.gradeIndex < 0)
-            return usage("没有年级编码为 " + o.Get("--grade") + " 的年级");
-    }
-    if (o.Has("--class")) {
-        if (!roster.classEnabled)
-            return usage("这份学生信息没有启用班级，不能用 --class");
-        const std::string value = o.Get("--class");
-        if (value == "ALL") {
-            loaded.choice.classChoice = GradeClassChoice::Class::All;
-        } else {
-            auto code = gbk::FromUtf8(value);
-            bool known = false;
-            for (const std::string& c : roster.DistinctClassCodes())
-                known = known || (code && c == *code);
-            if (!known)
-                return usage("学生信息里没有班级 " + value);
-            loaded.choice.classChoice = GradeClassChoice::Class::One;
-            loaded.choice.classCode = *code;
-        }
-    }
+    if (std::string why = cli::ChooseGradeClass(roster, o, loaded.choice); !why.empty())
+        return usage(why);
     return 0;
 }
 

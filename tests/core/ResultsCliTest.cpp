@@ -109,4 +109,49 @@ TEST_F(ResultsCli, BadArgumentsExitWithTwoAndWriteNothing)
     }
 }
 
+// mark takes --grade and --class as export does: a grade or class the roster
+// lacks would otherwise refuse every card of the batch, one by one.
+TEST_F(ResultsCli, MarkTakesOnlyTheRostersGradesAndClasses)
+{
+    ASSERT_TRUE(k.state->exam.cardName.SetUtf8("DY标准85题自动AB卷.dat"));
+    ASSERT_TRUE(SaveMarkingFileTo(*k.state, files::FromUtf8(session)).ok);
+    const auto before = files::ReadAll(files::FromUtf8(session));
+    const std::string base = "mark --session " + Quote(session) + " ";
+    const std::string picture = " " + Quote(files::ToUtf8(dir / "none.png"));
+    struct Case {
+        std::string args;
+        int status;
+        std::string message;  // part of what stderr says
+    };
+    const std::vector<Case> cases = {
+        {base + "--grade 99999" + picture, 2, "没有年级编码为 99999 的年级"},
+        {base + "--grade 10001 --class 07" + picture, 2, "学生信息里没有班级 07"},
+        {base + "--class 01" + picture, 1, "请选择年级"},
+        // Accepted: only the missing picture stops the run.
+        {base + "--grade 10002 --class ALL" + picture, 1, "none.png"},
+        {base + "--grade 10001 --class 03" + picture, 1, "none.png"},
+    };
+    for (const Case& c : cases) {
+        auto run = RunCli(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.errors;
+        EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.args << "\n" << run.errors;
+        EXPECT_TRUE(run.lines.empty()) << c.args;
+    }
+    EXPECT_EQ(files::ReadAll(files::FromUtf8(session)), before);
+
+    // ALL is every class, as in export: a card of an absent student of class 01 is taken.
+    const std::string card = files::ToUtf8(dir / "card.png");
+    std::string answers = KeyOf(0);
+    for (int q = 1; q < 25; ++q)
+        answers = answers + "," + KeyOf(q);
+    ASSERT_EQ(RunCli("synth --template " + Quote(std::string(SCORIVO_BINARY_DIR) + "/模板文件/DY标准85题自动AB卷.dat") +
+                     " --out " + Quote(card) + " --admission 000001006 --subject 02 --score 40 --seed 3 --answers " + answers)
+                  .status,
+              0);
+    auto marked = RunCli(base + "--grade 10001 --class ALL " + Quote(card));
+    EXPECT_EQ(marked.status, 0) << marked.errors << (marked.lines.empty() ? "" : marked.lines[0]);
+    ASSERT_EQ(marked.lines.size(), 1u) << marked.errors;
+    EXPECT_NE(marked.lines[0].find("\"name\":\"学生1-6\""), std::string::npos) << marked.lines[0];
+}
+
 } // namespace
