@@ -1,4 +1,5 @@
 // scorivo-cli synth: a filled card photographed by the synthetic camera.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -27,14 +28,15 @@ bool ParsePair(const std::string& s, double& a, double& b)
     if (end != s.c_str() + comma)
         return false;
     b = std::strtod(s.c_str() + comma + 1, &end);
-    return *end == '\0';
+    return *end == '\0' && std::isfinite(a) && std::isfinite(b);
 }
 
 bool ParseNumber(const std::string& s, double& v)
 {
     char* end = nullptr;
     v = std::strtod(s.c_str(), &end);
-    return !s.empty() && *end == '\0';
+    // "nan" and "inf" parse, but no picture can be drawn with them.
+    return !s.empty() && *end == '\0' && std::isfinite(v);
 }
 
 bool Digits(const std::string& s)
@@ -92,7 +94,7 @@ int CmdSynth(const std::vector<std::string>& args)
             ok = ParseNumber(v, x) && x > 0.2 && x < 5;
             o.scale = x;
         } else if (a == "--rotate") {
-            ok = ParseNumber(v, x);
+            ok = ParseNumber(v, x) && std::abs(x) <= 360;
             o.rotateDeg = x;
         } else if (a == "--tilt") {
             ok = ParsePair(v, x, y) && std::abs(x) < 60 && std::abs(y) < 60;
