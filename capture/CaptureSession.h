@@ -39,6 +39,8 @@ public:
     bool ConvertNewestSample();
 
     bool Connected() const { return source_ != nullptr; }
+    // False once a connected camera's stream has ended (unplugged, or it never ran).
+    bool Streaming() const { return source_ && source_->Streaming(); }
     CameraSource* CaptureFilter() const { return source_.get(); }
     Csamplegrabbercb& Callback() { return callback_; }
     int32_t SourceSubtype() const { return sourceSubtype_; }

@@ -1,6 +1,7 @@
 #include "cli/PictureLoading.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -22,6 +23,7 @@ namespace {
 struct JpegError {
     jpeg_error_mgr mgr;
     char message[JMSG_LENGTH_MAX];
+    char warning[JMSG_LENGTH_MAX];  // the first one; empty while there was none
 };
 
 [[noreturn]] void JpegFail(j_common_ptr info)
@@ -29,6 +31,16 @@ struct JpegError {
     auto* err = reinterpret_cast<JpegError*>(info->err);
     (*info->err->format_message)(info, err->message);
     throw std::runtime_error(err->message);
+}
+
+// libjpeg only warns about a file cut short or corrupt data, and fills what is
+// missing with grey: a card cut 6 KB short still read as accepted, its lost
+// rows read as marks. Like a corrupt camera sample, such a file is refused.
+void JpegWarn(j_common_ptr info, int level)
+{
+    auto* err = reinterpret_cast<JpegError*>(info->err);
+    if (level < 0 && err->warning[0] == 0)
+        (*info->err->format_message)(info, err->warning);
 }
 
 std::string TooLarge(long long width, long long height)
@@ -43,6 +55,7 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
     JpegError err{};
     info.err = jpeg_std_error(&err.mgr);
     err.mgr.error_exit = JpegFail;
+    err.mgr.emit_message = JpegWarn;
     try {
         jpeg_create_decompress(&info);
         jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
@@ -60,12 +73,42 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
         }
         jpeg_finish_decompress(&info);
         jpeg_destroy_decompress(&info);
+        if (err.warning[0] != 0) {
+            error = err.warning;
+            return false;
+        }
         return true;
     } catch (const std::exception& e) {
         jpeg_destroy_decompress(&info);
         error = e.what();
         return false;
     }
+}
+
+// Qt's BMP reader stops where the file does and gives the rows it never got
+// as black: a header alone read as a card full of black dots. Uncompressed
+// rows have a fixed length, so a file shorter than its header says is refused.
+std::string CutShortBmp(const std::string& bytes)
+{
+    auto le = [&](std::size_t at, int size) {
+        uint32_t v = 0;
+        for (int i = size - 1; i >= 0; --i)
+            v = v << 8 | static_cast<uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0 || le(14, 4) < 40)
+        return {};
+    const uint32_t compression = le(30, 4);
+    const long long width = static_cast<int32_t>(le(18, 4));
+    const long long height = std::llabs(static_cast<int32_t>(le(22, 4)));
+    if ((compression != 0 && compression != 3) || !PictureSizeAcceptable(width, height))
+        return {};  // run-length rows have no fixed length; a false size is refused later
+    const long long rowBytes = (width * le(28, 2) + 31) / 32 * 4;
+    const long long needed = le(10, 4) + rowBytes * height;
+    if (static_cast<long long>(bytes.size()) >= needed)
+        return {};
+    return "the picture is cut short: " + std::to_string(bytes.size()) + " of the " + std::to_string(needed) +
+           " bytes its header gives";
 }
 
 Picture FromQImage(const QImage& image)
@@ -107,6 +150,10 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
     const QSize claimed = QImageReader(&buffer).size();
     if (claimed.isValid() && !PictureSizeAcceptable(claimed.width(), claimed.height())) {
         error = TooLarge(claimed.width(), claimed.height());
+        return false;
+    }
+    if (std::string cut = CutShortBmp(*bytes); !cut.empty()) {
+        error = cut;
         return false;
     }
     QImage image;

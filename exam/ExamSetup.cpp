@@ -197,9 +197,14 @@ ExamPageCheck CheckExamPage(const CardTemplate& t, const ExamPageContent& page, 
         return c.Fail("本次考试名称中有无法保存的字符。", C::ExamName);
     if (examName->size() > decltype(e.examName)::Capacity)
         return c.Fail("本次考试名称太长，最多49个字节（24个汉字）。", C::ExamName);
+    // Otherwise found only when saving after the marking, with no recovery copy kept meanwhile.
+    if (examName->find('/') != std::string::npos)
+        return c.Fail(kSlashInFileNameText, C::ExamName);
     int subjectCount = std::clamp(t.SubjectCount, 0, card_limits::MaxSubjects);
     if (page.subjectIndex < 0 || page.subjectIndex >= subjectCount)
         return c.Fail("请选择科目。", C::Subject);
+    if (t.Subjects[page.subjectIndex].name.View().find('/') != std::string_view::npos)
+        return c.Fail(kSlashInFileNameText, C::Subject);
     if (page.subjectiveIndex != 0 && page.subjectiveIndex != 1)
         return c.Fail("请选择主观分选项。", C::SubjectiveOption);
     auto cardName = gbk::FromUtf8(page.cardName);

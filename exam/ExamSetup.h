@@ -99,6 +99,11 @@ inline constexpr const char* kSingleChoiceText = "单选题";
 inline constexpr const char* kMultipleChoiceText = "多选题";
 inline constexpr const char* kNoSubjectiveText = "无主观题分";
 inline constexpr const char* kWithSubjectiveText = "有主观题分";
+// The marking raw file is named exam name + subject name: a "/" would make
+// that name a path. The exam page refuses it before marking begins, the save
+// again for files made elsewhere.
+inline constexpr const char* kSlashInFileNameText =
+    "考试名称或科目名称中含有不能用于文件名的字符“/”，无法保存阅卷原始文件。";
 
 // Grid columns of the question score table (SGridTF) and the rules table (SGridDX).
 namespace exam_columns {

@@ -108,7 +108,7 @@ fs::path MarkingFilePath(const fs::path& programFolder, const ExamSetup& exam, s
     std::string name = exam.examName.Utf8() + exam.subjectName.Utf8() + raw_file::Extension;
     // A "/" would turn the exam name into a path into other folders.
     if (name.find('/') != std::string::npos)
-        return refuse("考试名称或科目名称中含有不能用于文件名的字符“/”，无法保存阅卷原始文件。");
+        return refuse(kSlashInFileNameText);
     return programFolder / files::FromUtf8(raw_file::Folder) / files::FromUtf8(name);
 }
 
@@ -158,9 +158,14 @@ MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const fs::path& fi
         return result;
     }
     state.templateName = state.exam.cardName.Utf8();
-    if (!programFolder.empty())
+    if (!programFolder.empty()) {
         result.templateLoaded =
             LoadCardTemplate(programFolder, state.templateName, state.cardTemplate, result.templateMessage);
+        // The template in memory is the card before, often another card: this
+        // exam's cards read in its cells would be marked wrong. Better none.
+        if (!result.templateLoaded)
+            state.cardTemplate.Clear();
+    }
     state.session.rescorePending = false;
     state.unsavedChanges = false;
     state.openedFromFile = true;

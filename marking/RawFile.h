@@ -66,9 +66,10 @@ MarkingFileResult SaveMarkingFile(MarkingSessionState& state, const std::filesys
 // Reads `file` into `state` (DecodeMarkingFile). On success the template name
 // becomes the exam record's cardName and, when `programFolder` is not empty,
 // that template is loaded with LoadCardTemplate; a missing template is
-// reported in templateMessage and does not fail the open (the template then
-// stays as it was). Clears unsavedChanges, sets openedFromFile and
-// rescorePending false. The records are not re-scored.
+// reported in templateMessage and does not fail the open (the template is
+// then cleared: the one before belongs to another card). Clears
+// unsavedChanges, sets openedFromFile and rescorePending false. The records
+// are not re-scored.
 MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const std::filesystem::path& file,
                                   const std::filesystem::path& programFolder = {});
 

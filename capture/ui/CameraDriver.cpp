@@ -120,6 +120,12 @@ void CameraDriver::BtnAnswerCardClick()
     if (form_->Session->templateName.empty() ||
         !port_.Controller().Session().Connected() || context_.FrameBitmap.Width() == 0)
         return;
+    // An unplugged camera leaves its last picture in the frame: marking it
+    // would read again a card that may no longer lie under the camera.
+    if (!port_.Controller().Session().Streaming()) {
+        port_.Controller().SayNoCamera();
+        return;
+    }
     timer_->WithTimerStopped([this] {
         UseSessionTemplate();
         // The window's flag ("忽略机读卡颜色", "ncm.set") is the only one: the

@@ -58,11 +58,7 @@ bool CaptureController::Connect()
     session_.Release();
     EnumerateCameras(table_, services_.io, services_.makeVirtual);
     if (table_.count == 0) {
-        const std::string text = "没有发现可以使用的摄像头,请检查摄像头是否已经连接好了。";
-        if (services_.notice)
-            services_.notice(text);
-        else
-            QMessageBox::information(owner_, QStringLiteral("提示："), QString::fromStdString(text));
+        SayNoCamera();
         return false;
     }
     int index = 0;
@@ -83,6 +79,15 @@ bool CaptureController::Connect()
     // A camera that cannot be opened simply delivers no picture.
     session_.StartCapture(table_.entries[size_t(index)].filter);
     return true;
+}
+
+void CaptureController::SayNoCamera()
+{
+    const std::string text = "没有发现可以使用的摄像头,请检查摄像头是否已经连接好了。";
+    if (services_.notice)
+        services_.notice(text);
+    else
+        QMessageBox::information(owner_, QStringLiteral("提示："), QString::fromStdString(text));
 }
 
 void CaptureController::ShowCameraProperties()

@@ -47,6 +47,9 @@ public:
     // capture. True when a camera was started (the caller then enables
     // "画质调节" and `Timer1`).
     bool Connect();
+    // The notice of `Connect` finding nothing, also for a camera that went
+    // away after it was started.
+    void SayNoCamera();
     // `ShowCameraProperties`: nothing when no camera is held or it has no settings.
     void ShowCameraProperties();
     int CameraCount() const { return table_.count; }

@@ -319,6 +319,7 @@ CardChooser& TMainForm::ActiveCardChooser()
 
 void TMainForm::BtnReSelectCardClick()
 {
+    const std::string before = Session->templateName;
     std::string chosen = ActiveCardChooser().Choose(Session->templateName, "重新选择答题卡");
     if (!chosen.empty() && chosen != Session->templateName && SessionStarted)
         SetUnsavedChanges(true);
@@ -329,8 +330,12 @@ void TMainForm::BtnReSelectCardClick()
     // Chosen again or kept: the template is loaded and the page filled again.
     if (!Session->templateName.empty()) {
         std::string message;
-        if (!LoadCardTemplate(ProgramFolder, Session->templateName, Session->cardTemplate, message))
+        if (!LoadCardTemplate(ProgramFolder, Session->templateName, Session->cardTemplate, message)) {
             Ask().ShowMessage(message);
+            // The card before must not read cards under the new card's name.
+            if (Session->templateName != before)
+                Session->cardTemplate.Clear();
+        }
     }
     ShowExamPage();
 }

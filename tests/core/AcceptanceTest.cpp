@@ -195,6 +195,14 @@ protected:
         EXPECT_FALSE(state->unsavedChanges);
     }
     const MarkingRecord& Record(int i) const { return state->session.records[i]; }
+    // Pictures on, saved under `folder` at 2024-01-02 03:04:05, of a grey 4 x 2 frame.
+    void SavePicturesInto(const std::filesystem::path& folder)
+    {
+        settings.SavePictures = 1;
+        acceptor->programFolder = folder;
+        acceptor->clock = [] { return LocalDateTime{2024, 1, 2, 3, 4, 5}; };
+        acceptor->colourFrame = {framePixels.data(), 4, 2, 3, 12};
+    }
     static std::vector<std::string> WithChanges(std::initializer_list<std::pair<int, const char*>> changes)
     {
         auto a = kKey;
@@ -213,6 +221,7 @@ protected:
     bool automatic = false;
     int switchedOff = 0;
     int refreshes = 0;
+    std::vector<uint8_t> framePixels = std::vector<uint8_t>(4 * 2 * 3, 0x80);
 };
 
 TEST_P(AcceptanceTest, StandardAnswerFirstWithCallOrderAndEmptyKeyMessage)
@@ -503,11 +512,7 @@ TEST_P(AcceptanceTest, TenLettersAreRefusedNotCut)
 TEST_P(AcceptanceTest, SavesThePictureOfStudentCardsOnly)
 {
     TempDir dir;
-    settings.SavePictures = 1;
-    acceptor->programFolder = dir.path();
-    acceptor->clock = [] { return LocalDateTime{2024, 1, 2, 3, 4, 5}; };
-    std::vector<uint8_t> pixels(4 * 2 * 3, 0x80);
-    acceptor->colourFrame = {pixels.data(), 4, 2, 3, 12};
+    SavePicturesInto(dir.path());
     ASSERT_TRUE(Mark(StandardCard()));
     EXPECT_FALSE(std::filesystem::exists(dir / "原始图片"));
     ASSERT_TRUE(Mark(StudentCard("1001")));
@@ -540,6 +545,28 @@ TEST_P(AcceptanceTest, FailedPictureSaveShowsMessageAndKeepsTheCard)
               "保存原始图片失败,可能是硬盘空间不足造成。可以点 阅卷设置 按钮,在设置窗体中点 浏览图片文件保存文件夹 "
               "按钮,在文件夹里删除以前的文件释放空间;或者去掉 阅卷时保存每张答题卡的原始图片 这个选项的选中");
     EXPECT_EQ(texts.statusText, "张三85分");
+}
+
+// A full disk: the picture's file can be made but no byte written to it.
+// Linux's /dev/full, linked in where the picture goes, fails every write with
+// ENOSPC. The message is shown, the card kept, and nothing is left that the
+// marking grid would later take for the card's picture.
+TEST_P(AcceptanceTest, APictureAFullDiskCannotHoldIsNotLeftHalfWritten)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full on this system";
+    TempDir dir;
+    SavePicturesInto(dir.path());
+    const auto picture = dir / "原始图片" / "张三1001-20240102-030405.bmp";
+    std::filesystem::create_directories(picture.parent_path());
+    std::filesystem::create_symlink("/dev/full", picture);
+    ASSERT_TRUE(Mark(StandardCard()));
+    ASSERT_TRUE(Mark(StudentCard("1001")));
+    EXPECT_EQ(state->session.recordCount, 2);
+    EXPECT_EQ(prompts.messages, (std::vector<std::string>{card_picture::SaveFailed}));
+    EXPECT_EQ(texts.statusText, "张三85分");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(picture)));
+    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
 }
 
 TEST(EncodeBmp, HeadersAndPaddedBottomUpRows)

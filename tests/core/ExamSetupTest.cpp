@@ -112,6 +112,24 @@ TEST_F(ExamPageCheckTest, PageLevelChecks)
     page.examName += "试";  // 50 do not
     EXPECT_EQ(CheckFails(page).focus, ExamPageControl::ExamName);
 
+    // Names the raw file could not be saved under: a character GBK has no
+    // code for, and a "/" in the exam's or the subject's name (the file is
+    // named after both), refused before any card is marked.
+    page.examName = "期中😀";
+    auto unencodable = CheckFails(page);
+    EXPECT_EQ(unencodable.message, "本次考试名称中有无法保存的字符。");
+    EXPECT_EQ(unencodable.focus, ExamPageControl::ExamName);
+    page.examName = "2024/1期中";
+    auto slash = CheckFails(page);
+    EXPECT_EQ(slash.message, "考试名称或科目名称中含有不能用于文件名的字符“/”，无法保存阅卷原始文件。");
+    EXPECT_EQ(slash.focus, ExamPageControl::ExamName);
+    page.examName = "期中";
+    ASSERT_TRUE(t.Subjects[1].name.SetUtf8("数学/几何"));
+    slash = CheckFails(page);
+    EXPECT_EQ(slash.message, "考试名称或科目名称中含有不能用于文件名的字符“/”，无法保存阅卷原始文件。");
+    EXPECT_EQ(slash.focus, ExamPageControl::Subject);
+    ASSERT_TRUE(t.Subjects[1].name.SetUtf8("数学"));
+
     page = MakePage({{"1", "5", "1", "单选题"}});
     page.subjectIndex = -1;
     EXPECT_EQ(CheckFails(page).message, "请选择科目。");

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "ExamTestSupport.h"
 #include "marking/RawFile.h"
@@ -208,6 +213,23 @@ TEST_F(RawFileTest, OpenLoadsTheNamedTemplate)
     EXPECT_EQ(other->cardTemplate.QuestionCount, 60);
 }
 
+// A raw file whose card has been deleted or renamed since it was saved.
+TEST_F(RawFileTest, AMissingTemplateLeavesNoOtherCardsTemplateBehind)
+{
+    ASSERT_TRUE(SaveMarkingFile(*state, folder).ok);
+    auto other = NewMarkingSessionState();
+    other->templateName = "DY另一种卡.dat";
+    other->cardTemplate = MakeTemplate(60);
+    MarkingFileResult opened = OpenMarkingFile(*other, YjFile(), folder);
+    ASSERT_TRUE(opened.ok) << opened.message;
+    EXPECT_FALSE(opened.templateLoaded);
+    EXPECT_EQ(opened.templateMessage, "未发现模板文件：DY标准85题自动AB卷.dat");
+    EXPECT_EQ(other->templateName, "DY标准85题自动AB卷.dat");
+    // The 60-question card of the session before would read this exam's cards in the wrong cells.
+    EXPECT_EQ(other->cardTemplate.QuestionCount, 0);
+    EXPECT_EQ(other->session.recordCount, 1);
+}
+
 TEST_F(RawFileTest, DamagedFilesAreRefusedAndChangeNothing)
 {
     AddStudents();
@@ -222,12 +244,16 @@ TEST_F(RawFileTest, DamagedFilesAreRefusedAndChangeNothing)
     snapshot->exam = other->exam;
     std::memcpy(&snapshot->session, &other->session, sizeof(MarkingSession));
 
-    auto expectRefused = [&](std::string bytes, const char* what) {
+    // `why`, when given, is the reason the message must give after its first line.
+    auto expectRefused = [&](std::string bytes, const char* what, const char* why = nullptr) {
         ASSERT_TRUE(files::WriteAll(damaged, bytes));
         MarkingFileResult r = OpenMarkingFile(*other, damaged, folder);
         EXPECT_FALSE(r.ok) << what;
         EXPECT_EQ(r.message.rfind("打开阅卷原始文件失败！", 0), 0u) << what << ": " << r.message;
         EXPECT_GT(r.message.size(), std::strlen("打开阅卷原始文件失败！")) << what << ": says why";
+        if (why) {
+            EXPECT_EQ(r.message, std::string("打开阅卷原始文件失败！\n") + why) << what;
+        }
         EXPECT_EQ(std::memcmp(&other->roster, &snapshot->roster, sizeof(StudentRoster)), 0) << what;
         EXPECT_EQ(std::memcmp(&other->exam, &snapshot->exam, sizeof(ExamSetup)), 0) << what;
         EXPECT_EQ(std::memcmp(&other->session, &snapshot->session, sizeof(MarkingSession)), 0) << what;
@@ -239,11 +265,14 @@ TEST_F(RawFileTest, DamagedFilesAreRefusedAndChangeNothing)
         return b;
     };
     int32_t n;
-    expectRefused(good.substr(0, good.size() - 1), "one byte short");
-    expectRefused(good.substr(0, 1000), "cut inside the roster");
-    expectRefused(good + "x", "trailing byte");
+    expectRefused(good.substr(0, good.size() - 1), "one byte short", "文件比其中3条阅卷记录所需的短，文件不完整。");
+    expectRefused(good.substr(0, 1000), "cut inside the roster",
+                  "文件不完整（只有1000字节），不是有效的阅卷原始文件。");
+    expectRefused("", "empty", "文件不完整（只有0字节），不是有效的阅卷原始文件。");
+    expectRefused(good + "x", "trailing byte", "文件比其中3条阅卷记录所需的长，文件已损坏。");
     n = 5001;
-    expectRefused(patch(raw_file::RecordCountOffset, &n, 4), "5001 records");
+    expectRefused(patch(raw_file::RecordCountOffset, &n, 4), "5001 records",
+                  "文件中的阅卷记录数（5001）超出范围（0-5000），文件已损坏。");
     n = -1;
     expectRefused(patch(raw_file::RecordCountOffset, &n, 4), "negative count");
     n = 4;
@@ -256,9 +285,10 @@ TEST_F(RawFileTest, DamagedFilesAreRefusedAndChangeNothing)
     expectRefused(patch(raw_file::ExamOffset + 4584, &n, 4), "questionCount");
     expectRefused(patch(raw_file::ExamOffset + 100, "0123456789012345678901234567890123456789012345678X", 50),
                   "exam name without terminator");
-    expectRefused(patch(raw_file::ClassFilterOffset, "ABCD", 4), "class filter without terminator");
+    expectRefused(patch(raw_file::ClassFilterOffset, "ABCD", 4), "class filter without terminator",
+                  "年级或班级筛选条件中有没有结束符的文字，文件已损坏。");
     expectRefused(patch(raw_file::RecordsOffset + 3420 * 2 + 220 + 16 * 5, "ABCDEFGHIJ", 10),
-                  "answer of ten letters");
+                  "answer of ten letters", "第3条阅卷记录中有没有结束符的文字，文件已损坏。");
 
     MarkingFileResult missing = OpenMarkingFile(*other, folder / "none.yj", folder);
     EXPECT_FALSE(missing.ok);
@@ -284,11 +314,15 @@ TEST_F(RawFileTest, NamesTheFileSystemRefusesAreReported)
     MarkingFileResult r = SaveMarkingFile(*state, folder);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.message.find("/"), std::string::npos);
+    EXPECT_EQ(r.message, "考试名称或科目名称中含有不能用于文件名的字符“/”，无法保存阅卷原始文件。");
     EXPECT_TRUE(state->unsavedChanges);
     EXPECT_FALSE(fs::exists(folder / "biaoji.bj"));
+    EXPECT_FALSE(WriteRecoveryCopy(*state, folder));  // why the exam page refuses such a name
 
     state->exam.examName.Clear();
-    EXPECT_FALSE(SaveMarkingFile(*state, folder).ok);
+    r = SaveMarkingFile(*state, folder);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, "请先在考试信息设置里填写本次考试名称，再保存阅卷原始文件。");
     EXPECT_FALSE(fs::exists(folder / files::FromUtf8("阅卷原始文件/.yj")));
 }
 
@@ -316,6 +350,45 @@ TEST_F(RawFileTest, AFailedSaveKeepsTheEarlierFile)
     ASSERT_TRUE(files::WriteAll(noFolder / files::FromUtf8("阅卷原始文件"), "x"));
     EXPECT_FALSE(SaveMarkingFile(*state, noFolder).ok);
     EXPECT_EQ(*files::ReadAll(YjFile()), before);
+}
+
+// The disk fills up part way through a save. The process's file size limit
+// stops the write as a full disk would (what fits is written, then the next
+// write fails), without needing a small file system: in a child, so the limit
+// and the ignored SIGXFSZ stay there.
+TEST_F(RawFileTest, ADiskFullPartWayThroughASaveKeepsTheEarlierFile)
+{
+    ASSERT_TRUE(SaveMarkingFile(*state, folder).ok);
+    const std::string before = *files::ReadAll(YjFile());
+    AddStudents();  // two records more: the next save is longer than the limit
+    state->unsavedChanges = true;
+    const fs::path report = folder / "report.txt";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = before.size() + 1000;
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(3);
+        MarkingFileResult r = SaveMarkingFile(*state, folder);
+        limit.rlim_cur = RLIM_INFINITY;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        (void)files::WriteAll(report, r.message);
+        ::_exit(r.ok ? 1 : state->unsavedChanges ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported as saved, 2: marked as saved, 3: no limit";
+    EXPECT_EQ(files::ReadAll(report), "保存阅卷原始文件失败！\n" + files::ToUtf8(YjFile()) + "\ncannot write: " +
+                                          std::strerror(EFBIG));
+    EXPECT_EQ(files::ReadAll(YjFile()), before);
+    int left = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(YjFile().parent_path()))
+        ++left;
+    EXPECT_EQ(left, 1) << "the half-written temporary file is gone";
 }
 
 } // namespace

@@ -93,26 +93,32 @@ TEST(StudentFile, CorruptFilesAreRefusedWithoutTouchingTheRoster)
         return b;
     };
     auto setCount = [](std::string& b, std::size_t offset, int32_t v) { std::memcpy(b.data() + offset, &v, 4); };
-    const std::string cases[] = {
-        good.substr(0, 100),                                       // shorter than the header
-        good.substr(0, good.size() - 1),                           // shorter than its students
-        corrupt([&](std::string& b) { setCount(b, 3154, 5001); }),  // studentCount too big
-        corrupt([&](std::string& b) { setCount(b, 3154, -1); }),
-        corrupt([&](std::string& b) { setCount(b, 3055, 51); }),    // gradeCount too big
-        corrupt([&](std::string& b) { std::memset(b.data() + 3158 + 21, 'x', 20); }),  // name unterminated
+    const std::string tooShort = "学生信息文件已损坏（文件太短）：bad.xs";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", tooShort},
+        {good.substr(0, 100), tooShort},                // shorter than the header
+        {good.substr(0, good.size() - 1), tooShort},    // shorter than its students
+        {corrupt([&](std::string& b) { setCount(b, 3154, 5001); }), "学生信息文件已损坏（学生人数超出范围）：bad.xs"},
+        {corrupt([&](std::string& b) { setCount(b, 3154, -1); }), "学生信息文件已损坏（学生人数超出范围）：bad.xs"},
+        {corrupt([&](std::string& b) { setCount(b, 3055, 51); }),  // gradeCount too big
+         "学生信息文件已损坏（年级数超出范围（0-50）。）：bad.xs"},
+        {corrupt([&](std::string& b) { std::memset(b.data() + 3158 + 21, 'x', 20); }),  // name unterminated
+         "学生信息文件已损坏（学生信息中有没有结束符的文字（第1个学生）。）：bad.xs"},
     };
-    for (const auto& bytes : cases) {
+    for (const auto& [bytes, message] : cases) {
         ASSERT_TRUE(files::WriteAll(dir / "bad.xs", bytes));
         auto r = ThreeStudents();
         auto before = std::make_unique<StudentRoster>(*r);
         std::string error;
         EXPECT_FALSE(ReadStudentFile(dir / "bad.xs", *r, &error));
         EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error, message);
         EXPECT_EQ(std::memcmp(before.get(), r.get(), sizeof(StudentRoster)), 0);
     }
     auto r = ThreeStudents();
     std::string error;
     EXPECT_FALSE(ReadStudentFile(dir / "missing.xs", *r, &error));
+    EXPECT_EQ(error, "无法打开学生信息文件：missing.xs");
 }
 
 TEST(StudentFile, ReadingLeavesLaterRecordsAsTheyWere)
@@ -179,4 +185,33 @@ TEST(StudentFile, BaseDatAndStartRoster)
     start = LoadStartRoster(home.path(), *r);
     EXPECT_TRUE(start.currentFile.empty());
     EXPECT_EQ(r->studentCount, 0);
+}
+
+// "base.dat" is rewritten in place, so a full disk or a crash can leave it
+// empty or cut short, and anything can be in it. None of that names a student
+// file: the default list is used, without a warning about a file nobody chose.
+TEST(StudentFile, ADamagedBaseDatFallsBackToTheDefaultList)
+{
+    TempDir home;
+    std::filesystem::create_directories(home / files::FromUtf8("学生信息文件"));
+    const auto defaultPath = home / files::FromUtf8("学生信息文件") / files::FromUtf8("测试.xs");
+    ASSERT_TRUE(WriteStudentFile(defaultPath, *ThreeStudents(), nullptr));
+    const auto otherPath = home / files::FromUtf8("另一个班.xs");
+    ASSERT_TRUE(WriteStudentFile(otherPath, *ThreeStudents(), nullptr));
+    RememberStudentFile(home.path(), otherPath);
+    const std::string remembered = *files::ReadAll(home / "base.dat");
+
+    std::string noise(student_file::BaseDatSize, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<char>(0x81 + i % 120);  // no terminator, and no path
+    const std::string cases[] = {"", remembered.substr(0, 10), noise};
+    for (const auto& bytes : cases) {
+        ASSERT_TRUE(files::WriteAll(home / "base.dat", bytes));
+        auto r = std::make_unique<StudentRoster>();
+        auto start = LoadStartRoster(home.path(), *r);
+        EXPECT_EQ(start.currentFile, defaultPath) << bytes.size();
+        EXPECT_TRUE(start.showDefaultHint);
+        EXPECT_TRUE(start.warning.empty()) << start.warning;
+        EXPECT_EQ(r->studentCount, 3);
+    }
 }

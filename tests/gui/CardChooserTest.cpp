@@ -182,4 +182,38 @@ TEST(CardChooser, NewMarkingAndReselectingTheCard)
     EXPECT_EQ(c.fx.prompts.unanswered, 0);
 }
 
+// A card whose file goes while the chooser is open (deleted or renamed by
+// hand meanwhile): choosing it says so, and the card before does not stay
+// loaded under the new card's name; a new marking starts without a card.
+TEST(CardChooser, AChosenCardThatIsGoneIsSaidAndNoOtherCardStandsIn)
+{
+    Chooser c;
+    c.fx.services.cardChooser = &c.card;
+    TestMainForm& f = c.fx.Start();
+    WhenShown(&c.card, [](TFormCard& d) { d.LVCards1DblClick(d.LVCards1->topLevelItem(2)); });
+    f.BtnNewYJClick();
+    ASSERT_EQ(f.Session->cardTemplate.QuestionCount, 85);
+    f.SetActivePage(4);
+    f.ShowExamPage();
+
+    auto chooseGoneJd = [&](TFormCard& d) {
+        std::filesystem::remove(c.fx.home / files::FromUtf8(std::string("模板文件/") + kJd));
+        d.LVCards2DblClick(d.LVCards2->topLevelItem(0));
+    };
+    WhenShown(&c.card, chooseGoneJd);
+    f.BtnReSelectCardClick();
+    EXPECT_EQ(c.fx.prompts.Texts(), (std::vector<std::string>{std::string("未发现模板文件：") + kJd}));
+    EXPECT_EQ(f.Session->templateName, kJd);
+    EXPECT_EQ(f.Session->cardTemplate.QuestionCount, 0);
+
+    CopyShipped(c.fx, std::string("模板文件/") + kJd);
+    f.SetActivePage(1);
+    c.fx.prompts.shown.clear();
+    WhenShown(&c.card, chooseGoneJd);
+    f.BtnNewYJClick();
+    EXPECT_EQ(c.fx.prompts.Texts(), (std::vector<std::string>{std::string("未发现模板文件：") + kJd}));
+    EXPECT_EQ(f.LCardName->text(), QString::fromUtf8(kJd));
+    EXPECT_EQ(f.Session->cardTemplate.QuestionCount, 0);
+}
+
 } // namespace

@@ -16,6 +16,7 @@
 #include "GuiTestSupport.h"
 #include "StudentExamSupport.h"
 #include "exam/ui/CardChooser.h"
+#include "marking/RawFile.h"
 #include "platform/qt/HelpWindow.h"
 
 namespace {
@@ -298,6 +299,31 @@ TEST(MainForm, SavingWithoutAnExamNameSaysWhyAndKeepsTheChanges)
     EXPECT_FALSE(std::filesystem::exists(fx.home / "biaoji.bj"));
 }
 
+// A save the file system refuses (a full disk, or as here a folder where the
+// file goes): the window says so with the file and the reason, the changes
+// stay unsaved, and the recovery copy of the marked cards stays.
+TEST(MainForm, ASaveThatFailsIsSaidAndKeepsTheChangesAndTheRecoveryCopy)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    ASSERT_TRUE(f.Session->session.SetStandardAnswer({"A", "B", "C"}, 4));
+    f.SetUnsavedChanges(true);
+    f.KeepRecoveryCopy();
+    std::filesystem::path copy = fx.SavedFile();
+    copy += ".recover";
+    ASSERT_TRUE(std::filesystem::exists(copy));
+    std::filesystem::create_directories(fx.SavedFile() / "inside");
+
+    EXPECT_FALSE(f.SaveRawMarkingFile());
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"保存阅卷原始文件失败！\n" + files::ToUtf8(fx.SavedFile()) +
+                                                            "\n不是普通文件，不能保存到这里"}));
+    EXPECT_TRUE(f.UnsavedChanges());
+    EXPECT_TRUE(std::filesystem::exists(copy));
+    EXPECT_FALSE(std::filesystem::exists(fx.home / "biaoji.bj"));
+    f.Session->unsavedChanges = false;
+}
+
 TEST(MainForm, OpeningASavedMarkingFileRestoresTheSession)
 {
     GuiFixture fx;
@@ -424,6 +450,45 @@ TEST(MainForm, AnUnreadableMarkingFileIsRefused)
     EXPECT_EQ(f.SessionStarted, 0);
     ASSERT_EQ(fx.prompts.shown.size(), 2u);
     EXPECT_EQ(fx.prompts.shown[1].kind, PromptKind::Message);
+    EXPECT_EQ(fx.prompts.shown[1].text, "打开阅卷原始文件失败！\n文件不完整（只有5字节），不是有效的阅卷原始文件。");
+}
+
+// A raw file whose card has been deleted or renamed since: it opens and says
+// so, but the card of the session before does not stay in its place, where it
+// would read this exam's cards in another card's cells. The exam page then
+// does not let marking begin until a card is chosen again.
+TEST(MainForm, ARawFileWhoseCardIsGoneOpensWithoutTheCardBefore)
+{
+    GuiFixture fx;
+    CopyShipped(fx, "模板文件/DY标准85题自动AB卷.dat");
+    TestMainForm& f = fx.Start();
+    f.Session->templateName = "DY标准85题自动AB卷.dat";
+    std::string message;
+    ASSERT_TRUE(LoadCardTemplate(fx.home, f.Session->templateName, f.Session->cardTemplate, message)) << message;
+
+    // Last term's exam on a card of the same layout, saved under a name no card has now.
+    auto old = NewMarkingSessionState();
+    ExamPageContent page = ShowExamPage(f.Session->cardTemplate, "DY旧卡.dat", old->exam);
+    page.examName = "期末";
+    page.subjectIndex = 1;
+    page.subjectiveIndex = 0;
+    page.scoreRows = {{"1", "85", "1", "单选题"}};
+    ASSERT_TRUE(CheckExamPage(f.Session->cardTemplate, page, old->exam).passed);
+    const auto file = fx.home / files::FromUtf8("阅卷原始文件/期末.yj");
+    ASSERT_TRUE(SaveMarkingFileTo(*old, file).ok);
+
+    fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(file)));
+    f.BtnOpenYJFile1Click();
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"打开阅卷原始文件", "未发现模板文件：DY旧卡.dat"}));
+    EXPECT_EQ(f.LCardName->text(), QStringLiteral("DY旧卡.dat"));
+    EXPECT_EQ(f.Session->cardTemplate.QuestionCount, 0);
+
+    f.SetActivePage(4);
+    f.ShowExamPage();
+    fx.prompts.shown.clear();
+    f.BtnNext4Click();
+    EXPECT_EQ(f.ActivePage(), 4);
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"请选择科目。"}));
 }
 
 TEST(MainForm, HelpTopicsOpenTheirPagesInTheHelpWindow)

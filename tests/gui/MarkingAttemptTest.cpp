@@ -1,7 +1,7 @@
 // The marking page of the real window with the camera side attached:
 // automatic marking at real pace, the demo stack starting again on the page,
-// the preview's layout, the window caption of each attempt, and the card
-// colour check following the window's own setting.
+// the preview's layout, the window caption of each attempt, the card colour
+// check following the window's own setting, and a camera unplugged meanwhile.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -71,6 +71,18 @@ struct MarkingPage : GuiFixture {
                 manual = std::make_shared<VirtualCamera>(pictures, subtype::Yuy2, VirtualCamera::Pace::Manual);
                 return manual;
             };
+        UseCameras(s);
+    }
+    // The cameras of a fake device layer, and no virtual one.
+    explicit MarkingPage(std::shared_ptr<FakeV4l2Io> io)
+    {
+        CaptureController::Services s;
+        s.io = std::move(io);
+        s.makeVirtual = []() -> std::shared_ptr<CameraSource> { return nullptr; };
+        UseCameras(s);
+    }
+    void UseCameras(const CaptureController::Services& s)
+    {
         driver = std::make_unique<CameraDriver>(prompts, s);
         services.camera = driver->Port();
     }
@@ -107,10 +119,8 @@ struct MarkingPage : GuiFixture {
             manual->DeliverNextFrame();
         driver->findChild<FrameTimer*>()->Timer1Timer();
     }
-    double NewestSampleTime()
-    {
-        return static_cast<CaptureCameraPort*>(driver->Port())->Controller().Session().Callback().NewestSampleTime();
-    }
+    CaptureSession& Camera() { return static_cast<CaptureCameraPort*>(driver->Port())->Controller().Session(); }
+    double NewestSampleTime() { return Camera().Callback().NewestSampleTime(); }
 
     std::unique_ptr<CameraDriver> driver;
     std::shared_ptr<VirtualCamera> manual;
@@ -219,6 +229,67 @@ TEST(MarkingPage, CardColourCheckFollowsTheWindowSetting)
         EXPECT_EQ(f.StatusText, "标准答案已经读入");
         f.Session->unsavedChanges = false;
     }
+}
+
+// A camera unplugged while marking: its stream ends and the frame keeps its
+// last picture. "阅卷" then says the camera is missing instead of reading that
+// picture again as if it were the card under the camera now; connecting again
+// on the camera page brings the camera back.
+TEST(MarkingPage, AnUnpluggedCameraIsSaidAndItsLastPictureNotMarkedAgain)
+{
+    auto io = std::make_shared<FakeV4l2Io>();
+    FakeDevice usb;
+    usb.card = "USB Camera";
+    usb.pixelFormat = V4L2_PIX_FMT_BGR24;
+    io->devices["/dev/video0"] = usb;
+    MarkingPage fx(io);
+    TMainForm& f = fx.Open(cardprint::DemoTemplateName());
+    f.YJSet.IgnoreSubjectCheck = 1;  // the card has no subject filled in
+    fx.EnterMarkingPage(f);
+
+    // The card as the camera above it sends it: turned by 180 degrees.
+    std::vector<uint8_t> picture;
+    ASSERT_TRUE(OneCard(cardprint::DemoTemplateName(), false).Picture(0, picture));
+    std::vector<uint8_t> sample(picture.size());
+    for (std::size_t i = 0; i < picture.size(); i += 3)
+        std::memcpy(sample.data() + picture.size() - 3 - i, picture.data() + i, 3);
+    auto showCard = [&] {
+        const uint64_t before = fx.Camera().Callback().SampleCount();
+        ASSERT_TRUE(io->PushFrame("/dev/video0", sample));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return fx.Camera().Callback().SampleCount() > before; }, 20000));
+        fx.driver->findChild<FrameTimer*>()->Timer1Timer();
+    };
+    showCard();
+    fx.AnswerButton()->click();
+    ASSERT_EQ(f.StatusText, "标准答案已经读入");
+    ASSERT_EQ(f.Session->session.recordCount, 1);
+
+    io->Unplug("/dev/video0");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fx.Camera().Streaming(); }, 20000));
+    const QImage lastShown = fx.ImageView()->pixmap().toImage();
+    fx.driver->findChild<FrameTimer*>()->Timer1Timer();
+    EXPECT_EQ(fx.ImageView()->pixmap().toImage(), lastShown);  // the preview keeps the last picture
+    f.StatusText.clear();
+    fx.prompts.shown.clear();
+    fx.sound.played.clear();
+    fx.AnswerButton()->click();
+    EXPECT_EQ(fx.prompts.Texts(),
+              (std::vector<std::string>{"没有发现可以使用的摄像头,请检查摄像头是否已经连接好了。"}));
+    EXPECT_TRUE(f.StatusText.empty()) << f.StatusText;
+    EXPECT_TRUE(fx.sound.played.empty());
+    EXPECT_EQ(f.Session->session.records[0].readCount, 1);
+
+    io->Replug("/dev/video0");
+    f.SetActivePage(2);
+    f.BtnConn->click();
+    ASSERT_TRUE(fx.Camera().Streaming());
+    fx.EnterMarkingPage(f);
+    showCard();
+    fx.prompts.shown.clear();
+    fx.AnswerButton()->click();
+    EXPECT_EQ(f.StatusText, "结果和上次相同");  // the same card read again, straight after
+    EXPECT_EQ(f.Session->session.records[0].readCount, 2);
+    f.Session->unsavedChanges = false;
 }
 
 // `LayOutPreview`: on the marking page the preview takes its control's size,

@@ -4,6 +4,7 @@
 #include <QTest>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "GuiTestSupport.h"
 
@@ -162,6 +163,29 @@ TEST(SettingsDialog, UnknownDelaySelectsNoSpeedAndOkKeepsIt)
         EXPECT_FALSE(d.RBSpeed2->isChecked());
         d.BtnCancel->click();
     });
+}
+
+// A settings file that cannot be written (read-only here, which holds even
+// for root; a full disk gives the same): the new settings apply for this run
+// and the teacher is told they will not last; the file stays as it was.
+TEST(SettingsDialog, AFileThatCannotBeWrittenIsSaidAndTheSettingsStillApply)
+{
+    GuiFixture fx;
+    const std::string stored = SettingsBytes(0, 0, 2000, 1.0f, 0, 4, 18);
+    fx.WriteFile("YJSet.dat", stored);
+    ASSERT_EQ(::chmod((fx.home / "YJSet.dat").c_str(), 0444), 0);
+    TestMainForm& f = fx.Start();
+    fx.RunSettings([&](TFormYJSet& d) {
+        d.TBSpeed->setValue(9);
+        d.CBISavePicture->setChecked(true);
+        d.BtnOK->click();
+    });
+    EXPECT_EQ(fx.prompts.Texts(),
+              (std::vector<std::string>{"阅卷设置无法保存到文件 YJSet.dat，本次运行仍按新设置阅卷。"}));
+    EXPECT_EQ(f.FormYJSet()->Settled, 1);
+    EXPECT_EQ(f.YJSet.SpeechRate, 9);
+    EXPECT_EQ(f.YJSet.SavePictures, 1);
+    EXPECT_EQ(ReadSettingsFile(fx), stored);
 }
 
 TEST(SettingsDialog, CardColourFollowsMarkerFileAndDialog)

@@ -512,6 +512,7 @@ TEST(StudentPage, FileCommandsSaveOpenAndRememberTheFile)
     p.fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(p.fx.home / files::FromUtf8("学生信息文件/坏.xs"))));
     p.f.BtnXSOpenAsClick();
     EXPECT_EQ(p.fx.prompts.shown.back().kind, PromptKind::Message);
+    EXPECT_EQ(p.fx.prompts.shown.back().text, "学生信息文件已损坏（文件太短）：坏.xs");
     EXPECT_EQ(p.f.Session->roster.studentCount, 3);
     EXPECT_EQ(p.f.LblCurrentXSFileName->text(), QStringLiteral("当前学生文件：一班.xs"));
 }

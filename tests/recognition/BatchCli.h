@@ -31,12 +31,13 @@ inline std::vector<std::string> SplitLines(const std::string& out)
     return lines;
 }
 
-inline CliRun RunCli(const std::string& arguments)
+// `before` goes ahead of the command for the shell: "NAME=value " or "ulimit -f N; ".
+inline CliRun RunCli(const std::string& arguments, const std::string& before = {})
 {
     TempDir errDir;
     const std::string errFile = (errDir / "stderr.txt").string();
-    std::string command =
-        Quote(std::string(SCORIVO_BINARY_DIR) + "/scorivo-cli") + " " + arguments + " 2>" + Quote(errFile);
+    std::string command = before + Quote(std::string(SCORIVO_BINARY_DIR) + "/scorivo-cli") + " " + arguments +
+                          " 2>" + Quote(errFile);
     CliRun r;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)

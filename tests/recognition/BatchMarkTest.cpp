@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -53,6 +55,16 @@ std::string Field(const std::string& line, const std::string& key)
     }
     std::size_t end = line.find_first_of(",}", at);
     return line.substr(at, end - at);
+}
+
+// The demo card's template from the installation beside the binaries.
+CardTemplate DemoTemplate()
+{
+    CardTemplate t{};
+    std::string message;
+    EXPECT_TRUE(LoadCardTemplate(files::FromUtf8(SCORIVO_BINARY_DIR), cardprint::DemoTemplateName(), t, message))
+        << message;
+    return t;
 }
 
 float ScoreDigits(const std::string& digits)
@@ -153,9 +165,7 @@ TEST(BatchMark, OverwriteQuestionAnsweredAsTold)
 {
     TempDir dir;
     const std::string templateName = cardprint::DemoTemplateName();
-    CardTemplate t{};
-    std::string message;
-    ASSERT_TRUE(LoadCardTemplate(files::FromUtf8(SCORIVO_BINARY_DIR), templateName, t, message)) << message;
+    const CardTemplate t = DemoTemplate();
     std::vector<std::string> key(85, "A");
     std::vector<std::string> changed = key;
     for (int q : {3, 9, 17, 30, 44})
@@ -219,6 +229,75 @@ TEST(BatchMark, UnreadableSessionOrPicture)
     EXPECT_NE(missing.errors.find("a.png"), std::string::npos);
     EXPECT_EQ(files::ReadAll(files::FromUtf8(session)), before);  // nothing accepted, nothing saved
     EXPECT_EQ(RunCli("mark --session " + Quote(session) + " --answer maybe x.png").status, 2);
+
+    // A picture cut short is no card: refused with the reason, nothing saved.
+    QImage white(640, 480, QImage::Format_RGB888);
+    white.fill(Qt::white);
+    ASSERT_TRUE(white.save(QString::fromStdString(files::ToUtf8(dir / "whole.jpg"))));
+    const std::string jpg = *files::ReadAll(dir / "whole.jpg");
+    ASSERT_TRUE(files::WriteAll(dir / "cut.jpg", jpg.substr(0, jpg.size() / 2)));
+    const std::string cut = files::ToUtf8(dir / "cut.jpg");
+    CliRun cutShort = RunCli("mark --session " + Quote(session) + " " + Quote(cut));
+    EXPECT_EQ(cutShort.status, 1);
+    EXPECT_TRUE(cutShort.lines.empty());
+    EXPECT_EQ(cutShort.errors, "scorivo-cli mark: " + cut + ": Premature end of JPEG file\n");
+    EXPECT_EQ(files::ReadAll(files::FromUtf8(session)), before);
+
+    // The card the session names is not in this installation's "模板文件/".
+    TempDir elsewhere;
+    CliRun noCard = RunCli("mark --session " + Quote(session) + " " + Quote(cut),
+                           "SCORIVO_HOME=" + Quote(files::ToUtf8(elsewhere.path())) + " ");
+    EXPECT_EQ(noCard.status, 1);
+    EXPECT_TRUE(noCard.lines.empty());
+    EXPECT_EQ(noCard.errors, "未发现模板文件：" + cardprint::DemoTemplateName() + "\n");
+
+    // A damaged session is refused with its reason.
+    ASSERT_TRUE(files::WriteAll(dir / "damaged.yj", "short"));
+    CliRun damaged = RunCli("mark --session " + Quote(files::ToUtf8(dir / "damaged.yj")) + " " + Quote(cut));
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_EQ(damaged.errors, "打开阅卷原始文件失败！\n文件不完整（只有5字节），不是有效的阅卷原始文件。\n");
+}
+
+// The disk fills up in the middle of a batch. The shell's file size limit
+// stops the write part way as a full disk would, without a small file system
+// (in a POSIX shell "ulimit -f" counts 512-byte blocks: 570 hold the session
+// with one card, 291195 bytes, but not with two, 294615). The card whose save
+// failed gets no line, the run stops with the reason and exit code 1, and the
+// file holds the card reported before it, whole.
+TEST(BatchMark, ADiskFullMidBatchStopsWithTheReasonAndKeepsTheCardsBefore)
+{
+    TempDir dir;
+    const CardTemplate t = DemoTemplate();
+    std::string cards;
+    cardprint::FilledCard c;
+    c.subject = "02";
+    c.answers.assign(85, "A");
+    for (const char* admission : {"", "010000001", "010000002"}) {
+        c.admission = admission;
+        const std::string file = files::ToUtf8(dir / (std::string("card") + admission + ".png"));
+        ASSERT_TRUE(cardprint::SynthesizeCameraImage(t, cardprint::DemoTemplateName(), c, {})
+                        .save(QString::fromStdString(file)));
+        cards += " " + Quote(file);
+    }
+    const std::string session = files::ToUtf8(dir / "full.yj");
+    ASSERT_EQ(RunCli("session new --out " + Quote(session) + " --template " + Quote(cardprint::DemoTemplateName()) +
+                     " --roster " + Quote(ShippedRosterFile()) + " --exam-name 演示 --subject 02 --groups 1-85:1:S")
+                  .status,
+              0);
+
+    CliRun full = RunCli("mark --session " + Quote(session) + cards, "trap '' XFSZ; ulimit -f 570; ");
+    EXPECT_EQ(full.status, 1);
+    ASSERT_EQ(full.lines.size(), 1u) << full.errors;
+    EXPECT_EQ(Field(full.lines[0], "status"), "标准答案已经读入");
+    EXPECT_NE(full.errors.find(std::string("保存阅卷原始文件失败！\n") + session + "\ncannot write: " +
+                               std::strerror(EFBIG) + "\n"),
+              std::string::npos)
+        << full.errors;
+    auto state = NewMarkingSessionState();
+    MarkingFileResult opened = OpenMarkingFile(*state, files::FromUtf8(session));
+    ASSERT_TRUE(opened.ok) << opened.message;
+    EXPECT_EQ(state->session.recordCount, 1);
+    EXPECT_EQ(files::RemoveStaleTemporaries(files::FromUtf8(session)), 0);  // the half-written copy went
 }
 
 TEST(BatchMark, ASessionInUseIsRefusedAndAnExistingOneIsNotReplaced)

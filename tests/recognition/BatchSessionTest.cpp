@@ -65,6 +65,15 @@ TEST(BatchSession, FailedExamCheckWritesNothing)
     CliRun tooMany = RunCli(common + " --groups 1-86:1:S");
     EXPECT_EQ(tooMany.status, 1);
     EXPECT_EQ(tooMany.errors, "终止题号不能大于总题目数。\n");
+    CliRun slash = RunCli("session new --out " + Quote(out) + " --template DY标准85题自动AB卷.dat --roster " +
+                          Quote(ShippedRosterFile()) + " --exam-name 2024/1期中 --subject 02 --groups 1-85:1:S");
+    EXPECT_EQ(slash.status, 1);
+    EXPECT_EQ(slash.errors, "考试名称或科目名称中含有不能用于文件名的字符“/”，无法保存阅卷原始文件。\n");
+    ASSERT_TRUE(files::WriteAll(dir / "bad.xs", std::string(100, '\x7f')));
+    CliRun roster = RunCli("session new --out " + Quote(out) + " --template DY标准85题自动AB卷.dat --roster " +
+                           Quote(files::ToUtf8(dir / "bad.xs")) + " --exam-name 期中 --subject 02 --groups 1-85:1:S");
+    EXPECT_EQ(roster.status, 1);
+    EXPECT_EQ(roster.errors, "学生信息文件已损坏（文件太短）：bad.xs\n");
     CliRun rule = RunCli(common + " --groups 1-10:1:M --rules 1-5:x");
     EXPECT_EQ(rule.status, 1);
     EXPECT_EQ(rule.errors, "多选题特殊规则设置里少选分只能是数字，或数字后加“/”（如0.5/）。\n");
