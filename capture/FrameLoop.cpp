@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -11,6 +12,10 @@
 #include "recognition/ImagePrimitives.h"
 
 namespace {
+
+// The settings offer two seconds at most; a minute leaves room for other
+// values a file may hold on purpose.
+constexpr int32_t MaxAutoDelayMs = 60 * 1000;
 
 void PutYellow(const BitmapView& f, int x, int topRow)
 {
@@ -205,10 +210,19 @@ void FrameLoop::AutoMarkingStep()
         return;
     std::swap(previousFrame_, spareFrame_);
 
+    // A damaged "YJSet.dat" can hold any numbers: a tolerance that is no
+    // number or below zero never finds the card still, a delay of days never
+    // marks it, and nothing would say why. They count as the normal speed.
+    const MarkingSettings normal;
+    const bool usable = std::isfinite(settings_.AutoTolerance) && settings_.AutoTolerance >= 0 &&
+                        settings_.AutoDelay >= 0 && settings_.AutoDelay <= MaxAutoDelayMs;
+    const double autoTolerance = usable ? settings_.AutoTolerance : normal.AutoTolerance;
+    const int64_t autoDelay = usable ? settings_.AutoDelay : normal.AutoDelay;
+
     const int64_t now = clock_.NowMs();
-    const bool still = g < 20 && std::abs(prevMotion_ - g) <= double(tolerance_) * double(settings_.AutoTolerance);
+    const bool still = g < 20 && std::abs(prevMotion_ - g) <= double(tolerance_) * autoTolerance;
     if (still) {
-        if (now - lastTick_ > settings_.AutoDelay) {
+        if (now - lastTick_ > autoDelay) {
             markLevel_ = g;
             if (!markedWaiting_) {
                 if (markCard_)

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "CaptureTestSupport.h"
 #include "app/MarkingSettings.h"
@@ -236,6 +238,33 @@ TEST_F(FrameLoopTest, NormalSpeedNeedsTwoSecondsAndTighterTolerance)
     for (int i = 0; i < 40; ++i)
         Tick(i % 2 == 0 ? still0 : (i % 4 == 1 ? still1 : far));
     EXPECT_EQ(marks, 1);
+}
+
+// Numbers no dialog writes, from a damaged "YJSet.dat": marking by hand
+// would be the only way left, without a word why. They mark as the normal
+// speed does: after two seconds still.
+TEST_F(FrameLoopTest, DamagedSpeedSettingsMarkAtTheNormalSpeed)
+{
+    const std::pair<int32_t, float> damaged[] = {{2000, std::nanf("")},
+                                                 {2000, -1.0f},
+                                                 {2000, std::numeric_limits<float>::infinity()},
+                                                 {std::numeric_limits<int32_t>::max(), 1.0f},
+                                                 {-5, 2.0f}};
+    for (const auto& [delay, tolerance] : damaged) {
+        settings.AutoDelay = delay;
+        settings.AutoTolerance = tolerance;
+        marks = 0;
+        loop.BtnAutoAnswerCardClick();
+        ASSERT_TRUE(loop.AutoMarking());
+        Tick(away);
+        Arrive();
+        HoldStill(20);
+        EXPECT_EQ(marks, 0) << delay << " " << tolerance;
+        HoldStill(1);
+        EXPECT_EQ(marks, 1) << delay << " " << tolerance;
+        loop.BtnAutoAnswerCardClick();
+        ASSERT_FALSE(loop.AutoMarking());
+    }
 }
 
 TEST_F(FrameLoopTest, ToleranceFollowsTheMarkLevel)
