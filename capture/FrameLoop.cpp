@@ -175,8 +175,14 @@ FrameLoop::FrameLoop(CaptureSession& session, FramePreparation& preparation, Fra
 
 void FrameLoop::Tick(ActivePage page)
 {
-    if (!session_.ConvertNewestSample())
+    if (!session_.ConvertNewestSample()) {
+        if (page == ActivePage::Marking && session_.Connected() && !session_.Streaming() && !cameraLostShown_) {
+            cameraLostShown_ = true;
+            view_.ShowCameraLost();
+        }
         return;
+    }
+    cameraLostShown_ = false;
     FrameBuffer& frame = session_.FrameBitmap();
     if (page == ActivePage::CameraTest) {
         view_.ShowCameraTest(frame);

@@ -52,6 +52,9 @@ public:
     virtual void OutlinePreview() = 0;
     // Automatic marking was re-armed: the status text is cleared.
     virtual void ClearStatusText() = 0;
+    // The camera's stream has ended (unplugged): the marking preview keeps
+    // its last picture, which must not pass for a live one. Once per loss.
+    virtual void ShowCameraLost() {}
 };
 
 enum class ActivePage { CameraTest, Marking, Other };
@@ -101,6 +104,8 @@ public:
     bool AnswerCardButtonEnabled() const { return answerCardEnabled_; }
     const FrameBuffer& PreviousFrame() const { return previousFrame_; }
 
+    static constexpr const char* CameraLostText =
+        "摄像头没有画面了（可能已被拔出）。请检查摄像头的连接，然后在“连接摄像头”页重新连接。";
     static constexpr const char* CaptionAutoOff = "开启自动阅卷";
     static constexpr const char* CaptionAutoOn = "关闭自动阅卷";
 
@@ -124,6 +129,7 @@ private:
     int tolerance_ = 2;
     int lastMotion_ = 0;
     bool rescoreHint_ = false;
+    bool cameraLostShown_ = false;
     std::string autoCaption_ = CaptionAutoOff;
     bool answerCardEnabled_ = true;
 };

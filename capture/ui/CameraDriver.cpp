@@ -53,6 +53,7 @@ void CameraDriver::Attach(TMainForm& form)
     view_ = std::make_unique<LabelFrameLoopView>(form.ImageCheShi, imageView_);
     view_->clearStatusText = [this] { form_->StatusText.clear(); };
     view_->drawOverlay = [this](QImage& canvas) { DrawStatusOverlay(canvas); };
+    view_->cameraLost = [this] { memoTiShi_->setPlainText(QString::fromUtf8(FrameLoop::CameraLostText)); };
     loop_ = std::make_unique<FrameLoop>(port_.Controller().Session(), preparation_, *view_, clock_, form.YJSet,
                                         [this] { BtnAnswerCardClick(); });
     timer_ = std::make_unique<FrameTimer>(*loop_, [this] { return CurrentPage(); }, this);

@@ -193,6 +193,18 @@ void LabelFrameLoopView::ClearStatusText()
         clearStatusText();
 }
 
+void LabelFrameLoopView::ShowCameraLost()
+{
+    if (!canvas_.isNull()) {
+        QPainter p(&canvas_);
+        PaintPreviewText(p, canvas_.rect(), QString::fromUtf8(FrameLoop::CameraLostText), 20);
+        p.end();
+        Publish();
+    }
+    if (cameraLost)
+        cameraLost();
+}
+
 void LabelFrameLoopView::Publish()
 {
     if (imageView_)

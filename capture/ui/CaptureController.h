@@ -77,6 +77,7 @@ public:
     // The overlay's text, thumbnail and name come from the marking side.
     std::function<void(QImage& canvas)> drawOverlay;
     std::function<void()> clearStatusText;
+    std::function<void()> cameraLost;  // after the preview has said so
 
     // `LayOutPreview`: the canvas takes the preview control's size, filled
     // with the background colour, and `PreviewRect` follows it.
@@ -89,6 +90,7 @@ public:
     void DrawStatusOverlay() override;
     void OutlinePreview() override;
     void ClearStatusText() override;
+    void ShowCameraLost() override;
 
     const QImage& Canvas() const { return canvas_; }
 

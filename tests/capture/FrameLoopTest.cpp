@@ -18,7 +18,7 @@ constexpr int W = 640;
 constexpr int H = 480;
 
 struct RecordingView final : FrameLoopView {
-    int cameraTest = 0, preview = 0, rescore = 0, overlay = 0, outline = 0, cleared = 0;
+    int cameraTest = 0, preview = 0, rescore = 0, overlay = 0, outline = 0, cleared = 0, lost = 0;
     bool guidesSeen = false;
     void ShowCameraTest(const FrameBuffer&) override { ++cameraTest; }
     void ShowMarkingPreview(const FrameBuffer& f) override
@@ -32,6 +32,7 @@ struct RecordingView final : FrameLoopView {
     void DrawStatusOverlay() override { ++overlay; }
     void OutlinePreview() override { ++outline; }
     void ClearStatusText() override { ++cleared; }
+    void ShowCameraLost() override { ++lost; }
 };
 
 // Keeps the colour frame and puts it back, as the recognition side does (no binarisation here).
@@ -265,6 +266,35 @@ TEST_F(FrameLoopTest, DamagedSpeedSettingsMarkAtTheNormalSpeed)
         loop.BtnAutoAnswerCardClick();
         ASSERT_FALSE(loop.AutoMarking());
     }
+}
+
+// An unplugged camera's stream ends: the preview keeps its last picture and
+// is told once, on the marking page; a camera connected again starts afresh.
+TEST_F(FrameLoopTest, AnEndedStreamIsToldOnceAndAgainAfterTheNextConnection)
+{
+    auto quietTick = [&](ActivePage page) {
+        clock.now += 100;
+        loop.Tick(page);
+    };
+    Tick(still0);
+    quietTick(ActivePage::Marking);  // no new sample: the camera is only slower than the timer
+    EXPECT_EQ(view.lost, 0);
+    source->EndStream();
+    const int shown = view.preview;
+    quietTick(ActivePage::CameraTest);
+    quietTick(ActivePage::Other);
+    EXPECT_EQ(view.lost, 0);
+    quietTick(ActivePage::Marking);
+    quietTick(ActivePage::Marking);
+    EXPECT_EQ(view.lost, 1);
+    EXPECT_EQ(view.preview, shown);
+
+    ASSERT_TRUE(session.StartCapture(source));
+    Tick(still1);
+    EXPECT_EQ(view.preview, shown + 1);
+    source->EndStream();
+    quietTick(ActivePage::Marking);
+    EXPECT_EQ(view.lost, 2);
 }
 
 TEST_F(FrameLoopTest, ToleranceFollowsTheMarkLevel)

@@ -268,7 +268,13 @@ TEST(MarkingPage, AnUnpluggedCameraIsSaidAndItsLastPictureNotMarkedAgain)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !fx.Camera().Streaming(); }, 20000));
     const QImage lastShown = fx.ImageView()->pixmap().toImage();
     fx.driver->findChild<FrameTimer*>()->Timer1Timer();
-    EXPECT_EQ(fx.ImageView()->pixmap().toImage(), lastShown);  // the preview keeps the last picture
+    // The preview keeps the last picture, with the notice written over it.
+    EXPECT_NE(fx.ImageView()->pixmap().toImage(), lastShown);
+    EXPECT_EQ(f.findChild<QTextEdit*>(QStringLiteral("MemoTiShi"))->toPlainText().toStdString(),
+              "摄像头没有画面了（可能已被拔出）。请检查摄像头的连接，然后在“连接摄像头”页重新连接。");
+    const QImage withNotice = fx.ImageView()->pixmap().toImage();
+    fx.driver->findChild<FrameTimer*>()->Timer1Timer();
+    EXPECT_EQ(fx.ImageView()->pixmap().toImage(), withNotice);  // said once, then left alone
     f.StatusText.clear();
     fx.prompts.shown.clear();
     fx.sound.played.clear();
