@@ -145,12 +145,10 @@ int CmdRead(const std::vector<std::string>& args)
     if (!session.empty()) {
         // The exam (questions, kinds, scores, subjective score) and the
         // roster's admission-number length come from the marking raw file.
-        auto bytes = files::ReadAll(files::FromUtf8(session));
         auto state = NewMarkingSessionState();
-        std::string why;
-        if (!bytes || !DecodeMarkingFile(*bytes, *state, why)) {
-            std::fprintf(stderr, "scorivo-cli read: %s: %s\n", session.c_str(),
-                         bytes ? why.c_str() : raw_file::OpenFailed);
+        const MarkingFileResult opened = OpenMarkingFile(*state, files::FromUtf8(session));
+        if (!opened.ok) {
+            std::fprintf(stderr, "scorivo-cli read: %s: %s\n", session.c_str(), opened.message.c_str());
             return 1;
         }
         exam = ExamOfSession(state->exam);

@@ -147,12 +147,13 @@ MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const fs::path& fi
 {
     MarkingFileResult result;
     result.path = file;
-    auto bytes = files::ReadAll(file);
+    std::string why;
+    auto bytes = files::ReadAll(file, &why);
     if (!bytes) {
-        result.message = raw_file::OpenFailed;
+        // Missing, unreadable or no regular file: the teacher needs to know which.
+        result.message = std::string(raw_file::OpenFailed) + "\n" + why;
         return result;
     }
-    std::string why;
     if (!DecodeMarkingFile(*bytes, state, why)) {
         result.message = std::string(raw_file::OpenFailed) + "\n" + why;
         return result;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -292,7 +293,7 @@ TEST_F(RawFileTest, DamagedFilesAreRefusedAndChangeNothing)
 
     MarkingFileResult missing = OpenMarkingFile(*other, folder / "none.yj", folder);
     EXPECT_FALSE(missing.ok);
-    EXPECT_EQ(missing.message, "打开阅卷原始文件失败！");
+    EXPECT_EQ(missing.message, std::string("打开阅卷原始文件失败！\n") + std::strerror(ENOENT));
 
     // Random damage never crashes and never half-loads.
     std::mt19937 rng(7);

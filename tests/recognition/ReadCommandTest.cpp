@@ -4,7 +4,9 @@
 
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cardprint/ShippedCards.h"
@@ -199,6 +201,27 @@ TEST(ReadCommand, AMissingTemplateIsSaidBeforeAnythingElse)
         EXPECT_EQ(run.errors, "未发现模板文件：没有.dat\n") << command;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
+}
+
+// The session read opens as mark opens it, and says why it cannot.
+TEST(ReadCommand, ASessionThatCannotBeOpenedSaysWhy)
+{
+    using batch_test::CliRun;
+    using batch_test::RunCli;
+    TempDir dir;
+    const std::string base =
+        "read --template " + Quoted(std::filesystem::path(SCORIVO_BINARY_DIR) / "模板文件/DY标准85题自动AB卷.dat");
+    ASSERT_TRUE(files::WriteAll(dir / "short.yj", "12345"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"short.yj", "打开阅卷原始文件失败！\n文件不完整（只有5字节），不是有效的阅卷原始文件。"},
+        {"none.yj", std::string("打开阅卷原始文件失败！\n") + std::strerror(ENOENT)},
+    };
+    for (const auto& [name, message] : cases) {
+        const CliRun run = RunCli(base + " --session " + Quoted(dir / name) + " " + Quoted(dir / "card.png"));
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_TRUE(run.lines.empty()) << name;
+        EXPECT_EQ(run.errors, "scorivo-cli read: " + files::ToUtf8(dir / name) + ": " + message + "\n");
+    }
 }
 
 } // namespace
