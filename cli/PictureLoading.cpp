@@ -1,5 +1,6 @@
 #include "cli/PictureLoading.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -86,29 +87,50 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
 }
 
 // Qt's BMP reader stops where the file does and gives the rows it never got
-// as black: a header alone read as a card full of black dots. Uncompressed
-// rows have a fixed length, so a file shorter than its header says is refused.
+// as black: a header alone read as a card full of black dots, and a header
+// cut inside itself could still claim a picture of hundreds of megabytes.
+// Uncompressed rows have a fixed length, so a file shorter than its headers
+// or its rows say is refused.
 std::string CutShortBmp(const std::string& bytes)
 {
+    if (bytes.size() < 2 || bytes.compare(0, 2, "BM") != 0)
+        return {};
     auto le = [&](std::size_t at, int size) {
         uint32_t v = 0;
         for (int i = size - 1; i >= 0; --i)
             v = v << 8 | static_cast<uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
         return v;
     };
-    if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0 || le(14, 4) < 40)
-        return {};
-    const uint32_t compression = le(30, 4);
-    const long long width = static_cast<int32_t>(le(18, 4));
-    const long long height = std::llabs(static_cast<int32_t>(le(22, 4)));
+    auto cut = [&](long long needed) {
+        return "the picture is cut short: " + std::to_string(bytes.size()) + " of the " + std::to_string(needed) +
+               " bytes its header gives";
+    };
+    const long long size = static_cast<long long>(bytes.size());
+    constexpr long long FileHeader = 14, CoreHeader = 12, InfoHeader = 40;
+    if (size < FileHeader + 4)
+        return cut(FileHeader + CoreHeader);
+    const long long infoSize = le(14, 4);
+    const long long headers = FileHeader + std::max(infoSize, CoreHeader);
+    if (size < headers)
+        return cut(headers);
+    long long width = 0, height = 0, bits = 0, compression = 0;
+    if (infoSize == CoreHeader) {  // the oldest form: 16-bit sizes, never compressed
+        width = le(18, 2);
+        height = le(20, 2);
+        bits = le(24, 2);
+    } else if (infoSize >= InfoHeader) {
+        width = static_cast<int32_t>(le(18, 4));
+        height = std::llabs(static_cast<int32_t>(le(22, 4)));
+        bits = le(28, 2);
+        compression = le(30, 4);
+    } else {
+        return {};  // a form Qt does not read either
+    }
     if ((compression != 0 && compression != 3) || !PictureSizeAcceptable(width, height))
         return {};  // run-length rows have no fixed length; a false size is refused later
-    const long long rowBytes = (width * le(28, 2) + 31) / 32 * 4;
-    const long long needed = le(10, 4) + rowBytes * height;
-    if (static_cast<long long>(bytes.size()) >= needed)
-        return {};
-    return "the picture is cut short: " + std::to_string(bytes.size()) + " of the " + std::to_string(needed) +
-           " bytes its header gives";
+    const long long rowBytes = (width * bits + 31) / 32 * 4;
+    const long long needed = std::max<long long>(le(10, 4), headers) + rowBytes * height;
+    return size >= needed ? std::string() : cut(needed);
 }
 
 Picture FromQImage(const QImage& image)
