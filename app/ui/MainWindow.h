@@ -192,7 +192,8 @@ public:
     // reports a failure; opening asks for the file. True when done.
     virtual bool SaveRawMarkingFile();
     virtual bool OpenRawMarkingFile();
-    // After every accepted card: the session's recovery copy beside its raw file.
+    // After every accepted card: the session's recovery copy beside its raw
+    // file. One that cannot be written is said once, until one is written again.
     void KeepRecoveryCopy();
     // At start: a recovery copy a crash left behind is offered, then opened as
     // an unsaved session or deleted.
@@ -548,6 +549,7 @@ private:
     grid::CellDelegate* gradeDelegate_ = nullptr;
     grid::CellDelegate* studentDelegate_ = nullptr;
     bool studentPageFilled_ = false;  // the page shows the session's roster
+    bool recoveryCopyFailed_ = false;  // said; quiet until a copy is written again
     // exam page helpers
     CardChooser& ActiveCardChooser();
     grid::CellDelegate* scoreDelegate_ = nullptr;
@@ -596,3 +598,6 @@ private:
 };
 
 inline constexpr char kMainCaption[] = "Scorivo-摄像头阅卷版";
+inline constexpr char kRecoveryCopyFailed[] =
+    "阅卷记录的恢复副本无法写入（可能是硬盘空间不足）。程序出错或断电时，上次保存以后阅的答题卡会丢失，"
+    "请尽快保存阅卷原始文件。";

@@ -226,8 +226,17 @@ bool TMainForm::OpenRawMarkingFile()
 
 void TMainForm::KeepRecoveryCopy()
 {
-    // Best effort: the raw file itself is only written when the teacher saves.
-    (void)WriteRecoveryCopy(*Session, ProgramFolder);
+    // The raw file itself is only written when the teacher saves; without the
+    // copy a crash or power cut would lose every card since, so the teacher is
+    // told, once, rather than marking on unprotected.
+    if (WriteRecoveryCopy(*Session, ProgramFolder)) {
+        recoveryCopyFailed_ = false;
+        return;
+    }
+    if (recoveryCopyFailed_)
+        return;
+    recoveryCopyFailed_ = true;
+    Ask().ShowMessage(kRecoveryCopyFailed);
 }
 
 void TMainForm::OfferRecovery()

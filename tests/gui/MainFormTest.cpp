@@ -419,6 +419,35 @@ TEST(MainForm, ARecoveryCopyLeftByACrashIsOfferedAtTheNextStart)
     EXPECT_FALSE(std::filesystem::exists(fx.home / files::FromUtf8("阅卷原始文件/期中数学.yj.recover")));
 }
 
+// A recovery copy that cannot be written (a full disk; here a folder stands
+// where it goes) is said once, not after every card, and again only after a
+// copy was written in between.
+TEST(MainForm, ARecoveryCopyThatCannotBeWrittenIsSaidOnce)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    std::filesystem::path copy = fx.SavedFile();
+    copy += ".recover";
+    std::filesystem::create_directories(copy / "blocked");
+    fx.prompts.shown.clear();
+    f.KeepRecoveryCopy();
+    f.KeepRecoveryCopy();
+    ASSERT_EQ(fx.prompts.Texts(), (std::vector<std::string>{kRecoveryCopyFailed}));
+    EXPECT_EQ(std::string(kRecoveryCopyFailed),
+              "阅卷记录的恢复副本无法写入（可能是硬盘空间不足）。程序出错或断电时，上次保存以后阅的答题卡会丢失，"
+              "请尽快保存阅卷原始文件。");
+
+    std::filesystem::remove_all(copy);
+    f.KeepRecoveryCopy();
+    EXPECT_TRUE(std::filesystem::is_regular_file(copy));
+    EXPECT_EQ(fx.prompts.shown.size(), 1u);
+    std::filesystem::remove(copy);
+    std::filesystem::create_directories(copy / "blocked");
+    f.KeepRecoveryCopy();
+    EXPECT_EQ(fx.prompts.shown.size(), 2u);
+}
+
 TEST(MainForm, ClosingWithoutSavingDropsTheRecoveryCopy)
 {
     GuiFixture fx;
