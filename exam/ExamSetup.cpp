@@ -200,6 +200,10 @@ ExamPageCheck CheckExamPage(const CardTemplate& t, const ExamPageContent& page, 
     // Otherwise found only when saving after the marking, with no recovery copy kept meanwhile.
     if (examName->find('/') != std::string::npos)
         return c.Fail(kSlashInFileNameText, C::ExamName);
+    // A card whose template could not be read (gone from "模板文件/") has no
+    // subjects or questions: asking for a subject would not say what is wrong.
+    if (t.QuestionCount <= 0)
+        return c.Fail("答题卡“" + page.cardName + "”的模板文件没有读入，请点“重新选择答题卡”另选答题卡。", C::None);
     int subjectCount = std::clamp(t.SubjectCount, 0, card_limits::MaxSubjects);
     if (page.subjectIndex < 0 || page.subjectIndex >= subjectCount)
         return c.Fail("请选择科目。", C::Subject);

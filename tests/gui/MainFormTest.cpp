@@ -485,7 +485,7 @@ TEST(MainForm, AnUnreadableMarkingFileIsRefused)
 // A raw file whose card has been deleted or renamed since: it opens and says
 // so, but the card of the session before does not stay in its place, where it
 // would read this exam's cards in another card's cells. The exam page then
-// does not let marking begin until a card is chosen again.
+// does not let marking begin until a card is chosen again, and says why.
 TEST(MainForm, ARawFileWhoseCardIsGoneOpensWithoutTheCardBefore)
 {
     GuiFixture fx;
@@ -517,7 +517,8 @@ TEST(MainForm, ARawFileWhoseCardIsGoneOpensWithoutTheCardBefore)
     fx.prompts.shown.clear();
     f.BtnNext4Click();
     EXPECT_EQ(f.ActivePage(), 4);
-    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"请选择科目。"}));
+    EXPECT_EQ(fx.prompts.Texts(),
+              (std::vector<std::string>{"答题卡“DY旧卡.dat”的模板文件没有读入，请点“重新选择答题卡”另选答题卡。"}));
 }
 
 TEST(MainForm, HelpTopicsOpenTheirPagesInTheHelpWindow)
