@@ -53,7 +53,8 @@ private:
     int fd_ = -1;
 };
 
-// Plain create-or-truncate write, for small records that are rewritten in place ("base.dat").
+// Plain create-or-truncate write, for files written whole once (a card's
+// picture, the marker "biaoji.bj"): a failure leaves no earlier content to lose.
 [[nodiscard]] bool WriteAll(const std::filesystem::path& path, std::string_view bytes);
 
 // Paths are UTF-8 on disk; these keep the conversion in one place.

@@ -108,7 +108,8 @@ void RememberStudentFile(const std::filesystem::path& programFolder, const std::
     if (!gbkPath || gbkPath->size() >= student_file::BaseDatSize)
         return;  // a path that cannot be remembered is simply not remembered
     std::memcpy(record.data(), gbkPath->data(), gbkPath->size());
-    (void)files::WriteAll(programFolder / "base.dat", record);
+    // Atomic: a write stopped part way (a full disk) would leave no name at all.
+    (void)files::WriteAtomic(programFolder / "base.dat", record);
 }
 
 StartRosterResult LoadStartRoster(const std::filesystem::path& programFolder, StudentRoster& roster)

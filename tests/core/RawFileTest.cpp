@@ -1,20 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "ExamTestSupport.h"
 #include "marking/RawFile.h"
 #include "marking/Scoring.h"
 #include "platform/Files.h"
+#include "support/FileSizeLimit.h"
 
 namespace fs = std::filesystem;
 using namespace exam_test;
@@ -364,25 +360,12 @@ TEST_F(RawFileTest, ADiskFullPartWayThroughASaveKeepsTheEarlierFile)
     AddStudents();  // two records more: the next save is longer than the limit
     state->unsavedChanges = true;
     const fs::path report = folder / "report.txt";
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = before.size() + 1000;
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            ::_exit(3);
+    const int result = RunWithFileSizeLimit(before.size() + 1000, [&] {
         MarkingFileResult r = SaveMarkingFile(*state, folder);
-        limit.rlim_cur = RLIM_INFINITY;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        (void)files::WriteAll(report, r.message);
-        ::_exit(r.ok ? 1 : state->unsavedChanges ? 0 : 2);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported as saved, 2: marked as saved, 3: no limit";
+        (void)files::WriteAll(report, r.message);  // a short file, well within the limit
+        return r.ok ? 1 : state->unsavedChanges ? 0 : 2;
+    });
+    EXPECT_EQ(result, 0) << "1: reported as saved, 2: marked as saved, 255: no limit";
     EXPECT_EQ(files::ReadAll(report), "保存阅卷原始文件失败！\n" + files::ToUtf8(YjFile()) + "\ncannot write: " +
                                           std::strerror(EFBIG));
     EXPECT_EQ(files::ReadAll(YjFile()), before);

@@ -5,6 +5,7 @@
 
 #include "platform/Files.h"
 #include "students/StudentFile.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -214,4 +215,26 @@ TEST(StudentFile, ADamagedBaseDatFallsBackToTheDefaultList)
         EXPECT_TRUE(start.warning.empty()) << start.warning;
         EXPECT_EQ(r->studentCount, 3);
     }
+}
+
+// Remembering another student file on a full disk (the file-size limit stops
+// the write part way) keeps the file remembered before: a "base.dat" cut
+// short would name no file, and the next start would use the default list.
+TEST(StudentFile, ADiskFullKeepsTheRememberedFile)
+{
+    TempDir dir;
+    RememberStudentFile(dir.path(), dir / "高一.xs");
+    const auto before = files::ReadAll(dir / "base.dat");
+    ASSERT_TRUE(before.has_value());
+    ASSERT_EQ(before->size(), student_file::BaseDatSize);
+    EXPECT_EQ(RunWithFileSizeLimit(100, [&] {
+                  RememberStudentFile(dir.path(), dir / "高二.xs");
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(files::ReadAll(dir / "base.dat"), before);
+    int left = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ++left;
+    EXPECT_EQ(left, 1) << "no temporary file left beside it";
 }
