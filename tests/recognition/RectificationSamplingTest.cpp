@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "TinyBitmaps.h"
 #include "recognition/MarkSampling.h"
@@ -121,12 +122,23 @@ TEST(Rectify, CardPictureEqualsTurningThenWarpingByteForByte)
             double angle;
             PointI bl, br, tl, tr;
         };
-        const Pose poses[] = {
+        std::vector<Pose> poses = {
             {0.0, {140, 101}, {500, 101}, {140, 381}, {500, 381}},
             {0.12, {120, 60}, {470, 104}, {90, 330}, {445, 380}},      // turned and trapezoid
             {-0.2, {60, 200}, {600, 90}, {110, 470}, {640, 350}},      // reaching past the frame
             {0.05, {-40, 20}, {700, 40}, {-20, 520}, {660, 500}},      // card larger than the frame
         };
+        // Seeded poses as a hand holds a card: the landings straddle turned
+        // rows and the picture's edges in every way the vector paths meet.
+        std::mt19937 random(bpp);
+        auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+        for (int k = 0; k < 12; ++k) {
+            const PointI bl{between(-60, 300), between(0, 250)};
+            const PointI br{bl.x + between(200, 500), bl.y + between(-70, 70)};
+            const PointI tl{bl.x + between(-70, 70), bl.y + between(120, 380)};
+            const PointI tr{br.x + between(-70, 70), br.y + between(120, 380)};
+            poses.push_back({between(-300, 300) / 1000.0, bl, br, tl, tr});
+        }
         int round = 0;
         for (const Pose& pose : poses) {
             ctx.Ends.bottom.angle = pose.angle;
