@@ -82,16 +82,16 @@ static std::filesystem::path SaveTarget(const std::filesystem::path& path)
     return target;
 }
 
-bool WriteAtomic(const std::filesystem::path& path, std::string_view bytes, std::string* error)
+bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& write, std::string* error)
 {
     auto fail = [&](const char* what) {
         if (error)
             *error = std::string(what) + ": " + std::strerror(errno);
         return false;
     };
-    auto refuse = [&](const char* what) {
+    auto refuse = [&](std::string what) {
         if (error)
-            *error = what;
+            *error = std::move(what);
         return false;
     };
     const std::filesystem::path target = SaveTarget(path);
@@ -109,25 +109,47 @@ bool WriteAtomic(const std::filesystem::path& path, std::string_view bytes, std:
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0)
         return fail("cannot create a temporary file");
-    ::fchmod(fd, mode);
-    if (!WriteFd(fd, bytes) || ::fsync(fd) != 0) {
-        int saved = errno;
+    auto discard = [&] {
+        const int saved = errno;
         ::close(fd);
         ::unlink(tmpl.c_str());
         errno = saved;
+    };
+    std::string why;
+    if (!write(fd, std::filesystem::path(tmpl), why)) {
+        discard();
+        return why.empty() ? fail("cannot write") : refuse(std::move(why));
+    }
+    // By name: a writer that opens the path itself may have made a new file.
+    if (::chmod(tmpl.c_str(), mode) != 0) {
+        discard();
         return fail("cannot write");
     }
+    const int written = ::open(tmpl.c_str(), O_RDONLY | O_CLOEXEC);
+    if (written < 0 || ::fsync(written) != 0) {
+        if (written >= 0)
+            ::close(written);
+        discard();
+        return fail("cannot write");
+    }
+    ::close(written);
     if (::close(fd) != 0) {
         ::unlink(tmpl.c_str());
         return fail("cannot write");
     }
     if (::rename(tmpl.c_str(), target.c_str()) != 0) {
-        int saved = errno;
+        const int saved = errno;
         ::unlink(tmpl.c_str());
         errno = saved;
         return fail("cannot replace the file");
     }
     return true;
+}
+
+bool WriteAtomic(const std::filesystem::path& path, std::string_view bytes, std::string* error)
+{
+    return WriteAtomicWith(
+        path, [&](int fd, const std::filesystem::path&, std::string&) { return WriteFd(fd, bytes); }, error);
 }
 
 int RemoveStaleTemporaries(const std::filesystem::path& path)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,15 @@ std::optional<std::string> ReadAll(const std::filesystem::path& path, std::strin
 // refused rather than replaced. On failure returns false with a short reason
 // in `error` (UTF-8) and leaves `path` as it was.
 [[nodiscard]] bool WriteAtomic(const std::filesystem::path& path, std::string_view bytes, std::string* error = nullptr);
+
+// WriteAtomic for files another writer makes (a library that opens the path
+// itself): `write` fills the temporary file, open as `fd` and named `temp`,
+// by either; it returns false to abandon the save, with its reason in `why`
+// (or errno and an empty `why`). The same checks, permissions and
+// flush-then-rename as WriteAtomic.
+using TemporaryWriter = std::function<bool(int fd, const std::filesystem::path& temp, std::string& why)>;
+[[nodiscard]] bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& write,
+                                   std::string* error = nullptr);
 
 // Removes what interrupted atomic writes of `path` left behind (its
 // "*.tmpXXXXXX" siblings). Call it only while holding the file's lock, so no

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <random>
 #include <set>
 #include <system_error>
 #include <tuple>
@@ -431,45 +430,42 @@ bool Workbook::SaveAs(const std::filesystem::path& file, std::string* error) con
         return false;
     };
     // Written beside the target under a temporary name, then renamed, so that
-    // a failed save never leaves a half-written workbook behind.
-    std::random_device rd;
-    std::filesystem::path temp = file;
-    temp += ".tmp" + std::to_string(rd()) + ".xlsx";
-    const std::string tempName = files::ToUtf8(temp);
-
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_FALSE;
-    lxw_workbook* wb = workbook_new_opt(tempName.c_str(), &options);
-    if (!wb)
-        return fail("无法创建文件 " + files::ToUtf8(file));
-    FormatCache formats(wb);
-    lxw_error e = LXW_NO_ERROR;
-    for (const auto& s : sheets_) {
-        lxw_worksheet* ws = workbook_add_worksheet(wb, s->Name().c_str());
-        if (!ws) {
-            e = LXW_ERROR_SHEETNAME_ALREADY_USED;
-            break;
+    // a failed save never leaves a half-written workbook behind; a link is
+    // saved through and a read-only workbook refused, as the raw file is.
+    auto write = [this](int, const std::filesystem::path& temp, std::string& why) {
+        const std::string tempName = files::ToUtf8(temp);
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_FALSE;
+        lxw_workbook* wb = workbook_new_opt(tempName.c_str(), &options);
+        if (!wb) {
+            why = "无法创建文件";
+            return false;
         }
-        e = WriteSheet(wb, ws, *s, formats);
+        FormatCache formats(wb);
+        lxw_error e = LXW_NO_ERROR;
+        for (const auto& s : sheets_) {
+            lxw_worksheet* ws = workbook_add_worksheet(wb, s->Name().c_str());
+            if (!ws) {
+                e = LXW_ERROR_SHEETNAME_ALREADY_USED;
+                break;
+            }
+            e = WriteSheet(wb, ws, *s, formats);
+            if (e != LXW_NO_ERROR)
+                break;
+        }
+        if (e == LXW_NO_ERROR && sheets_.size() > 1)
+            if (lxw_worksheet* first = workbook_get_worksheet_by_name(wb, sheets_[active_]->Name().c_str()))
+                worksheet_activate(first);
+        const lxw_error closed = workbook_close(wb);
+        if (e == LXW_NO_ERROR)
+            e = closed;
         if (e != LXW_NO_ERROR)
-            break;
-    }
-    if (e == LXW_NO_ERROR && sheets_.size() > 1)
-        if (lxw_worksheet* first = workbook_get_worksheet_by_name(wb, sheets_[active_]->Name().c_str()))
-            worksheet_activate(first);
-    lxw_error closed = workbook_close(wb);
-    if (e == LXW_NO_ERROR)
-        e = closed;
-    std::error_code ec;
-    if (e != LXW_NO_ERROR) {
-        std::filesystem::remove(temp, ec);
-        return fail("无法写入文件 " + files::ToUtf8(file) + "：" + lxw_strerror(e));
-    }
-    std::filesystem::rename(temp, file, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        return fail("无法写入文件 " + files::ToUtf8(file));
-    }
+            why = lxw_strerror(e);
+        return e == LXW_NO_ERROR;
+    };
+    std::string why;
+    if (!files::WriteAtomicWith(file, write, &why))
+        return fail("无法写入文件 " + files::ToUtf8(file) + "：" + why);
     return true;
 }
 
