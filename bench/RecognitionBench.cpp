@@ -28,12 +28,10 @@ struct Scene {
     {
         ctx.SetUp(640, 480, bytesPerPixel);
         ctx.SetTemplate(t, "DY测试卡.dat");
-        synthetic::Filling f;
-        f.abType = 0;
-        f.admission = "204170";
-        f.subject = "03";
-        f.answers = {"A", "B", "C", "D", "A", "B", "C", "D", "A", "B",
-                     "C", "D", "A", "B", "C", "D", "A", "B", "C", "D"};
+        // Built whole: assigning the short strings afterwards draws a false
+        // -Wmaybe-uninitialized from GCC 12 at -O3.
+        const synthetic::Filling f{0, "204170", "03", {"A", "B", "C", "D", "A", "B", "C", "D", "A", "B",
+                                                      "C", "D", "A", "B", "C", "D", "A", "B", "C", "D"}};
         sample.Reset(640, 480, bytesPerPixel);
         synthetic::Photograph(t, f, {1.95, 4, 10, -5}, sample);
     }

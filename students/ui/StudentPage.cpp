@@ -838,8 +838,11 @@ void TMainForm::BtnNianJiDeleteClick()
     gradeDelegate_->CommitOpenEditor();
     SGridNJ->removeRow(row);
     grid::NumberRows(SGridNJ);
-    if (SGridNJ->rowCount() > 0)
-        SGridNJ->setCurrentCell(std::min(row, SGridNJ->rowCount() - 1), kGradeName);
+    // The row below moves up into the place; the last row when it was the last.
+    // Not std::min: at -O3 GCC 12 warns falsely of a dangling pointer to row.
+    const int last = SGridNJ->rowCount() - 1;
+    if (last >= 0)
+        SGridNJ->setCurrentCell(row < last ? row : last, kGradeName);
     RebuildGradeSelection();
     SetRosterModified(true);
 }
