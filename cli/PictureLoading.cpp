@@ -133,6 +133,60 @@ std::string CutShortBmp(const std::string& bytes)
     return size >= needed ? std::string() : cut(needed);
 }
 
+// Qt's GIF reader, made to show pictures while they download, gives what it
+// has of a GIF cut short, the rest of the picture filled in: a card missing
+// its last tenth was read as a whole card. A GIF is a chain of blocks ending
+// in a trailer; a file that ends inside one of them (its colour tables, its
+// descriptors, its chains of data sub-blocks) is refused. One that ends
+// between whole blocks without the trailer is left to Qt: some writers omit
+// it, and every picture in it is whole.
+std::string CutShortGif(const std::string& bytes)
+{
+    if (bytes.size() < 6 || (bytes.compare(0, 6, "GIF87a") != 0 && bytes.compare(0, 6, "GIF89a") != 0))
+        return {};
+    const std::size_t size = bytes.size();
+    auto byte = [&](std::size_t at) { return static_cast<uint8_t>(bytes[at]); };
+    auto cut = [&](std::size_t needed) {
+        return "the picture is cut short: " + std::to_string(size) + " bytes, and its GIF blocks need " +
+               std::to_string(needed) + " or more";
+    };
+    auto colourTable = [](uint8_t packed) -> std::size_t {
+        return packed & 0x80 ? std::size_t(3) << ((packed & 7) + 1) : 0;
+    };
+    // Data sub-blocks: a length byte, that many bytes, until a length of 0.
+    auto subBlocks = [&](std::size_t& at) {
+        for (;;) {
+            if (at >= size)
+                return false;
+            const std::size_t length = byte(at);
+            at += 1 + length;
+            if (length == 0)
+                return true;
+        }
+    };
+    std::size_t at = 13; // signature and logical screen descriptor
+    if (size < at)
+        return cut(at);
+    at += colourTable(byte(10));
+    while (at < size) {
+        const uint8_t introducer = byte(at);
+        if (introducer == 0x3B) // trailer
+            return {};
+        if (introducer == 0x21) { // extension: its label, then sub-blocks
+            at += 2;
+        } else if (introducer == 0x2C) { // image: descriptor, colour table, LZW code size, sub-blocks
+            if (at + 10 > size)
+                return cut(at + 10);
+            at += 10 + colourTable(byte(at + 9)) + 1;
+        } else {
+            return {}; // not a block GIF has: Qt says what it makes of it
+        }
+        if (!subBlocks(at))
+            return cut(std::max(at, size + 1));
+    }
+    return at > size ? cut(at) : std::string();
+}
+
 Picture FromQImage(const QImage& image)
 {
     QImage rgb = image.convertToFormat(QImage::Format_RGB888);
@@ -174,7 +228,10 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
         error = TooLarge(claimed.width(), claimed.height());
         return false;
     }
-    if (std::string cut = CutShortBmp(*bytes); !cut.empty()) {
+    std::string cut = CutShortBmp(*bytes);
+    if (cut.empty())
+        cut = CutShortGif(*bytes);
+    if (!cut.empty()) {
         error = cut;
         return false;
     }

@@ -121,3 +121,38 @@ TEST(PictureFuzzReplay, BmpHeadersTheFileDoesNotHoldAreCutShort)
     EXPECT_FALSE(load(core.substr(0, 20), picture, error));
     EXPECT_EQ(error, "the picture is cut short: 20 of the 26 bytes its header gives");
 }
+
+// Qt's GIF reader fills in what a GIF cut short lacks: a synthetic card
+// missing its last tenth was read as a whole card. A GIF that ends inside
+// one of its blocks is refused; a whole one loads, also without the trailer
+// some writers leave out.
+TEST(PictureLoading, AGifCutShortIsRefusedAndAWholeOneLoads)
+{
+    TempDir dir;
+    auto load = [&](const std::string& bytes, cli::Picture& picture, std::string& error) {
+        const auto path = dir / "p.gif";
+        EXPECT_TRUE(files::WriteAll(path, bytes));
+        return cli::LoadPicture(path, picture, error);
+    };
+    // 2 x 1 pixels, black and white: a two-colour table, then the codes
+    // clear, 0, 1, end in 3 bits each.
+    const std::string screen = std::string("GIF89a\x02\0\x01\0\x80\0\0", 13) + std::string("\0\0\0\xff\xff\xff", 6);
+    const std::string image = std::string("\x2c\0\0\0\0\x02\0\x01\0\0", 10) + std::string("\x02\x02\x44\x0a\0", 5);
+    const std::string whole = screen + image + ";";
+    cli::Picture picture;
+    std::string error;
+    ASSERT_TRUE(load(whole, picture, error)) << error;
+    EXPECT_EQ(picture.rgb, (std::vector<uint8_t>{0, 0, 0, 255, 255, 255}));
+    ASSERT_TRUE(load(screen + image, picture, error)) << error;
+
+    auto refused = [&](std::size_t size, const std::string& why) {
+        SCOPED_TRACE(size);
+        EXPECT_FALSE(load(whole.substr(0, size), picture, error));
+        EXPECT_EQ(error, why);
+    };
+    refused(32, "the picture is cut short: 32 bytes, and its GIF blocks need 33 or more"); // inside the data
+    refused(33, "the picture is cut short: 33 bytes, and its GIF blocks need 34 or more"); // before the data's end
+    refused(24, "the picture is cut short: 24 bytes, and its GIF blocks need 29 or more"); // inside the descriptor
+    refused(16, "the picture is cut short: 16 bytes, and its GIF blocks need 19 or more"); // inside the colours
+    refused(8, "the picture is cut short: 8 bytes, and its GIF blocks need 13 or more");
+}
