@@ -28,6 +28,13 @@ std::vector<std::string> Seeds(const std::string& entry)
     return seeds;
 }
 
+// The picture loader on `bytes`, written to `path` first.
+bool LoadBytes(const std::filesystem::path& path, const std::string& bytes, cli::Picture& picture, std::string& error)
+{
+    EXPECT_TRUE(files::WriteAll(path, bytes));
+    return cli::LoadPicture(path, picture, error);
+}
+
 } // namespace
 
 TEST(SampleFuzzReplay, Yuy2)
@@ -96,9 +103,7 @@ TEST(PictureFuzzReplay, BmpHeadersTheFileDoesNotHoldAreCutShort)
 {
     TempDir dir;
     auto load = [&](const std::string& bytes, cli::Picture& picture, std::string& error) {
-        const auto path = dir / "p.bmp";
-        EXPECT_TRUE(files::WriteAll(path, bytes));
-        return cli::LoadPicture(path, picture, error);
+        return LoadBytes(dir / "p.bmp", bytes, picture, error);
     };
     const unsigned char fuzzed[] = {0x42, 0x4d, 0x36, 0xff, 0xff, 0x7e, 0xd7, 0x8d, 0x60, 0x00, 0x00, 0x00, 0x00, 0x00,
                                     0x01, 0x00, 0x13, 0x28, 0x01, 0x2e, 0xd1, 0xfa, 0x01, 0x00, 0x18, 0x00, 0xff};
@@ -130,9 +135,7 @@ TEST(PictureLoading, AGifCutShortIsRefusedAndAWholeOneLoads)
 {
     TempDir dir;
     auto load = [&](const std::string& bytes, cli::Picture& picture, std::string& error) {
-        const auto path = dir / "p.gif";
-        EXPECT_TRUE(files::WriteAll(path, bytes));
-        return cli::LoadPicture(path, picture, error);
+        return LoadBytes(dir / "p.gif", bytes, picture, error);
     };
     // 2 x 1 pixels, black and white: a two-colour table, then the codes
     // clear, 0, 1, end in 3 bits each.
