@@ -106,7 +106,7 @@ std::string CutShortBmp(const std::string& bytes)
                " bytes its header gives";
     };
     const long long size = static_cast<long long>(bytes.size());
-    constexpr long long FileHeader = 14, CoreHeader = 12, InfoHeader = 40;
+    constexpr long long FileHeader = 14, CoreHeader = 12, ShortOs2Header = 16, InfoHeader = 40;
     if (size < FileHeader + 4)
         return cut(FileHeader + CoreHeader);
     const long long infoSize = le(14, 4);
@@ -118,13 +118,15 @@ std::string CutShortBmp(const std::string& bytes)
         width = le(18, 2);
         height = le(20, 2);
         bits = le(24, 2);
-    } else if (infoSize >= InfoHeader) {
+    } else if (infoSize >= ShortOs2Header) {  // 32-bit sizes; the short OS/2 form ends before the compression
         width = static_cast<int32_t>(le(18, 4));
         height = std::llabs(static_cast<int32_t>(le(22, 4)));
         bits = le(28, 2);
-        compression = le(30, 4);
+        compression = infoSize >= InfoHeader ? le(30, 4) : 0;
     } else {
-        return {};  // a form Qt does not read either
+        // No BMP has such a header, yet Qt read one of 0 bytes as a picture
+        // of 32 megapixels, all black but for what 27 bytes held.
+        return "the picture's BMP header is damaged: no BMP header is " + std::to_string(infoSize) + " bytes long";
     }
     if ((compression != 0 && compression != 3) || !PictureSizeAcceptable(width, height))
         return {};  // run-length rows have no fixed length; a false size is refused later

@@ -127,6 +127,29 @@ TEST(PictureFuzzReplay, BmpHeadersTheFileDoesNotHoldAreCutShort)
     EXPECT_EQ(error, "the picture is cut short: 20 of the 26 bytes its header gives");
 }
 
+// A 27-byte BMP from the fuzzer whose info header says it is 0 bytes long:
+// Qt read it as a picture of 3072 x 10456 pixels (340 MB, and 13 s under the
+// fuzzer's sanitizers). No BMP header has such a size; the short OS/2 form
+// of 16 bytes is held to its rows like the others.
+TEST(PictureFuzzReplay, ABmpHeaderOfASizeNoBmpHasIsRefused)
+{
+    TempDir dir;
+    const unsigned char fuzzed[] = {0x42, 0x4d, 0x36, 0xff, 0xff, 0x7e, 0x65, 0x8d, 0xd7, 0xd7, 0x8d, 0xdf, 0x00, 0x00,
+                                    0x00, 0x00, 0x00, 0x00, 0x00, 0x0c, 0x28, 0xd7, 0x01, 0x00, 0x18, 0x00, 0xff};
+    cli::Picture picture;
+    std::string error;
+    EXPECT_FALSE(LoadBytes(dir / "p.bmp", std::string(reinterpret_cast<const char*>(fuzzed), sizeof fuzzed), picture,
+                           error));
+    EXPECT_EQ(error, "the picture's BMP header is damaged: no BMP header is 0 bytes long");
+
+    auto u16 = [](int v) { return std::string{static_cast<char>(v & 0xff), static_cast<char>(v >> 8)}; };
+    auto u32 = [&](int v) { return u16(v & 0xffff) + u16(v >> 16); };
+    // 4 x 300 pixels of 24 bits behind a 16-byte header: 30 + 3600 bytes.
+    const std::string os2 = "BM" + u32(3630) + u32(0) + u32(30) + u32(16) + u32(4) + u32(300) + u16(1) + u16(24);
+    EXPECT_FALSE(LoadBytes(dir / "p.bmp", os2 + std::string(100, '\x7f'), picture, error));
+    EXPECT_EQ(error, "the picture is cut short: 130 of the 3630 bytes its header gives");
+}
+
 // Qt's GIF reader fills in what a GIF cut short lacks: a synthetic card
 // missing its last tenth was read as a whole card. A GIF that ends inside
 // one of its blocks is refused; a whole one loads, also without the trailer
