@@ -147,7 +147,7 @@ std::string CutShortGif(const std::string& bytes)
     if (bytes.size() < 6 || (bytes.compare(0, 6, "GIF87a") != 0 && bytes.compare(0, 6, "GIF89a") != 0))
         return {};
     const std::size_t size = bytes.size();
-    auto byte = [&](std::size_t at) { return static_cast<uint8_t>(bytes[at]); };
+    auto byte = [&](std::size_t i) { return static_cast<uint8_t>(bytes[i]); };
     auto cut = [&](std::size_t needed) {
         return "the picture is cut short: " + std::to_string(size) + " bytes, and its GIF blocks need " +
                std::to_string(needed) + " or more";

@@ -120,13 +120,11 @@ bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& w
         discard();
         return why.empty() ? fail("cannot write") : refuse(std::move(why));
     }
-    // By name: a writer that opens the path itself may have made a new file.
-    if (::chmod(tmpl.c_str(), mode) != 0) {
-        discard();
-        return fail("cannot write");
-    }
+    // Opened again by name: a writer that opens the path itself may have made
+    // a new file. The mode is set through it, so that a write-only mode
+    // cannot keep it from being opened, and flushed with the bytes.
     const int written = ::open(tmpl.c_str(), O_RDONLY | O_CLOEXEC);
-    if (written < 0 || ::fsync(written) != 0) {
+    if (written < 0 || ::fchmod(written, mode) != 0 || ::fsync(written) != 0) {
         if (written >= 0)
             ::close(written);
         discard();
