@@ -220,7 +220,9 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
         error = "cannot read the file: " + why;
         return false;
     }
-    if (IsJpegPath(path))
+    // By its first bytes too: a JPEG named otherwise (".jfif", ".png", no
+    // extension) went to Qt's reader, which reads one cut short as whole.
+    if (IsJpegPath(path) || bytes->compare(0, 3, "\xff\xd8\xff") == 0)
         return DecodeJpeg(*bytes, out, error);
     cardprint::EnsureGuiApplication();
     QBuffer buffer;

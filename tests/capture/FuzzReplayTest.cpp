@@ -2,6 +2,10 @@
 // camera and seeded mutations of them.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QImage>
+
+#include "cardprint/GuiApp.h"
 #include "cli/PictureLoading.h"
 #include "fuzz/FuzzReplay.h"
 #include "platform/Files.h"
@@ -148,6 +152,33 @@ TEST(PictureFuzzReplay, ABmpHeaderOfASizeNoBmpHasIsRefused)
     const std::string os2 = "BM" + u32(3630) + u32(0) + u32(30) + u32(16) + u32(4) + u32(300) + u16(1) + u16(24);
     EXPECT_FALSE(LoadBytes(dir / "p.bmp", os2 + std::string(100, '\x7f'), picture, error));
     EXPECT_EQ(error, "the picture is cut short: 130 of the 3630 bytes its header gives");
+}
+
+// A JPEG is read as JPEG whatever its name: named ".png" it went to Qt's
+// reader, which gives a JPEG cut short with its missing rows grey.
+TEST(PictureLoading, AJpegIsReadAsJpegWhateverItsName)
+{
+    cardprint::EnsureGuiApplication();
+    QImage image(64, 48, QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 4, y * 5, (x ^ y) * 3));
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "JPG", 90));
+    const std::string jpeg(encoded.constData(), static_cast<std::size_t>(encoded.size()));
+
+    TempDir dir;
+    cli::Picture picture;
+    std::string error;
+    for (const char* name : {"p.jfif", "p.png", "p"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(LoadBytes(dir / name, jpeg, picture, error)) << error;
+        EXPECT_EQ(picture.width, 64);
+        EXPECT_FALSE(LoadBytes(dir / name, jpeg.substr(0, jpeg.size() * 7 / 10), picture, error));
+        EXPECT_EQ(error, "Premature end of JPEG file");
+    }
 }
 
 // Qt's GIF reader fills in what a GIF cut short lacks: a synthetic card
