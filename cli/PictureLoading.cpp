@@ -91,6 +91,34 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
 // cut inside itself could still claim a picture of hundreds of megabytes.
 // Uncompressed rows have a fixed length, so a file shorter than its headers
 // or its rows say is refused.
+// Run-length rows (8 or 4 bits a pixel) have no fixed length, but the runs
+// end with a mark of their own; Qt's reader fills in what a file cut before
+// it lacks, and a card cut 10 % short was read as whole. The runs are walked
+// from `at` to that mark, pair by pair as the format lays them out.
+std::string CutShortBmpRuns(const std::string& bytes, long long at, bool fourBits)
+{
+    const long long size = static_cast<long long>(bytes.size());
+    auto byte = [&](long long i) { return static_cast<uint8_t>(bytes[static_cast<std::size_t>(i)]); };
+    for (;;) {
+        if (at + 2 > size)
+            return "the picture is cut short: " + std::to_string(size) + " bytes, and its compressed rows need " +
+                   std::to_string(at + 2) + " or more";
+        const int count = byte(at), value = byte(at + 1);
+        at += 2;
+        if (count != 0 || value == 0)  // a run of one value, or the end of a row
+            continue;
+        if (value == 1)  // the end of the picture
+            return {};
+        if (value == 2) {  // a move right and up
+            at += 2;
+            continue;
+        }
+        // Pixels as they are, padded to a 16-bit boundary.
+        const int pixelBytes = fourBits ? (value + 1) / 2 : value;
+        at += pixelBytes + (pixelBytes & 1);
+    }
+}
+
 std::string CutShortBmp(const std::string& bytes)
 {
     if (bytes.size() < 2 || bytes.compare(0, 2, "BM") != 0)
@@ -128,8 +156,12 @@ std::string CutShortBmp(const std::string& bytes)
         // of 32 megapixels, all black but for what 27 bytes held.
         return "the picture's BMP header is damaged: no BMP header is " + std::to_string(infoSize) + " bytes long";
     }
-    if ((compression != 0 && compression != 3) || !PictureSizeAcceptable(width, height))
-        return {};  // run-length rows have no fixed length; a false size is refused later
+    if (!PictureSizeAcceptable(width, height))
+        return {};  // refused later, with the size it claims
+    if (compression == 1 || compression == 2)
+        return CutShortBmpRuns(bytes, std::max<long long>(le(10, 4), headers), compression == 2);
+    if (compression != 0 && compression != 3)
+        return {};
     const long long rowBytes = (width * bits + 31) / 32 * 4;
     const long long needed = std::max<long long>(le(10, 4), headers) + rowBytes * height;
     return size >= needed ? std::string() : cut(needed);

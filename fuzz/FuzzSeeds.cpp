@@ -100,6 +100,12 @@ std::vector<std::string> OtherPictureSeeds(const std::filesystem::path&)
     return {Encoded(picture, "PNG"), Encoded(picture.scaled(320, 240), "PNG"),
             Encoded(picture.convertToFormat(QImage::Format_Indexed8).scaled(64, 48), "PNG"),
             Encoded(picture.scaled(64, 48), "BMP"),
+            // 4 x 2 pixels of a run-length BMP, for the walk through its runs.
+            std::string("\x42\x4d\x4c\x00\x00\x00\x00\x00\x00\x00\x3e\x00\x00\x00\x28\x00\x00\x00\x04\x00"
+                        "\x00\x00\x02\x00\x00\x00\x01\x00\x08\x00\x01\x00\x00\x00\x0e\x00\x00\x00\x00\x00"
+                        "\x00\x00\x00\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\xff\xff"
+                        "\xff\x00\x04\x00\x00\x00\x00\x04\x01\x01\x01\x01\x00\x00\x00\x01",
+                        76),
             // Qt writes no GIF: 2 x 1 pixels by hand, black and white, for the block chain's checks.
             std::string("GIF89a\x02\0\x01\0\x80\0\0\0\0\0\xff\xff\xff\x2c\0\0\0\0\x02\0\x01\0\0\x02\x02\x44\x0a\0;", 35)};
 }

@@ -154,6 +154,40 @@ TEST(PictureFuzzReplay, ABmpHeaderOfASizeNoBmpHasIsRefused)
     EXPECT_EQ(error, "the picture is cut short: 130 of the 3630 bytes its header gives");
 }
 
+// A run-length BMP has no fixed row length; Qt's reader filled in what one
+// cut short lacked, and a card cut 10 % short was read as whole. Its runs
+// must reach their end mark.
+TEST(PictureLoading, ARunLengthBmpCutShortIsRefused)
+{
+    TempDir dir;
+    auto u16 = [](int v) { return std::string{static_cast<char>(v & 0xff), static_cast<char>(v >> 8)}; };
+    auto u32 = [&](int v) { return u16(v & 0xffff) + u16(v >> 16); };
+    // 4 x 2 pixels of a black and white palette: a run of four blacks, the
+    // row's end, four pixels as they are, the row's end, the picture's end.
+    auto bmp = [&](int bits, const std::string& runs) {
+        const int offset = 14 + 40 + 8;
+        return "BM" + u32(offset + static_cast<int>(runs.size())) + u32(0) + u32(offset) + u32(40) + u32(4) + u32(2) +
+               u16(1) + u16(bits) + u32(bits == 8 ? 1 : 2) + u32(static_cast<int>(runs.size())) + u32(0) + u32(0) +
+               u32(2) + u32(0) + std::string("\0\0\0\0\xff\xff\xff\0", 8) + runs;
+    };
+    const std::string rle8 = bmp(8, std::string("\x04\0\0\0\0\x04\x01\x01\x01\x01\0\0\0\x01", 14));
+    const std::string rle4 = bmp(4, std::string("\x04\0\0\0\0\x04\x11\x11\0\0\0\x01", 12));
+    cli::Picture picture;
+    std::string error;
+    for (const std::string* whole : {&rle8, &rle4}) {
+        ASSERT_TRUE(LoadBytes(dir / "p.bmp", *whole, picture, error)) << error;
+        // The rows are stored bottom-up: the white row is the top one.
+        EXPECT_EQ(picture.rgb, (std::vector<uint8_t>{255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, //
+                                                     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+        const std::size_t size = whole->size();
+        EXPECT_FALSE(LoadBytes(dir / "p.bmp", whole->substr(0, size - 2), picture, error));
+        EXPECT_EQ(error, "the picture is cut short: " + std::to_string(size - 2) +
+                             " bytes, and its compressed rows need " + std::to_string(size) + " or more");
+    }
+    EXPECT_FALSE(LoadBytes(dir / "p.bmp", rle8.substr(0, 70), picture, error)); // inside the pixels as they are
+    EXPECT_EQ(error, "the picture is cut short: 70 bytes, and its compressed rows need 74 or more");
+}
+
 // A JPEG is read as JPEG whatever its name: named ".png" it went to Qt's
 // reader, which gives a JPEG cut short with its missing rows grey.
 TEST(PictureLoading, AJpegIsReadAsJpegWhateverItsName)
