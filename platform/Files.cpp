@@ -11,6 +11,7 @@
 namespace files {
 
 static constexpr const char* NotRegular = "不是普通文件（可能是管道或设备），不能读取";
+static constexpr const char* Folder = "是文件夹，不是文件，不能读取";
 
 std::optional<std::string> ReadAll(const std::filesystem::path& path, std::string* error)
 {
@@ -25,7 +26,7 @@ std::optional<std::string> ReadAll(const std::filesystem::path& path, std::strin
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         if (error)
-            *error = NotRegular;
+            *error = S_ISDIR(st.st_mode) ? Folder : NotRegular;
         return std::nullopt;
     }
     std::string data;

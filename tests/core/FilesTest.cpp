@@ -82,7 +82,8 @@ TEST(Files, ANamedPipeIsRefusedWithoutWaiting)
 
     std::string error;
     EXPECT_FALSE(files::WriteAtomic(fifo, "x", &error));
-    EXPECT_FALSE(files::ReadAll(dir.path(), &error));  // a folder is no file either
+    EXPECT_FALSE(files::ReadAll(dir.path(), &error));  // a folder is no file either, and is named so
+    EXPECT_EQ(error, "是文件夹，不是文件，不能读取");
 }
 
 TEST(Files, StaleTemporariesOfOneFileAreRemovedAndNothingElse)
