@@ -86,11 +86,6 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
     }
 }
 
-// Qt's BMP reader stops where the file does and gives the rows it never got
-// as black: a header alone read as a card full of black dots, and a header
-// cut inside itself could still claim a picture of hundreds of megabytes.
-// Uncompressed rows have a fixed length, so a file shorter than its headers
-// or its rows say is refused.
 // Run-length rows (8 or 4 bits a pixel) have no fixed length, but the runs
 // end with a mark of their own; Qt's reader fills in what a file cut before
 // it lacks, and a card cut 10 % short was read as whole. The runs are walked
@@ -119,6 +114,11 @@ std::string CutShortBmpRuns(const std::string& bytes, long long at, bool fourBit
     }
 }
 
+// Qt's BMP reader stops where the file does and gives the rows it never got
+// as black: a header alone read as a card full of black dots, and a header
+// cut inside itself could still claim a picture of hundreds of megabytes.
+// Uncompressed rows have a fixed length, so a file shorter than its headers
+// or its rows say is refused.
 std::string CutShortBmp(const std::string& bytes)
 {
     if (bytes.size() < 2 || bytes.compare(0, 2, "BM") != 0)
