@@ -902,6 +902,49 @@ void LightLeveller::GainsAtBlockRow(int by, int width, int bpp, uint16_t* out) c
         put(x, e[0], e[1], e[2]);
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+static bool HasAvx2Levelling()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+// The gains of 16 bytes between the two block rows' gains.
+[[gnu::target("avx2")]] static inline __m256i GainsAvx2(const uint16_t* a, const uint16_t* b, __m256i wa, __m256i wb)
+{
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
+    const __m256i z = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(x, wa), _mm256_mullo_epi16(z, wb)), 3);
+}
+
+// ScaleRows' pass 32 bytes at a time, the same arithmetic as its SSE2 loop;
+// returns the bytes done.
+[[gnu::target("avx2")]] static std::size_t ScaleRowAvx2(uint8_t* p, uint8_t* c, const uint16_t* a, const uint16_t* b,
+                                                        uint16_t wa, uint16_t wb, int half, std::size_t rowBytes)
+{
+    const __m256i va = _mm256_set1_epi16(static_cast<short>(wa)), vb = _mm256_set1_epi16(static_cast<short>(wb));
+    const __m256i round = _mm256_set1_epi16(static_cast<short>(half));
+    std::size_t i = 0;
+    for (; i + 32 <= rowBytes; i += 32) {
+        const __m256i lo = _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))),
+                                              GainsAvx2(a + i, b + i, va, vb));
+        const __m256i hi =
+            _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16))),
+                               GainsAvx2(a + i + 16, b + i + 16, va, vb));
+        // packus works within 128-bit halves and leaves the 8-byte quarters
+        // as 0, 2, 1, 3: put back in order.
+        const __m256i levelled = _mm256_permute4x64_epi64(
+            _mm256_packus_epi16(_mm256_srli_epi16(_mm256_add_epi16(lo, round), 7),
+                                _mm256_srli_epi16(_mm256_add_epi16(hi, round), 7)),
+            0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), levelled);
+        if (c)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), levelled);
+    }
+    return i;
+}
+#endif
+
 void LightLeveller::ScaleRows(const BitmapView& bmp, const BitmapView& copy)
 {
     // Each row's gains lie between those of the two block rows around it;
@@ -930,6 +973,10 @@ void LightLeveller::ScaleRows(const BitmapView& bmp, const BitmapView& copy)
         uint8_t* p = bmp.Row(y);
         uint8_t* c = copy.Valid() ? copy.Row(y) : nullptr;
         std::size_t i = 0;
+#if defined(__x86_64__) || defined(__i386__)
+        if (HasAvx2Levelling())
+            i = ScaleRowAvx2(p, c, a, b, wa, wb, GainOne / 2, rowBytes);
+#endif
 #if defined(__SSE2__)
         // Gains are at most 256 and a byte times a gain fits 16 bits.
         const __m128i va = _mm_set1_epi16(static_cast<short>(wa)), vb = _mm_set1_epi16(static_cast<short>(wb));
