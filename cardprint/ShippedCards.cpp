@@ -173,8 +173,10 @@ StudentRoster ShippedRoster()
     (void)r.admissionPrefix.SetUtf8("01");
     for (int i = 0; i < 40; ++i) {
         int cls = i / 20 + 1;
-        char classCode[4];
-        char number[16];
+        // Room for any int, so that no build's range analysis (the sanitizer
+        // build's is looser) sees a possible truncation.
+        char classCode[12];
+        char number[32];
         std::snprintf(classCode, sizeof classCode, "%02d", cls);
         // The admission number of a new student: the class code, then the
         // student's number padded to the remaining seven digits.

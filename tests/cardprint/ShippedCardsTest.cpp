@@ -3,7 +3,7 @@
 
 #include <cstring>
 #include <memory>
-#include <regex>
+#include <sstream>
 #include <string>
 
 #include "cardprint/CardFace.h"
@@ -125,11 +125,15 @@ TEST(ShippedCards, EveryCardPrintsToPdfAndPng)
         auto bytes = files::ReadAll(files::FromUtf8(pdf));
         ASSERT_TRUE(bytes.has_value());
         // A4 landscape in points: the card is drawn at its size in millimetres on it.
-        std::smatch m;
-        std::regex box(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])");
-        ASSERT_TRUE(std::regex_search(*bytes, m, box));
-        EXPECT_NEAR(std::stod(m[1]), 841.89, 0.5);
-        EXPECT_NEAR(std::stod(m[2]), 595.28, 0.5);
+        // (Read by hand: std::regex draws false warnings from GCC 12 in the sanitizer build.)
+        const std::string box = "/MediaBox [0 0 ";
+        const std::size_t at = bytes->find(box);
+        ASSERT_NE(at, std::string::npos);
+        std::istringstream size(bytes->substr(at + box.size(), 40));
+        double width = 0, height = 0;
+        ASSERT_TRUE(size >> width >> height);
+        EXPECT_NEAR(width, 841.89, 0.5);
+        EXPECT_NEAR(height, 595.28, 0.5);
 
         std::string png = files::ToUtf8(dir / "card.png");
         ASSERT_TRUE(WriteCardPng(png, c.record, face, 150, &error)) << error;
