@@ -158,12 +158,13 @@ std::string CutShortBmp(const std::string& bytes)
     }
     if (!PictureSizeAcceptable(width, height))
         return {};  // refused later, with the size it claims
+    const long long dataStart = std::max<long long>(le(10, 4), headers);
     if (compression == 1 || compression == 2)
-        return CutShortBmpRuns(bytes, std::max<long long>(le(10, 4), headers), compression == 2);
+        return CutShortBmpRuns(bytes, dataStart, compression == 2);
     if (compression != 0 && compression != 3)
         return {};
     const long long rowBytes = (width * bits + 31) / 32 * 4;
-    const long long needed = std::max<long long>(le(10, 4), headers) + rowBytes * height;
+    const long long needed = dataStart + rowBytes * height;
     return size >= needed ? std::string() : cut(needed);
 }
 

@@ -32,6 +32,10 @@ std::vector<std::string> Seeds(const std::string& entry)
     return seeds;
 }
 
+// Little-endian fields of hand-made picture headers.
+std::string Le16(int v) { return std::string{static_cast<char>(v & 0xff), static_cast<char>(v >> 8)}; }
+std::string Le32(int v) { return Le16(v & 0xffff) + Le16(v >> 16); }
+
 // The picture loader on `bytes`, written to `path` first.
 bool LoadBytes(const std::filesystem::path& path, const std::string& bytes, cli::Picture& picture, std::string& error)
 {
@@ -118,9 +122,7 @@ TEST(PictureFuzzReplay, BmpHeadersTheFileDoesNotHoldAreCutShort)
                          " bytes its header gives");
 
     // The 12-byte header: 2 x 2 pixels of 24 bits, rows padded to 8 bytes.
-    auto u16 = [](int v) { return std::string{static_cast<char>(v & 0xff), static_cast<char>(v >> 8)}; };
-    auto u32 = [&](int v) { return u16(v & 0xffff) + u16(v >> 16); };
-    const std::string core = "BM" + u32(42) + u32(0) + u32(26) + u32(12) + u16(2) + u16(2) + u16(1) + u16(24);
+    const std::string core = "BM" + Le32(42) + Le32(0) + Le32(26) + Le32(12) + Le16(2) + Le16(2) + Le16(1) + Le16(24);
     const std::string rows = std::string("\x10\x20\x30\x40\x50\x60\0\0", 8) + std::string("\x70\x80\x90\xa0\xb0\xc0\0\0", 8);
     ASSERT_TRUE(load(core + rows, picture, error)) << error;
     EXPECT_EQ(picture.width, 2);
@@ -146,10 +148,8 @@ TEST(PictureFuzzReplay, ABmpHeaderOfASizeNoBmpHasIsRefused)
                            error));
     EXPECT_EQ(error, "the picture's BMP header is damaged: no BMP header is 0 bytes long");
 
-    auto u16 = [](int v) { return std::string{static_cast<char>(v & 0xff), static_cast<char>(v >> 8)}; };
-    auto u32 = [&](int v) { return u16(v & 0xffff) + u16(v >> 16); };
     // 4 x 300 pixels of 24 bits behind a 16-byte header: 30 + 3600 bytes.
-    const std::string os2 = "BM" + u32(3630) + u32(0) + u32(30) + u32(16) + u32(4) + u32(300) + u16(1) + u16(24);
+    const std::string os2 = "BM" + Le32(3630) + Le32(0) + Le32(30) + Le32(16) + Le32(4) + Le32(300) + Le16(1) + Le16(24);
     EXPECT_FALSE(LoadBytes(dir / "p.bmp", os2 + std::string(100, '\x7f'), picture, error));
     EXPECT_EQ(error, "the picture is cut short: 130 of the 3630 bytes its header gives");
 }
@@ -160,15 +160,13 @@ TEST(PictureFuzzReplay, ABmpHeaderOfASizeNoBmpHasIsRefused)
 TEST(PictureLoading, ARunLengthBmpCutShortIsRefused)
 {
     TempDir dir;
-    auto u16 = [](int v) { return std::string{static_cast<char>(v & 0xff), static_cast<char>(v >> 8)}; };
-    auto u32 = [&](int v) { return u16(v & 0xffff) + u16(v >> 16); };
     // 4 x 2 pixels of a black and white palette: a run of four blacks, the
     // row's end, four pixels as they are, the row's end, the picture's end.
     auto bmp = [&](int bits, const std::string& runs) {
         const int offset = 14 + 40 + 8;
-        return "BM" + u32(offset + static_cast<int>(runs.size())) + u32(0) + u32(offset) + u32(40) + u32(4) + u32(2) +
-               u16(1) + u16(bits) + u32(bits == 8 ? 1 : 2) + u32(static_cast<int>(runs.size())) + u32(0) + u32(0) +
-               u32(2) + u32(0) + std::string("\0\0\0\0\xff\xff\xff\0", 8) + runs;
+        return "BM" + Le32(offset + static_cast<int>(runs.size())) + Le32(0) + Le32(offset) + Le32(40) + Le32(4) + Le32(2) +
+               Le16(1) + Le16(bits) + Le32(bits == 8 ? 1 : 2) + Le32(static_cast<int>(runs.size())) + Le32(0) + Le32(0) +
+               Le32(2) + Le32(0) + std::string("\0\0\0\0\xff\xff\xff\0", 8) + runs;
     };
     const std::string rle8 = bmp(8, std::string("\x04\0\0\0\0\x04\x01\x01\x01\x01\0\0\0\x01", 14));
     const std::string rle4 = bmp(4, std::string("\x04\0\0\0\0\x04\x11\x11\0\0\0\x01", 12));
