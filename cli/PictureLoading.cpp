@@ -24,7 +24,6 @@ namespace {
 struct JpegError {
     jpeg_error_mgr mgr;
     char message[JMSG_LENGTH_MAX];
-    char warning[JMSG_LENGTH_MAX];  // the first one; empty while there was none
 };
 
 [[noreturn]] void JpegFail(j_common_ptr info)
@@ -36,12 +35,13 @@ struct JpegError {
 
 // libjpeg only warns about a file cut short or corrupt data, and fills what is
 // missing with grey: a card cut 6 KB short still read as accepted, its lost
-// rows read as marks. Like a corrupt camera sample, such a file is refused.
+// rows read as marks. Like a corrupt camera sample, such a file is refused,
+// and at once: decoding the grey rows after it cost as much as a whole
+// picture, and a file of a few bytes may claim tens of millions of pixels.
 void JpegWarn(j_common_ptr info, int level)
 {
-    auto* err = reinterpret_cast<JpegError*>(info->err);
-    if (level < 0 && err->warning[0] == 0)
-        (*info->err->format_message)(info, err->warning);
+    if (level < 0)
+        JpegFail(info);
 }
 
 std::string TooLarge(long long width, long long height)
@@ -74,10 +74,6 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
         }
         jpeg_finish_decompress(&info);
         jpeg_destroy_decompress(&info);
-        if (err.warning[0] != 0) {
-            error = err.warning;
-            return false;
-        }
         return true;
     } catch (const std::exception& e) {
         jpeg_destroy_decompress(&info);
