@@ -31,11 +31,15 @@ int LayoutType(const CardTemplate& t, int abType)
     return abType == 1 ? 1 : 0;
 }
 
-std::string NormaliseDigits(const std::string& s)
+// The digits as drawn: those past the card's columns, or below its rows,
+// are not on the picture, and the truth must not claim them.
+std::string DrawnDigits(const std::string& s, int columns, int rows)
 {
     std::string out;
-    for (char c : s)
-        out += (c >= '0' && c <= '9') ? c : ' ';
+    for (int i = 0; i < columns && i < static_cast<int>(s.size()); ++i) {
+        const char c = s[static_cast<std::size_t>(i)];
+        out += c >= '0' && c <= '9' && c - '0' < rows ? c : ' ';
+    }
     return out;
 }
 
@@ -434,12 +438,14 @@ QImage SynthesizeCameraImage(const CardTemplate& t, const std::string& templateN
     if (truth) {
         int layout = LayoutType(t, card.abType);
         truth->abType = layout;
-        truth->admission = NormaliseDigits(card.admission);
-        truth->subject = NormaliseDigits(card.subject);
-        truth->score = NormaliseDigits(card.score);
+        truth->admission = DrawnDigits(card.admission, t.AdmColumns, 10);
+        truth->subject = DrawnDigits(card.subject, t.SubjColumns, t.SubjRows);
+        truth->score = DrawnDigits(card.score, t.ScoreColumns, 10);
         truth->answers.assign(static_cast<std::size_t>(std::max(0, t.QuestionCount)), std::string());
         for (int q = 0; q < t.QuestionCount && q < static_cast<int>(card.answers.size()); ++q) {
             QuestionLayout lay = LayoutQuestion(t, layout, q);
+            if (!lay.placed || (lay.orientation != 0 && lay.orientation != 1))
+                continue;  // not drawn either
             std::string letters;
             for (int j = 0; j < lay.options && j < card_limits::MaxOptions; ++j)
                 if (card.answers[static_cast<std::size_t>(q)].find(static_cast<char>('A' + j)) != std::string::npos)

@@ -169,6 +169,26 @@ TEST(SynthCamera, MarksGoToTheFilledCells)
     EXPECT_NE(json.find("{\"kind\": \"erased\", \"question\": 3, \"option\": \"B\"}"), std::string::npos);
 }
 
+// The truth is what the picture shows: digits past the card's columns, or in
+// a row the card lacks, are not drawn and so not claimed.
+TEST(SynthCamera, TruthClaimsOnlyTheDigitsDrawn)
+{
+    CardTemplate t = Standard().record;
+    ASSERT_LT(t.AdmColumns, 13);
+    t.SubjRows = 3;  // subjects 0, 1 and 2 only
+    FilledCard card;
+    card.admission = "0100000071234";
+    card.subject = "31";
+    card.score = "04567";
+    SynthTruth truth;
+    SynthesizeCameraImage(t, Standard().fileName, card, SynthOptions{}, &truth);
+    EXPECT_EQ(truth.admission, card.admission.substr(0, static_cast<std::size_t>(t.AdmColumns)));
+    EXPECT_EQ(truth.subject, " 1");
+    EXPECT_EQ(truth.score, std::string("04567").substr(0, static_cast<std::size_t>(t.ScoreColumns)));
+    // Paper A's mark, the admission's and the score's columns, the subject's second digit.
+    EXPECT_EQ(MarksFor(t, card).size(), static_cast<std::size_t>(1 + t.AdmColumns + 1 + t.ScoreColumns));
+}
+
 TEST(SynthCamera, FixedAbModeOverridesThePaper)
 {
     for (const ShippedCard& c : ShippedCards()) {
