@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "recognition/CpuFeatures.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
@@ -58,8 +60,6 @@ static inline bool WhiteAt(uint32_t blue, uint32_t green, uint32_t red, int scal
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-static bool HasSsse3();
-
 // Three-byte pixels, 16 at a time (48 bytes): the blue, green and red bytes
 // gathered by byte shuffles, 30 R + 59 G + 11 B in 16-bit lanes (at most
 // 25500), compared, and the 0 / 255 result spread back to three bytes a
@@ -126,7 +126,7 @@ void BinariseRun(const uint8_t* from, uint8_t* to, int count, int bpp, int thres
     int x = 0;
 #if defined(__x86_64__) || defined(__i386__)
     // The 16-bit lanes hold every sum; thresholds outside them take the byte loop.
-    if (bpp == 3 && scaled >= 1 && scaled <= 32767 && HasSsse3()) {
+    if (bpp == 3 && scaled >= 1 && scaled <= 32767 && cpu::HasSsse3()) {
         x = BinariseRun3Ssse3(from, to, count, scaled);
         from += 3 * x;
         to += 3 * x;
@@ -379,11 +379,6 @@ __attribute__((target("ssse3"))) static int SwapMirroredRows3Ssse3(uint8_t* a, u
     }
 }
 
-static bool HasSsse3()
-{
-    static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
-}
 #endif
 
 // Two distinct rows of 3-byte pixels trade places mirrored.
@@ -391,7 +386,7 @@ static void SwapMirroredRows3(uint8_t* a, uint8_t* b, int width)
 {
     int done = 0;
 #if defined(__x86_64__) || defined(__i386__)
-    if (HasSsse3())
+    if (cpu::HasSsse3())
         done = SwapMirroredRows3Ssse3(a, b, width);
 #endif
     for (int k = done; k < width; ++k)
@@ -903,12 +898,6 @@ void LightLeveller::GainsAtBlockRow(int by, int width, int bpp, uint16_t* out) c
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-static bool HasAvx2Levelling()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
 // The gains of 16 bytes between the two block rows' gains.
 [[gnu::target("avx2")]] static inline __m256i GainsAvx2(const uint16_t* a, const uint16_t* b, __m256i wa, __m256i wb)
 {
@@ -974,7 +963,7 @@ void LightLeveller::ScaleRows(const BitmapView& bmp, const BitmapView& copy)
         uint8_t* c = copy.Valid() ? copy.Row(y) : nullptr;
         std::size_t i = 0;
 #if defined(__x86_64__) || defined(__i386__)
-        if (HasAvx2Levelling())
+        if (cpu::HasAvx2())
             i = ScaleRowAvx2(p, c, a, b, wa, wb, GainOne / 2, rowBytes);
 #endif
 #if defined(__SSE2__)

@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstring>
 
+#include "recognition/CpuFeatures.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -104,12 +106,6 @@ static bool FitsInt32(const RotatedRow* rows, int64_t stepX, int64_t stepY, cons
 static constexpr uint8_t White[4] = {255, 255, 255, 255};
 
 #if defined(__x86_64__) || defined(__i386__)
-static bool HasAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
 // The copies of a card row of 3-byte pixels, eight pixels a gather: the
 // scalar loop spent its time on the instructions around each 4-byte load,
 // not on memory. A white pixel takes the gather's fallback value; eight
@@ -259,7 +255,7 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot)
     const RotatedRow* const rows = ctx.TurnedRows.data();
     const bool words = from == 3 && to == 3;
 #if defined(__x86_64__) || defined(__i386__)
-    const bool gather = words && HasAvx2();
+    const bool gather = words && cpu::HasAvx2();
 #endif
     const int copied = static_cast<int>(std::min(from, to));
     // The turn keeps the picture nearly level, so the card row a few rows up
