@@ -67,9 +67,16 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
         jpeg_start_decompress(&info);
         out.width = static_cast<int>(info.output_width);
         out.height = static_cast<int>(info.output_height);
-        out.rgb.assign(static_cast<std::size_t>(out.width) * out.height * 3, 0);
+        // Reserved, then grown a row at a time: a few bytes may claim tens
+        // of millions of pixels, and the file is refused where its data ends,
+        // before memory for rows it never had is touched.
+        const std::size_t rowBytes = static_cast<std::size_t>(out.width) * 3;
+        out.rgb.clear();
+        out.rgb.reserve(rowBytes * out.height);
         while (info.output_scanline < info.output_height) {
-            JSAMPROW row = out.rgb.data() + static_cast<std::size_t>(info.output_scanline) * out.width * 3;
+            const std::size_t at = static_cast<std::size_t>(info.output_scanline) * rowBytes;
+            out.rgb.resize(at + rowBytes);
+            JSAMPROW row = out.rgb.data() + at;
             jpeg_read_scanlines(&info, &row, 1);
         }
         jpeg_finish_decompress(&info);
