@@ -50,6 +50,17 @@ std::string TooLarge(long long width, long long height)
            " pixels, more than any camera sends";
 }
 
+// Such files hold their inks inverted (as Adobe writes them, and as picture
+// viewers read them): a channel's light is its value times the black's.
+void CmykRowToRgb(const uint8_t* cmyk, uint8_t* rgb, int width)
+{
+    for (int x = 0; x < width; ++x, cmyk += 4, rgb += 3) {
+        const int k = cmyk[3];
+        for (int c = 0; c < 3; ++c)
+            rgb[c] = static_cast<uint8_t>(cmyk[c] * k / 255);
+    }
+}
+
 bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
 {
     jpeg_decompress_struct info{};
@@ -63,7 +74,9 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
         jpeg_read_header(&info, TRUE);
         if (!PictureSizeAcceptable(info.image_width, info.image_height))
             throw std::runtime_error(TooLarge(info.image_width, info.image_height));
-        info.out_color_space = JCS_RGB;
+        // Scanners may save CMYK, which libjpeg does not turn into RGB itself.
+        const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+        info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
         jpeg_start_decompress(&info);
         out.width = static_cast<int>(info.output_width);
         out.height = static_cast<int>(info.output_height);
@@ -71,13 +84,16 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
         // of millions of pixels, and the file is refused where its data ends,
         // before memory for rows it never had is touched.
         const std::size_t rowBytes = static_cast<std::size_t>(out.width) * 3;
+        std::vector<uint8_t> cmykRow(cmyk ? static_cast<std::size_t>(out.width) * 4 : 0);
         out.rgb.clear();
         out.rgb.reserve(rowBytes * out.height);
         while (info.output_scanline < info.output_height) {
             const std::size_t at = static_cast<std::size_t>(info.output_scanline) * rowBytes;
             out.rgb.resize(at + rowBytes);
-            JSAMPROW row = out.rgb.data() + at;
+            JSAMPROW row = cmyk ? cmykRow.data() : out.rgb.data() + at;
             jpeg_read_scanlines(&info, &row, 1);
+            if (cmyk)
+                CmykRowToRgb(cmykRow.data(), out.rgb.data() + at, out.width);
         }
         jpeg_finish_decompress(&info);
         jpeg_destroy_decompress(&info);

@@ -2,6 +2,10 @@
 // camera and seeded mutations of them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include <jpeglib.h>
+
 #include <QBuffer>
 #include <QImage>
 
@@ -211,6 +215,58 @@ TEST(PictureLoading, AJpegIsReadAsJpegWhateverItsName)
         EXPECT_FALSE(LoadBytes(dir / name, jpeg.substr(0, jpeg.size() * 7 / 10), picture, error));
         EXPECT_EQ(error, "Premature end of JPEG file");
     }
+}
+
+// A scanner's CMYK JPEG, inks inverted as Adobe writes them, reads as the
+// colours a picture viewer shows; libjpeg alone refused it.
+TEST(PictureLoading, ACmykJpegReadsAsItsColours)
+{
+    constexpr int W = 16, H = 8;
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            // left half yellow (no yellow ink stored inverted: 0), right half half-dark cyan
+            const uint8_t left[4] = {255, 255, 0, 255}, right[4] = {0, 255, 255, 128};
+            pixels.insert(pixels.end(), x < W / 2 ? left : right, (x < W / 2 ? left : right) + 4);
+        }
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = W;
+    c.image_height = H;
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 100, TRUE);
+    c.write_Adobe_marker = TRUE;
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = pixels.data() + static_cast<std::size_t>(c.next_scanline) * W * 4;
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    const std::string jpeg(reinterpret_cast<const char*>(mem), size);
+    jpeg_destroy_compress(&c);
+    std::free(mem);
+
+    TempDir dir;
+    cli::Picture picture;
+    std::string error;
+    ASSERT_TRUE(LoadBytes(dir / "scan.jpg", jpeg, picture, error)) << error;
+    ASSERT_EQ(picture.width, W);
+    ASSERT_EQ(picture.height, H);
+    auto near = [&](int x, int y, int r, int g, int b) {
+        const uint8_t* p = picture.rgb.data() + (static_cast<std::size_t>(y) * W + x) * 3;
+        return std::abs(p[0] - r) <= 3 && std::abs(p[1] - g) <= 3 && std::abs(p[2] - b) <= 3;
+    };
+    EXPECT_TRUE(near(1, 3, 255, 255, 0));
+    EXPECT_TRUE(near(14, 3, 0, 128, 128));
+    EXPECT_FALSE(LoadBytes(dir / "scan.jpg", jpeg.substr(0, jpeg.size() / 2), picture, error));
+    EXPECT_EQ(error, "Premature end of JPEG file");
 }
 
 // Qt's GIF reader fills in what a GIF cut short lacks: a synthetic card
