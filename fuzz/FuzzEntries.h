@@ -62,6 +62,9 @@ std::vector<std::string> SampleSeeds(const std::string& entryName, const std::ve
 std::vector<std::string> JpegPictureSeeds(const std::filesystem::path& dataFolder);
 std::vector<std::string> OtherPictureSeeds(const std::filesystem::path& dataFolder);
 std::vector<std::string> MarkingSeeds(const std::filesystem::path& dataFolder);
+// A CMYK JPEG, as scanners save it (Adobe's inverted inks), of top-down
+// C, M, Y, K bytes.
+std::string CmykJpeg(const std::vector<uint8_t>& cmyk, int width, int height);
 // A synthetic camera picture, top-down B, G, R, 640 x 480.
 std::vector<uint8_t> SynthFrameBgr(const std::filesystem::path& dataFolder, int index);
 // What the sample seeds are drawn from: a 64 x 48 crop of a synthetic camera

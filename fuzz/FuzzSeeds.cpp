@@ -1,5 +1,10 @@
 // Seeds drawn by the synthetic camera: a filled standard-answer card of each
 // shipped template photographed as the camera would.
+#include <cstdio>  // jpeglib.h needs FILE
+#include <cstdlib>
+
+#include <jpeglib.h>
+
 #include <QBuffer>
 #include <QImage>
 
@@ -87,11 +92,47 @@ std::vector<SeedPicture> SampleSeedPictures(const std::filesystem::path& dataFol
     return {crop, reduced};
 }
 
+std::string CmykJpeg(const std::vector<uint8_t>& cmyk, int width, int height)
+{
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = static_cast<JDIMENSION>(width);
+    c.image_height = static_cast<JDIMENSION>(height);
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 100, TRUE);
+    c.write_Adobe_marker = TRUE;
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<uint8_t*>(cmyk.data()) + static_cast<std::size_t>(c.next_scanline) * width * 4;
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::string bytes(reinterpret_cast<const char*>(mem), size);
+    jpeg_destroy_compress(&c);
+    std::free(mem);
+    return bytes;
+}
+
 std::vector<std::string> JpegPictureSeeds(const std::filesystem::path&)
 {
     const QImage picture = Synth(0).camera;
+    // A small CMYK one, inks inverted: no black, each colour's light as it is.
+    const QImage small = picture.scaled(64, 48).convertToFormat(QImage::Format_RGB888);
+    std::vector<uint8_t> cmyk;
+    for (int y = 0; y < small.height(); ++y)
+        for (int x = 0; x < small.width(); ++x) {
+            const uchar* p = small.constScanLine(y) + x * 3;
+            cmyk.insert(cmyk.end(), {p[0], p[1], p[2], 255});
+        }
     return {Encoded(picture, "JPG"), Encoded(picture.scaled(320, 240), "JPG"),
-            Encoded(picture.convertToFormat(QImage::Format_Grayscale8), "JPG")};
+            Encoded(picture.convertToFormat(QImage::Format_Grayscale8), "JPG"), CmykJpeg(cmyk, 64, 48)};
 }
 
 std::vector<std::string> OtherPictureSeeds(const std::filesystem::path&)

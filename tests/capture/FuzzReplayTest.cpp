@@ -2,10 +2,6 @@
 // camera and seeded mutations of them.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
-#include <jpeglib.h>
-
 #include <QBuffer>
 #include <QImage>
 
@@ -229,29 +225,7 @@ TEST(PictureLoading, ACmykJpegReadsAsItsColours)
             const uint8_t left[4] = {255, 255, 0, 255}, right[4] = {0, 255, 255, 128};
             pixels.insert(pixels.end(), x < W / 2 ? left : right, (x < W / 2 ? left : right) + 4);
         }
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = W;
-    c.image_height = H;
-    c.input_components = 4;
-    c.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 100, TRUE);
-    c.write_Adobe_marker = TRUE;
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = pixels.data() + static_cast<std::size_t>(c.next_scanline) * W * 4;
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    const std::string jpeg(reinterpret_cast<const char*>(mem), size);
-    jpeg_destroy_compress(&c);
-    std::free(mem);
+    const std::string jpeg = fuzz::CmykJpeg(pixels, W, H);
 
     TempDir dir;
     cli::Picture picture;
