@@ -94,6 +94,8 @@ std::vector<SeedPicture> SampleSeedPictures(const std::filesystem::path& dataFol
 
 std::string CmykJpeg(const std::vector<uint8_t>& cmyk, int width, int height)
 {
+    if (width <= 0 || height <= 0 || cmyk.size() != static_cast<std::size_t>(width) * height * 4)
+        return {};
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);

@@ -378,7 +378,6 @@ __attribute__((target("ssse3"))) static int SwapMirroredRows3Ssse3(uint8_t* a, u
         pb -= 15;
     }
 }
-
 #endif
 
 // Two distinct rows of 3-byte pixels trade places mirrored.
