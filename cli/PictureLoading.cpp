@@ -61,6 +61,78 @@ void CmykRowToRgb(const uint8_t* cmyk, uint8_t* rgb, int width)
     }
 }
 
+// The orientation a camera's Exif block gives its picture (1 to 8, 1 as
+// stored), or 1 when there is none or it cannot be read: a phone held upright
+// stores its picture lying on its side and says so only here.
+int ExifOrientation(const jpeg_decompress_struct& info)
+{
+    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
+        const uint8_t* d = m->data;
+        const std::size_t n = m->data_length;
+        if (m->marker != JPEG_APP0 + 1 || n < 14 || std::memcmp(d, "Exif\0\0", 6) != 0)
+            continue;
+        const uint8_t* tiff = d + 6;
+        const std::size_t size = n - 6;
+        const bool big = tiff[0] == 'M' && tiff[1] == 'M';
+        if (!big && !(tiff[0] == 'I' && tiff[1] == 'I'))
+            return 1;
+        auto u16 = [&](std::size_t at) {
+            return big ? tiff[at] << 8 | tiff[at + 1] : tiff[at + 1] << 8 | tiff[at];
+        };
+        auto u32 = [&](std::size_t at) {
+            const std::size_t high = u16(big ? at : at + 2), low = u16(big ? at + 2 : at);
+            return high << 16 | low;
+        };
+        const std::size_t ifd = u32(4);
+        if (ifd > size - 2)
+            return 1;
+        const std::size_t entries = u16(ifd);
+        for (std::size_t i = 0; i < entries && ifd + 2 + (i + 1) * 12 <= size; ++i) {
+            const std::size_t e = ifd + 2 + i * 12;
+            if (u16(e) != 0x0112)
+                continue;
+            const int value = u16(e + 8);
+            return u16(e + 2) == 3 && value >= 1 && value <= 8 ? value : 1; // a SHORT
+        }
+        return 1;
+    }
+    return 1;
+}
+
+// The picture as it is meant to be seen (as picture viewers show it): each
+// row of it walks the stored picture from a corner, along a row or a column.
+Picture Oriented(const Picture& in, int orientation)
+{
+    const std::ptrdiff_t w = in.width, h = in.height;
+    struct Walk {
+        std::ptrdiff_t startX, startY, stepX, stepY; // in stored pixels, per pixel and per row seen
+    };
+    const Walk walks[9] = {
+        {}, {},
+        {w - 1, 0, -1, w},              // 2: mirrored
+        {w - 1, h - 1, -1, -w},         // 3: upside down
+        {0, h - 1, 1, -w},              // 4: mirrored upside down
+        {0, 0, w, 1},                   // 5: mirrored, on its side
+        {0, h - 1, -w, 1},              // 6: to be turned clockwise
+        {w - 1, h - 1, -w, -1},         // 7: mirrored, on its other side
+        {w - 1, 0, w, -1},              // 8: to be turned anticlockwise
+    };
+    if (orientation < 2 || orientation > 8)
+        return in;
+    const Walk& walk = walks[orientation];
+    Picture out;
+    out.width = orientation >= 5 ? in.height : in.width;
+    out.height = orientation >= 5 ? in.width : in.height;
+    out.rgb.resize(in.rgb.size());
+    uint8_t* dst = out.rgb.data();
+    for (std::ptrdiff_t y = 0; y < out.height; ++y) {
+        std::ptrdiff_t at = walk.startY * w + walk.startX + y * walk.stepY;
+        for (int x = 0; x < out.width; ++x, at += walk.stepX, dst += 3)
+            std::memcpy(dst, in.rgb.data() + at * 3, 3);
+    }
+    return out;
+}
+
 bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
 {
     jpeg_decompress_struct info{};
@@ -71,7 +143,10 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
     try {
         jpeg_create_decompress(&info);
         jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        jpeg_save_markers(&info, JPEG_APP0 + 1, 0xffff);
         jpeg_read_header(&info, TRUE);
+        // Read now: finishing the decompression frees the saved markers.
+        const int orientation = ExifOrientation(info);
         if (!PictureSizeAcceptable(info.image_width, info.image_height))
             throw std::runtime_error(TooLarge(info.image_width, info.image_height));
         // Scanners may save CMYK, which libjpeg does not turn into RGB itself.
@@ -97,6 +172,8 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
         }
         jpeg_finish_decompress(&info);
         jpeg_destroy_decompress(&info);
+        if (orientation != 1)
+            out = Oriented(out, orientation);
         return true;
     } catch (const std::exception& e) {
         jpeg_destroy_decompress(&info);

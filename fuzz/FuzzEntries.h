@@ -65,6 +65,9 @@ std::vector<std::string> MarkingSeeds(const std::filesystem::path& dataFolder);
 // A CMYK JPEG, as scanners save it (Adobe's inverted inks), of top-down
 // C, M, Y, K bytes.
 std::string CmykJpeg(const std::vector<uint8_t>& cmyk, int width, int height);
+// The JPEG with an Exif block after its start that gives the picture's
+// orientation (1 to 8) as a phone writes it, in big- or little-endian order.
+std::string WithExifOrientation(const std::string& jpeg, int orientation, bool bigEndian);
 // A synthetic camera picture, top-down B, G, R, 640 x 480.
 std::vector<uint8_t> SynthFrameBgr(const std::filesystem::path& dataFolder, int index);
 // What the sample seeds are drawn from: a 64 x 48 crop of a synthetic camera

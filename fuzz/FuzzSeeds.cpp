@@ -1,5 +1,6 @@
 // Seeds drawn by the synthetic camera: a filled standard-answer card of each
 // shipped template photographed as the camera would.
+#include <algorithm>
 #include <cstdio>  // jpeglib.h needs FILE
 #include <cstdlib>
 
@@ -122,6 +123,24 @@ std::string CmykJpeg(const std::vector<uint8_t>& cmyk, int width, int height)
     return bytes;
 }
 
+std::string WithExifOrientation(const std::string& jpeg, int orientation, bool bigEndian)
+{
+    auto u16 = [&](int v) {
+        const char high = static_cast<char>(v >> 8 & 0xff), low = static_cast<char>(v & 0xff);
+        return bigEndian ? std::string{high, low} : std::string{low, high};
+    };
+    auto u32 = [&](int v) { return bigEndian ? u16(v >> 16) + u16(v & 0xffff) : u16(v & 0xffff) + u16(v >> 16); };
+    // The TIFF header, then the first directory with one entry: the
+    // orientation, a SHORT, one value, padded to four bytes.
+    const std::string tiff = std::string(bigEndian ? "MM" : "II") + u16(42) + u32(8) + u16(1) + u16(0x0112) +
+                             u16(3) + u32(1) + u16(orientation) + u16(0) + u32(0);
+    const std::string payload = std::string("Exif\0\0", 6) + tiff;
+    const int length = static_cast<int>(payload.size()) + 2;
+    const std::string segment =
+        std::string("\xff\xe1") + static_cast<char>(length >> 8) + static_cast<char>(length & 0xff) + payload;
+    return jpeg.substr(0, 2) + segment + jpeg.substr(std::min<std::size_t>(2, jpeg.size()));
+}
+
 std::vector<std::string> JpegPictureSeeds(const std::filesystem::path&)
 {
     const QImage picture = Synth(0).camera;
@@ -134,7 +153,8 @@ std::vector<std::string> JpegPictureSeeds(const std::filesystem::path&)
             cmyk.insert(cmyk.end(), {p[0], p[1], p[2], 255});
         }
     return {Encoded(picture, "JPG"), Encoded(picture.scaled(320, 240), "JPG"),
-            Encoded(picture.convertToFormat(QImage::Format_Grayscale8), "JPG"), CmykJpeg(cmyk, 64, 48)};
+            Encoded(picture.convertToFormat(QImage::Format_Grayscale8), "JPG"), CmykJpeg(cmyk, 64, 48),
+            WithExifOrientation(Encoded(picture.scaled(64, 48), "JPG"), 6, true)};
 }
 
 std::vector<std::string> OtherPictureSeeds(const std::filesystem::path&)

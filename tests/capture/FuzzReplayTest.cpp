@@ -243,6 +243,69 @@ TEST(PictureLoading, ACmykJpegReadsAsItsColours)
     EXPECT_EQ(error, "Premature end of JPEG file");
 }
 
+// A phone held upright stores its picture on its side and says so in its
+// Exif block; the picture is read as picture viewers show it. Each quarter
+// of a 64 x 32 picture has its own colour; seen, the corners hold them as
+// each orientation turns or mirrors them.
+TEST(PictureLoading, APhonePictureIsReadTheWayUpItsExifBlockSays)
+{
+    cardprint::EnsureGuiApplication();
+    const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255), white = qRgb(255, 255, 255);
+    QImage image(64, 32, QImage::Format_RGB888);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            image.setPixel(x, y, y < 16 ? (x < 32 ? red : green) : (x < 32 ? blue : white));
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "JPG", 100));
+    const std::string jpeg(encoded.constData(), static_cast<std::size_t>(encoded.size()));
+
+    struct Seen {
+        int orientation;
+        QRgb topLeft, topRight, bottomLeft, bottomRight;
+    };
+    const Seen cases[] = {
+        {1, red, green, blue, white},  {2, green, red, white, blue}, {3, white, blue, green, red},
+        {4, blue, white, red, green},  {5, red, blue, green, white}, {6, blue, red, white, green},
+        {7, white, green, blue, red},  {8, green, white, red, blue},
+    };
+    TempDir dir;
+    cli::Picture picture;
+    std::string error;
+    for (const bool bigEndian : {false, true})
+        for (const Seen& c : cases) {
+            SCOPED_TRACE(testing::Message() << "orientation " << c.orientation << (bigEndian ? ", MM" : ", II"));
+            ASSERT_TRUE(LoadBytes(dir / "phone.jpg", fuzz::WithExifOrientation(jpeg, c.orientation, bigEndian),
+                                  picture, error))
+                << error;
+            const bool onItsSide = c.orientation >= 5;
+            ASSERT_EQ(picture.width, onItsSide ? 32 : 64);
+            ASSERT_EQ(picture.height, onItsSide ? 64 : 32);
+            auto at = [&](int x, int y) {
+                const uint8_t* p = picture.rgb.data() + (static_cast<std::size_t>(y) * picture.width + x) * 3;
+                return qRgb(p[0] > 128 ? 255 : 0, p[1] > 128 ? 255 : 0, p[2] > 128 ? 255 : 0);
+            };
+            const int right = picture.width - 4, bottom = picture.height - 4;
+            EXPECT_EQ(at(3, 3), c.topLeft);
+            EXPECT_EQ(at(right, 3), c.topRight);
+            EXPECT_EQ(at(3, bottom), c.bottomLeft);
+            EXPECT_EQ(at(right, bottom), c.bottomRight);
+        }
+
+    // An orientation no camera writes, or a block cut inside its directory,
+    // leaves the picture as stored.
+    for (const std::string& odd : {fuzz::WithExifOrientation(jpeg, 9, false), fuzz::WithExifOrientation(jpeg, 0, true)}) {
+        ASSERT_TRUE(LoadBytes(dir / "phone.jpg", odd, picture, error)) << error;
+        EXPECT_EQ(picture.width, 64);
+    }
+    std::string cut = fuzz::WithExifOrientation(jpeg, 6, false);
+    cut.erase(2 + 4 + 6 + 8 + 2 + 4, 26 - 8 - 2 - 4); // the entry from its type on, and what follows
+    cut[5] = static_cast<char>(2 + 6 + 8 + 2 + 4); // the segment's length
+    ASSERT_TRUE(LoadBytes(dir / "phone.jpg", cut, picture, error)) << error;
+    EXPECT_EQ(picture.width, 64);
+}
+
 // Qt's GIF reader fills in what a GIF cut short lacks: a synthetic card
 // missing its last tenth was read as a whole card. A GIF that ends inside
 // one of its blocks is refused; a whole one loads, also without the trailer

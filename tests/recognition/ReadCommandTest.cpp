@@ -9,14 +9,21 @@
 #include <cstring>
 #include <string>
 
+#include <QBuffer>
+#include <QTransform>
+
 #include "cardprint/ShippedCards.h"
 #include "cardprint/SynthCamera.h"
+#include "fuzz/FuzzEntries.h"
 #include "marking/RawFile.h"
 #include "platform/Files.h"
 #include "recognition/BatchCli.h"
 #include "support/TempDir.h"
 
 namespace {
+
+using batch_test::CliRun;
+using batch_test::RunCli;
 
 std::string RunRead(const std::string& args, int& exitCode)
 {
@@ -137,8 +144,6 @@ std::string Bytes(const std::filesystem::path& file) { return files::ReadAll(fil
 // out accepted with the grey read as marks.
 TEST(ReadCommand, PicturesCutShortOrNoPicturesAreRefusedOneByOne)
 {
-    using batch_test::CliRun;
-    using batch_test::RunCli;
     const cardprint::ShippedCard card = cardprint::ShippedCards().front();
     TempDir dir;
     const auto templatePath = WriteTemplate(dir, card);
@@ -183,12 +188,44 @@ TEST(ReadCommand, PicturesCutShortOrNoPicturesAreRefusedOneByOne)
                        }));
 }
 
+// A phone held upright stores its picture on its side, with an Exif
+// orientation saying how to turn it: the card reads as from the camera.
+TEST(ReadCommand, APhonePictureOnItsSideReadsAsTheUprightOne)
+{
+    const cardprint::ShippedCard card = cardprint::ShippedCards().front();
+    TempDir dir;
+    const auto templatePath = WriteTemplate(dir, card);
+    cardprint::FilledCard filled;
+    filled.admission = "3141592";
+    filled.subject = "05";
+    filled.score = "72";
+    filled.answers = {"A", "B", "", "C", "D"};
+    const QImage upright = cardprint::SynthesizeCameraImage(card.record, card.fileName, filled, {});
+    ASSERT_TRUE(upright.save(QString::fromStdString(files::ToUtf8(dir / "upright.jpg")), "JPG", 95));
+    // Stored turned anticlockwise; orientation 6 turns it back clockwise.
+    QByteArray stored;
+    QBuffer buffer(&stored);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(upright.transformed(QTransform().rotate(-90)).save(&buffer, "JPG", 95));
+    const std::string jpeg(stored.constData(), static_cast<std::size_t>(stored.size()));
+    ASSERT_TRUE(files::WriteAll(dir / "phone.jpg", fuzz::WithExifOrientation(jpeg, 6, true)));
+
+    const CliRun run = RunCli("read --jobs 1 --template " + Quoted(templatePath) + " --admission-length 7 " +
+                              Quoted(dir / "upright.jpg") + " " + Quoted(dir / "phone.jpg"));
+    EXPECT_EQ(run.status, 0) << run.errors;
+    ASSERT_EQ(run.lines.size(), 2u) << run.errors;
+    auto withoutFile = [](const std::string& line) { return line.substr(line.find("\",\"code\":")); };
+    EXPECT_NE(run.lines[1].find("\"code\":0,"), std::string::npos) << run.lines[1];
+    EXPECT_NE(run.lines[1].find("\"admissionNumber\":\"3141592\""), std::string::npos) << run.lines[1];
+    EXPECT_NE(run.lines[1].find("\"answers\":[\"A\",\"B\",\"\",\"C\",\"D\""), std::string::npos)
+        << run.lines[1];
+    EXPECT_EQ(withoutFile(run.lines[1]), withoutFile(run.lines[0]));
+}
+
 // A template path that names no file: said before any picture is looked at,
 // by every command that takes one, and nothing is written.
 TEST(ReadCommand, AMissingTemplateIsSaidBeforeAnythingElse)
 {
-    using batch_test::CliRun;
-    using batch_test::RunCli;
     TempDir dir;
     const std::string missing = " --template " + Quoted(dir / "没有.dat");
     const CliRun read = RunCli("read" + missing + " " + Quoted(dir / "card.png"));
@@ -206,8 +243,6 @@ TEST(ReadCommand, AMissingTemplateIsSaidBeforeAnythingElse)
 // The session read opens as mark opens it, and says why it cannot.
 TEST(ReadCommand, ASessionThatCannotBeOpenedSaysWhy)
 {
-    using batch_test::CliRun;
-    using batch_test::RunCli;
     TempDir dir;
     const std::string base =
         "read --template " + Quoted(std::filesystem::path(SCORIVO_BINARY_DIR) / "模板文件/DY标准85题自动AB卷.dat");
