@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include <jpeglib.h>
 
@@ -99,11 +100,14 @@ int ExifOrientation(const jpeg_decompress_struct& info)
     return 1;
 }
 
-// The picture as it is meant to be seen (as picture viewers show it): each
-// row of it walks the stored picture from a corner, along a row or a column.
-Picture Oriented(const Picture& in, int orientation)
+// Turns the picture as it is meant to be seen (as picture viewers show it):
+// each row of it walks the stored picture from a corner, along a row or a
+// column.
+void Orient(Picture& p, int orientation)
 {
-    const std::ptrdiff_t w = in.width, h = in.height;
+    if (orientation < 2 || orientation > 8)
+        return;
+    const std::ptrdiff_t w = p.width, h = p.height;
     struct Walk {
         std::ptrdiff_t startX, startY, stepX, stepY; // in stored pixels, per pixel and per row seen
     };
@@ -117,20 +121,17 @@ Picture Oriented(const Picture& in, int orientation)
         {w - 1, h - 1, -w, -1},         // 7: mirrored, on its other side
         {w - 1, 0, w, -1},              // 8: to be turned anticlockwise
     };
-    if (orientation < 2 || orientation > 8)
-        return in;
     const Walk& walk = walks[orientation];
-    Picture out;
-    out.width = orientation >= 5 ? in.height : in.width;
-    out.height = orientation >= 5 ? in.width : in.height;
-    out.rgb.resize(in.rgb.size());
-    uint8_t* dst = out.rgb.data();
-    for (std::ptrdiff_t y = 0; y < out.height; ++y) {
+    if (orientation >= 5)
+        std::swap(p.width, p.height);
+    std::vector<uint8_t> seen(p.rgb.size());
+    uint8_t* dst = seen.data();
+    for (std::ptrdiff_t y = 0; y < p.height; ++y) {
         std::ptrdiff_t at = walk.startY * w + walk.startX + y * walk.stepY;
-        for (int x = 0; x < out.width; ++x, at += walk.stepX, dst += 3)
-            std::memcpy(dst, in.rgb.data() + at * 3, 3);
+        for (int x = 0; x < p.width; ++x, at += walk.stepX, dst += 3)
+            std::memcpy(dst, p.rgb.data() + at * 3, 3);
     }
-    return out;
+    p.rgb = std::move(seen);
 }
 
 bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
@@ -172,8 +173,7 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
         }
         jpeg_finish_decompress(&info);
         jpeg_destroy_decompress(&info);
-        if (orientation != 1)
-            out = Oriented(out, orientation);
+        Orient(out, orientation);
         return true;
     } catch (const std::exception& e) {
         jpeg_destroy_decompress(&info);

@@ -27,10 +27,14 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -D
 targets=(fuzz_seeds)
 for n in "${NAMES[@]}"; do targets+=("${n}_fuzz"); done
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
-if [ ! -d build-fuzz/seeds ]; then
+# Written again when the seed writer was rebuilt, so that seeds it gained
+# (a CMYK or an Exif JPEG) are not missed by a corpus made before them.
+if [ ! -d build-fuzz/seeds ] || [ "$build/fuzz/fuzz_seeds" -nt build-fuzz/seeds ]; then
     mkdir -p build-fuzz
-    QT_QPA_PLATFORM=offscreen "$build"/fuzz/fuzz_seeds data build-fuzz/seeds.tmp
-    mv build-fuzz/seeds.tmp build-fuzz/seeds
+    rm -rf "build-fuzz/seeds.tmp.$$"
+    QT_QPA_PLATFORM=offscreen "$build"/fuzz/fuzz_seeds data "build-fuzz/seeds.tmp.$$"
+    rm -rf build-fuzz/seeds
+    mv "build-fuzz/seeds.tmp.$$" build-fuzz/seeds
 fi
 
 if (($# == 0)); then
