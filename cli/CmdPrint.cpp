@@ -1,5 +1,6 @@
 // scorivo-cli print: a card face from its template, as PDF (real size) or PNG.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,14 @@ int CmdPrint(const std::vector<std::string>& args)
             templatePath = value();
         else if (a == "--out")
             out = value();
-        else if (a == "--dpi")
-            dpi = std::atof(value().c_str());
+        else if (a == "--dpi") {
+            // "300x" is no resolution: taken as 0, it is refused with the usage below.
+            const std::string v = value();
+            char* end = nullptr;
+            dpi = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0')
+                dpi = 0;
+        }
         else if (a == "--paper")
             paper = value();
         else {

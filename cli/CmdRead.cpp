@@ -112,9 +112,11 @@ int CmdRead(const std::vector<std::string>& args)
             if (!value(session))
                 return Usage();
         } else if (a == "--admission-length") {
-            if (!value(v) || v.empty() || v.find_first_not_of("0123456789") != std::string::npos)
+            // No card has a thousand columns; a longer number would overflow
+            // and wrap to "not given".
+            if (!value(v) || v.empty() || v.size() > 3 || v.find_first_not_of("0123456789") != std::string::npos)
                 return Usage();
-            admissionLength = std::atoi(v.c_str());
+            admissionLength = std::stoi(v);
         } else if (a == "--multiple") {
             if (!value(multipleList))
                 return Usage();

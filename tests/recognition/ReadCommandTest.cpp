@@ -260,3 +260,26 @@ TEST(ReadCommand, ASessionThatCannotBeOpenedSaysWhy)
 }
 
 } // namespace
+
+// A number option that is no number of its kind is refused with the usage,
+// before any template or picture is read: "300x" was taken as 300 dpi, and an
+// admission length of 2147483648 wrapped to "not given".
+TEST(ReadCommand, NumbersThatAreNoNumbersAreRefusedWithTheUsage)
+{
+    TempDir dir;
+    const std::string templatePath =
+        Quoted(std::filesystem::path(SCORIVO_BINARY_DIR) / "模板文件/DY标准85题自动AB卷.dat");
+    for (const char* dpi : {"300x", "x", "\"\"", "1e9"}) {
+        const CliRun run = RunCli("print --template " + templatePath + " --dpi " + dpi + " --out " +
+                                  Quoted(dir / "card.png"));
+        EXPECT_EQ(run.status, 2) << dpi;
+        EXPECT_NE(run.errors.find("usage: scorivo-cli print"), std::string::npos) << dpi;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "card.png"));
+    for (const char* length : {"2147483648", "1000", "-1", "7a"}) {
+        const CliRun run = RunCli("read --template " + templatePath + " --admission-length " + length + " " +
+                                  Quoted(dir / "card.png"));
+        EXPECT_EQ(run.status, 2) << length;
+        EXPECT_TRUE(run.lines.empty()) << length;
+    }
+}
