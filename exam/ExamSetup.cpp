@@ -292,7 +292,10 @@ ExamPageCheck CheckExamPage(const CardTemplate& t, const ExamPageContent& page, 
         auto questions = gbk::FromUtf8(Cell(ruleRows[r], 0));
         if (!questions || questions->size() > decltype(PartialCreditRule::questionList)::Capacity)
             return c.Fail("多选题特殊规则设置里题号太长，最多99个字符。", C::RuleTable, row, col::Questions, true);
-        QuestionList list = ParseQuestionList(*questions);
+        // Read from the cell's own text, so that an item quoted in a message
+        // is UTF-8 like the message (the stored GBK bytes of "一" showed as
+        // garbage); a valid list is digits, "-" and "," in either encoding.
+        QuestionList list = ParseQuestionList(Cell(ruleRows[r], 0));
         if (!list.ok)
             return c.Fail(list.error, C::RuleTable, row, col::Questions, true);
         auto partial = gbk::FromUtf8(Cell(ruleRows[r], 1));

@@ -151,7 +151,7 @@ struct QuestionList {
     std::string error;         // UTF-8, when !ok
 };
 
-// "1-5,11" -> 1 2 3 4 5 11. Refuses empty items, items that are not a number
+// "1-5,11" -> 1 2 3 4 5 11 (UTF-8 text; items are quoted in the errors). Refuses empty items, items that are not a number
 // or a range, the number 0, and more than 100 numbers in all.
 QuestionList ParseQuestionList(std::string_view text);
 

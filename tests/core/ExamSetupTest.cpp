@@ -198,6 +198,10 @@ TEST_F(ExamPageCheckTest, RuleRefusals)
     while (longList.size() < 100)
         longList += ",11";
     EXPECT_EQ(CheckFails(MakePage(groups, {{longList, "1"}})).column, col::Questions);
+    // An item that is no number is quoted as typed.
+    EXPECT_EQ(CheckFails(MakePage(groups, {{"一", "1"}})).message, "多选题特殊规则设置里“一”不是题号。");
+    EXPECT_EQ(CheckFails(MakePage(groups, {{"11-二", "1"}})).message,
+              "多选题特殊规则设置里“11-二”不是题号范围，应写成如1-5。");
     for (const char* bad : {"0", "11,,12", "11-12-13", "-3", "a"})
         EXPECT_EQ(CheckFails(MakePage(groups, {{bad, "1"}})).column, col::Questions) << bad;
     for (const char* bad : {"/", "1/2", "/1", ".", "1//"})
