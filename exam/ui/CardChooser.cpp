@@ -81,6 +81,7 @@ TFormCard::TFormCard(std::function<std::filesystem::path()> programFolder, std::
     ImageCard = new QLabel;
     ImageCard->setObjectName(QStringLiteral("ImageCard"));
     ImageCard->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ImageCard->setWordWrap(true);  // for the explanation shown when there is no card
     ScrollBox1 = new QScrollArea(this);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
     ScrollBox1->setWidget(ImageCard);
@@ -142,6 +143,8 @@ void TFormCard::FormShow()
 {
     FillList(LVCards1, "DY*.dat");
     FillList(LVCards2, "JD*.dat");
+    Label1->setText(NoCards() ? QStringLiteral("没有找到答题卡，请看下面的说明")
+                              : QStringLiteral("单击左边列表框中的答题卡名称可显示图片"));
     Preselect();
     ShowCardPicture();
 }
@@ -211,8 +214,26 @@ void TFormCard::showEvent(QShowEvent* event)
         focusList_->setFocus();
 }
 
+bool TFormCard::NoCards() const
+{
+    return LVCards1->topLevelItemCount() == 0 && LVCards2->topLevelItemCount() == 0;
+}
+
 void TFormCard::ShowCardPicture()
 {
+    if (NoCards()) {
+        // Two empty lists and no word why left a teacher whose card folder
+        // was lost or never installed with nothing to go on.
+        pictureShown_ = false;
+        ImageCard->setMargin(20);
+        ImageCard->setText(
+            QStringLiteral("文件夹“%1”里没有答题卡模板（DY*.dat、JD*.dat）。\n\n"
+                           "请点“设计答题卡”设计一张，或把答题卡模板（连同同名的 .jpg 图片）复制到这个文件夹，"
+                           "再点“新阅卷”。")
+                .arg(QDir::toNativeSeparators(PathText(programFolder_() / files::FromUtf8("模板文件")))));
+        ImageCard->resize(PictureWidth, PictureHeight);
+        return;
+    }
     QImage picture;
     pictureShown_ = false;
     if (CardName.size() > 4) {
@@ -232,6 +253,7 @@ void TFormCard::ShowCardPicture()
         QPainter painter(&area);
         painter.drawImage(QPoint(20, 20), picture);
     }
+    ImageCard->setMargin(0);
     ImageCard->setPixmap(area);
     ImageCard->resize(size);
     ScrollBox1->ensureVisible(0, 0);

@@ -74,6 +74,7 @@ private:
     void FillList(QTreeWidget* list, const char* pattern);
     void Preselect();
     void ShowCardPicture();
+    bool NoCards() const;
 
     std::function<std::filesystem::path()> programFolder_;
     std::function<bool(const QUrl&)> openUrl_;

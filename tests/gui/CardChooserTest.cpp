@@ -124,6 +124,30 @@ TEST(CardChooser, NoSelfPrintedCardOpensWithNoSelection)
     EXPECT_EQ(card.Choose("", "x"), "");
 }
 
+// Without any card the hint says where cards belong and how to make one;
+// once a card is there, the usual hint is back.
+TEST(CardChooser, NoCardAtAllSaysWhereCardsBelong)
+{
+    GuiFixture fx;
+    TFormCard card([&] { return fx.home; }, {});
+    WhenShown(&card, [&](TFormCard& d) {
+        EXPECT_EQ(d.Label1->text(), QStringLiteral("没有找到答题卡，请看下面的说明"));
+        const QString folder = QString::fromStdString(files::ToUtf8(fx.home / files::FromUtf8("模板文件")));
+        EXPECT_TRUE(d.ImageCard->text().startsWith(QStringLiteral("文件夹“") + folder + QStringLiteral("”里没有")))
+            << d.ImageCard->text().toStdString();
+        d.QuxiaoButton->click();
+    });
+    EXPECT_EQ(card.Choose("", "x"), "");
+
+    CopyShipped(fx, std::string("模板文件/") + kJd);
+    WhenShown(&card, [&](TFormCard& d) {
+        EXPECT_EQ(d.Label1->text(), QStringLiteral("单击左边列表框中的答题卡名称可显示图片"));
+        EXPECT_TRUE(d.ImageCard->text().isEmpty());
+        d.QuxiaoButton->click();
+    });
+    EXPECT_EQ(card.Choose("", "x"), "");
+}
+
 // The wizard: a first new marking cancelled leaves no card; a later one
 // preselects the previous card; re-choosing on the exam page keeps the card
 // on cancel and fills the page again.
