@@ -53,6 +53,9 @@ public:
     // A source that plays a recording starts it again from its beginning; a
     // live camera has nothing to restart.
     virtual void Restart() {}
+    // The card template (file name, UTF-8) every card of a recording shows,
+    // when one does; empty for a live camera.
+    virtual std::string RecordedCard() const { return {}; }
 };
 
 struct CameraEntry {

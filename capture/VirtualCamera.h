@@ -32,6 +32,8 @@ public:
     virtual int Count() = 0;
     // False when picture `index` cannot be produced; the camera then shows the empty table.
     virtual bool Picture(int index, std::vector<uint8_t>& bgr) = 0;
+    // The card template (file name) all the pictures show, when one does.
+    virtual std::string CardName() const { return {}; }
 };
 
 // The ".jpg", ".jpeg" and ".bmp" pictures of a folder, in name order.
@@ -92,6 +94,7 @@ public:
     // Plays the stack from its first card again (the marking page asks for
     // it when it is entered).
     void Restart() override;
+    std::string RecordedCard() const override { return pictures_ ? pictures_->CardName() : std::string(); }
 
     // Manual pace: hands the next frame's sample to the sink; false when not
     // started or in real-time pace.

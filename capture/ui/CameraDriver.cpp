@@ -66,8 +66,10 @@ void CameraDriver::Attach(TMainForm& form)
             return;
         UseSessionTemplate();
         view_->LayOut();
-        if (CameraSource* source = port_.Controller().Session().CaptureFilter())
+        if (CameraSource* source = port_.Controller().Session().CaptureFilter()) {
             source->Restart();
+            SayWhenTheRecordedCardIsAnother(*source);
+        }
     });
 
     acceptor_ = std::make_unique<CardAcceptor>(*form.Session, form.YJSet, prompts_);
@@ -99,6 +101,16 @@ void CameraDriver::UseSessionTemplate()
     // marking would never fire.
     if (form_ && form_->Session)
         context_.SetTemplate(form_->Session->cardTemplate, form_->Session->templateName);
+}
+
+void CameraDriver::SayWhenTheRecordedCardIsAnother(const CameraSource& source)
+{
+    const std::string shown = source.RecordedCard();
+    if (!form_ || !form_->Session || shown.empty() || shown == form_->Session->templateName)
+        return;
+    memoTiShi_->setPlainText(QString::fromUtf8("演示摄像头播放的是“%1”的答题卡，和现在选的答题卡“%2”不同，读不出来。"
+                                               "要看演示，请回到“准备答题卡”页，点“新阅卷”，选“%1”。")
+                                 .arg(QString::fromStdString(shown), QString::fromStdString(form_->Session->templateName)));
 }
 
 void CameraDriver::SyncAutomaticMarking()

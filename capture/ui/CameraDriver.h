@@ -42,6 +42,9 @@ private:
     void SyncAutomaticMarking();
     // The session's card becomes the recognition context's (frame preparation and attempts).
     void UseSessionTemplate();
+    // The demo stack shows one card type; marking it as another only gives
+    // refusals, which a newcomer taking the preselected card could not explain.
+    void SayWhenTheRecordedCardIsAnother(const CameraSource& source);
     // The short result, the card's thumbnail and the student's name over the preview.
     void DrawStatusOverlay(QImage& canvas) const;
 

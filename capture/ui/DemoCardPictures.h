@@ -25,6 +25,7 @@ public:
     }
 
     int Count() override { return found_ ? int(stack_.size()) : 0; }
+    std::string CardName() const override { return found_ ? name_ : std::string(); }
 
     bool Picture(int index, std::vector<uint8_t>& bgr) override
     {

@@ -115,3 +115,31 @@ TEST(CameraDriver, VirtualCameraPreviewAndMarkingAttempt)
         form.grab().save(QString::fromUtf8(dir) + QStringLiteral("/5-自动阅卷.png"));
     form.Session->unsavedChanges = false;
 }
+
+// The demo stack shows one card type: entering the marking page with another
+// card chosen says so in the prompt box, and with the demo's card says nothing.
+TEST(CameraDriver, TheDemoStackSaysWhichCardItShows)
+{
+    DriverFixture fx;
+    TMainForm& form = fx.Start();
+    fx.driver->Attach(form);
+    auto* memo = form.findChild<QTextEdit*>(QStringLiteral("MemoTiShi"));
+    ASSERT_TRUE(memo);
+    form.SetActivePage(2);
+    form.BtnConn->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImageCheShi->pixmap().width() > 0; }, 3000));
+
+    const std::string demo = cardprint::DemoTemplateName();
+    for (const std::string& chosen : {std::string("DY五选项60题含判断题.dat"), demo}) {
+        form.Session->templateName = chosen;
+        memo->clear();
+        form.SetActivePage(5);
+        if (chosen == demo)
+            EXPECT_TRUE(memo->toPlainText().isEmpty()) << memo->toPlainText().toStdString();
+        else
+            EXPECT_EQ(memo->toPlainText().toStdString(),
+                      "演示摄像头播放的是“" + demo + "”的答题卡，和现在选的答题卡“" + chosen +
+                          "”不同，读不出来。要看演示，请回到“准备答题卡”页，点“新阅卷”，选“" + demo + "”。");
+        form.SetActivePage(4);
+    }
+}
