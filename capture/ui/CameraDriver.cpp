@@ -116,8 +116,15 @@ void CameraDriver::SayWhenTheRecordedCardIsAnother(const CameraSource& source)
 void CameraDriver::SyncAutomaticMarking()
 {
     UseSessionTemplate();
-    if (loop_->AutoMarking() != form_->AutoMarking)
+    if (loop_->AutoMarking() != form_->AutoMarking) {
         loop_->BtnAutoAnswerCardClick();
+        // Automatic marking started before any card was read waits for the
+        // standard answer: a recorded stack that has already shown it would
+        // offer only students' cards, each refused, until it came round again.
+        if (loop_->AutoMarking() && form_->Session && form_->Session->session.recordCount == 0)
+            if (CameraSource* source = port_.Controller().Session().CaptureFilter())
+                source->Restart();
+    }
     btnAnswerCard_->setEnabled(!loop_->AutoMarking());
 }
 

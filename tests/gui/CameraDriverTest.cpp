@@ -143,3 +143,45 @@ TEST(CameraDriver, TheDemoStackSaysWhichCardItShows)
         form.SetActivePage(4);
     }
 }
+
+// Automatic marking switched on before any card was read plays the demo stack
+// from its standard answer again; once the standard answer is in, it leaves
+// the stack where it is.
+TEST(CameraDriver, AutomaticMarkingWithoutAStandardAnswerStartsTheStackAgain)
+{
+    DriverFixture fx;
+    TMainForm& form = fx.Start();
+    fx.driver->Attach(form);
+    for (const auto& card : cardprint::ShippedCards())
+        if (card.fileName == cardprint::DemoTemplateName()) {
+            form.Session->cardTemplate = card.record;
+            form.Session->templateName = card.fileName;
+        }
+    form.Session->roster = cardprint::ShippedRoster();
+    ASSERT_TRUE(form.Session->exam.subjectCode.Set(cardprint::DemoSubjectCode()));
+    form.SetActivePage(2);
+    form.BtnConn->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImageCheShi->pixmap().width() > 0; }, 3000));
+    form.SetActivePage(5);
+    form.SetUpMarkingGrid();
+    form.BJYJ->setCurrentIndex(0);
+
+    // The standard answer lies still from 1 s to 4.5 s; wait until it has gone.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fx.NewestSampleTime() < 1.0; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fx.NewestSampleTime() >= 5.0; }, 60000));
+    form.BtnAutoAnswerCard->click();
+    ASSERT_TRUE(form.AutoMarking);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fx.NewestSampleTime() < 1.0; }, 10000))
+        << "the stack went on at " << fx.NewestSampleTime() << " s";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.Session->session.recordCount == 1; }, 60000));
+    EXPECT_EQ(form.StatusText, "标准答案已经读入");
+
+    // Off and on again with the standard answer read: the stack goes on.
+    form.BtnAutoAnswerCard->click();
+    ASSERT_FALSE(form.AutoMarking);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fx.NewestSampleTime() >= 5.0; }, 60000));
+    form.BtnAutoAnswerCard->click();
+    QTest::qWait(1000);
+    EXPECT_GE(fx.NewestSampleTime(), 5.0);
+    form.Session->unsavedChanges = false;
+}
