@@ -91,7 +91,11 @@ int MarkingSession::DeleteFilteredRecords(std::optional<std::string_view> gradeC
 
 void MarkingSession::ClearSession()
 {
-    std::memset(records, 0, sizeof records);
+    // The slots beyond recordCount are always zero: appending fills the next
+    // one, and deleting and opening a file zero what they leave unused. So
+    // only the slots in use need clearing, not all 17.5 MB.
+    const int used = std::clamp(recordCount, 0, MaxRecords);
+    std::memset(records, 0, sizeof(MarkingRecord) * static_cast<std::size_t>(used));
     gradeFilter.Clear();
     classFilter.Clear();
     recordCount = 0;

@@ -156,6 +156,18 @@ TEST_F(MarkingStoreTest, ClearSessionZeroesEverything)
     EXPECT_FALSE(s->rescorePending);
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(IsZero(s->records[i]));
+
+    // After appends, a delete from the middle and one of the last record,
+    // clearing leaves no slot with anything in it.
+    Fill(5);
+    ASSERT_TRUE(s->DeleteRecord(2));
+    ASSERT_TRUE(s->DeleteRecord(s->recordCount - 1));
+    ASSERT_TRUE(s->AppendRecord(Student("2001", "20231", "03")));
+    s->ClearSession();
+    int dirty = 0;
+    for (int i = 0; i < MarkingSession::MaxRecords; ++i)
+        dirty += !IsZero(s->records[i]);
+    EXPECT_EQ(dirty, 0);
 }
 
 } // namespace
