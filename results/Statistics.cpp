@@ -19,15 +19,17 @@ constexpr int HistogramBins = 10;
 
 int Clamp(int v, int hi) { return std::clamp(v, 0, hi); }
 
+// Digits only; a number of more than nine digits is taken as 999999999,
+// beyond every question count, so that it is said to be too large.
 bool ParseNumber(std::string_view text, long long& value)
 {
-    if (text.empty() || text.size() > 9)
+    if (text.empty())
         return false;
     value = 0;
     for (char c : text) {
         if (c < '0' || c > '9')
             return false;
-        value = value * 10 + (c - '0');
+        value = std::min(value * 10 + (c - '0'), 999999999LL);
     }
     return true;
 }
@@ -115,14 +117,17 @@ RangeParse ParseStatisticsRange(std::string_view text, int questionCount, std::s
         }
         if (first == 0 || last == 0)
             return fail(label + "里题号不能为0。");
-        if (last >= first) {
-            if (last > questionCount)
-                return fail(label + "里有题号超出总题数（" + std::to_string(questionCount) + "）！");
-            if (r.numbers.size() + static_cast<std::size_t>(last - first + 1) > MaxRangeNumbers)
-                return fail(label + "里题号太多。");
-            for (long long n = first; n <= last; ++n)
-                r.numbers.push_back(static_cast<int>(n));
-        }
+        // "9-5" named no question and was dropped without a word, so that the
+        // list silently lacked questions the teacher asked for.
+        if (last < first)
+            return fail(label + "里“" + std::string(item) + "”的起始题号大于终止题号，应写成如" +
+                        std::to_string(last) + "-" + std::to_string(first) + "。");
+        if (last > questionCount)
+            return fail(label + "里有题号超出总题数（" + std::to_string(questionCount) + "）！");
+        if (r.numbers.size() + static_cast<std::size_t>(last - first + 1) > MaxRangeNumbers)
+            return fail(label + "里题号太多。");
+        for (long long n = first; n <= last; ++n)
+            r.numbers.push_back(static_cast<int>(n));
         if (comma == std::string_view::npos)
             break;
         text = text.substr(comma + 1);

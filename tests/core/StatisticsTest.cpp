@@ -258,8 +258,21 @@ TEST_F(StatisticsTest, ChecksGiveClearMessages)
               "统计小题做错名单的小题范围里“1-2-3”不是题号范围，应写成如1-5。");
     wrong.wrongRange = "0";
     EXPECT_EQ(CheckStatistics(roster, exam, {0, Class::All, {}}, wrong), "统计小题做错名单的小题范围里题号不能为0。");
+    // A reversed range is said, not dropped (alone it gave "没有题号", among
+    // others it left its questions out without a word); a number too long
+    // for a question number is too large, not malformed.
     wrong.wrongRange = "5-3";
-    EXPECT_EQ(CheckStatistics(roster, exam, {0, Class::All, {}}, wrong), "统计小题做错名单的小题范围里没有题号。");
+    EXPECT_EQ(CheckStatistics(roster, exam, {0, Class::All, {}}, wrong),
+              "统计小题做错名单的小题范围里“5-3”的起始题号大于终止题号，应写成如3-5。");
+    wrong.wrongRange = "1-3,12-6";
+    EXPECT_EQ(CheckStatistics(roster, exam, {0, Class::All, {}}, wrong),
+              "统计小题做错名单的小题范围里“12-6”的起始题号大于终止题号，应写成如6-12。");
+    for (const char* range : {"1-2000000000", "99999999999999999999999"}) {
+        wrong.wrongRange = range;
+        EXPECT_EQ(CheckStatistics(roster, exam, {0, Class::All, {}}, wrong),
+                  "统计小题做错名单的小题范围里有题号超出总题数（25）！")
+            << range;
+    }
     wrong.wrongRange = "1-5,11";
     EXPECT_EQ(CheckStatistics(roster, exam, {0, Class::All, {}}, wrong), "");
     StatisticsOptions right;
@@ -267,9 +280,9 @@ TEST_F(StatisticsTest, ChecksGiveClearMessages)
     right.rightRange = "x";
     EXPECT_EQ(CheckStatistics(roster, exam, {0, Class::All, {}}, right), "统计小题做对名单的小题范围里“x”不是题号。");
 
-    RangeParse p = ParseStatisticsRange("1-5,11,5-3,7", 25, "范围");
+    RangeParse p = ParseStatisticsRange("1-5,11,3-3,7", 25, "范围");
     EXPECT_TRUE(p.ok);
-    EXPECT_EQ(p.numbers, (std::vector<int>{1, 2, 3, 4, 5, 11, 7}));
+    EXPECT_EQ(p.numbers, (std::vector<int>{1, 2, 3, 4, 5, 11, 3, 7}));
 }
 
 TEST_F(StatisticsTest, WorkbookHasTheTickedSheetsAndCharts)
