@@ -126,9 +126,11 @@ bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& w
     // cannot keep it from being opened, and flushed with the bytes.
     const int written = ::open(tmpl.c_str(), O_RDONLY | O_CLOEXEC);
     if (written < 0 || ::fchmod(written, mode) != 0 || ::fsync(written) != 0) {
+        const int saved = errno;  // the reason, not close()'s
         if (written >= 0)
             ::close(written);
         discard();
+        errno = saved;
         return fail("cannot write");
     }
     ::close(written);
