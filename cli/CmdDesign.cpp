@@ -1,6 +1,7 @@
 // scorivo-cli design: lays out a card from a teacher's choices and writes its
 // template, its chooser picture and its printable sheet.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace {
 constexpr char kUsage[] =
     "design --name NAME --questions N [--options K] [--block-options \"7:2,8:2\"] [--down \"7,8\"] "
     "[--admission D] [--subject D] [--subjects \"01:语文,02:数学\"] [--score D] [--ab auto|A|B] "
-    "[--colour black|red|green] [--paper A4|A5|B5] [--landscape] --out DIR";
+    "[--colour black|red|green] [--paper A4|A5|B5] [--landscape] [--force] --out DIR";
 
 bool ReadInt(const cli::ParsedOptions& p, const char* name, int& into)
 {
@@ -37,7 +38,7 @@ int CmdDesign(const std::vector<std::string>& args)
         cli::ParseOptions(args,
                           {"--name", "--questions", "--options", "--block-options", "--down", "--admission",
                            "--subject", "--subjects", "--score", "--ab", "--colour", "--paper", "--out"},
-                          {"--landscape"});
+                          {"--landscape", "--force"});
     if (!p.error.empty() || !p.positional.empty() || !p.Has("--name") || !p.Has("--questions") || !p.Has("--out")) {
         if (!p.error.empty())
             std::fprintf(stderr, "design: %s\n", p.error.c_str());
@@ -82,8 +83,20 @@ int CmdDesign(const std::vector<std::string>& args)
         std::fprintf(stderr, "%s\n", card.reason.c_str());
         return 2;
     }
-    cardprint::EnsureGuiApplication();
     const cardprint::DesignedCardFiles out = cardprint::DesignedCardFilesIn(files::FromUtf8(p.Get("--out")), card);
+    // A card of that name may be the one earlier sessions were marked with,
+    // and the window asks before it replaces one: so nothing is replaced here
+    // without being asked for.
+    if (!p.flags.count("--force")) {
+        std::error_code ec;
+        for (const std::filesystem::path& f : {out.dat, out.jpg, out.pdf})
+            if (std::filesystem::exists(std::filesystem::symlink_status(f, ec))) {
+                std::fprintf(stderr, "scorivo-cli design: %s 已经存在，没有覆盖（要用新设计的答题卡替换它，请加 --force）\n",
+                             files::ToUtf8(f).c_str());
+                return 1;
+            }
+    }
+    cardprint::EnsureGuiApplication();
     if (!cardprint::WriteDesignedCard(card, out, &why)) {
         std::fprintf(stderr, "%s\n", why.c_str());
         return 1;

@@ -87,3 +87,36 @@ TEST(DesignCli, MachineCardWithBothPapers)
 }
 
 } // namespace
+
+// A card that is already there (the one earlier sessions were marked with,
+// perhaps) is not replaced without --force; any of its three files counts.
+TEST(DesignCli, AnExistingCardIsReplacedOnlyWithForce)
+{
+    TempDir dir;
+    const std::string out = Quote(files::ToUtf8(dir.path()));
+    auto run = RunCli("design --name 周测 --questions 20 --out " + out);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const auto dat = dir / files::FromUtf8("DY周测.dat");
+    const auto before = files::ReadAll(dat);
+    ASSERT_TRUE(before.has_value());
+
+    run = RunCli("design --name 周测 --questions 40 --out " + out);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "scorivo-cli design: " + files::ToUtf8(dat) +
+                              " 已经存在，没有覆盖（要用新设计的答题卡替换它，请加 --force）\n");
+    EXPECT_TRUE(run.lines.empty());
+    EXPECT_EQ(files::ReadAll(dat), before);
+
+    // Only the printable sheet left: still refused.
+    std::filesystem::remove(dat);
+    std::filesystem::remove(dir / files::FromUtf8("DY周测.jpg"));
+    run = RunCli("design --name 周测 --questions 40 --out " + out);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dat));
+
+    run = RunCli("design --name 周测 --questions 40 --force --out " + out);
+    EXPECT_EQ(run.status, 0) << run.errors;
+    const auto after = files::ReadAll(dat);
+    ASSERT_TRUE(after.has_value());
+    EXPECT_NE(after, before);
+}
