@@ -222,10 +222,14 @@ bool TMainForm::FormClose()
 {
     bool dropped = false;
     if (UnsavedChanges()) {
-        if (Ask().AskYesNo("是否要保存本次阅卷原始文件?"))
-            SaveRawMarkingFile();
-        else
+        if (Ask().AskYesNo("是否要保存本次阅卷原始文件?")) {
+            // A save that failed has said why; the window stays open with
+            // the records rather than closing on them.
+            if (!SaveRawMarkingFile())
+                return false;
+        } else {
             dropped = true;
+        }
     }
     if (!Ask().AskYesNo("确定要关闭本软件吗？"))
         return false;

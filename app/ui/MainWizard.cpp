@@ -31,10 +31,14 @@ bool TMainForm::PageControl1Changing()
 void TMainForm::BtnNewYJClick()
 {
     if (UnsavedChanges()) {
-        if (Ask().AskYesNo("是否要保存原来阅卷原始文件?"))
-            SaveRawMarkingFile();
-        else
+        if (Ask().AskYesNo("是否要保存原来阅卷原始文件?")) {
+            // A save that failed has said why; going on would drop the
+            // records the teacher just asked to keep.
+            if (!SaveRawMarkingFile())
+                return;
+        } else {
             RemoveRecoveryCopy(*Session, ProgramFolder);  // the teacher dropped these records
+        }
     }
     SetUnsavedChanges(false);
 
@@ -60,8 +64,9 @@ void TMainForm::BtnNewYJClick()
 
 void TMainForm::BtnOpenYJFile1Click()
 {
-    if (UnsavedChanges() && Ask().AskYesNo("是否要保存原来阅卷原始文件?"))
-        SaveRawMarkingFile();
+    // A save that failed has said why, and the session stays.
+    if (UnsavedChanges() && Ask().AskYesNo("是否要保存原来阅卷原始文件?") && !SaveRawMarkingFile())
+        return;
     if (!OpenRawMarkingFile())
         return;
     BtnNext1->setEnabled(true);

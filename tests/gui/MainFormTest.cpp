@@ -324,6 +324,58 @@ TEST(MainForm, ASaveThatFailsIsSaidAndKeepsTheChangesAndTheRecoveryCopy)
     f.Session->unsavedChanges = false;
 }
 
+// The teacher asked to keep the records before a new session, another file
+// or closing, and the save failed: the action stops there with the records,
+// instead of going on and dropping them.
+TEST(MainForm, AFailedSaveStopsWhatWouldDropTheRecords)
+{
+    GuiFixture fx;
+    fx.WriteFile("biaoji.bj", std::string(1, '\1'));
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    ASSERT_TRUE(f.Session->session.SetStandardAnswer({"A", "B", "C"}, 4));
+    f.SetUnsavedChanges(true);
+    std::filesystem::create_directories(fx.SavedFile() / "inside");  // no file can be saved there
+    const std::string failed =
+        "保存阅卷原始文件失败！\n" + files::ToUtf8(fx.SavedFile()) + "\n不是普通文件，不能保存到这里";
+    auto kept = [&] {
+        return f.UnsavedChanges() && f.Session->session.recordCount == 1 && !f.Session->exam.examName.Empty();
+    };
+
+    bool chooserShown = false;
+    WhenShown(f.FormCard(), [&](TFormCard& d) {
+        chooserShown = true;
+        d.QuxiaoButton->click();
+    });
+    fx.prompts.Answer(PromptAnswer::Yes);
+    f.BtnNewYJClick();
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"是否要保存原来阅卷原始文件?", failed}));
+    EXPECT_FALSE(chooserShown);
+    EXPECT_TRUE(kept());
+
+    fx.prompts.shown.clear();
+    fx.prompts.Answer(PromptAnswer::Yes);
+    f.BtnOpenYJFile1Click();  // no file dialog
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"是否要保存原来阅卷原始文件?", failed}));
+    EXPECT_TRUE(kept());
+
+    fx.prompts.shown.clear();
+    fx.prompts.Answer(PromptAnswer::Yes);
+    EXPECT_FALSE(f.close());  // not even asked whether to close
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"是否要保存本次阅卷原始文件?", failed}));
+    EXPECT_TRUE(kept());
+
+    // Once the save goes through, so does the new session.
+    std::filesystem::remove_all(fx.SavedFile());
+    fx.prompts.shown.clear();
+    fx.prompts.Answer(PromptAnswer::Yes);
+    f.BtnNewYJClick();
+    EXPECT_TRUE(chooserShown);
+    EXPECT_TRUE(std::filesystem::is_regular_file(fx.SavedFile()));
+    EXPECT_EQ(f.Session->session.recordCount, 0);
+    f.Session->unsavedChanges = false;
+}
+
 TEST(MainForm, OpeningASavedMarkingFileRestoresTheSession)
 {
     GuiFixture fx;
