@@ -186,6 +186,15 @@ bool TMainForm::SaveRawMarkingFile()
     const std::filesystem::path target = MarkingFilePath(ProgramFolder, Session->exam);
     if (!target.empty()) {
         std::error_code ec;
+        // A file of that name this window did not open or save holds another
+        // session's records (another class marked under the same exam name,
+        // say): it is replaced only when the teacher says so.
+        if (!HoldsRawFileLock(target) && std::filesystem::is_regular_file(target, ec) &&
+            !Ask().AskYesNo("阅卷原始文件“" + files::ToUtf8(target.filename()) +
+                            "”已经存在，里面是另一次阅卷的记录。要用本次阅卷替换它吗？替换后那些阅卷记录将丢失。\n"
+                            "选“否”则不保存：可以在“考试信息设置”里改用另一个考试名称，"
+                            "或用“打开阅卷原始文件”接着那次阅卷。"))
+            return false;
         std::filesystem::create_directories(target.parent_path(), ec);
         if (!LockRawFile(target))
             return false;

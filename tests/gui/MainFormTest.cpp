@@ -376,6 +376,54 @@ TEST(MainForm, AFailedSaveStopsWhatWouldDropTheRecords)
     f.Session->unsavedChanges = false;
 }
 
+// A new session saved under the name of a raw file it did not come from
+// (another class marked under the same exam name) asks before it replaces
+// that file's records; the file the window opened or saved is saved again
+// without a question.
+TEST(MainForm, SavingOverAnotherSessionsFileAsksFirst)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    ASSERT_TRUE(f.Session->session.SetStandardAnswer({"A", "B", "C"}, 4));
+    f.SetUnsavedChanges(true);
+    ASSERT_TRUE(f.SaveRawMarkingFile());
+    f.SetUnsavedChanges(true);
+    ASSERT_TRUE(f.SaveRawMarkingFile());  // its own file: no question
+    EXPECT_TRUE(fx.prompts.shown.empty());
+    const auto first = files::ReadAll(fx.SavedFile());
+    ASSERT_TRUE(first.has_value());
+
+    WhenShown(f.FormCard(), [](TFormCard& d) { d.QuxiaoButton->click(); });
+    f.BtnNewYJClick();  // the first session is saved: nothing asked
+    EXPECT_TRUE(fx.prompts.shown.empty());
+    fx.NameExam();
+    ASSERT_TRUE(f.Session->session.SetStandardAnswer({"D", "D"}, 4));
+    f.SetUnsavedChanges(true);
+    fx.prompts.shown.clear();
+    const std::string question =
+        "阅卷原始文件“期中数学.yj”已经存在，里面是另一次阅卷的记录。要用本次阅卷替换它吗？替换后那些阅卷记录将丢失。\n"
+        "选“否”则不保存：可以在“考试信息设置”里改用另一个考试名称，或用“打开阅卷原始文件”接着那次阅卷。";
+
+    fx.prompts.Answer(PromptAnswer::No);
+    EXPECT_FALSE(f.SaveRawMarkingFile());
+    EXPECT_EQ(fx.prompts.Texts(), std::vector<std::string>{question});
+    EXPECT_TRUE(files::ReadAll(fx.SavedFile()) == first);
+    EXPECT_TRUE(f.UnsavedChanges());
+
+    fx.prompts.shown.clear();
+    fx.prompts.Answer(PromptAnswer::Yes);
+    EXPECT_TRUE(f.SaveRawMarkingFile());
+    EXPECT_EQ(fx.prompts.Texts(), std::vector<std::string>{question});
+    EXPECT_FALSE(files::ReadAll(fx.SavedFile()) == first);
+    EXPECT_FALSE(f.UnsavedChanges());
+    // Now it is this session's file.
+    fx.prompts.shown.clear();
+    f.SetUnsavedChanges(true);
+    EXPECT_TRUE(f.SaveRawMarkingFile());
+    EXPECT_TRUE(fx.prompts.shown.empty());
+}
+
 TEST(MainForm, OpeningASavedMarkingFileRestoresTheSession)
 {
     GuiFixture fx;
