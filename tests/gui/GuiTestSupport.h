@@ -123,6 +123,16 @@ public:
         (void)form->Session->exam.subjectName.SetUtf8("数学");
     }
     std::filesystem::path SavedFile() const { return home / files::FromUtf8("阅卷原始文件/期中数学.yj"); }
+    // The exam named and a standard answer of three questions in the
+    // session, not saved yet: something a save keeps or loses.
+    bool GiveUnsavedRecords() const
+    {
+        NameExam();
+        if (!form->Session->session.SetStandardAnswer({"A", "B", "C"}, 4))
+            return false;
+        form->SetUnsavedChanges(true);
+        return true;
+    }
 
     QTemporaryDir dir;
     std::filesystem::path home;

@@ -306,9 +306,7 @@ TEST(MainForm, ASaveThatFailsIsSaidAndKeepsTheChangesAndTheRecoveryCopy)
 {
     GuiFixture fx;
     TestMainForm& f = fx.Start();
-    fx.NameExam();
-    ASSERT_TRUE(f.Session->session.SetStandardAnswer({"A", "B", "C"}, 4));
-    f.SetUnsavedChanges(true);
+    ASSERT_TRUE(fx.GiveUnsavedRecords());
     f.KeepRecoveryCopy();
     std::filesystem::path copy = fx.SavedFile();
     copy += ".recover";
@@ -332,9 +330,7 @@ TEST(MainForm, AFailedSaveStopsWhatWouldDropTheRecords)
     GuiFixture fx;
     fx.WriteFile("biaoji.bj", std::string(1, '\1'));
     TestMainForm& f = fx.Start();
-    fx.NameExam();
-    ASSERT_TRUE(f.Session->session.SetStandardAnswer({"A", "B", "C"}, 4));
-    f.SetUnsavedChanges(true);
+    ASSERT_TRUE(fx.GiveUnsavedRecords());
     std::filesystem::create_directories(fx.SavedFile() / "inside");  // no file can be saved there
     const std::string failed =
         "保存阅卷原始文件失败！\n" + files::ToUtf8(fx.SavedFile()) + "\n不是普通文件，不能保存到这里";
@@ -384,9 +380,7 @@ TEST(MainForm, SavingOverAnotherSessionsFileAsksFirst)
 {
     GuiFixture fx;
     TestMainForm& f = fx.Start();
-    fx.NameExam();
-    ASSERT_TRUE(f.Session->session.SetStandardAnswer({"A", "B", "C"}, 4));
-    f.SetUnsavedChanges(true);
+    ASSERT_TRUE(fx.GiveUnsavedRecords());
     ASSERT_TRUE(f.SaveRawMarkingFile());
     f.SetUnsavedChanges(true);
     ASSERT_TRUE(f.SaveRawMarkingFile());  // its own file: no question
