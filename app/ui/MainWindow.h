@@ -195,6 +195,10 @@ public:
     // After every accepted card: the session's recovery copy beside its raw
     // file. One that cannot be written is said once, until one is written again.
     void KeepRecoveryCopy();
+    // After a change to the records on the marking page (a key cell, 重新算分,
+    // deletions, the typed standard answer): the recovery copy as well, once
+    // the exam has the name the copy is named by.
+    void KeepRecoveryCopyOfEdit();
     // At start: a recovery copy a crash left behind is offered, then opened as
     // an unsaved session or deleted.
     void OfferRecovery();

@@ -253,6 +253,14 @@ void TMainForm::KeepRecoveryCopy()
     Ask().ShowMessage(kRecoveryCopyFailed);
 }
 
+void TMainForm::KeepRecoveryCopyOfEdit()
+{
+    // A corrected key or a deletion lost in a crash would come back as the
+    // old key and its scores, without a word.
+    if (!Session->exam.examName.Empty())
+        KeepRecoveryCopy();
+}
+
 void TMainForm::OfferRecovery()
 {
     for (const std::filesystem::path& copy : FindRecoveryCopies(ProgramFolder)) {

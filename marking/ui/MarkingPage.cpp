@@ -436,6 +436,7 @@ void TMainForm::SGridYJSetEditText(int row, int column, const QString& text)
         // A changed key is part of the session: closing must offer to save it.
         if (!UnsavedChanges())
             SetUnsavedChanges(true);
+        KeepRecoveryCopyOfEdit();
     }
     SGridYJ->viewport()->update();
 }
@@ -507,6 +508,7 @@ void TMainForm::NdatikadeleteClick()
         SetRescorePending(false);
     RefreshMarkingGrid();
     SetUnsavedChanges(true);
+    KeepRecoveryCopyOfEdit();
 }
 
 void TMainForm::NdatikadeleteAllClick()
@@ -531,6 +533,7 @@ void TMainForm::NdatikadeleteAllClick()
         SetRescorePending(false);
     RefreshMarkingGrid();
     SetUnsavedChanges(true);
+    KeepRecoveryCopyOfEdit();
 }
 
 void TMainForm::NRefreshClick()
@@ -540,6 +543,7 @@ void TMainForm::NRefreshClick()
     RefreshMarkingGrid();
     SetRescorePending(false);
     SetUnsavedChanges(true);
+    KeepRecoveryCopyOfEdit();
 }
 
 void TMainForm::NMsgClick()
@@ -587,4 +591,5 @@ void TMainForm::BtnBZDaAnClick()
     RefreshMarkingGrid();
     // The typed answer is the session's first record: closing offers to save it.
     SetUnsavedChanges(true);
+    KeepRecoveryCopyOfEdit();
 }

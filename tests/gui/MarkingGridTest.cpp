@@ -18,7 +18,9 @@
 #include "capture/ui/CameraDriver.h"
 #include "cardprint/DemoStack.h"
 #include "cardprint/ShippedCards.h"
+#include "marking/RawFile.h"
 #include "marking/Scoring.h"
+#include "marking/SessionState.h"
 #include "marking/ui/MarkingGridDelegate.h"
 #include "marking/ui/MarkingGridModel.h"
 
@@ -377,6 +379,49 @@ TEST(MarkingGrid, EditingTheKeyRemindsToRescoreAndScoresChangeOnlyOnRescoring)
     EXPECT_FALSE(reminder.last().at(0).toBool());
     EXPECT_TRUE(p.f.UnsavedChanges());
     EXPECT_EQ(p.Text(1, 7), QStringLiteral("14"));
+}
+
+// The recovery copy follows every change of the records made on the page,
+// not only accepted cards: after a crash the corrected key, its scores and
+// the deletions come back as they were, not the session before them.
+TEST(MarkingGrid, KeyEditsRescoringAndDeletionsReachTheRecoveryCopy)
+{
+    MarkingPage p;
+    FourStudents(p);
+    p.fx.NameExam();
+    p.Key({"A", "B", "C", "AC", "BD"});
+    p.Card("1001", {"A", "B", "C", "ABC", "BD"});
+    p.Card("1002", {"A", "B", "C", "AC", "BD"});
+    p.Card("1003", {"A", "B", "C", "AC", "BD"});
+    (void)p.f.Session->session.classFilter.Set("ALL");
+    p.Enter();
+    std::filesystem::path copy = p.fx.SavedFile();
+    copy += ".recover";
+    ASSERT_FALSE(std::filesystem::exists(copy));
+    auto recovered = [&] {
+        auto state = NewMarkingSessionState();
+        const MarkingFileResult r = OpenMarkingFile(*state, copy, p.fx.home);
+        EXPECT_TRUE(r.ok) << r.message;
+        return state;
+    };
+
+    QLineEdit* editor = p.EditKey(4);
+    ASSERT_NE(editor, nullptr);
+    editor->setCursorPosition(1);
+    QTest::keyClick(editor, 'b');
+    ASSERT_TRUE(std::filesystem::exists(copy));
+    EXPECT_EQ(recovered()->session.records[0].questionResults[3].answer.View(), "ABC");
+
+    p.f.NRefreshClick();
+    EXPECT_FLOAT_EQ(recovered()->session.records[1].totalScore, 14);
+
+    p.f.SGridYJ->setCurrentIndex(p.Model().index(2, 3));
+    p.f.NdatikadeleteClick();
+    auto after = recovered();
+    EXPECT_EQ(after->session.recordCount, 3);
+    EXPECT_EQ(after->session.FindRecord(std::string(p.f.Session->session.records[2].admissionNumber.View()), 1), 2);
+    EXPECT_TRUE(p.fx.prompts.shown.empty());
+    p.f.Session->unsavedChanges = false;
 }
 
 TEST(MarkingGrid, KeyCellsKeepOneLetterOrStrictlyAscendingLetters)
