@@ -570,12 +570,29 @@ private:
     // The raw file this window works on is locked against scorivo-cli runs
     // and other windows, which would otherwise save over each other's records.
     bool LockRawFile(const std::filesystem::path& file);
+    // Whether a session restored from a recovery copy is the one in `rawFile`
+    // (or the file is not there): false when the file holds cards the copy lacks.
+    bool RecoveredSessionIsTheFiles(const std::filesystem::path& rawFile) const;
     bool HoldsRawFileLock(const std::filesystem::path& file) const;
     // Tells the teacher when another run holds it.
     bool TakeRawFileLock(const std::filesystem::path& file, files::FileLock& lock);
-    void ReleaseRawFileLock() { rawFileLock_.Release(); }
+    void ReleaseRawFileLock()
+    {
+        rawFileLock_.Release();
+        heldFileIsAnothers_ = false;
+    }
     files::FileLock rawFileLock_;
     std::filesystem::path heldRawFile_;  // the lock file of rawFileLock_
+    // A session restored from a recovery copy holds its raw file's lock, but
+    // the file may hold another session's records (a new session saved under
+    // a taken name, cut off by a crash before its first save).
+    bool heldFileIsAnothers_ = false;
+    // Whether saving may replace `file` without asking: the window opened or
+    // saved it, or restored a copy of the session in it.
+    bool OwnsRawFile(const std::filesystem::path& file) const
+    {
+        return HoldsRawFileLock(file) && !heldFileIsAnothers_;
+    }
     // output page helpers
     void SetUpOutputPage();
     void ListUnmarkedStudents();

@@ -189,7 +189,7 @@ bool TMainForm::SaveRawMarkingFile()
         // A file of that name this window did not open or save holds another
         // session's records (another class marked under the same exam name,
         // say): it is replaced only when the teacher says so.
-        if (!HoldsRawFileLock(target) && std::filesystem::is_regular_file(target, ec) &&
+        if (!OwnsRawFile(target) && std::filesystem::is_regular_file(target, ec) &&
             !Ask().AskYesNo("阅卷原始文件“" + files::ToUtf8(target.filename()) +
                             "”已经存在，里面是另一次阅卷的记录。要用本次阅卷替换它吗？替换后那些阅卷记录将丢失。\n"
                             "选“否”则不保存：可以在“考试信息设置”里改用另一个考试名称，"
@@ -200,10 +200,12 @@ bool TMainForm::SaveRawMarkingFile()
             return false;
     }
     MarkingFileResult result = SaveMarkingFile(*Session, ProgramFolder);
-    if (!result.ok)
+    if (!result.ok) {
         Ask().ShowMessage(result.message.empty() ? std::string(raw_file::SaveFailed) : result.message);
-    else
+    } else {
         RemoveRecoveryCopy(*Session, ProgramFolder);
+        heldFileIsAnothers_ = false;  // it holds this session now
+    }
     SetUnsavedChanges(Session->unsavedChanges);
     return result.ok;
 }
@@ -281,6 +283,7 @@ void TMainForm::OfferRecovery()
             ReleaseRawFileLock();
             continue;
         }
+        heldFileIsAnothers_ = !RecoveredSessionIsTheFiles(rawFile);
         if (!result.templateLoaded && !result.templateMessage.empty())
             Ask().ShowMessage(result.templateMessage);
         LCardName->setText(QString::fromStdString(Session->templateName));
@@ -290,6 +293,23 @@ void TMainForm::OfferRecovery()
         SetUnsavedChanges(true);  // recovered, not yet saved: closing asks to save
         return;                   // one session at a time; other copies are offered next start
     }
+}
+
+bool TMainForm::RecoveredSessionIsTheFiles(const std::filesystem::path& rawFile) const
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(rawFile, ec))
+        return true;  // nothing there to lose
+    // The copy of a session that was opened from the file holds every card
+    // the file holds; a session that only shares the name holds other ones.
+    const std::unique_ptr<MarkingSessionState> onDisk = NewMarkingSessionState();
+    if (!OpenMarkingFile(*onDisk, rawFile, ProgramFolder).ok)
+        return false;
+    const MarkingSession& file = onDisk->session;
+    for (int i = 1; i < file.recordCount; ++i)
+        if (Session->session.FindRecord(file.records[i].admissionNumber.View(), 1) < 0)
+            return false;
+    return true;
 }
 
 bool TMainForm::HoldsRawFileLock(const std::filesystem::path& file) const

@@ -11,6 +11,7 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 #include <QToolButton>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "GuiTestSupport.h"
@@ -511,6 +512,65 @@ TEST(MainForm, ARecoveryCopyLeftByACrashIsOfferedAtTheNextStart)
     EXPECT_EQ(f.Session->session.recordCount, 0);
     EXPECT_FALSE(f.UnsavedChanges());
     EXPECT_FALSE(std::filesystem::exists(fx.home / files::FromUtf8("阅卷原始文件/期中数学.yj.recover")));
+}
+
+// A recovery copy restored over a raw file of the same name: when the file
+// holds cards the copy lacks, the copy was of another session (a new one saved
+// under a taken name, cut off before its first save), and saving asks before
+// it replaces the file; a copy of the file's own session is saved without a
+// question.
+TEST(MainForm, ARestoredCopyOfAnotherSessionAsksBeforeReplacingTheFile)
+{
+    auto student = [](const char* number) {
+        auto r = std::make_unique<MarkingRecord>();
+        std::memset(r.get(), 0, sizeof *r);
+        r->readCount = 1;
+        (void)r->admissionNumber.Set(number);
+        return r;
+    };
+    // The bytes of a session with the standard answer and these students.
+    auto sessionBytes = [&](std::vector<const char*> numbers) {
+        GuiFixture made;
+        TestMainForm& f = made.Start();
+        EXPECT_TRUE(made.GiveUnsavedRecords());
+        for (const char* n : numbers)
+            EXPECT_TRUE(f.Session->session.AppendRecord(*student(n)));
+        EXPECT_TRUE(f.SaveRawMarkingFile());
+        return *files::ReadAll(made.SavedFile());
+    };
+    const std::string fileOfClass1 = sessionBytes({"1001"});
+    const std::string copyOfClass2 = sessionBytes({"2001", "2002"});
+    const std::string copyOfClass1Later = sessionBytes({"1001", "1002"});
+
+    for (const bool own : {false, true}) {
+        SCOPED_TRACE(own ? "the file's own session" : "another session");
+        GuiFixture fx;
+        fx.WriteFile("阅卷原始文件/期中数学.yj", fileOfClass1);
+        fx.WriteFile("阅卷原始文件/期中数学.yj.recover", own ? copyOfClass1Later : copyOfClass2);
+        fx.prompts.Answer(PromptAnswer::Yes);  // restore
+        TestMainForm& f = fx.Start();
+        ASSERT_EQ(f.Session->session.recordCount, 3);
+        fx.prompts.shown.clear();
+        if (own) {
+            EXPECT_TRUE(f.SaveRawMarkingFile());
+            EXPECT_TRUE(fx.prompts.shown.empty());
+            EXPECT_TRUE(files::ReadAll(fx.SavedFile()) == copyOfClass1Later);
+            continue;
+        }
+        fx.prompts.Answer(PromptAnswer::No);
+        EXPECT_FALSE(f.SaveRawMarkingFile());
+        ASSERT_EQ(fx.prompts.shown.size(), 1u);
+        EXPECT_EQ(fx.prompts.shown[0].text.find("阅卷原始文件“期中数学.yj”已经存在，里面是另一次阅卷的记录。"), 0u);
+        EXPECT_TRUE(files::ReadAll(fx.SavedFile()) == fileOfClass1);
+        EXPECT_TRUE(f.UnsavedChanges());
+        fx.prompts.Answer(PromptAnswer::Yes);
+        EXPECT_TRUE(f.SaveRawMarkingFile());
+        EXPECT_TRUE(files::ReadAll(fx.SavedFile()) == copyOfClass2);
+        f.SetUnsavedChanges(true);
+        fx.prompts.shown.clear();
+        EXPECT_TRUE(f.SaveRawMarkingFile());  // its own file now
+        EXPECT_TRUE(fx.prompts.shown.empty());
+    }
 }
 
 // A recovery copy that cannot be written (a full disk; here a folder stands
