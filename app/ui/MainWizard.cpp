@@ -64,11 +64,23 @@ void TMainForm::BtnNewYJClick()
 
 void TMainForm::BtnOpenYJFile1Click()
 {
-    // A save that failed has said why, and the session stays.
-    if (UnsavedChanges() && Ask().AskYesNo("是否要保存原来阅卷原始文件?") && !SaveRawMarkingFile())
-        return;
+    // The recovery copy of records the teacher chose not to keep goes once
+    // the other file is open (a cancelled dialog leaves the session as it was).
+    std::filesystem::path droppedCopy;
+    if (UnsavedChanges()) {
+        if (Ask().AskYesNo("是否要保存原来阅卷原始文件?")) {
+            if (!SaveRawMarkingFile())
+                return;  // the failed save has said why, and the session stays
+        } else if (const std::filesystem::path file = MarkingFilePath(ProgramFolder, Session->exam); !file.empty()) {
+            droppedCopy = RecoveryCopyPath(file);
+        }
+    }
     if (!OpenRawMarkingFile())
         return;
+    if (!droppedCopy.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(droppedCopy, ec);
+    }
     BtnNext1->setEnabled(true);
     SetUnsavedChanges(false);
     SessionStarted = 1;

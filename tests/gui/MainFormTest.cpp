@@ -573,6 +573,35 @@ TEST(MainForm, ARestoredCopyOfAnotherSessionAsksBeforeReplacingTheFile)
     }
 }
 
+// Records dropped with 否 before 打开阅卷原始文件 leave no recovery copy behind
+// to be offered as a crash's at the next start; a cancelled dialog keeps the
+// session and its copy.
+TEST(MainForm, RecordsDroppedForAnotherFileLeaveNoRecoveryCopy)
+{
+    GuiFixture fx;
+    fx.WriteFile("biaoji.bj", std::string(1, '\1'));
+    TestMainForm& f = fx.Start();
+    ASSERT_TRUE(fx.GiveUnsavedRecords());
+    ASSERT_TRUE(f.SaveRawMarkingFile());
+    f.SetUnsavedChanges(true);
+    f.KeepRecoveryCopy();
+    std::filesystem::path copy = fx.SavedFile();
+    copy += ".recover";
+    ASSERT_TRUE(std::filesystem::exists(copy));
+
+    fx.prompts.Answer(PromptAnswer::No);
+    fx.prompts.fileNames.push_back(QString());  // cancelled
+    f.BtnOpenYJFile1Click();
+    EXPECT_TRUE(f.UnsavedChanges());
+    EXPECT_TRUE(std::filesystem::exists(copy));
+
+    fx.prompts.Answer(PromptAnswer::No);
+    fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(fx.SavedFile())));
+    f.BtnOpenYJFile1Click();
+    EXPECT_FALSE(f.UnsavedChanges());
+    EXPECT_FALSE(std::filesystem::exists(copy));
+}
+
 // A recovery copy that cannot be written (a full disk; here a folder stands
 // where it goes) is said once, not after every card, and again only after a
 // copy was written in between.
