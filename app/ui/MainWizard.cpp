@@ -245,6 +245,7 @@ bool TMainForm::OpenRawMarkingFile()
         rawFileLock_ = std::move(lock);
         heldRawFile_ = files::FileLock::LockFileFor(path);
     }
+    heldFileIsAnothers_ = false;  // the session is the file's now
     if (!result.templateLoaded && !result.templateMessage.empty())
         Ask().ShowMessage(result.templateMessage);
     LCardName->setText(QString::fromStdString(Session->templateName));
@@ -349,5 +350,6 @@ bool TMainForm::LockRawFile(const std::filesystem::path& file)
         return false;
     rawFileLock_ = std::move(lock);
     heldRawFile_ = files::FileLock::LockFileFor(file);
+    heldFileIsAnothers_ = false;
     return true;
 }

@@ -571,6 +571,23 @@ TEST(MainForm, ARestoredCopyOfAnotherSessionAsksBeforeReplacingTheFile)
         EXPECT_TRUE(f.SaveRawMarkingFile());  // its own file now
         EXPECT_TRUE(fx.prompts.shown.empty());
     }
+
+    // Restored from another session's copy, then the file itself opened
+    // instead: the session is the file's, saved without a question.
+    GuiFixture fx;
+    fx.WriteFile("biaoji.bj", std::string(1, '\1'));
+    fx.WriteFile("阅卷原始文件/期中数学.yj", fileOfClass1);
+    fx.WriteFile("阅卷原始文件/期中数学.yj.recover", copyOfClass2);
+    fx.prompts.Answer(PromptAnswer::Yes);  // restore
+    TestMainForm& f = fx.Start();
+    fx.prompts.Answer(PromptAnswer::No);  // do not keep the restored records
+    fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(fx.SavedFile())));
+    f.BtnOpenYJFile1Click();
+    ASSERT_EQ(f.Session->session.recordCount, 2);
+    fx.prompts.shown.clear();
+    f.SetUnsavedChanges(true);
+    EXPECT_TRUE(f.SaveRawMarkingFile());
+    EXPECT_TRUE(fx.prompts.shown.empty());
 }
 
 // Records dropped with 否 before 打开阅卷原始文件 leave no recovery copy behind
