@@ -234,7 +234,7 @@ bool TMainForm::FormClose()
     if (!Ask().AskYesNo("确定要关闭本软件吗？"))
         return false;
     if (dropped)
-        RemoveRecoveryCopy(*Session, ProgramFolder);  // a deliberate close is no crash
+        DropRecoveryCopies();  // a deliberate close is no crash
     if (services_.camera)
         services_.camera->Release();
     if (Voice)

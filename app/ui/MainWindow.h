@@ -199,6 +199,11 @@ public:
     // deletions, the typed standard answer): the recovery copy as well, once
     // the exam has the name the copy is named by.
     void KeepRecoveryCopyOfEdit();
+    // The session's recovery copies, removed when its records are saved or
+    // dropped: the one under the exam's name, and the one last written if the
+    // exam had another name then.
+    std::vector<std::filesystem::path> RecoveryCopiesOfSession() const;
+    void DropRecoveryCopies();
     // At start: a recovery copy a crash left behind is offered, then opened as
     // an unsaved session or deleted.
     void OfferRecovery();
@@ -587,6 +592,9 @@ private:
     // the file may hold another session's records (a new session saved under
     // a taken name, cut off by a crash before its first save).
     bool heldFileIsAnothers_ = false;
+    // The recovery copy last written or restored: a copy left under an exam
+    // name the session no longer has would be offered as a crash's later.
+    std::filesystem::path recoveryCopy_;
     // Whether saving may replace `file` without asking: the window opened or
     // saved it, or restored a copy of the session in it.
     bool OwnsRawFile(const std::filesystem::path& file) const

@@ -37,7 +37,7 @@ void TMainForm::BtnNewYJClick()
             if (!SaveRawMarkingFile())
                 return;
         } else {
-            RemoveRecoveryCopy(*Session, ProgramFolder);  // the teacher dropped these records
+            DropRecoveryCopies();  // the teacher dropped these records
         }
     }
     SetUnsavedChanges(false);
@@ -66,20 +66,20 @@ void TMainForm::BtnOpenYJFile1Click()
 {
     // The recovery copy of records the teacher chose not to keep goes once
     // the other file is open (a cancelled dialog leaves the session as it was).
-    std::filesystem::path droppedCopy;
+    std::vector<std::filesystem::path> droppedCopies;
     if (UnsavedChanges()) {
         if (Ask().AskYesNo("是否要保存原来阅卷原始文件?")) {
             if (!SaveRawMarkingFile())
                 return;  // the failed save has said why, and the session stays
-        } else if (const std::filesystem::path file = MarkingFilePath(ProgramFolder, Session->exam); !file.empty()) {
-            droppedCopy = RecoveryCopyPath(file);
+        } else {
+            droppedCopies = RecoveryCopiesOfSession();
         }
     }
     if (!OpenRawMarkingFile())
         return;
-    if (!droppedCopy.empty()) {
+    for (const std::filesystem::path& copy : droppedCopies) {
         std::error_code ec;
-        std::filesystem::remove(droppedCopy, ec);
+        std::filesystem::remove(copy, ec);
     }
     BtnNext1->setEnabled(true);
     SetUnsavedChanges(false);
@@ -215,7 +215,7 @@ bool TMainForm::SaveRawMarkingFile()
     if (!result.ok) {
         Ask().ShowMessage(result.message.empty() ? std::string(raw_file::SaveFailed) : result.message);
     } else {
-        RemoveRecoveryCopy(*Session, ProgramFolder);
+        DropRecoveryCopies();
         heldFileIsAnothers_ = false;  // it holds this session now
     }
     SetUnsavedChanges(Session->unsavedChanges);
@@ -246,6 +246,7 @@ bool TMainForm::OpenRawMarkingFile()
         heldRawFile_ = files::FileLock::LockFileFor(path);
     }
     heldFileIsAnothers_ = false;  // the session is the file's now
+    recoveryCopy_.clear();
     if (!result.templateLoaded && !result.templateMessage.empty())
         Ask().ShowMessage(result.templateMessage);
     LCardName->setText(QString::fromStdString(Session->templateName));
@@ -260,12 +261,39 @@ void TMainForm::KeepRecoveryCopy()
     // told, once, rather than marking on unprotected.
     if (WriteRecoveryCopy(*Session, ProgramFolder)) {
         recoveryCopyFailed_ = false;
+        // The exam was renamed since the last copy: that one would be offered
+        // at the next start as a crash's, with records the session has moved on from.
+        const std::filesystem::path copy = RecoveryCopyPath(MarkingFilePath(ProgramFolder, Session->exam));
+        if (!recoveryCopy_.empty() && recoveryCopy_ != copy) {
+            std::error_code ec;
+            std::filesystem::remove(recoveryCopy_, ec);
+        }
+        recoveryCopy_ = copy;
         return;
     }
     if (recoveryCopyFailed_)
         return;
     recoveryCopyFailed_ = true;
     Ask().ShowMessage(kRecoveryCopyFailed);
+}
+
+std::vector<std::filesystem::path> TMainForm::RecoveryCopiesOfSession() const
+{
+    std::vector<std::filesystem::path> copies;
+    if (const std::filesystem::path file = MarkingFilePath(ProgramFolder, Session->exam); !file.empty())
+        copies.push_back(RecoveryCopyPath(file));
+    if (!recoveryCopy_.empty() && (copies.empty() || copies[0] != recoveryCopy_))
+        copies.push_back(recoveryCopy_);
+    return copies;
+}
+
+void TMainForm::DropRecoveryCopies()
+{
+    for (const std::filesystem::path& copy : RecoveryCopiesOfSession()) {
+        std::error_code ec;
+        std::filesystem::remove(copy, ec);
+    }
+    recoveryCopy_.clear();
 }
 
 void TMainForm::KeepRecoveryCopyOfEdit()
@@ -297,6 +325,7 @@ void TMainForm::OfferRecovery()
             continue;
         }
         heldFileIsAnothers_ = !RecoveredSessionIsTheFiles(rawFile);
+        recoveryCopy_ = copy;
         if (!result.templateLoaded && !result.templateMessage.empty())
             Ask().ShowMessage(result.templateMessage);
         LCardName->setText(QString::fromStdString(Session->templateName));

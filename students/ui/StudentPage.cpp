@@ -1315,6 +1315,7 @@ void TMainForm::BtnXSSaveAsClick()
 void TMainForm::ResetSessionForNewMarking()
 {
     ReleaseRawFileLock();  // the new session belongs to no file yet
+    recoveryCopy_.clear();  // the session before has saved or dropped its records
     StartRosterResult start = LoadStartRoster(ProgramFolder, Session->roster);
     if (!start.warning.empty())
         Ask().ShowMessage(start.warning);

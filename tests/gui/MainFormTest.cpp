@@ -11,6 +11,7 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 #include <QToolButton>
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -617,6 +618,37 @@ TEST(MainForm, RecordsDroppedForAnotherFileLeaveNoRecoveryCopy)
     f.BtnOpenYJFile1Click();
     EXPECT_FALSE(f.UnsavedChanges());
     EXPECT_FALSE(std::filesystem::exists(copy));
+}
+
+// The recovery copy follows the exam's name: a copy left under the name the
+// exam had before would be offered at the next start as a crash's.
+TEST(MainForm, ARenamedExamTakesItsRecoveryCopyAlong)
+{
+    GuiFixture fx;
+    TestMainForm& f = fx.Start();
+    ASSERT_TRUE(fx.GiveUnsavedRecords());
+    f.KeepRecoveryCopy();
+    const std::filesystem::path folder = fx.home / files::FromUtf8("阅卷原始文件");
+    auto copies = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            if (e.path().extension() == ".recover")
+                names.push_back(files::ToUtf8(e.path().filename()));
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    EXPECT_EQ(copies(), std::vector<std::string>{"期中数学.yj.recover"});
+
+    (void)f.Session->exam.examName.SetUtf8("期末");
+    f.KeepRecoveryCopy();
+    EXPECT_EQ(copies(), std::vector<std::string>{"期末数学.yj.recover"});
+
+    // Renamed once more and closed without saving: no copy stays.
+    (void)f.Session->exam.examName.SetUtf8("月考");
+    fx.prompts.Answer(PromptAnswer::No);   // do not save
+    fx.prompts.Answer(PromptAnswer::Yes);  // close
+    EXPECT_TRUE(f.close());
+    EXPECT_TRUE(copies().empty());
 }
 
 // A recovery copy that cannot be written (a full disk; here a folder stands
