@@ -202,7 +202,7 @@ int CmdMark(const std::vector<std::string>& args)
         RecognitionContext& ctx = *contexts[static_cast<std::size_t>(worker)];
         MarkedCard& card = cards[index];
         const std::string& file = files[index];
-        cli::StartPicture(ctx);
+        ctx.StartPicture();
         cli::Picture picture;
         std::string error;
         if (!cli::LoadPicture(files::FromUtf8(file), picture, error)) {

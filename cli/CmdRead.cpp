@@ -203,7 +203,7 @@ int CmdRead(const std::vector<std::string>& args)
         RecognitionContext& ctx = w.ctx;
         const std::string& file = images[index];
         ReadCard& card = cards[index];
-        cli::StartPicture(ctx);
+        ctx.StartPicture();
         Picture picture;
         std::string error;
         if (!LoadPicture(files::FromUtf8(file), picture, error)) {

@@ -425,12 +425,4 @@ void PrepareImageReadersForWorkers(const std::vector<std::string>& files, bool f
         cardprint::EnsureGuiApplication();
 }
 
-void StartPicture(RecognitionContext& ctx)
-{
-    ctx.StatusText.clear();
-    ctx.MemoTiShi.clear();
-    ctx.RectifiedCard.FillWhite();
-    ctx.CheckCard.FillWhite();
-}
-
 } // namespace cli

@@ -34,11 +34,4 @@ void LoadSample(RecognitionContext& ctx, const Picture& p);
 // (on one worker too, so that Qt's start-up notes come first either way).
 void PrepareImageReadersForWorkers(const std::vector<std::string>& files, bool fit);
 
-// A context about to read the next picture of a batch: no texts and no card
-// pixels of the picture before. Rectification keeps the card pixels that
-// land outside the turned frame, so without this a reading could depend on
-// which picture the same context read last, and a batch on several workers
-// would not be bound to give what one worker gives.
-void StartPicture(RecognitionContext& ctx);
-
 } // namespace cli

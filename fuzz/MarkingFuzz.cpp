@@ -116,17 +116,14 @@ int MarkingAttempt(const uint8_t* data, std::size_t size)
     // One context for the process too, as each worker of the command line
     // keeps one for all its pictures: setting up its 10 MB of pictures and
     // the line tracer's map afresh was a fifth of the run. Each input starts
-    // as the command line starts a picture: no texts, white card pictures.
+    // as the command line starts a picture.
     static const std::unique_ptr<RecognitionContext> ctx = [] {
         auto c = std::make_unique<RecognitionContext>();
         c->SetUp(FrameWidth, FrameHeight, 3);
         return c;
     }();
     ctx->SetTemplate(t, state->templateName);
-    ctx->StatusText.clear();
-    ctx->MemoTiShi.clear();
-    ctx->RectifiedCard.FillWhite();
-    ctx->CheckCard.FillWhite();
+    ctx->StartPicture();
     ctx->CheckCardColour = acceptor.checkCardColour;
 
     const uint8_t* pixels = data + MarkingTemplateOffset + sizeof(CardTemplate);

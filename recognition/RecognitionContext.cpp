@@ -20,6 +20,14 @@ void RecognitionContext::SetUp(int frameWidth, int frameHeight, int bytesPerPixe
     MarkGrey.assign(static_cast<std::size_t>(CardPictureSize) * CardPictureSize, 255);
 }
 
+void RecognitionContext::StartPicture()
+{
+    StatusText.clear();
+    MemoTiShi.clear();
+    RectifiedCard.FillWhite();
+    CheckCard.FillWhite();
+}
+
 void RecognitionContext::SetTemplate(const CardTemplate& t, const std::string& nameUtf8)
 {
     Template = t;

@@ -65,6 +65,12 @@ public:
     // camera is set up, not per frame).
     void SetUp(int frameWidth, int frameHeight, int bytesPerPixel);
     void SetTemplate(const CardTemplate& t, const std::string& nameUtf8);
+    // About to read the next picture of a batch: no texts and no card pixels
+    // of the picture before. Rectification keeps the card pixels that land
+    // outside the turned frame, so without this a reading could depend on
+    // which picture the same context read last, and a batch on several
+    // workers would not be bound to give what one worker gives.
+    void StartPicture();
     bool IsJd() const { return jd_; }
     bool IsDyOrJd() const { return dyOrJd_; }
 

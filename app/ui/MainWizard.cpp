@@ -28,6 +28,15 @@ bool TMainForm::PageControl1Changing()
 
 // ---- page 1 ----
 
+// Recovery copies that are no longer wanted; one already gone is fine.
+static void RemoveFiles(const std::vector<std::filesystem::path>& files)
+{
+    for (const std::filesystem::path& f : files) {
+        std::error_code ec;
+        std::filesystem::remove(f, ec);
+    }
+}
+
 void TMainForm::BtnNewYJClick()
 {
     if (UnsavedChanges()) {
@@ -77,10 +86,7 @@ void TMainForm::BtnOpenYJFile1Click()
     }
     if (!OpenRawMarkingFile())
         return;
-    for (const std::filesystem::path& copy : droppedCopies) {
-        std::error_code ec;
-        std::filesystem::remove(copy, ec);
-    }
+    RemoveFiles(droppedCopies);
     BtnNext1->setEnabled(true);
     SetUnsavedChanges(false);
     SessionStarted = 1;
@@ -264,10 +270,8 @@ void TMainForm::KeepRecoveryCopy()
         // The exam was renamed since the last copy: that one would be offered
         // at the next start as a crash's, with records the session has moved on from.
         const std::filesystem::path copy = RecoveryCopyPath(MarkingFilePath(ProgramFolder, Session->exam));
-        if (!recoveryCopy_.empty() && recoveryCopy_ != copy) {
-            std::error_code ec;
-            std::filesystem::remove(recoveryCopy_, ec);
-        }
+        if (!recoveryCopy_.empty() && recoveryCopy_ != copy)
+            RemoveFiles({recoveryCopy_});
         recoveryCopy_ = copy;
         return;
     }
@@ -289,10 +293,7 @@ std::vector<std::filesystem::path> TMainForm::RecoveryCopiesOfSession() const
 
 void TMainForm::DropRecoveryCopies()
 {
-    for (const std::filesystem::path& copy : RecoveryCopiesOfSession()) {
-        std::error_code ec;
-        std::filesystem::remove(copy, ec);
-    }
+    RemoveFiles(RecoveryCopiesOfSession());
     recoveryCopy_.clear();
 }
 

@@ -125,6 +125,14 @@ public:
     std::filesystem::path SavedFile() const { return home / files::FromUtf8("阅卷原始文件/期中数学.yj"); }
     // The exam named and a standard answer of three questions in the
     // session, not saved yet: something a save keeps or loses.
+    // Marks the session changed and saves it: true when the save went through
+    // without a question or a message (the window's own file).
+    bool SavesWithoutAWord()
+    {
+        prompts.shown.clear();
+        form->SetUnsavedChanges(true);
+        return form->SaveRawMarkingFile() && prompts.shown.empty();
+    }
     bool GiveUnsavedRecords() const
     {
         NameExam();

@@ -384,9 +384,7 @@ TEST(MainForm, SavingOverAnotherSessionsFileAsksFirst)
     TestMainForm& f = fx.Start();
     ASSERT_TRUE(fx.GiveUnsavedRecords());
     ASSERT_TRUE(f.SaveRawMarkingFile());
-    f.SetUnsavedChanges(true);
-    ASSERT_TRUE(f.SaveRawMarkingFile());  // its own file: no question
-    EXPECT_TRUE(fx.prompts.shown.empty());
+    ASSERT_TRUE(fx.SavesWithoutAWord());  // its own file: no question
     const auto first = files::ReadAll(fx.SavedFile());
     ASSERT_TRUE(first.has_value());
 
@@ -414,10 +412,7 @@ TEST(MainForm, SavingOverAnotherSessionsFileAsksFirst)
     EXPECT_FALSE(files::ReadAll(fx.SavedFile()) == first);
     EXPECT_FALSE(f.UnsavedChanges());
     // Now it is this session's file.
-    fx.prompts.shown.clear();
-    f.SetUnsavedChanges(true);
-    EXPECT_TRUE(f.SaveRawMarkingFile());
-    EXPECT_TRUE(fx.prompts.shown.empty());
+    EXPECT_TRUE(fx.SavesWithoutAWord());
 }
 
 TEST(MainForm, OpeningASavedMarkingFileRestoresTheSession)
@@ -567,10 +562,7 @@ TEST(MainForm, ARestoredCopyOfAnotherSessionAsksBeforeReplacingTheFile)
         fx.prompts.Answer(PromptAnswer::Yes);
         EXPECT_TRUE(f.SaveRawMarkingFile());
         EXPECT_TRUE(files::ReadAll(fx.SavedFile()) == copyOfClass2);
-        f.SetUnsavedChanges(true);
-        fx.prompts.shown.clear();
-        EXPECT_TRUE(f.SaveRawMarkingFile());  // its own file now
-        EXPECT_TRUE(fx.prompts.shown.empty());
+        EXPECT_TRUE(fx.SavesWithoutAWord());  // its own file now
     }
 
     // Restored from another session's copy, then the file itself opened
@@ -585,10 +577,7 @@ TEST(MainForm, ARestoredCopyOfAnotherSessionAsksBeforeReplacingTheFile)
     fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(fx.SavedFile())));
     f.BtnOpenYJFile1Click();
     ASSERT_EQ(f.Session->session.recordCount, 2);
-    fx.prompts.shown.clear();
-    f.SetUnsavedChanges(true);
-    EXPECT_TRUE(f.SaveRawMarkingFile());
-    EXPECT_TRUE(fx.prompts.shown.empty());
+    EXPECT_TRUE(fx.SavesWithoutAWord());
 }
 
 // Records dropped with 否 before 打开阅卷原始文件 leave no recovery copy behind
