@@ -128,8 +128,6 @@ QWidget* TMainForm::BuildPage2()
     ImageCheShi->setFixedSize(640, 480);
     ImageCheShi->setPixmap(PaintIllustration(IllustrationKind::CameraWaiting, QSize(640, 480)));
 
-    auto* note = new QLabel(QStringLiteral("说明："), page);
-    note->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     LblLianJie = new QLabel(QStringLiteral("说明："), page);
     LblLianJie->setObjectName(QStringLiteral("LblLianJie"));
     LblLianJie->setWordWrap(true);
@@ -148,7 +146,6 @@ QWidget* TMainForm::BuildPage2()
     BtnHelp2 = MakeButton(page, "BtnHelp2", "帮助");
 
     auto* side = new QVBoxLayout;
-    side->addWidget(note);
     side->addWidget(LblLianJie);
     side->addSpacing(8);
     side->addWidget(hint);

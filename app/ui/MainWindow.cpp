@@ -187,6 +187,7 @@ TMainForm::StartResult TMainForm::FormCreate()
     BtnViewCapProperty->setEnabled(false);
     LCardName->setText(QString());
     LblLianJie->setText(QString());
+    LblLianJie->hide();  // an empty line above the page's hint until a camera is connected
 
     Voice.reset();
     SetUnsavedChanges(false);

@@ -111,7 +111,12 @@ void TMainForm::BtnConnClick()
         return;
     }
     services_.camera->Connect();
-    BtnViewCapProperty->setEnabled(services_.camera->CameraCount() > 0);
+    const bool connected = services_.camera->CameraCount() > 0;
+    BtnViewCapProperty->setEnabled(connected);
+    if (connected) {
+        LblLianJie->setText(QStringLiteral("说明：要求答题卡在屏幕上显示正放 调整摄像头的距离使答题卡显示的大小合适"));
+        LblLianJie->show();
+    }
 }
 
 void TMainForm::BtnViewCapPropertyClick()

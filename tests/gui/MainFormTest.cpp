@@ -181,9 +181,12 @@ TEST(MainForm, PageTwoNextWithoutCameraIsRefused)
     ASSERT_EQ(fx.prompts.shown.size(), 1u);
     EXPECT_EQ(fx.prompts.shown[0].text, "请点连接摄像头按钮！");
 
+    EXPECT_TRUE(f.LblLianJie->text().isEmpty());
+
     fx.camera.found = 1;
     QTest::mouseClick(f.BtnConn, Qt::LeftButton);
     EXPECT_TRUE(f.BtnViewCapProperty->isEnabled());
+    EXPECT_EQ(f.LblLianJie->text(), QStringLiteral("说明：要求答题卡在屏幕上显示正放 调整摄像头的距离使答题卡显示的大小合适"));
     QTest::mouseClick(f.BtnNext2, Qt::LeftButton);
     EXPECT_EQ(f.ActivePage(), 3);
 }
