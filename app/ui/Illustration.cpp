@@ -6,7 +6,6 @@
 
 static const QColor kInk(40, 52, 70);
 static const QColor kAccent(32, 120, 200);
-static const QColor kSoft(236, 243, 250);
 
 // A small answer card: two thick detection lines, an admission-number grid
 // above the top line and answer blocks between the lines, a few filled.

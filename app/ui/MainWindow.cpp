@@ -121,7 +121,7 @@ void TMainForm::BuildMenuAndToolBar()
 {
     N1 = menuBar()->addMenu(QStringLiteral("文件(&F)"));
     N1->setObjectName(QStringLiteral("N1"));
-    auto item = [this](QMenu* menu, const char* name, const char* text) {
+    auto item = [](QMenu* menu, const char* name, const char* text) {
         QAction* a = menu->addAction(QString::fromUtf8(text));
         a->setObjectName(QString::fromUtf8(name));
         return a;

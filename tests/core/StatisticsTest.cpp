@@ -379,8 +379,8 @@ TEST(StatisticsOutput, SavedInTheOutputFolderAndOpenedOrWhereItWasSaid)
     TempDir dir;
     FakeDesktop desktop;
     ScriptedPromptsCore prompts;
-    const std::time_t t = 1'800'000'000;
-    StatisticsOutputResult r = OutputStatistics(m, o, dir.path(), desktop, prompts, [t] { return t; });
+    constexpr std::time_t t = 1'800'000'000;
+    StatisticsOutputResult r = OutputStatistics(m, o, dir.path(), desktop, prompts, [] { return t; });
     ASSERT_TRUE(r.written);
     EXPECT_FALSE(r.opened);
     EXPECT_EQ(files::ToUtf8(r.file.parent_path().filename()), "成绩输出");
@@ -392,7 +392,7 @@ TEST(StatisticsOutput, SavedInTheOutputFolderAndOpenedOrWhereItWasSaid)
 
     desktop.canOpen = desktop.spreadsheetOpens = true;
     prompts.shown.clear();
-    StatisticsOutputResult shown = OutputStatistics(m, o, dir.path(), desktop, prompts, [t] { return t + 1; });
+    StatisticsOutputResult shown = OutputStatistics(m, o, dir.path(), desktop, prompts, [] { return t + 1; });
     EXPECT_TRUE(shown.opened);
     EXPECT_EQ(desktop.opened.size(), 1u);
     EXPECT_TRUE(prompts.shown.empty());
