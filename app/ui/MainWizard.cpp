@@ -212,12 +212,22 @@ bool TMainForm::SaveRawMarkingFile()
         // A file of that name this window did not open or save holds another
         // session's records (another class marked under the same exam name,
         // say): it is replaced only when the teacher says so.
-        if (!OwnsRawFile(target) && std::filesystem::is_regular_file(target, ec) &&
-            !Ask().AskYesNo("阅卷原始文件“" + files::ToUtf8(target.filename()) +
-                            "”已经存在，里面是另一次阅卷的记录。要用本次阅卷替换它吗？替换后那些阅卷记录将丢失。\n"
-                            "选“否”则不保存：可以在“考试信息设置”里改用另一个考试名称，"
-                            "或用“打开阅卷原始文件”接着那次阅卷。"))
-            return false;
+        if (!OwnsRawFile(target) && std::filesystem::is_regular_file(target, ec)) {
+            const std::string name = files::ToUtf8(target.filename());
+            // Records restored after a crash: the file holds cards they lack,
+            // another session's or ones deleted before the crash.
+            const std::string question =
+                HoldsRawFileLock(target)
+                    ? "阅卷原始文件“" + name +
+                          "”里有恢复的阅卷记录中没有的答题卡（可能是另一次阅卷的记录，也可能是恢复前删除的记录）。"
+                          "要用恢复的阅卷记录替换它吗？替换后文件里那些答题卡的记录将丢失。\n"
+                    : "阅卷原始文件“" + name +
+                          "”已经存在，里面是另一次阅卷的记录。要用本次阅卷替换它吗？替换后那些阅卷记录将丢失。\n";
+            if (!Ask().AskYesNo(question +
+                                "选“否”则不保存：可以在“考试信息设置”里改用另一个考试名称，"
+                                "或用“打开阅卷原始文件”接着那次阅卷。"))
+                return false;
+        }
         std::filesystem::create_directories(target.parent_path(), ec);
         if (!LockRawFile(target))
             return false;

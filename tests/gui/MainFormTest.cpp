@@ -559,13 +559,31 @@ TEST(MainForm, ARestoredCopyOfAnotherSessionAsksBeforeReplacingTheFile)
         fx.prompts.Answer(PromptAnswer::No);
         EXPECT_FALSE(f.SaveRawMarkingFile());
         ASSERT_EQ(fx.prompts.shown.size(), 1u);
-        EXPECT_EQ(fx.prompts.shown[0].text.find("阅卷原始文件“期中数学.yj”已经存在，里面是另一次阅卷的记录。"), 0u);
+        EXPECT_EQ(fx.prompts.shown[0].text.find("阅卷原始文件“期中数学.yj”里有恢复的阅卷记录中没有的答题卡（可能是另一次"
+                                                "阅卷的记录，也可能是恢复前删除的记录）。要用恢复的阅卷记录替换它吗？"),
+                  0u);
         EXPECT_TRUE(files::ReadAll(fx.SavedFile()) == fileOfClass1);
         EXPECT_TRUE(f.UnsavedChanges());
         fx.prompts.Answer(PromptAnswer::Yes);
         EXPECT_TRUE(f.SaveRawMarkingFile());
         EXPECT_TRUE(files::ReadAll(fx.SavedFile()) == copyOfClass2);
         EXPECT_TRUE(fx.SavesWithoutAWord());  // its own file now
+    }
+
+    // The file's own session with a card deleted before the crash: asked as
+    // well, in words that fit both cases.
+    {
+        GuiFixture fx;
+        fx.WriteFile("阅卷原始文件/期中数学.yj", copyOfClass1Later);
+        fx.WriteFile("阅卷原始文件/期中数学.yj.recover", fileOfClass1);  // 1002 deleted
+        fx.prompts.Answer(PromptAnswer::Yes);                            // restore
+        TestMainForm& f = fx.Start();
+        fx.prompts.shown.clear();
+        fx.prompts.Answer(PromptAnswer::Yes);
+        EXPECT_TRUE(f.SaveRawMarkingFile());
+        ASSERT_EQ(fx.prompts.shown.size(), 1u);
+        EXPECT_NE(fx.prompts.shown[0].text.find("也可能是恢复前删除的记录"), std::string::npos);
+        EXPECT_TRUE(files::ReadAll(fx.SavedFile()) == fileOfClass1);
     }
 
     // Restored from another session's copy, then the file itself opened
