@@ -9,6 +9,7 @@
 
 #include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
+#include "recognition/CpuFeatures.h"
 #include "recognition/ImagePrimitives.h"
 
 namespace {
@@ -54,13 +55,13 @@ static inline int64_t PlainRowMotion(const uint8_t* __restrict a, const uint8_t*
 }
 
 // One clone set per pixel size (multiversioned functions cannot be templates).
-[[gnu::target_clones("avx2", "default")]] static int64_t PlainRowMotion3(const uint8_t* __restrict a,
+SCORIVO_AVX2_CLONES static int64_t PlainRowMotion3(const uint8_t* __restrict a,
                                                                           const uint8_t* __restrict c, int samples)
 {
     return PlainRowMotion<3>(a, c, samples);
 }
 
-[[gnu::target_clones("avx2", "default")]] static int64_t PlainRowMotion4(const uint8_t* __restrict a,
+SCORIVO_AVX2_CLONES static int64_t PlainRowMotion4(const uint8_t* __restrict a,
                                                                           const uint8_t* __restrict c, int samples)
 {
     return PlainRowMotion<4>(a, c, samples);

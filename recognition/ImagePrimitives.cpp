@@ -36,7 +36,7 @@ static inline bool WhiteAt(uint32_t blue, uint32_t green, uint32_t red, int scal
 // Four-byte pixels as little-endian words: B, G, R in the low bytes, the
 // fourth byte kept. Word loops the compiler vectorises; the in-place and the
 // copying loop are separate so that neither needs an overlap check.
-[[gnu::target_clones("avx2", "default")]] static void BinariseWordsInPlace(uint8_t* p, int count, int scaled)
+SCORIVO_AVX2_CLONES static void BinariseWordsInPlace(uint8_t* p, int count, int scaled)
 {
     for (int k = 0; k < count; ++k) {
         uint32_t w;
@@ -47,7 +47,7 @@ static inline bool WhiteAt(uint32_t blue, uint32_t green, uint32_t red, int scal
     }
 }
 
-[[gnu::target_clones("avx2", "default")]] static void BinariseWords(const uint8_t* __restrict from,
+SCORIVO_AVX2_CLONES static void BinariseWords(const uint8_t* __restrict from,
                                                                      uint8_t* __restrict to, int count, int scaled)
 {
     for (int k = 0; k < count; ++k) {
@@ -416,7 +416,7 @@ void Rotate180(const BitmapView& bmp)
 // Loops run in blocks of 16 with a fixed trip count so that the compiler
 // vectorises them at -O2 (about 3 times faster on an 800 x 800 card), and
 // with AVX2 where the processor has it (16 lanes a vector).
-[[gnu::target_clones("avx2", "default")]] static void HorizontalSums(const uint8_t* __restrict row, int rowBytes,
+SCORIVO_AVX2_CLONES static void HorizontalSums(const uint8_t* __restrict row, int rowBytes,
                                                                       int bpp, uint16_t* __restrict out)
 {
     for (int i = 0; i < bpp; ++i)
@@ -431,7 +431,7 @@ void Rotate180(const BitmapView& bmp)
         out[i] = static_cast<uint16_t>(row[i - bpp] + 2 * row[i]);
 }
 
-[[gnu::target_clones("avx2", "default")]] static void SmoothSums(const uint16_t* __restrict low,
+SCORIVO_AVX2_CLONES static void SmoothSums(const uint16_t* __restrict low,
                                                                   const uint16_t* __restrict mid,
                                                                   const uint16_t* __restrict high,
                                                                   uint8_t* __restrict out, int rowBytes)
