@@ -486,7 +486,15 @@ std::filesystem::path StampedWorkbookFile(const std::filesystem::path& folder, s
         base = "成绩";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    return folder / files::FromUtf8(base + stamp + ".xlsx");
+    // Two outputs within one second (one class after another) would share the
+    // name, and the later workbook would replace the earlier one. Something
+    // else standing there (a folder) is no workbook to keep: saving says so.
+    std::filesystem::path file = folder / files::FromUtf8(base + stamp + ".xlsx");
+    for (int n = 2; std::filesystem::is_symlink(file, ec) ||
+                    (std::filesystem::exists(file, ec) && !std::filesystem::is_directory(file, ec));
+         ++n)
+        file = folder / files::FromUtf8(base + stamp + "-" + std::to_string(n) + ".xlsx");
+    return file;
 }
 
 Application::Application(Desktop& desktop, std::filesystem::path folder, std::string baseName,

@@ -209,7 +209,8 @@ private:
 
 // folder + baseName + "-yyyymmdd-hhmmss.xlsx" for the local time `when`
 // ("/" in the name becomes "_"; an empty name is "成绩"), creating the
-// folder. A workbook saved per output never overwrites an earlier one.
+// folder. A workbook saved per output never overwrites an earlier one: when
+// that name is taken, "-yyyymmdd-hhmmss-2.xlsx", "-3" and so on.
 std::filesystem::path StampedWorkbookFile(const std::filesystem::path& folder, std::string_view baseName,
                                           std::time_t when);
 

@@ -433,6 +433,15 @@ TEST_F(ScoreOutputTest, WorkbookSavedInTheOutputFolderAndOpened)
     EXPECT_EQ(desktop.opened, (std::vector<std::string>{"sheet:期中考试数学-20261207-090503.xlsx"}));
     EXPECT_TRUE(prompts.shown.empty());
 
+    // Another class within the same second: a workbook of its own, the first kept.
+    const auto firstBytes = files::ReadAll(r.file);
+    ScoreOutputResult second = OutputScores(request, dir.path(), desktop, prompts, {}, [t] { return t; });
+    EXPECT_EQ(files::ToUtf8(second.file.filename()), "期中考试数学-20261207-090503-2.xlsx");
+    EXPECT_TRUE(std::filesystem::exists(second.file));
+    EXPECT_TRUE(files::ReadAll(r.file) == firstBytes);
+    std::filesystem::remove(second.file);
+    desktop.opened.clear();
+
     // The workbook cannot be written there (a folder holds its name): the CSV runs.
     std::filesystem::remove(r.file);
     std::filesystem::create_directories(r.file / "x");
