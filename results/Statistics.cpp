@@ -101,6 +101,12 @@ RangeParse ParseStatisticsRange(std::string_view text, int questionCount, std::s
     };
     if (text.empty())
         return r;
+    // Pasted from a chat or a document, "1-5，11" carries the full-width
+    // comma an input method types; "不是题号范围" alone would not say why.
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return fail(label + "里“" + std::string(text) +
+                        "”有全角符号或汉字，请用英文输入状态下的半角逗号“,”和“-”，如1-5,11。");
     for (;;) {
         std::size_t comma = text.find(',');
         std::string_view item = text.substr(0, comma);

@@ -273,6 +273,13 @@ TEST_F(StatisticsTest, ChecksGiveClearMessages)
                   "统计小题做错名单的小题范围里有题号超出总题数（25）！")
             << range;
     }
+    // Pasted with the full-width comma or dash an input method types.
+    for (const char* range : {"1-5，11", "1－5", "１-5"}) {
+        wrong.wrongRange = range;
+        EXPECT_EQ(CheckStatistics(roster, exam, {0, Class::All, {}}, wrong),
+                  std::string("统计小题做错名单的小题范围里“") + range +
+                      "”有全角符号或汉字，请用英文输入状态下的半角逗号“,”和“-”，如1-5,11。");
+    }
     wrong.wrongRange = "1-5,11";
     EXPECT_EQ(CheckStatistics(roster, exam, {0, Class::All, {}}, wrong), "");
     StatisticsOptions right;
