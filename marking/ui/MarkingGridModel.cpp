@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFontMetrics>
 #include <algorithm>
 
 #include "marking/SessionState.h"
@@ -160,8 +161,27 @@ QVariant MarkingGridModel::data(const QModelIndex& index, int role) const
     }
 }
 
+void MarkingGridModel::FitCaptions(const QFont& font, int margin)
+{
+    for (int c = 0; c < FixedColumns; ++c) {
+        captionFonts_[c].reset();
+        const QString caption = QString::fromUtf8(marking_grid::Captions[c]);
+        const int room = marking_grid::Widths[c] - 2 * margin;
+        QFont smaller = font;
+        if (smaller.pointSizeF() <= 0 || QFontMetrics(smaller).horizontalAdvance(caption) <= room)
+            continue;
+        while (smaller.pointSizeF() > 5 && QFontMetrics(smaller).horizontalAdvance(caption) > room)
+            smaller.setPointSizeF(smaller.pointSizeF() - 0.5);
+        captionFonts_[c] = smaller;
+    }
+    emit headerDataChanged(Qt::Horizontal, 0, FixedColumns - 1);
+}
+
 QVariant MarkingGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Horizontal && role == Qt::FontRole && section >= 0 && section < FixedColumns &&
+        captionFonts_[section])
+        return *captionFonts_[section];
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0)
         return {};
     if (section < FixedColumns)

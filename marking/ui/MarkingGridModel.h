@@ -6,7 +6,10 @@
 // the filter and nothing per cell.
 
 #include <QAbstractTableModel>
+#include <QFont>
+#include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +62,10 @@ public:
     QString Text(int row, int column) const;
 
     void SetEdited(Edited edited) { edited_ = std::move(edited); }
+    // A caption wider than its fixed column ("AB卷" in 26 px), in the
+    // header's `font` with `margin` on either side, is given a smaller font
+    // of its own, so that it is not clipped on both sides.
+    void FitCaptions(const QFont& font, int margin);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -72,6 +79,7 @@ private:
     int questionCount_ = 0;
     std::vector<int> rows_;  // record index per row
     Edited edited_;
+    std::array<std::optional<QFont>, marking_grid::FixedColumns> captionFonts_;
 };
 
 // Whether a record passes the grid's filter (record 0 always does).

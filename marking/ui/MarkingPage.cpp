@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QStyle>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -327,6 +328,7 @@ void TMainForm::SetUpMarkingGrid()
     QHeaderView* header = SGridYJ->horizontalHeader();
     for (int c = 0; c < FixedColumns; ++c)
         header->resizeSection(c, marking_grid::Widths[c]);
+    yjModel_->FitCaptions(header->font(), header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header));
     const ExamSetup& exam = Session->exam;
     for (int q = 0; q < yjModel_->QuestionCount(); ++q)
         header->resizeSection(FixedColumns + q, exam.questions[q].kind == 1 ? 50 : 20);

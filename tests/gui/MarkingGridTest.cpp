@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTextEdit>
@@ -176,6 +177,15 @@ TEST(MarkingGrid, EmptySessionShowsTheHeaderOneEmptyRowAndTheTypedAnswerButton)
     for (int c = 0; c < 18; ++c)
         EXPECT_EQ(p.f.SGridYJ->columnWidth(c), widths[c]) << c;
     EXPECT_EQ(p.f.SGridYJ->verticalHeader()->defaultSectionSize(), 20);
+    // Every caption fits its column: "AB卷" is wider than 26 px in the
+    // header's font and showed as "\B卷", so it has a smaller one.
+    const QHeaderView* header = p.f.SGridYJ->horizontalHeader();
+    const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    for (int c = 1; c < 13; ++c) {
+        const QVariant font = p.Model().headerData(c, Qt::Horizontal, Qt::FontRole);
+        const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : header->font());
+        EXPECT_LE(metrics.horizontalAdvance(captions[c]) + 2 * margin, widths[c]) << c;
+    }
 
     ASSERT_EQ(p.Rows(), 1);
     for (int c = 0; c < 18; ++c)
