@@ -276,7 +276,10 @@ bool TMainForm::OpenUrl(const QUrl& url)
 
 void TMainForm::OpenProgramSubfolder(const char* folder)
 {
-    OpenUrl(QUrl::fromLocalFile(PathText(ProgramFolder / files::FromUtf8(folder))));
+    // Without a file manager the menu item would do nothing at all.
+    const std::filesystem::path path = ProgramFolder / files::FromUtf8(folder);
+    if (!OpenUrl(QUrl::fromLocalFile(PathText(path))))
+        Ask().ShowMessage("无法打开文件夹（这台电脑上可能没有文件管理器），请手工打开：" + files::ToUtf8(path));
 }
 
 void TMainForm::N16Click() { OpenProgramSubfolder("阅卷原始文件"); }

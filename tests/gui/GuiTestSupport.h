@@ -73,7 +73,7 @@ public:
         };
         services.openUrl = [this](const QUrl& u) {
             opened.push_back(u.toString().toStdString());
-            return true;
+            return desktopOpens;
         };
         services.lockFolder = dir.path() + QStringLiteral("/run");
     }
@@ -150,6 +150,7 @@ public:
     VoiceCalls voices;
     bool voiceAvailable = true;
     std::vector<std::string> opened;
+    bool desktopOpens = true;  // what openUrl answers
     MainServices services;
     std::unique_ptr<TestMainForm> form;
     TMainForm::StartResult started = TMainForm::StartResult::Run;

@@ -819,6 +819,14 @@ TEST(MainForm, FolderMenuItemsOpenTheInstallationFolders)
               files::ToUtf8(fx.home / files::FromUtf8("阅卷原始文件")));
     EXPECT_EQ(QUrl(QString::fromStdString(fx.opened[1])).toLocalFile().toStdString(),
               files::ToUtf8(fx.home / files::FromUtf8("语音引擎")));
+    EXPECT_TRUE(fx.prompts.shown.empty());
+
+    // No program opens folders: the item says where the folder is instead of doing nothing.
+    fx.desktopOpens = false;
+    f.N21->trigger();
+    ASSERT_EQ(fx.prompts.shown.size(), 1u);
+    EXPECT_EQ(fx.prompts.shown[0].text, "无法打开文件夹（这台电脑上可能没有文件管理器），请手工打开：" +
+                                            files::ToUtf8(fx.home / files::FromUtf8("原始图片")));
 }
 
 } // namespace
