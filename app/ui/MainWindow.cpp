@@ -338,8 +338,15 @@ bool TMainForm::event(QEvent* e)
         if (!page)
             return true;
         std::filesystem::path helpFolder = ProgramFolder / files::FromUtf8("帮助");
-        if (!helpWindow_->ShowPage(PathText(helpFolder / files::FromUtf8(page))))
-            OpenUrl(QUrl::fromLocalFile(PathText(helpFolder / files::FromUtf8("简介.htm"))));
+        if (helpWindow_->ShowPage(PathText(helpFolder / files::FromUtf8(page))))
+            return true;
+        // Without the help folder (an incomplete installation) the button
+        // would do nothing at all, or open a browser on a missing file.
+        const std::filesystem::path start = helpFolder / files::FromUtf8("简介.htm");
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(start, ec) || !OpenUrl(QUrl::fromLocalFile(PathText(start))))
+            Ask().ShowMessage("没有找到帮助页面：" + files::ToUtf8(helpFolder / files::FromUtf8(page)) +
+                              "（帮助文件夹可能没有装好）");
         return true;
     }
     return QMainWindow::event(e);

@@ -789,11 +789,22 @@ TEST(MainForm, MissingHelpPageFallsBackToTheStartPage)
 {
     GuiFixture fx;
     TestMainForm& f = fx.Start();
+    // No help folder at all: said, instead of nothing or a browser on a missing file.
+    f.ShowHelpTopic(2);
+    QApplication::processEvents();
+    EXPECT_TRUE(fx.opened.empty());
+    EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"没有找到帮助页面：" +
+                                                            files::ToUtf8(fx.home / files::FromUtf8("帮助/连接摄像头.htm")) +
+                                                            "（帮助文件夹可能没有装好）"}));
+
+    fx.prompts.shown.clear();
+    fx.WriteFile("帮助/简介.htm", "<html><body>start</body></html>");
     f.ShowHelpTopic(2);
     QApplication::processEvents();
     ASSERT_EQ(fx.opened.size(), 1u);
     EXPECT_EQ(QUrl(QString::fromStdString(fx.opened[0])).toLocalFile().toStdString(),
               files::ToUtf8(fx.home / files::FromUtf8("帮助/简介.htm")));
+    EXPECT_TRUE(fx.prompts.shown.empty());
 }
 
 TEST(MainForm, DemoPictureAnnouncesItsPageAddress)
