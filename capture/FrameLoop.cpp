@@ -177,13 +177,18 @@ FrameLoop::FrameLoop(CaptureSession& session, FramePreparation& preparation, Fra
 void FrameLoop::Tick(ActivePage page)
 {
     if (!session_.ConvertNewestSample()) {
-        if (page == ActivePage::Marking && session_.Connected() && !session_.Streaming() && !cameraLostShown_) {
+        const bool lost = session_.Connected() && !session_.Streaming();
+        if (lost && page == ActivePage::Marking && !cameraLostShown_) {
             cameraLostShown_ = true;
             view_.ShowCameraLost();
+        } else if (lost && page == ActivePage::CameraTest && !cameraTestLostShown_) {
+            cameraTestLostShown_ = true;
+            view_.ShowCameraTestLost();
         }
         return;
     }
     cameraLostShown_ = false;
+    cameraTestLostShown_ = false;
     FrameBuffer& frame = session_.FrameBitmap();
     if (page == ActivePage::CameraTest) {
         view_.ShowCameraTest(frame);

@@ -55,6 +55,10 @@ public:
     // The camera's stream has ended (unplugged): the marking preview keeps
     // its last picture, which must not pass for a live one. Once per loss.
     virtual void ShowCameraLost() {}
+    // The same on the camera page, where a camera another program holds
+    // (or one unplugged there) would otherwise leave the picture blank
+    // without a word. Once per connection or loss.
+    virtual void ShowCameraTestLost() {}
 };
 
 enum class ActivePage { CameraTest, Marking, Other };
@@ -91,6 +95,12 @@ public:
 
     // The standard answer was edited since the last rescoring.
     void SetRescoreHint(bool on) { rescoreHint_ = on; }
+    // "连接摄像头" went through: a camera that still sends nothing is told again.
+    void CameraConnected()
+    {
+        cameraLostShown_ = false;
+        cameraTestLostShown_ = false;
+    }
 
     // State, readable for the page and the tests.
     bool AutoMarking() const { return autoMarking_; }
@@ -106,6 +116,9 @@ public:
 
     static constexpr const char* CameraLostText =
         "摄像头没有画面了（可能已被拔出）。请检查摄像头的连接，然后在“连接摄像头”页重新连接。";
+    static constexpr const char* CameraTestLostText =
+        "摄像头没有画面。可能是摄像头已被拔出，或正被别的程序使用：请检查摄像头的连接，关闭别的使用摄像头的程序，"
+        "然后重新点“连接摄像头”。";
     static constexpr const char* CaptionAutoOff = "开启自动阅卷";
     static constexpr const char* CaptionAutoOn = "关闭自动阅卷";
 
@@ -130,6 +143,7 @@ private:
     int lastMotion_ = 0;
     bool rescoreHint_ = false;
     bool cameraLostShown_ = false;
+    bool cameraTestLostShown_ = false;
     std::string autoCaption_ = CaptionAutoOff;
     bool answerCardEnabled_ = true;
 };

@@ -114,6 +114,7 @@ void TMainForm::BtnConnClick()
     const bool connected = services_.camera->CameraCount() > 0;
     BtnViewCapProperty->setEnabled(connected);
     if (connected) {
+        ImageCheShi->clear();  // the camera's pictures from now on, not the illustration
         LblLianJie->setText(QStringLiteral("说明：要求答题卡在屏幕上显示正放 调整摄像头的距离使答题卡显示的大小合适"));
         LblLianJie->show();
     }

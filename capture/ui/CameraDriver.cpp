@@ -57,7 +57,10 @@ void CameraDriver::Attach(TMainForm& form)
     loop_ = std::make_unique<FrameLoop>(port_.Controller().Session(), preparation_, *view_, clock_, form.YJSet,
                                         [this] { BtnAnswerCardClick(); });
     timer_ = std::make_unique<FrameTimer>(*loop_, [this] { return CurrentPage(); }, this);
-    port_.onConnected = [this] { timer_->Enable(); };
+    port_.onConnected = [this] {
+        loop_->CameraConnected();
+        timer_->Enable();
+    };
     port_.layOutPreview = [this] { view_->LayOut(); };
     // Entering the marking page: the preview fits its control, and a recorded
     // stack (the virtual camera) plays from its first card, the standard answer.

@@ -205,6 +205,22 @@ void LabelFrameLoopView::ShowCameraLost()
         cameraLost();
 }
 
+void LabelFrameLoopView::ShowCameraTestLost()
+{
+    if (!imageCheShi_)
+        return;
+    // Over the last picture when there was one, so it does not pass for live.
+    QImage picture = imageCheShi_->pixmap().toImage();
+    if (picture.isNull()) {
+        picture = QImage(640, 480, QImage::Format_RGB32);
+        picture.fill(QColor(220, 220, 220));
+    }
+    QPainter p(&picture);
+    PaintPreviewText(p, picture.rect().adjusted(40, 0, -40, 0), QString::fromUtf8(FrameLoop::CameraTestLostText), 16);
+    p.end();
+    imageCheShi_->setPixmap(QPixmap::fromImage(picture));
+}
+
 void LabelFrameLoopView::Publish()
 {
     if (imageView_)

@@ -91,6 +91,7 @@ public:
     void OutlinePreview() override;
     void ClearStatusText() override;
     void ShowCameraLost() override;
+    void ShowCameraTestLost() override;
 
     const QImage& Canvas() const { return canvas_; }
 

@@ -41,6 +41,7 @@ struct FakeDevice {
     bool streaming = false;
     int opens = 0;
     bool gone = false;
+    bool busy = false;  // another program streams from it: buffers are refused with EBUSY
 
     struct Buf {
         std::vector<uint8_t> memory;
@@ -204,6 +205,8 @@ public:
             auto* r = static_cast<v4l2_requestbuffers*>(arg);
             if (r->memory != V4L2_MEMORY_MMAP)
                 return Fail(EINVAL);
+            if (d->busy)
+                return Fail(EBUSY);
             d->buffers.assign(r->count, {});
             for (auto& b : d->buffers)
                 b.memory.assign(SizeImage(*d), 0);

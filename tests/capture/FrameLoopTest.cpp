@@ -18,7 +18,7 @@ constexpr int W = 640;
 constexpr int H = 480;
 
 struct RecordingView final : FrameLoopView {
-    int cameraTest = 0, preview = 0, rescore = 0, overlay = 0, outline = 0, cleared = 0, lost = 0;
+    int cameraTest = 0, preview = 0, rescore = 0, overlay = 0, outline = 0, cleared = 0, lost = 0, testLost = 0;
     bool guidesSeen = false;
     void ShowCameraTest(const FrameBuffer&) override { ++cameraTest; }
     void ShowMarkingPreview(const FrameBuffer& f) override
@@ -33,6 +33,7 @@ struct RecordingView final : FrameLoopView {
     void OutlinePreview() override { ++outline; }
     void ClearStatusText() override { ++cleared; }
     void ShowCameraLost() override { ++lost; }
+    void ShowCameraTestLost() override { ++testLost; }
 };
 
 // Keeps the colour frame and puts it back, as the recognition side does (no binarisation here).
@@ -295,6 +296,17 @@ TEST_F(FrameLoopTest, AnEndedStreamIsToldOnceAndAgainAfterTheNextConnection)
     source->EndStream();
     quietTick(ActivePage::Marking);
     EXPECT_EQ(view.lost, 2);
+
+    // The camera page says it too (it stayed blank: a camera another program
+    // holds never streams), once, and again after the next connection.
+    EXPECT_EQ(view.testLost, 1);  // the tick on that page after the first loss
+    quietTick(ActivePage::CameraTest);
+    quietTick(ActivePage::CameraTest);
+    EXPECT_EQ(view.testLost, 2);
+    loop.CameraConnected();
+    quietTick(ActivePage::CameraTest);
+    quietTick(ActivePage::CameraTest);
+    EXPECT_EQ(view.testLost, 3);
 }
 
 TEST_F(FrameLoopTest, ToleranceFollowsTheMarkLevel)

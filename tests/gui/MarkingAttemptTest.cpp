@@ -301,6 +301,34 @@ TEST(MarkingPage, AnUnpluggedCameraIsSaidAndItsLastPictureNotMarkedAgain)
 // `LayOutPreview`: on the marking page the preview takes its control's size,
 // with the frame at full height, 4:3, centred; resizing the window and moving
 // the splitter lay it out again; on other pages nothing is drawn.
+// A camera another program holds opens but never streams: the camera page
+// says so over its picture instead of staying blank, and says it again after
+// the next "连接摄像头" while the camera is still held.
+TEST(MarkingPage, ACameraAnotherProgramHoldsIsSaidOnTheCameraPage)
+{
+    auto io = std::make_shared<FakeV4l2Io>();
+    FakeDevice held;
+    held.busy = true;
+    io->devices["/dev/video0"] = held;
+    MarkingPage fx(io);
+    TMainForm& f = fx.Open(cardprint::DemoTemplateName());
+    ASSERT_EQ(f.ActivePage(), 2);
+    ASSERT_EQ(fx.Camera().Streaming(), false);
+    QLabel* picture = f.findChild<QLabel*>(QStringLiteral("ImageCheShi"));
+    EXPECT_TRUE(picture->pixmap().isNull());  // the illustration went at the connection
+    fx.driver->findChild<FrameTimer*>()->Timer1Timer();
+    const QImage told = picture->pixmap().toImage();
+    EXPECT_FALSE(told.isNull());
+    fx.driver->findChild<FrameTimer*>()->Timer1Timer();
+    EXPECT_EQ(picture->pixmap().toImage(), told);  // said once
+
+    picture->setPixmap(QPixmap());
+    f.BtnConn->click();
+    fx.driver->findChild<FrameTimer*>()->Timer1Timer();
+    EXPECT_FALSE(picture->pixmap().isNull());
+    EXPECT_TRUE(fx.prompts.shown.empty());
+}
+
 TEST(MarkingPage, PreviewFollowsTheWindowAndTheSplitter)
 {
     MarkingPage fx(std::make_shared<OneCard>(cardprint::DemoTemplateName(), false));
