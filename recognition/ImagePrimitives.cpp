@@ -48,7 +48,7 @@ SCORIVO_AVX2_CLONES static void BinariseWordsInPlace(uint8_t* p, int count, int 
 }
 
 SCORIVO_AVX2_CLONES static void BinariseWords(const uint8_t* __restrict from,
-                                                                     uint8_t* __restrict to, int count, int scaled)
+                                               uint8_t* __restrict to, int count, int scaled)
 {
     for (int k = 0; k < count; ++k) {
         uint32_t w;
@@ -417,7 +417,7 @@ void Rotate180(const BitmapView& bmp)
 // vectorises them at -O2 (about 3 times faster on an 800 x 800 card), and
 // with AVX2 where the processor has it (16 lanes a vector).
 SCORIVO_AVX2_CLONES static void HorizontalSums(const uint8_t* __restrict row, int rowBytes,
-                                                                      int bpp, uint16_t* __restrict out)
+                                                int bpp, uint16_t* __restrict out)
 {
     for (int i = 0; i < bpp; ++i)
         out[i] = static_cast<uint16_t>(2 * row[i] + row[i + bpp]);
@@ -432,9 +432,9 @@ SCORIVO_AVX2_CLONES static void HorizontalSums(const uint8_t* __restrict row, in
 }
 
 SCORIVO_AVX2_CLONES static void SmoothSums(const uint16_t* __restrict low,
-                                                                  const uint16_t* __restrict mid,
-                                                                  const uint16_t* __restrict high,
-                                                                  uint8_t* __restrict out, int rowBytes)
+                                            const uint16_t* __restrict mid,
+                                            const uint16_t* __restrict high,
+                                            uint8_t* __restrict out, int rowBytes)
 {
     int i = 0;
     for (; i + 16 <= rowBytes; i += 16)
