@@ -740,14 +740,28 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
     auto cornerOf = [&](int i, int j) { return PointF{grid.corner[i][j].x + shift.x, grid.corner[i][j].y + shift.y}; };
     for (int i = 0; i < columns; ++i) {
         int best = -1, ink = 0, inkRow = -1, inkRows = 0;
+        bool unclearTip = false;
         for (int j = 0; j < rows; ++j) {
             const PointF c = cornerOf(i, j);
             fills[j] = CellFill(card, c, g.sx, g.sy);
             marked[j] = fills[j] > 9 && InkAtCentre(card, c, g.sx, g.sy);
+            // A small confirmed patch that reaches the middle but leans hard
+            // towards a much bigger mark beside it (the next column's digit,
+            // written off its bubble's centre) is that mark's edge, unless
+            // the patch's shape says it is a mark of its own; where the shape
+            // tells nothing, the column is unclear rather than a guess.
+            const int black = CellBlack(check, c, g.sx, g.sy);
+            if (marked[j] && fills[j] < SmallMark && black >= 5 && SpillFromNeighbour(card, c, g.sx, g.sy, HardLean)) {
+                const WindowOwners o = OwnersOfWindowInk(card, c, g.sx, g.sy);
+                if (o.unclear > 0)
+                    unclearTip = true;
+                else if (!OnlyOwnInk(o, g.sx, g.sy))
+                    marked[j] = false;
+            }
             // A neighbour's mark reaching over the edge is neither a mark
             // of this row nor ink that confirms one.
             overflow[j] = !marked[j] && SpillFromNeighbour(card, c, g.sx, g.sy);
-            inks[j] = fills[j] > 9 && overflow[j] ? 0 : CellBlack(check, c, g.sx, g.sy);
+            inks[j] = fills[j] > 9 && overflow[j] ? 0 : black;
             if (marked[j] && (best < 0 || fills[j] > fills[best]))
                 best = j;
             ink += inks[j];
@@ -757,7 +771,9 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
                     inkRow = j;
             }
         }
-        if (best < 0) {
+        if (unclearTip) {
+            text += UnclearDigit;
+        } else if (best < 0) {
             // Confirming ink without any cell standing out: something is
             // written there that cannot be read; unless it lies in one row
             // alone as a patch of that row's own, a small mark off the
@@ -979,6 +995,29 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         for (int j = 0; j < cells.options; ++j)
             if (marked[j] && MarkAstride(card, cells.corner[j], g.sx, g.sy, AstrideLean))
                 return reread(q, "mark astride");
+        // An option only the block's shift made marked, whose ink is not a
+        // mark of its own: the shift, led by the block's other marks, has
+        // brought the window onto the edge of a mark in the next cell (a
+        // blackened box reaching over). The tip of a mark centred there is
+        // no answer; where the shapes tell nothing, the card is read again.
+        for (int j = 0; j < cells.options; ++j) {
+            const PointF unshifted = ctx.Questions[q].corner[j];
+            if (!marked[j] || (CellFill(card, unshifted, g.sx, g.sy) > 9 && InkAtCentre(card, unshifted, g.sx, g.sy)))
+                continue;
+            const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
+            if (o.unclear > 0)
+                return reread(q, "shifted onto a neighbour's mark");
+            if (ownFill(o) <= 9) {
+                marked[j] = false;
+                foreignTip[j] = true;
+                if (best == j) {
+                    best = -1;
+                    for (int k = 0; k < cells.options; ++k)
+                        if (marked[k] && (best < 0 || fills[k] > fills[best]))
+                            best = k;
+                }
+            }
+        }
         // A single choice whose mark leans towards a mark beside it (the next
         // question's, overflowing) while another option holds confirmed ink:
         // the student's own mark may be the other one.

@@ -52,7 +52,9 @@ export QT_QPA_PLATFORM=offscreen
 # hundred times slower than the reading itself.
 if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
     export TMPDIR="/dev/shm/scorivo-fuzz-$name"
-    mkdir -p "$TMPDIR"
 fi
+# The entries' scratch files need the folder; a missing one would read as a
+# crash of the first input.
+[ -z "${TMPDIR:-}" ] || mkdir -p "$TMPDIR"
 exec "$build/fuzz/${name}_fuzz" -artifact_prefix="build-fuzz/findings/${name}-" -print_final_stats=1 "$@" \
     "build-fuzz/corpus/$name" "build-fuzz/seeds/$name"

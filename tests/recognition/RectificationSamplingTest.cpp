@@ -1023,3 +1023,67 @@ TEST_F(SamplingFixture, FaintWeaklyConfirmedLoneLetterIsDoubtful)
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
     EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
 }
+
+// An ellipse of black in both pictures, centred at (cx, cy) with radii rx, ry.
+static void FillEllipse(RecognitionContext& ctx, float cx, float cy, float rx, float ry)
+{
+    for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+        for (int y = static_cast<int>(cy - ry); y <= static_cast<int>(cy + ry) + 1; ++y)
+            for (int x = static_cast<int>(cx - rx); x <= static_cast<int>(cx + rx) + 1; ++x) {
+                const float dx = (static_cast<float>(x) + 0.5f - cx) / rx;
+                const float dy = (static_cast<float>(y) + 0.5f - cy) / ry;
+                if (dx * dx + dy * dy <= 1 && b->View().Contains(x, y))
+                    SetBlack(b->At(x, y));
+            }
+}
+
+// A big digit mark reaching over the edges of the columns beside it, into
+// their windows' middles: the edges are that mark's, not digits of those
+// columns. Before, a blank column beside it read as the same digit.
+// A small mark of a column's own beside it still reads.
+TEST_F(SamplingFixture, DigitMarkReachingIntoTheNextColumnsIsNoDigitThere)
+{
+    const PointF c = ctx.AdmGrid.corner[1][5];
+    FillEllipse(ctx, c.x + 10, c.y - 6.5f, 17, 6);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), " 5 ");
+    // Column 0's own small mark in row 2, apart from the big one.
+    const PointF own = ctx.AdmGrid.corner[0][2];
+    FillEllipse(ctx, own.x + 10, own.y - 6.5f, 5, 4);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "25 ");
+    // Column 2's own mark run into the big one: column 2 reads it, and the
+    // edge in column 0, now part of a patch too big to follow, is unclear
+    // (the card is refused) rather than read.
+    const PointF joined = ctx.AdmGrid.corner[2][5];
+    FillEllipse(ctx, joined.x + 8, joined.y - 6.5f, 5, 4);
+    EXPECT_EQ(ReadDigitColumns(ctx, ctx.AdmGrid, 3, 10), "?55");
+}
+
+// A block whose marks sit low in their windows is read lower down (the
+// grid's shift), which brings the window of question 1's B onto the top of
+// the blackened box of question 2's B below it. That ink is the box's: no
+// extra letter of the multiple-choice answer AD.
+TEST_F(SamplingFixture, ShiftOntoTheEdgeOfTheNextQuestionsBoxIsNoLetter)
+{
+    exam.multipleChoice[1] = 1;
+    auto markLow = [&](PointF c) {
+        for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+            FillRect(*b, static_cast<int>(c.x) + 3, static_cast<int>(c.y) - 17, static_cast<int>(c.x) + 17,
+                     static_cast<int>(c.y) - 5);
+    };
+    markLow(ctx.Questions[0].corner[2]);
+    markLow(ctx.Questions[1].corner[0]);
+    markLow(ctx.Questions[1].corner[3]);
+    markLow(ctx.Questions[3].corner[1]);
+    // Question 2's B blackened whole, with rounded corners, 3 px over its cell's top.
+    const PointF box = ctx.Questions[2].corner[1];
+    const int bx = static_cast<int>(box.x), by = static_cast<int>(box.y);
+    for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard}) {
+        FillRect(*b, bx + 1, by - 15, bx + 19, by + 2);
+        FillRect(*b, bx + 3, by + 2, bx + 17, by + 3);
+    }
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read) << ctx.RereadRule;
+    EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "C");
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "AD");
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
+    EXPECT_EQ(ctx.Reading.questionResults[3].answer.View(), "B");
+}
