@@ -1003,7 +1003,8 @@ TEST_F(SamplingFixture, SmallDigitMarkOffTheWindowsMiddleReadsWhenAlone)
 
 // A big pale patch with little confirming ink as a single choice's only
 // candidate is likely a rubbed-out mark's residue: doubtful, so the card is
-// read again. As dark as the hand's marks, or well confirmed, it is the answer.
+// read again. As dark as the hand's marks it is the answer; well confirmed
+// but as pale, it stays doubtful (rubbed-out marks came so).
 TEST_F(SamplingFixture, FaintWeaklyConfirmedLoneLetterIsDoubtful)
 {
     exam.multipleChoice[9] = 1; // one doubtful question refuses the card
@@ -1020,8 +1021,8 @@ TEST_F(SamplingFixture, FaintWeaklyConfirmedLoneLetterIsDoubtful)
     EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
     SetGrey(ctx, c, 150);
     Mark(ctx.CheckCard, c, 40);
-    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
-    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 2);
 }
 
 // An ellipse of black in both pictures, centred at (cx, cy) with radii rx, ry.
@@ -1086,4 +1087,27 @@ TEST_F(SamplingFixture, ShiftOntoTheEdgeOfTheNextQuestionsBoxIsNoLetter)
     EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "AD");
     EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "B");
     EXPECT_EQ(ctx.Reading.questionResults[3].answer.View(), "B");
+}
+
+// A confirmed letter as pale beside the hand's marks as the darkest
+// rubbed-out residues (under 64 % of their depth): doubtful, so the card is
+// read again where the exam has a multiple-choice question, as a letter of a
+// multiple choice too, and however well confirmed. As deep as the hand's
+// marks go, it is read. Before, such a residue among a light hand's marks
+// was read as a letter.
+TEST_F(SamplingFixture, ConfirmedLetterAsPaleAsAResidueIsDoubtful)
+{
+    exam.multipleChoice[9] = 1; // one doubtful question refuses the card
+    exam.multipleChoice[2] = 1;
+    PaperAndHandMarks(*this, 120); // the hand's marks 100 levels below the paper
+    const PointF b = ctx.Questions[2].corner[1], d = ctx.Questions[2].corner[3];
+    MarkBoth(b, 40);
+    MarkBoth(d, 40);
+    SetGrey(ctx, b, 150); // 70 of 100
+    SetGrey(ctx, d, 110);
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "BD");
+    SetGrey(ctx, b, 160); // 60 of 100
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 2);
 }
