@@ -1234,6 +1234,19 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         }
         // CheckCard must confirm the mark.
         if (ink < 5) {
+            // A small patch of the window's own that the grey reference
+            // confirms with a few pixels at its middle, no paler than the
+            // hand's marks go, is no answer, but no sure blank either: a
+            // small pale mark; doubtful. Rubbed-out marks and the machine
+            // card's print leave such patches paler, and a neighbour's mark
+            // reaching over is not centred there.
+            for (int j = 0; j < cells.options && lastDoubtful != q; ++j)
+                if (fills[j] >= 5 && inks[j] >= 3 && InkAtCentre(card, cells.corner[j], g.sx, g.sy) &&
+                    depthShare(j) >= ResidueDepth) {
+                    const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
+                    if (o.own > 0 && o.foreign == 0 && o.unclear == 0)
+                        noteDoubtful(q);
+                }
             answer.Clear();
             fullLetters[0] = '\0';
         }

@@ -1111,3 +1111,24 @@ TEST_F(SamplingFixture, ConfirmedLetterAsPaleAsAResidueIsDoubtful)
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
     EXPECT_EQ(ctx.RereadQuestion, 2);
 }
+
+// A small patch at its window's middle that the grey reference confirms
+// with only a few pixels is no answer, but no sure blank either when it is
+// as deep as the hand's marks: doubtful (a small pale mark was read as no
+// answer). Paler, it is a rubbed-out mark's or the print's trace: blank.
+TEST_F(SamplingFixture, SmallBarelyConfirmedMarkIsNoSureBlank)
+{
+    exam.multipleChoice[9] = 1; // one doubtful question refuses the card
+    PaperAndHandMarks(*this, 120); // the hand's marks 100 levels below the paper
+    const PointF c = ctx.Questions[2].corner[1];
+    FillRect(ctx.RectifiedCard, static_cast<int>(c.x) + 7, static_cast<int>(c.y) - 9, static_cast<int>(c.x) + 13,
+             static_cast<int>(c.y) - 4); // fill 11
+    FillRect(ctx.CheckCard, static_cast<int>(c.x) + 8, static_cast<int>(c.y) - 7, static_cast<int>(c.x) + 12,
+             static_cast<int>(c.y) - 6); // 4 confirming pixels
+    SetGrey(ctx, c, 130); // 90 of 100
+    EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(ctx.RereadQuestion, 2);
+    SetGrey(ctx, c, 170); // 50 of 100
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+    EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
+}
