@@ -1206,7 +1206,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         }
         if (best >= 0 && ink >= 5 && lastDoubtful != q) {
             // A confirmed letter as pale, beside the card's own marks, as the
-            // darkest rubbed-out residues: doubtful. Over 4400 printed
+            // darkest rubbed-out residues: doubtful. Over 4800 printed
             // frames, residues read as answers came to 59-63 % of the card's
             // depth, some of them well confirmed; marks of the hand rarely
             // come under 64 %.
