@@ -1211,9 +1211,11 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             // depth, some of them well confirmed; marks of the hand rarely
             // come under 64 %.
             bool pale = false;
-            for (int j = 0; j < cells.options; ++j)
-                if ((multiple ? marked[j] : j == best) && depthShare(j) >= 0 && depthShare(j) < FaintResidueDepth)
-                    pale = true;
+            for (int j = 0; j < cells.options && !pale; ++j)
+                if (multiple ? marked[j] : j == best) {
+                    const int share = depthShare(j);
+                    pale = share >= 0 && share < FaintResidueDepth;
+                }
             if (pale)
                 noteDoubtful(q);
         }
