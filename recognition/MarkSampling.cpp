@@ -282,8 +282,10 @@ WindowOwners OwnersOfWindowInk(const BitmapView& bmp, PointF c, float sx, float 
                 continue;
             }
             // Centred elsewhere: a mark's overflow narrows steadily from its
-            // centre into the window; widening again on the way, it is a
-            // second mark run together with it.
+            // centre into the window; widening again on the way (by a
+            // quarter of its widest row, at least two pixels), it is a
+            // second mark run together with it. A small mark hung on a
+            // two-pixel neck widened by just that and was taken for a tip.
             const bool across = std::fabs(mx - wcx) / sx >= std::fabs(my - wcy) / sy;
             const std::vector<int>& profile = across ? columns : rows;
             const int n = static_cast<int>(profile.size());
@@ -297,7 +299,7 @@ WindowOwners OwnersOfWindowInk(const BitmapView& bmp, PointF c, float sx, float 
             bool widens = false;
             for (int k = start; k >= 0 && k < n; k += step) {
                 const int v = profile[static_cast<std::size_t>(k)];
-                widens = widens || v > least + slack;
+                widens = widens || v >= least + slack;
                 least = std::min(least, v);
             }
             // And it must be the mark the cell beside reads, lying in the
@@ -1235,20 +1237,23 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             std::memcpy(fullLetters, letters, sizeof letters);
         }
         // CheckCard must confirm the mark.
-        if (ink < 5) {
+        if (ink < 5 || best < 0) {
             // A small patch of the window's own that the grey reference
-            // confirms with a few pixels at its middle, no paler than the
-            // hand's marks go, is no answer, but no sure blank either: a
-            // small pale mark; doubtful. Rubbed-out marks and the machine
-            // card's print leave such patches paler, and a neighbour's mark
-            // reaching over is not centred there.
+            // confirms at its middle, no paler than the hand's marks go, is
+            // no answer, but no sure blank either: a small pale mark (a few
+            // confirming pixels, or the mark's binarised patch too small to
+            // count); doubtful. Rubbed-out marks and the machine card's print
+            // leave such patches paler, and a neighbour's mark reaching over
+            // is not centred there.
             for (int j = 0; j < cells.options && lastDoubtful != q; ++j)
-                if (fills[j] >= 5 && inks[j] >= 3 && InkAtCentre(card, cells.corner[j], g.sx, g.sy) &&
-                    depthShare(j) >= ResidueDepth) {
+                if (fills[j] >= 5 && (inks[j] >= 3 || (inks[j] >= 2 && fills[j] >= 15)) &&
+                    InkAtCentre(card, cells.corner[j], g.sx, g.sy) && depthShare(j) >= ResidueDepth) {
                     const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
                     if (o.own > 0 && o.foreign == 0 && o.unclear == 0)
                         noteDoubtful(q);
                 }
+        }
+        if (ink < 5) {
             answer.Clear();
             fullLetters[0] = '\0';
         }

@@ -22,8 +22,9 @@
 // that sent a frame back, SCORIVO_PRINTED_ASCII_Q=N around question N of every
 // frame; SCORIVO_PRINTED_DEPTHS=1 prints how dark the blackened option windows
 // are beside the card's marks, for the marks and for the rubbed-out ones (2:
-// each rubbed-out one; 3: every blackened window with its fill, confirming
-// ink, depth and darkness).
+// each rubbed-out one; 3: every window with ink at its centre from a 5 % fill,
+// with its fill, confirming ink, depth, darkness and question, "m" for a
+// multiple choice).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -264,12 +265,7 @@ Verdict Judge(const RecognitionContext &ctx, const SamplingExam &exam, const Tru
         const std::string &want = truth.answers[static_cast<std::size_t>(q)];
         if (r.questionResults[q].answer.View() != want) {
             diff += " q" + std::to_string(q + 1) + " '" + std::string(r.questionResults[q].answer.View()) + "' for '" +
-                    want + "' (" + MarksAt(ctx.Template, truth, marks, q) + " ) fills";
-            const QuestionCells &cells = ctx.Questions[q];
-            const CardGeometry &g = ctx.Geometry;
-            for (int j = 0; j < cells.options; ++j)
-                diff += " " + std::to_string(CellFill(ctx.RectifiedCard.View(), cells.corner[j], g.sx, g.sy)) + "/" +
-                        std::to_string(CellBlack(ctx.CheckCard.View(), cells.corner[j], g.sx, g.sy));
+                    want + "' (" + MarksAt(ctx.Template, truth, marks, q) + " )" + OptionReadings(ctx, q);
             wrong = true;
         }
     }
@@ -350,7 +346,7 @@ void CollectDepths(const RecognitionContext &ctx, const Truth &truth, const std:
         const QuestionLayout lay = LayoutQuestion(ctx.Template, truth.abType, q);
         for (int j = 0; j < cells.options && j < lay.options; ++j) {
             const int fill = CellFill(card, cells.corner[j], g.sx, g.sy);
-            if (fill <= 9 || !InkAtCentre(card, cells.corner[j], g.sx, g.sy))
+            if (fill < (level == 3 ? 5 : 10) || !InkAtCentre(card, cells.corner[j], g.sx, g.sy))
                 continue;
             const int share =
                 CellDepth(card, ctx.MarkGrey.data(), ctx.BlockPaper[q / 5], cells.corner[j], g.sx, g.sy) * 100 /
@@ -365,9 +361,10 @@ void CollectDepths(const RecognitionContext &ctx, const Truth &truth, const std:
                         std::printf("erased q%d %c: depth share %d, fill %d\n", q + 1, 'A' + j, share, fill);
                 }
             if (level == 3)
-                std::printf("W %s fill %d ink %d depth %d dark %d\n", kind, fill,
+                std::printf("W %s fill %d ink %d depth %d dark %d q%d%s\n", kind, fill,
                             CellBlack(check, cells.corner[j], g.sx, g.sy), share,
-                            WindowDarkness(ctx, ctx.BlockPaper[q / 5], cells.corner[j]) * 100 / markDark);
+                            WindowDarkness(ctx, ctx.BlockPaper[q / 5], cells.corner[j]) * 100 / markDark, q + 1,
+                            IsMultiple(q) ? "m" : "");
         }
     }
 }

@@ -1112,6 +1112,19 @@ TEST_F(SamplingFixture, ConfirmedLetterAsPaleAsAResidueIsDoubtful)
     EXPECT_EQ(ctx.RereadQuestion, 2);
 }
 
+// Question 2's patch at `c`, at the grey level `deep`, makes the question
+// doubtful (the exam's multiple choice has the card read again); at 50 of
+// the hand's 100 levels it is blank.
+static void ExpectDoubtfulDeepBlankPale(SamplingFixture& f, PointF c, int deep)
+{
+    SetGrey(f.ctx, c, deep);
+    EXPECT_EQ(ReadAnswers(f.ctx, f.exam), AnswersResult::LightingFailure);
+    EXPECT_EQ(f.ctx.RereadQuestion, 2);
+    SetGrey(f.ctx, c, 170);
+    ASSERT_EQ(ReadAnswers(f.ctx, f.exam), AnswersResult::Read);
+    EXPECT_EQ(f.ctx.Reading.questionResults[2].answer.View(), "");
+}
+
 // A small patch at its window's middle that the grey reference confirms
 // with only a few pixels is no answer, but no sure blank either when it is
 // as deep as the hand's marks: doubtful (a small pale mark was read as no
@@ -1125,10 +1138,56 @@ TEST_F(SamplingFixture, SmallBarelyConfirmedMarkIsNoSureBlank)
              static_cast<int>(c.y) - 4); // fill 11
     FillRect(ctx.CheckCard, static_cast<int>(c.x) + 8, static_cast<int>(c.y) - 7, static_cast<int>(c.x) + 12,
              static_cast<int>(c.y) - 6); // 4 confirming pixels
-    SetGrey(ctx, c, 130); // 90 of 100
+    ExpectDoubtfulDeepBlankPale(*this, c, 130); // 90 of 100
+}
+
+// A mark whose binarised patch is too small to count as marked, or larger
+// but confirmed by only two pixels of the grey reference, at its window's
+// middle and as deep as the hand's marks: no sure blank; doubtful. Both
+// were read as no answer. Paler, they are blank.
+TEST_F(SamplingFixture, TooSmallOrBarelyConfirmedDeepMarkIsNoSureBlank)
+{
+    exam.multipleChoice[9] = 1; // one doubtful question refuses the card
+    PaperAndHandMarks(*this, 120); // the hand's marks 100 levels below the paper
+    const PointF c = ctx.Questions[2].corner[1];
+    const int x = static_cast<int>(c.x), y = static_cast<int>(c.y);
+    FillRect(ctx.RectifiedCard, x + 8, y - 9, x + 13, y - 5); // fill 7: not marked
+    FillRect(ctx.CheckCard, x + 8, y - 9, x + 11, y - 6);     // 9 confirming pixels
+    ExpectDoubtfulDeepBlankPale(*this, c, 130);                // 90 of 100
+
+    ClearCell(c);
+    FillRect(ctx.RectifiedCard, x + 6, y - 10, x + 14, y - 4); // fill 18
+    FillRect(ctx.CheckCard, x + 9, y - 7, x + 11, y - 6);      // 2 confirming pixels
+    ExpectDoubtfulDeepBlankPale(*this, c, 135);                 // 85 of 100
+}
+
+// A question's only mark, small, run by a two-pixel neck into the big mark
+// of the question above: the patch narrows into the window and then widens
+// again by a quarter of its widest row. Two marks run together, not that
+// mark's tip: the card is read again (it was read as no answer).
+TEST_F(SamplingFixture, SmallMarkRunIntoTheMarkAboveIsNoTip)
+{
+    const PointF c = ctx.Questions[2].corner[1];
+    ASSERT_EQ(static_cast<int>(ctx.Questions[1].corner[1].y), static_cast<int>(c.y) + 15);
+    const int x = static_cast<int>(c.x), y = static_cast<int>(c.y);
+    for (Bitmap* bmp : {&ctx.RectifiedCard, &ctx.CheckCard}) {
+        FillRect(*bmp, x + 2, y + 3, x + 18, y + 14); // question 1's B, 16 wide
+        FillRect(*bmp, x + 9, y, x + 11, y + 3);      // the neck
+        FillRect(*bmp, x + 7, y - 5, x + 13, y);      // question 2's small B, 6 wide
+    }
     EXPECT_EQ(ReadAnswers(ctx, exam), AnswersResult::LightingFailure);
+    EXPECT_STREQ(ctx.RereadRule, "overflow holds the only ink");
     EXPECT_EQ(ctx.RereadQuestion, 2);
-    SetGrey(ctx, c, 170); // 50 of 100
-    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
+
+    // Narrowing all the way, it is the tip of question 1's mark.
+    for (Bitmap* bmp : {&ctx.RectifiedCard, &ctx.CheckCard}) {
+        FillRect(*bmp, x, y - 5, x + 20, y, 255);
+        FillRect(*bmp, x + 7, y - 1, x + 13, y);
+        FillRect(*bmp, x + 8, y - 3, x + 12, y - 1);
+        FillRect(*bmp, x + 9, y - 5, x + 11, y - 3);
+        FillRect(*bmp, x + 3, y, x + 17, y + 3);
+    }
+    ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read) << ctx.RereadRule;
+    EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "B");
     EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
 }
