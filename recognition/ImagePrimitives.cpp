@@ -155,22 +155,62 @@ void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r)
 // time so that the mode tests leave the loop. Four interleaved histograms:
 // on even paper consecutive pixels fall into the same bin, and one histogram
 // would make every increment wait for the one before it.
-template <int Mode>
-static void GreyHistogram(const BitmapView& bmp, const RowSpan& s, uint32_t (&parts)[4][256])
+template <int Mode, bool Keep>
+static void GreyHistogramParts(const BitmapView& bmp, const RowSpan& s, uint32_t (&parts)[4][256], uint8_t* keep,
+                               int keepStride)
 {
     const int bpp = bmp.bytesPerPixel;
     for (int y = s.yLow; y <= s.yHigh; ++y) {
         const uint8_t* p = bmp.At(s.x0, y);
+        uint8_t* const kept = Keep ? keep + static_cast<std::ptrdiff_t>(y) * keepStride : nullptr;
         int x = s.x0;
         for (; x + 4 <= s.x1; x += 4, p += 4 * bpp) {
-            ++parts[0][GreyOf(p, Mode)];
-            ++parts[1][GreyOf(p + bpp, Mode)];
-            ++parts[2][GreyOf(p + 2 * bpp, Mode)];
-            ++parts[3][GreyOf(p + 3 * bpp, Mode)];
+            const int g0 = GreyOf(p, Mode), g1 = GreyOf(p + bpp, Mode), g2 = GreyOf(p + 2 * bpp, Mode),
+                      g3 = GreyOf(p + 3 * bpp, Mode);
+            ++parts[0][g0];
+            ++parts[1][g1];
+            ++parts[2][g2];
+            ++parts[3][g3];
+            if constexpr (Keep) {
+                kept[x] = static_cast<uint8_t>(g0);
+                kept[x + 1] = static_cast<uint8_t>(g1);
+                kept[x + 2] = static_cast<uint8_t>(g2);
+                kept[x + 3] = static_cast<uint8_t>(g3);
+            }
         }
-        for (; x < s.x1; ++x, p += bpp)
-            ++parts[0][GreyOf(p, Mode)];
+        for (; x < s.x1; ++x, p += bpp) {
+            const int g = GreyOf(p, Mode);
+            ++parts[0][g];
+            if constexpr (Keep)
+                kept[x] = static_cast<uint8_t>(g);
+        }
     }
+}
+
+template <bool Keep>
+static void GreyHistogramIn(const BitmapView& bmp, const RowSpan& s, int greyMode, uint32_t (&parts)[4][256],
+                            uint8_t* keep, int keepStride)
+{
+    if (greyMode == GreyRedCard)
+        GreyHistogramParts<GreyRedCard, Keep>(bmp, s, parts, keep, keepStride);
+    else if (greyMode == GreyGreenCard)
+        GreyHistogramParts<GreyGreenCard, Keep>(bmp, s, parts, keep, keepStride);
+    else if (greyMode == GreyPlain)
+        GreyHistogramParts<GreyPlain, Keep>(bmp, s, parts, keep, keepStride);
+    else
+        GreyHistogramParts<-1, Keep>(bmp, s, parts, keep, keepStride); // an unknown mode greys as plain, as GreyLevel does
+}
+
+void GreyHistogram(const BitmapView& bmp, const RowSpan& s, int greyMode, uint32_t (&histogram)[256], uint8_t* keep,
+                   int keepStride)
+{
+    uint32_t parts[4][256] = {};
+    if (keep)
+        GreyHistogramIn<true>(bmp, s, greyMode, parts, keep, keepStride);
+    else
+        GreyHistogramIn<false>(bmp, s, greyMode, parts, nullptr, 0);
+    for (int g = 0; g < 256; ++g)
+        histogram[g] = parts[0][g] + parts[1][g] + parts[2][g] + parts[3][g];
 }
 
 int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode)
@@ -178,18 +218,8 @@ int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode)
     RowSpan s = ClipScanRect(bmp, r);
     if (s.Empty())
         return 128;
-    uint32_t parts[4][256] = {};
-    if (greyMode == GreyRedCard)
-        GreyHistogram<GreyRedCard>(bmp, s, parts);
-    else if (greyMode == GreyGreenCard)
-        GreyHistogram<GreyGreenCard>(bmp, s, parts);
-    else if (greyMode == GreyPlain)
-        GreyHistogram<GreyPlain>(bmp, s, parts);
-    else
-        GreyHistogram<-1>(bmp, s, parts); // an unknown mode greys as plain, as GreyLevel does
     uint32_t histogram[256];
-    for (int g = 0; g < 256; ++g)
-        histogram[g] = parts[0][g] + parts[1][g] + parts[2][g] + parts[3][g];
+    GreyHistogram(bmp, s, greyMode, histogram);
     int lo = 0;
     while (lo < 256 && histogram[lo] == 0)
         ++lo;
@@ -290,23 +320,23 @@ static uint64_t BlackInRow3(const uint8_t* p, int width)
     return black;
 }
 
+int CountBlack(const uint8_t* p, int count, int bpp)
+{
+    if (bpp == 3)
+        return static_cast<int>(BlackInRow3(p, count));
+    int black = 0; // a plain loop, which the compiler vectorises
+    for (int x = 0; x < count; ++x)
+        black += p[static_cast<std::ptrdiff_t>(x) * bpp] == 0;
+    return black;
+}
+
 int BlackShare(const BitmapView& bmp)
 {
     if (bmp.Empty())
         return 0;
     uint64_t black = 0;
-    const int bpp = bmp.bytesPerPixel;
-    for (int y = 0; y < bmp.height; ++y) {
-        const uint8_t* p = bmp.Row(y);
-        if (bpp == 3) {
-            black += BlackInRow3(p, bmp.width);
-            continue;
-        }
-        uint32_t row = 0; // counted per row in 32 bits, which the compiler vectorises
-        for (int x = 0; x < bmp.width; ++x)
-            row += p[static_cast<std::ptrdiff_t>(x) * bpp] == 0;
-        black += row;
-    }
+    for (int y = 0; y < bmp.height; ++y)
+        black += static_cast<uint64_t>(CountBlack(bmp.Row(y), bmp.width, bmp.bytesPerPixel));
     return static_cast<int>(black * 100 / (static_cast<uint64_t>(bmp.width) * static_cast<uint64_t>(bmp.height)));
 }
 

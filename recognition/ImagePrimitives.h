@@ -60,12 +60,18 @@ void Binarise(const BitmapView& bmp, int threshold, const ScanRect& r);
 // and written to `to` (which may be `from` itself): bytes 0..2 become 255 or
 // 0, a fourth byte is carried over. For passes that binarise while copying.
 void BinariseRun(const uint8_t* from, uint8_t* to, int count, int bpp, int threshold);
+// The grey histogram (in `greyMode`) of the pixels of `s`; with `keep`,
+// each pixel's grey level is also written to keep[y * keepStride + x].
+void GreyHistogram(const BitmapView& bmp, const RowSpan& s, int greyMode, uint32_t (&histogram)[256],
+                   uint8_t* keep = nullptr, int keepStride = 0);
 // Isodata threshold of the rectangle's grey histogram (in `greyMode`); 128
 // for a uniformly white or black (or empty) rectangle.
 int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode);
 // Binarises with the isodata threshold (histogram in `histogramMode`, pixels
 // judged in `pixelMode`) and returns that threshold.
 int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode, int pixelMode);
+// Pixels among `count` pixels of `bpp` bytes from `p` whose first byte is 0.
+int CountBlack(const uint8_t* p, int count, int bpp);
 // Per cent (integer) of pixels whose first byte is 0.
 int BlackShare(const BitmapView& bmp);
 // Turns the picture by 180 degrees in place.

@@ -6,17 +6,42 @@
 #include <cstring>
 #include <vector>
 
+#include "recognition/ImagePrimitives.h"
 #include "recognition/Rectification.h"
 
 static constexpr float CardSize = static_cast<float>(CardPictureSize);
 
+// Where a walk from `from` upwards stops that goes on while the step is
+// below `limit` and below `size`: the loops over a cell's window compare
+// integer steps with the window's float edges.
+static int WalkEnd(int from, float limit, int size)
+{
+    if (!(limit > static_cast<float>(from))) // a NaN edge too: no step
+        return from;
+    if (limit >= static_cast<float>(size))
+        return std::max(from, size);
+    return std::max(from, static_cast<int>(std::ceil(limit)));
+}
+
+namespace {
+// The pixels of a cell's window in the card picture: columns [x0, x1), rows
+// [y0, y1), the window's first two rows left out.
+struct CellWindow {
+    int x0, x1, y0, y1;
+    CellWindow(const BitmapView& bmp, PointF c, float sx, float sy)
+        : x0(std::max(static_cast<int>(c.x), 0)), x1(WalkEnd(x0, c.x + sx, bmp.width)),
+          y0(std::max(static_cast<int>(c.y - sy + 2), 0)), y1(x1 > x0 ? WalkEnd(y0, c.y, bmp.height) : y0)
+    {
+    }
+};
+} // namespace
+
 int CellBlack(const BitmapView& bmp, PointF c, float sx, float sy)
 {
+    const CellWindow w(bmp, c, sx, sy);
     int black = 0;
-    const int x0 = std::max(static_cast<int>(c.x), 0);
-    for (int y = std::max(static_cast<int>(c.y - sy + 2), 0); static_cast<float>(y) < c.y && y < bmp.height; ++y)
-        for (int x = x0; static_cast<float>(x) < c.x + sx && x < bmp.width; ++x)
-            black += IsBlack(bmp.At(x, y));
+    for (int y = w.y0; y < w.y1; ++y)
+        black += CountBlack(bmp.At(w.x0, y), w.x1 - w.x0, bmp.bytesPerPixel);
     return black;
 }
 
@@ -32,14 +57,17 @@ int CellDepth(const BitmapView& bmp, const uint8_t* grey, int paper, PointF c, f
 {
     if (bmp.width > CardPictureSize || bmp.height > CardPictureSize)
         return 0; // the grey levels are kept for the card picture only
+    const CellWindow w(bmp, c, sx, sy);
     int black = 0, depth = 0;
-    const int x0 = std::max(static_cast<int>(c.x), 0);
-    for (int y = std::max(static_cast<int>(c.y - sy + 2), 0); static_cast<float>(y) < c.y && y < bmp.height; ++y)
-        for (int x = x0; static_cast<float>(x) < c.x + sx && x < bmp.width; ++x)
-            if (IsBlack(bmp.At(x, y))) {
+    for (int y = w.y0; y < w.y1; ++y) {
+        const uint8_t* p = bmp.At(w.x0, y);
+        const uint8_t* g = grey + y * CardPictureSize;
+        for (int x = w.x0; x < w.x1; ++x, p += bmp.bytesPerPixel)
+            if (IsBlack(p)) {
                 ++black;
-                depth += std::max(paper - grey[y * CardPictureSize + x], 0);
+                depth += std::max(paper - g[x], 0);
             }
+    }
     return black ? depth / black : 0;
 }
 
@@ -556,17 +584,18 @@ void DrawThumbnail(RecognitionContext& ctx)
             if (c0 >= card.width || c1 <= 0 || r0 >= card.height || r1 <= 0)
                 continue;
             unsigned sum[3] = {0, 0, 0}, n = 0;
+            const int x0 = std::max(c0, 0), x1 = std::min(c1, card.width);
             for (int r = std::max(r0, 0); r < std::min(r1, card.height); ++r) {
                 const int y = CardPictureSize - 1 - r;
-                for (int x = std::max(c0, 0); x < std::min(c1, card.width); ++x) {
-                    if (!card.Contains(x, y))
-                        continue;
-                    const uint8_t* p = card.At(x, y);
+                if (y < 0 || y >= card.height || x1 <= x0)
+                    continue;
+                const uint8_t* p = card.At(x0, y);
+                for (int x = x0; x < x1; ++x, p += card.bytesPerPixel) {
                     sum[0] += p[0];
                     sum[1] += p[1];
                     sum[2] += p[2];
-                    ++n;
                 }
+                n += static_cast<unsigned>(x1 - x0);
             }
             if (n)
                 SetPixel(d, static_cast<uint8_t>(sum[0] / n), static_cast<uint8_t>(sum[1] / n),

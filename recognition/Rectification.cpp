@@ -442,16 +442,8 @@ int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t*
     const RowSpan s = ClipScanRect(bmp, area);
     if (s.Empty() || bmp.width > CardPictureSize || bmp.height > CardPictureSize)
         return 255;
-    uint32_t histogram[256] = {};
-    for (int y = s.yLow; y <= s.yHigh; ++y) {
-        const uint8_t* p = bmp.At(s.x0, y);
-        uint8_t* out = grey + y * CardPictureSize;
-        for (int x = s.x0; x < s.x1; ++x, p += bmp.bytesPerPixel) {
-            const int v = GreyOf(p, greyMode);
-            out[x] = static_cast<uint8_t>(v);
-            ++histogram[v];
-        }
-    }
+    uint32_t histogram[256];
+    GreyHistogram(bmp, s, greyMode, histogram, grey, CardPictureSize);
     const uint32_t half = static_cast<uint32_t>(s.yHigh - s.yLow + 1) * static_cast<uint32_t>(s.x1 - s.x0) / 2;
     uint32_t seen = 0;
     for (int v = 0; v < 256; ++v) {
