@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "recognition/ImagePrimitives.h"
@@ -573,14 +574,19 @@ void DrawThumbnail(RecognitionContext& ctx)
     if (width <= 0 || height <= 0 || out.Empty())
         return;
     // Area-averaging reduction: each thumbnail pixel is the mean of the
-    // source pixels it covers (the halftone stretch of a canvas).
+    // source pixels it covers (the halftone stretch of a canvas). The
+    // columns' ranges are the same on every row: worked out once.
+    std::vector<std::pair<int, int>> columns(static_cast<std::size_t>(out.width));
+    for (int tx = 0; tx < out.width; ++tx) {
+        const int c0 = left + tx * width / out.width;
+        columns[static_cast<std::size_t>(tx)] = {c0, std::max(c0 + 1, left + (tx + 1) * width / out.width)};
+    }
     for (int ty = 0; ty < out.height; ++ty) {
         const int r0 = top + ty * height / out.height;
         const int r1 = std::max(r0 + 1, top + (ty + 1) * height / out.height);
         uint8_t* d = out.Row(out.height - 1 - ty);
         for (int tx = 0; tx < out.width; ++tx, d += out.bytesPerPixel) {
-            const int c0 = left + tx * width / out.width;
-            const int c1 = std::max(c0 + 1, left + (tx + 1) * width / out.width);
+            const auto [c0, c1] = columns[static_cast<std::size_t>(tx)];
             if (c0 >= card.width || c1 <= 0 || r0 >= card.height || r1 <= 0)
                 continue;
             unsigned sum[3] = {0, 0, 0}, n = 0;
