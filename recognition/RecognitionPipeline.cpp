@@ -42,7 +42,7 @@ int RecognizeCard(RecognitionContext& ctx, CardAcceptance& acceptance)
         return code;
     if (int code = CheckLinePlacement(lineFrame, ctx.Ends, ctx.IsJd(), ctx.Template))
         return code;
-    RectifyCard(ctx);
+    RectifyCard(ctx, CheckCardCopy::None);
     LevelCardLight(ctx);
     if (!IsCardUpright(ctx))
         return CodeUpsideDown;

@@ -239,7 +239,7 @@ static void CopyLandedRow(const int32_t* wx, const int32_t* wy, const RotatedRow
 // the result is the same to the byte, without two passes over 800 x 800.
 // Each card row is smoothed (and copied to CheckCard) as soon as the row above
 // it is written, while both are still in cache.
-static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot)
+static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot, CheckCardCopy copy)
 {
     const BitmapView colour = ctx.ColourFrame.View();
     const BitmapView card = ctx.RectifiedCard.View();
@@ -263,8 +263,9 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot)
     // most of the waits for memory (the colour frame is larger than this
     // core's share of the cache); about a third faster.
     const std::ptrdiff_t ahead = 4 * stride;
-    ctx.CheckCard.Reset(card.width, card.height, card.bytesPerPixel);
-    ctx.Smoothing.Begin(card, ctx.CheckCard.View());
+    if (copy == CheckCardCopy::Smoothed)
+        ctx.CheckCard.Reset(card.width, card.height, card.bytesPerPixel);
+    ctx.Smoothing.Begin(card, copy == CheckCardCopy::Smoothed ? ctx.CheckCard.View() : BitmapView{});
     const bool narrow = FitsInt32(rows, stepX, stepY, colour);
 #if defined(__x86_64__) || defined(__i386__)
     const bool fused = gather && narrow;
@@ -337,7 +338,7 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot)
     ctx.Smoothing.End();
 }
 
-void RectifyCard(RecognitionContext& ctx)
+void RectifyCard(RecognitionContext& ctx, CheckCardCopy copy)
 {
     const CardTemplate& t = ctx.Template;
     const BitmapView colour = ctx.ColourFrame.View();
@@ -367,12 +368,12 @@ void RectifyCard(RecognitionContext& ctx)
     const PointI ideal[4] = {g.I1, g.I2, g.I3, g.I4};
     const PointI seen[4] = {A, B, C, D};
     pl.toPicture = ProjectiveMap::FromPoints(ideal, seen);
-    WarpTurnedFrame(ctx, rot);
+    WarpTurnedFrame(ctx, rot, copy);
 
     g.X0 = SaneFloat(static_cast<float>(g.I1.x) + t.OriginOffset * g.s + 1);
     g.Y0 = static_cast<float>(g.I3.y);
 
-    // The warp has smoothed the card, and CheckCard is its exact copy.
+    // The warp has smoothed the card, and CheckCard is its exact copy if asked for.
 
     pl.toCard = ProjectiveMap::FromPoints(seen, ideal);
     for (int k = 0; k < 4; ++k)

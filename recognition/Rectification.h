@@ -4,10 +4,14 @@
 
 #include "recognition/RecognitionContext.h"
 
+// Whether RectifyCard leaves CheckCard as an exact copy of the smoothed card.
+// The attempt does without: LevelCardLight writes CheckCard whole right after.
+enum class CheckCardCopy { Smoothed, None };
 // Rotates ColourFrame into CheckCard so that the bottom line is horizontal,
 // warps the line rectangle into an exact rectangle in RectifiedCard, smooths
-// it, copies it back over CheckCard, and fills Geometry and Placement.
-void RectifyCard(RecognitionContext& ctx);
+// it, copies it back over CheckCard (unless told not to), and fills Geometry
+// and Placement.
+void RectifyCard(RecognitionContext& ctx, CheckCardCopy copy = CheckCardCopy::Smoothed);
 // Evens out the light over RectifiedCard (a shadow's edge, a lamp's falloff)
 // and copies it over CheckCard again: marks are then judged against the paper
 // around them. Runs right after RectifyCard.
