@@ -738,6 +738,14 @@ PointI MapPoint(const ProjectiveMap& m, PointI p)
     return {clampTrunc(mx), clampTrunc(my)};
 }
 
+// Each channel in 256ths of its paper level.
+static void RelativeLevels(const int paper[3], int16_t (&relative)[3][256])
+{
+    for (int c = 0; c < 3; ++c)
+        for (int v = 0; v < 256; ++v)
+            relative[c][v] = static_cast<int16_t>(std::min(v * 256 / std::max(paper[c], 1), 4 * 256));
+}
+
 void LightLeveller::Apply(const BitmapView& bmp, const BitmapView& copy)
 {
     if (!bmp.Valid())
@@ -745,10 +753,18 @@ void LightLeveller::Apply(const BitmapView& bmp, const BitmapView& copy)
     gw_ = (bmp.width + Block - 1) / Block;
     gh_ = (bmp.height + Block - 1) / Block;
     BlockLevels(bmp);
+    own_ = level_; // each block's own brightest, before the closing
     // Dark patches up to five blocks across (40 pixels: a row of blackened
     // boxes, a printed bar) are not paper.
     Close(2);
     Gains();
+    int16_t relative[3][256];
+    RelativeLevels(paper_, relative);
+    skin_.resize(own_.size() / 3);
+    for (std::size_t b = 0; b < skin_.size(); ++b) {
+        const uint8_t* o = own_.data() + 3 * b;
+        skin_[b] = SkinColoured(relative[0][o[0]], relative[1][o[1]], relative[2][o[2]]);
+    }
     const bool copying = copy.Valid() && copy.width == bmp.width && copy.height == bmp.height &&
                          copy.bytesPerPixel == bmp.bytesPerPixel;
     ScaleRows(bmp, copying ? copy : BitmapView{});
@@ -856,6 +872,7 @@ void LightLeveller::Gains()
         int paper = 0;
         while (paper < 255 && (seen += static_cast<std::size_t>(histogram[paper])) < want)
             ++paper;
+        paper_[c] = paper;
         // Between half and twice as bright: deep shade holds little but
         // noise. Sevenths of a bit, so that a byte times a gain fits 16 bits.
         // One division per level, not per block.
@@ -1023,4 +1040,94 @@ void LightLeveller::ScaleRows(const BitmapView& bmp, const BitmapView& copy)
                 c[i] = p[i];
         }
     }
+}
+
+// SkinPixels' count over `s`, the neighbours just outside it read from the
+// picture. `flags` is scratch space.
+static int SkinIn(const BitmapView& bmp, const RowSpan& s, const int16_t (&relative)[3][256],
+                  std::vector<uint8_t>& flags)
+{
+    const auto skinAt = [&](int x, int y) {
+        if (x < 0 || y < 0)
+            return false;
+        const uint8_t* p = bmp.At(x, y);
+        return SkinColoured(relative[0][p[0]], relative[1][p[1]], relative[2][p[2]]);
+    };
+    // Pixel x0 - 1 + k of the row below, then of this row.
+    const int width = s.x1 - s.x0;
+    flags.assign(static_cast<std::size_t>(2 * (width + 1)), 0);
+    uint8_t* below = flags.data();
+    uint8_t* here = flags.data() + width + 1;
+    for (int k = 0; k <= width; ++k)
+        below[k] = skinAt(s.x0 - 1 + k, s.yLow - 1);
+    int skin = 0;
+    for (int y = s.yLow; y <= s.yHigh; ++y) {
+        here[0] = skinAt(s.x0 - 1, y);
+        const uint8_t* p = bmp.At(s.x0, y);
+        for (int k = 1; k <= width; ++k, p += bmp.bytesPerPixel) {
+            here[k] = SkinColoured(relative[0][p[0]], relative[1][p[1]], relative[2][p[2]]);
+            skin += here[k] & here[k - 1] & below[k];
+        }
+        std::swap(below, here);
+    }
+    return skin;
+}
+
+int SkinPixels(const BitmapView& bmp, const ScanRect& r, const int paper[3])
+{
+    const RowSpan s = ClipScanRect(bmp, r);
+    if (s.Empty() || bmp.bytesPerPixel < 3)
+        return 0;
+    int16_t relative[3][256];
+    RelativeLevels(paper, relative);
+    std::vector<uint8_t> flags;
+    return SkinIn(bmp, s, relative, flags);
+}
+
+void SkinCounter::Begin(const BitmapView& levelled, const LightLeveller& leveller)
+{
+    bmp_ = levelled;
+    leveller_ = &leveller;
+    const int paper[3] = {leveller.PaperLevel(0), leveller.PaperLevel(1), leveller.PaperLevel(2)};
+    RelativeLevels(paper, relative_);
+    constexpr int Block = LightLeveller::Block;
+    gw_ = levelled.Valid() ? (levelled.width + Block - 1) / Block : 0;
+    gh_ = levelled.Valid() ? (levelled.height + Block - 1) / Block : 0;
+    counts_.assign(static_cast<std::size_t>(gw_) * static_cast<std::size_t>(gh_), -1);
+}
+
+// Whether every other pixel of every other row of the span holds some
+// skin's colour: nearly every block of a card holds none, and a patch that
+// counts, a pixel with skin beside and below it, shows on this grid.
+bool SkinCounter::AnySkinSampled(const RowSpan& s) const
+{
+    for (int y = s.yLow; y <= s.yHigh; y += 2) {
+        const uint8_t* p = bmp_.At(s.x0, y);
+        for (int x = s.x0; x < s.x1; x += 2, p += 2 * bmp_.bytesPerPixel)
+            if (SkinColoured(relative_[0][p[0]], relative_[1][p[1]], relative_[2][p[2]]))
+                return true;
+    }
+    return false;
+}
+
+int SkinCounter::In(const RowSpan& s)
+{
+    if (s.Empty() || !leveller_ || bmp_.bytesPerPixel < 3)
+        return 0;
+    constexpr int Block = LightLeveller::Block, Half = Block / 2;
+    int skin = 0;
+    for (int by = std::max((s.yLow - Half + Block - 1) / Block, 0); by < gh_ && by * Block + Half <= s.yHigh; ++by)
+        for (int bx = std::max((s.x0 - Half + Block - 1) / Block, 0); bx < gw_ && bx * Block + Half < s.x1; ++bx) {
+            const std::size_t b =
+                static_cast<std::size_t>(by) * static_cast<std::size_t>(gw_) + static_cast<std::size_t>(bx);
+            if (counts_[b] < 0) {
+                const RowSpan block{by * Block, std::min((by + 1) * Block, bmp_.height) - 1, bx * Block,
+                                    std::min((bx + 1) * Block, bmp_.width)};
+                counts_[b] = static_cast<int16_t>(leveller_->SkinBlock(b)    ? Block * Block
+                                                  : AnySkinSampled(block) ? SkinIn(bmp_, block, relative_, scratch_)
+                                                                          : 0);
+            }
+            skin += counts_[b];
+        }
+    return skin;
 }

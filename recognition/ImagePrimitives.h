@@ -125,6 +125,14 @@ public:
     // Levels `bmp` in place. A valid `copy` of the same size receives the
     // same levelled bytes, written in the same pass.
     void Apply(const BitmapView& bmp, const BitmapView& copy = {});
+    // The well-lit paper's level of channel 0-2 (B, G, R) that the last
+    // Apply brought the paper to; 0 before any.
+    int PaperLevel(int channel) const { return paper_[channel]; }
+    // Whether block `index` (row by row, 8 x 8 pixels) of the last Apply's
+    // picture had skin's colour in its own brightest pixel (see
+    // SkinColoured), before the levelling: it takes a thumb wider than its
+    // closing for paper and greys it.
+    bool SkinBlock(std::size_t index) const { return index < skin_.size() && skin_[index] != 0; }
 
 private:
     static constexpr int GainOne = 128; // gains in 128ths
@@ -142,6 +150,44 @@ private:
     std::vector<uint8_t> padded_;    // a grid line with its edge values repeated
     std::vector<uint16_t> gain_;     // per block and channel
     std::vector<uint16_t> lowGain_, highGain_; // per byte of a row, at the block rows around it
+    int paper_[3] = {};
+    std::vector<uint8_t> own_;  // per block and channel: its brightest, before the closing
+    std::vector<uint8_t> skin_; // per block: 1 where its own brightest is skin-coloured
+};
+
+// Whether a colour (B, G, R, each in 256ths of the paper's level in that
+// channel) is skin's: red above green above blue by clear margins, and not
+// dark. Paper, pencil and shade are grey; red print has green no higher than
+// blue, green print green above red.
+inline bool SkinColoured(int blue, int green, int red)
+{
+    return red >= 110 && red - green >= 30 && green - blue >= 20;
+}
+// Pixels of `r` (3 or 4 bytes, B G R) whose colour, and their left and
+// lower neighbours', is skin's against the paper's levels (B, G, R): sensor
+// noise tints single pixels, demosaicing and JPEG fringe the edges of marks
+// with thin lines of colour, a thumb covers whole patches.
+int SkinPixels(const BitmapView& bmp, const ScanRect& r, const int paper[3]);
+
+// The same count over a levelled picture block by block (the leveller's
+// 8 x 8 blocks), each block at most once however many areas ask for it: the
+// surroundings of a card's read areas overlap. A block whose own brightest
+// was skin's before the levelling counts whole.
+class SkinCounter {
+public:
+    void Begin(const BitmapView& levelled, const LightLeveller& leveller);
+    // The skin pixels of the blocks whose middles lie in `s`.
+    int In(const RowSpan& s);
+
+private:
+    bool AnySkinSampled(const RowSpan& s) const;
+
+    BitmapView bmp_;
+    const LightLeveller* leveller_ = nullptr;
+    int16_t relative_[3][256] = {};
+    int gw_ = 0, gh_ = 0;
+    std::vector<int16_t> counts_; // per block, -1 until counted
+    std::vector<uint8_t> scratch_;
 };
 
 // A coordinate or length derived from template values, kept finite and far

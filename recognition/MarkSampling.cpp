@@ -666,6 +666,7 @@ void PrepareAnswerBlocks(RecognitionContext& ctx)
             checkArea.width = static_cast<int>(5 * g.sx);
             checkArea.height = static_cast<int>(static_cast<float>(n + 1) * g.sy);
         }
+        NoteSkin(ctx, area);
         ctx.BlockPaper[q / 5] = KeepGrey(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.MarkGrey.data());
         ctx.LastThreshold = BinariseAdaptive(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.GreyMode);
         DrawGreyReferenceFrame(ctx, x0, y0);

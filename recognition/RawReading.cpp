@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "recognition/MarkSampling.h"
+#include "recognition/RecognitionPipeline.h"
 #include "recognition/Rectification.h"
 
 bool ParseSubjectiveScore(const std::string& text, float& score)
@@ -37,6 +38,8 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
     const CardTemplate& t = ctx.Template;
     ctx.RereadRule = nullptr;
     ctx.RereadQuestion = -1;
+    ctx.SkinNearCells = 0;
+    ctx.Skin.Begin(ctx.RectifiedCard.View(), ctx.Levelling);
     int grids = BuildSamplingGrids(ctx);
     if (grids == AbNotMarked)
         return Refuse(ctx, AbNotMarkedText, AbNotMarkedText);
@@ -54,6 +57,14 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
     PrepareDigitColumns(ctx, ctx.SubjGrid, t.SubjColumns, t.SubjRows);
     PrepareDigitColumns(ctx, ctx.ScoreGrid, t.ScoreColumns, 10);
     PrepareAnswerBlocks(ctx);
+    // A thumb over the cells or just beside them hides marks or passes for
+    // one, and its tip leaves no colour to tell: the card is read again once
+    // the hand has moved.
+    if (ctx.SkinNearCells >= SkinNearCellsLimit) {
+        ctx.RereadRule = "skin near the cells";
+        const std::string text = StatusTextOf(104);
+        return Refuse(ctx, text.c_str(), text.c_str());
+    }
 
     const int admColumns = std::clamp(admissionLength_, 0, std::min(t.AdmColumns, card_limits::MaxAdmColumns));
     ctx.Reading.admissionNumber.SetTruncated(ReadDigitColumns(ctx, ctx.AdmGrid, admColumns, 10));

@@ -26,6 +26,12 @@ inline constexpr const char* LightingAdvice =
 inline constexpr const char* LightingStatus = "阅卷环境照射光线有问题,请看文字提示信息";
 } // namespace sampling_texts
 
+// Skin-coloured pixels in or near one answer block or digit column from
+// which a card is refused: a thumb over the card. Sensor noise and colour
+// fringes of printed and photographed cards stay below a third of it, thumbs
+// over the cells come to 24 and more.
+inline constexpr int SkinNearCellsLimit = 16;
+
 // Parses a subjective score read from the digit columns: a decimal number
 // with surrounding blanks ignored. False when the text is not a number.
 bool ParseSubjectiveScore(const std::string& text, float& score);

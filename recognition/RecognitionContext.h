@@ -121,6 +121,7 @@ public:
     LineEnds Ends;
     Smoother Smoothing;
     LightLeveller Levelling;
+    SkinCounter Skin; // over the levelled card picture, before its areas are binarised
     std::vector<uint8_t> StripCopy; // unbinarised AB strip
     // The grey levels of the answer blocks and digit columns as they were
     // before binarisation (CardPictureSize squared, indexed like
@@ -131,6 +132,10 @@ public:
     // blackened a whole column.
     std::vector<uint8_t> MarkGrey;
     std::array<int, card_limits::MaxQuestions / 5 + 1> BlockPaper{};
+    // The most skin-coloured pixels found in or near one answer block or
+    // digit column before it was binarised (a thumb over the card); set while
+    // the sampling grids are prepared.
+    int SkinNearCells = 0;
     // The card's typical mark depth (grey levels below the paper) from its
     // clear marks; 0 when too few marks tell it. Set by ReadAnswers.
     int MarkDepth = 0;

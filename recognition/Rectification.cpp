@@ -455,6 +455,15 @@ int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t*
     return 255;
 }
 
+void NoteSkin(RecognitionContext& ctx, const ScanRect& cells)
+{
+    // Two cells around the area too: a thumb whose tip or shadow lies over
+    // the cells keeps its colour a little way back.
+    const int dx = static_cast<int>(2 * ctx.Geometry.sx), dy = static_cast<int>(2 * ctx.Geometry.sy);
+    const ScanRect area{cells.scanLine - dy, cells.height + 2 * dy, cells.x - dx, cells.width + 2 * dx};
+    ctx.SkinNearCells = std::max(ctx.SkinNearCells, ctx.Skin.In(ClipScanRect(ctx.RectifiedCard.View(), area)));
+}
+
 void ForgetMarkGrey(RecognitionContext& ctx)
 {
     ctx.MarkGrey.assign(static_cast<std::size_t>(CardPictureSize) * CardPictureSize, 255);
@@ -473,6 +482,7 @@ void PrepareDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int col
         const PointF L = grid.corner[i][rows - 1];
         ScanRect area{static_cast<int>(static_cast<float>(CardPictureSize) - P.y),
                       static_cast<int>(static_cast<float>(rows) * g.sy), static_cast<int>(P.x), static_cast<int>(g.sx)};
+        NoteSkin(ctx, area);
         if (ctx.MarkGrey.size() == static_cast<std::size_t>(CardPictureSize) * CardPictureSize)
             KeepGrey(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.MarkGrey.data());
         ctx.LastThreshold = BinariseAdaptive(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.GreyMode);

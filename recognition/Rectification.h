@@ -34,6 +34,9 @@ void LayOutDigitGrid(const CardGeometry& g, float firstCol, float topRow, int co
 // picture's pixels) and returns their median: the paper, which covers most
 // of an answer block or digit column.
 int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t* grey);
+// Raises ctx.SkinNearCells to the skin-coloured pixels in and around `area`
+// of the levelled card picture (ctx.Skin), before the area is binarised.
+void NoteSkin(RecognitionContext& ctx, const ScanRect& area);
 // Sets every kept grey level back to white: nothing of an earlier attempt
 // may be read.
 void ForgetMarkGrey(RecognitionContext& ctx);

@@ -217,6 +217,86 @@ void DrawMarks(cv::Mat &page, const PageMapping &map, const cardprint::CardGeome
     }
 }
 
+Thumb RandomThumb(Random &rng)
+{
+    Thumb t;
+    t.side = rng.Below(4);
+    t.along = rng.Range(0.1, 0.9);
+    t.reachMm = rng.Range(2, 35);
+    t.widthMm = rng.Range(15, 22);
+    t.leanDeg = rng.Range(-35, 35);
+    const double light = rng.Range(0.8, 1.1);
+    const double skins[][3] = {{120, 150, 205}, {100, 135, 190}, {140, 165, 215}, {80, 110, 160}};
+    const double *skin = skins[rng.Below(4)];
+    for (int ch = 0; ch < 3; ++ch)
+        t.tone[ch] = skin[ch] * light;
+    t.shadowMm = rng.Range(1, 4);
+    return t;
+}
+
+void DrawThumb(cv::Mat &page, const PageMapping &map, const cardprint::CardGeometry &g, const Thumb &t)
+{
+    const cardprint::RectU paper = g.Paper();
+    cardprint::PointU edge{}, inward{};
+    switch (t.side) {
+    case 0:
+        edge = {paper.left, paper.bottom + t.along * paper.Height()};
+        inward = {1, 0};
+        break;
+    case 1:
+        edge = {paper.right, paper.bottom + t.along * paper.Height()};
+        inward = {-1, 0};
+        break;
+    case 2:
+        edge = {paper.left + t.along * paper.Width(), paper.bottom};
+        inward = {0, 1};
+        break;
+    default:
+        edge = {paper.left + t.along * paper.Width(), paper.top};
+        inward = {0, -1};
+        break;
+    }
+    // In page pixels: y grows downwards where v grows upwards.
+    const double ppm = map.PixelsPerUnit() / cardprint::kMillimetresPerUnit;
+    const double lean = Radians(t.leanDeg);
+    const cv::Point2d in0(inward.u, -inward.v);
+    const cv::Point2d n(in0.x * std::cos(lean) - in0.y * std::sin(lean), in0.x * std::sin(lean) + in0.y * std::cos(lean));
+    const cv::Point2d across(-n.y, n.x);
+    const double halfLength = 35 * ppm, halfWidth = t.widthMm / 2 * ppm;
+    const cv::Point2d tip = map.ToPage(edge.u, edge.v) + n * (t.reachMm * ppm);
+    const cv::Point2d centre = tip - n * halfLength;
+    const cv::Point2d shadowShift = (n * 0.3 + across) * (t.shadowMm * ppm);
+    const double reach = halfLength + t.shadowMm * ppm + 10;
+    cv::Rect roi(static_cast<int>(centre.x - reach), static_cast<int>(centre.y - reach), static_cast<int>(2 * reach),
+                 static_cast<int>(2 * reach));
+    roi &= cv::Rect(0, 0, page.cols, page.rows);
+    // How far inside the thumb's outline a point lies: below 1 inside.
+    auto radius = [&](cv::Point2d p, cv::Point2d c, double grow) {
+        const cv::Point2d d = p - c;
+        const double s = d.dot(n) / (halfLength * grow), w = d.dot(across) / (halfWidth * grow);
+        return std::sqrt(s * s + w * w);
+    };
+    const double soft = 1.5 / halfWidth;
+    for (int y = roi.y; y < roi.y + roi.height; ++y) {
+        uint8_t *row = page.ptr<uint8_t>(y);
+        for (int x = roi.x; x < roi.x + roi.width; ++x) {
+            const cv::Point2d p(x + 0.5, y + 0.5);
+            const double rs = radius(p, centre + shadowShift, 1.08);
+            const double shade = 1 - 0.35 * std::clamp((1.25 - rs) / 0.3, 0.0, 1.0);
+            const double r = radius(p, centre, 1.0);
+            const double cover = std::clamp((1 - r) / soft + 0.5, 0.0, 1.0);
+            const double across01 = std::min(1.0, std::fabs((p - centre).dot(across)) / halfWidth);
+            const double round = 0.7 + 0.3 * std::sqrt(1 - across01 * across01);
+            const bool nail = (tip - p).dot(n) < 0.35 * t.widthMm * ppm && across01 < 0.55;
+            for (int ch = 0; ch < 3; ++ch) {
+                const double skin = nail ? 0.5 * t.tone[ch] + 0.5 * (ch == 2 ? 235 : 205) : t.tone[ch];
+                const double v = row[3 * x + ch] * shade * (1 - cover) + skin * round * cover;
+                row[3 * x + ch] = static_cast<uint8_t>(std::clamp(v + 0.5, 0.0, 255.0));
+            }
+        }
+    }
+}
+
 Shot RandomShot(Random &rng)
 {
     Shot s;

@@ -86,6 +86,22 @@ void DrawMarks(cv::Mat &page, const PageMapping &map, const cardprint::CardGeome
                const std::vector<StudentMark> &marks, const Hand &hand, Random &rng);
 
 // One photograph's camera and scene.
+// A thumb holding the card, as a teacher's hand holds it under the camera:
+// it reaches in over one of the card's edges and lies on the paper (drawn in
+// the card's plane, with a soft shadow beside it).
+struct Thumb {
+    int side = 0;        // the card's left, right, bottom or top edge
+    double along = 0.5;  // where on that edge, as a share of its length
+    double reachMm = 10; // how far the tip reaches in over the card
+    double widthMm = 18;
+    double leanDeg = 0;                   // away from square to the edge
+    double tone[3] = {120, 150, 205};     // B, G, R of the skin
+    double shadowMm = 2.5;                // the shadow's offset from the thumb
+};
+
+Thumb RandomThumb(Random &rng);
+void DrawThumb(cv::Mat &page, const PageMapping &map, const cardprint::CardGeometry &g, const Thumb &thumb);
+
 struct Shot {
     double pixelsPerMm = 1.95; // on the card, in the 640 x 480 frame
     double rotateDeg = 0;      // in the picture plane

@@ -388,3 +388,50 @@ TEST(LightLevellerTest, SameBytesAsThePlainFormulationAtEverySize)
             EXPECT_EQ(std::memcmp(b.Data(), copy.Data(), b.ByteSize()), 0);
         }
 }
+
+// Skin against the paper: a thumb's patch counts, the colours a card is
+// printed and marked in do not, nor single tinted pixels or thin fringes.
+TEST(SkinTest, PatchesOfSkinCountPrintPencilAndFringesDoNot)
+{
+    auto paint = [](Bitmap& b, int x0, int y0, int x1, int y1, uint8_t blue, uint8_t green, uint8_t red) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                SetPixel(b.At(x, y), blue, green, red);
+    };
+    Bitmap b(200, 100, 3);
+    paint(b, 0, 0, 200, 100, 230, 228, 225);
+    // The machine card's red and green print, tint and text; pencil.
+    paint(b, 0, 0, 20, 40, 168, 160, 238);
+    paint(b, 20, 0, 40, 40, 215, 210, 250);
+    paint(b, 40, 0, 60, 40, 45, 35, 185);
+    paint(b, 60, 0, 80, 40, 165, 215, 150);
+    paint(b, 80, 0, 100, 40, 55, 120, 25);
+    paint(b, 100, 0, 120, 40, 95, 95, 100);
+    for (int k = 0; k < 40; k += 2) { // scattered skin pixels, a one-pixel fringe
+        paint(b, 120 + k, k, 121 + k, k + 1, 115, 145, 200);
+        paint(b, 190, 2 * k, 191, 2 * k + 2, 115, 145, 200);
+    }
+    const int paper[3] = {230, 228, 225};
+    EXPECT_EQ(SkinPixels(b.View(), WholePicture(b.View()), paper), 0);
+    // Brighter paper under a warm light: the skin is judged against it.
+    paint(b, 150, 50, 170, 70, 115, 145, 200);
+    EXPECT_EQ(SkinPixels(b.View(), WholePicture(b.View()), paper), 19 * 19);
+    const int warmPaper[3] = {190, 228, 255};
+    EXPECT_EQ(SkinPixels(b.View(), WholePicture(b.View()), warmPaper), 0);
+
+    // A thumb wider than the levelling's closing is levelled to grey as paper:
+    // its blocks are known for skin before.
+    Bitmap card(160, 160, 3);
+    paint(card, 0, 0, 160, 160, 230, 228, 225);
+    paint(card, 8, 8, 48, 152, 168, 160, 238); // red print
+    paint(card, 64, 16, 128, 80, 115, 145, 200);
+    LightLeveller leveller;
+    leveller.Apply(card.View());
+    EXPECT_LT(SkinPixels(card.View(), WholePicture(card.View()), paper), 8);
+    SkinCounter counter;
+    counter.Begin(card.View(), leveller);
+    EXPECT_EQ(counter.In({0, 159, 0, 60}), 0);
+    EXPECT_EQ(counter.In({0, 159, 0, 160}), 8 * 8 * 64);
+    EXPECT_EQ(counter.In({16, 40, 64, 100}), 3 * 4 * 64); // the blocks whose middles lie inside
+    EXPECT_EQ(leveller.PaperLevel(0), 230);
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "SyntheticCard.h"
 #include "recognition/ImagePrimitives.h"
 #include "recognition/RawReading.h"
@@ -22,11 +24,14 @@ struct PipelineFixture : ::testing::Test {
         filling.answers = {"A",  "B", "C", "D", "",  "A", "B", "C", "D", "A",
                            "AB", "B", "C", "D", "A", "B", "C", "D", "A", "CD"};
     }
-    MarkingOutcome Read(const synthetic::Pose& pose, bool turned = false)
+    MarkingOutcome Read(const synthetic::Pose& pose, bool turned = false,
+                        const std::function<void(Bitmap&)>& over = nullptr)
     {
         synthetic::Photograph(t, filling, pose, ctx.FrameBitmap);
         if (turned)
             Rotate180(ctx.FrameBitmap.View());
+        if (over)
+            over(ctx.FrameBitmap);
         PrepareFrame(ctx);
         bool multiple[card_limits::MaxQuestions] = {};
         multiple[10] = multiple[19] = true;
@@ -64,6 +69,31 @@ TEST_F(PipelineFixture, UpsideDownCardIsReadAfterTheInternalTurn)
 {
     MarkingOutcome out = Read({1.95, 2, 0, 0}, true);
     ASSERT_EQ(out.code, 0) << ctx.StatusText;
+    ExpectFillingRead();
+}
+
+// A thumb holding the card over its cells hides marks or passes for one: the
+// card is refused with the shadow text until the hand moves. Held beside the
+// cells, it changes nothing.
+TEST_F(PipelineFixture, ThumbOverTheCellsIsRefusedBesideThemItIsNot)
+{
+    const auto thumbAt = [](int cx, int cy) {
+        return [cx, cy](Bitmap& frame) {
+            for (int y = cy - 11; y <= cy + 11; ++y)
+                for (int x = cx - 40; x <= cx + 40; ++x) {
+                    const double u = (x - cx) / 40.0, v = (y - cy) / 11.0;
+                    if (u * u + v * v <= 1 && frame.View().Contains(x, y))
+                        SetPixel(frame.At(x, y), 115, 145, 200);
+                }
+        };
+    };
+    for (const auto& [x, y] : {std::pair{200, 300}, std::pair{160, 400}}) {
+        const MarkingOutcome out = Read({}, false, thumbAt(x, y));
+        EXPECT_EQ(out.code, CodeRefused) << x << "," << y;
+        EXPECT_EQ(ctx.StatusText, "光照有问题或有阴影落到答题卡上");
+    }
+    const MarkingOutcome beside = Read({}, false, thumbAt(40, 240));
+    ASSERT_EQ(beside.code, 0) << ctx.StatusText;
     ExpectFillingRead();
 }
 
