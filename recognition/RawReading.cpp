@@ -39,7 +39,6 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
     ctx.RereadRule = nullptr;
     ctx.RereadQuestion = -1;
     ctx.SkinNearCells = 0;
-    ctx.Skin.Begin(ctx.RectifiedCard.View(), ctx.Levelling);
     int grids = BuildSamplingGrids(ctx);
     if (grids == AbNotMarked)
         return Refuse(ctx, AbNotMarkedText, AbNotMarkedText);

@@ -402,6 +402,7 @@ void LevelCardLight(RecognitionContext& ctx)
     const Bitmap& card = ctx.RectifiedCard;
     ctx.CheckCard.Reset(card.Width(), card.Height(), card.BytesPerPixel());
     ctx.Levelling.Apply(card.View(), ctx.CheckCard.View());
+    ctx.Skin.Begin(card.View(), ctx.Levelling);
 }
 
 void DrawGreyReferenceFrame(RecognitionContext& ctx, float x0, float y0)

@@ -14,7 +14,8 @@ enum class CheckCardCopy { Smoothed, None };
 void RectifyCard(RecognitionContext& ctx, CheckCardCopy copy = CheckCardCopy::Smoothed);
 // Evens out the light over RectifiedCard (a shadow's edge, a lamp's falloff)
 // and copies it over CheckCard again: marks are then judged against the paper
-// around them. Runs right after RectifyCard.
+// around them, and starts ctx.Skin over the levelled card. Runs right after
+// RectifyCard.
 void LevelCardLight(RecognitionContext& ctx);
 
 // The orientation mark beside the top line (column UprightCol).
