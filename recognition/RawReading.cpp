@@ -56,9 +56,9 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
     PrepareDigitColumns(ctx, ctx.SubjGrid, t.SubjColumns, t.SubjRows);
     PrepareDigitColumns(ctx, ctx.ScoreGrid, t.ScoreColumns, 10);
     PrepareAnswerBlocks(ctx);
-    // A thumb over the cells or just beside them hides marks or passes for
-    // one, and its tip leaves no colour to tell: the card is read again once
-    // the hand has moved.
+    // A thumb over the cells hides marks or passes for one. Its nail is too
+    // pale to tell from paper and print, so skin just beside the cells counts
+    // too: the card is read again once the hand has moved.
     if (ctx.SkinNearCells >= SkinNearCellsLimit) {
         ctx.RereadRule = "skin near the cells";
         const std::string text = StatusTextOf(104);
