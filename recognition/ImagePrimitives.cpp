@@ -198,7 +198,7 @@ static void GreyHistogramIn(const BitmapView& bmp, const RowSpan& s, int greyMod
     else if (greyMode == GreyPlain)
         GreyHistogramParts<GreyPlain, Keep>(bmp, s, parts, keep, keepStride);
     else
-        GreyHistogramParts<-1, Keep>(bmp, s, parts, keep, keepStride); // an unknown mode greys as plain, as GreyLevel does
+        GreyHistogramParts<-1, Keep>(bmp, s, parts, keep, keepStride); // greys as plain, as GreyLevel does
 }
 
 void GreyHistogram(const BitmapView& bmp, const RowSpan& s, int greyMode, uint32_t (&histogram)[256], uint8_t* keep,
@@ -738,14 +738,6 @@ PointI MapPoint(const ProjectiveMap& m, PointI p)
     return {clampTrunc(mx), clampTrunc(my)};
 }
 
-// Each channel in 256ths of its paper level.
-static void RelativeLevels(const int paper[3], int16_t (&relative)[3][256])
-{
-    for (int c = 0; c < 3; ++c)
-        for (int v = 0; v < 256; ++v)
-            relative[c][v] = static_cast<int16_t>(std::min(v * 256 / std::max(paper[c], 1), 4 * 256));
-}
-
 void LightLeveller::Apply(const BitmapView& bmp, const BitmapView& copy)
 {
     if (!bmp.Valid())
@@ -758,13 +750,6 @@ void LightLeveller::Apply(const BitmapView& bmp, const BitmapView& copy)
     // boxes, a printed bar) are not paper.
     Close(2);
     Gains();
-    int16_t relative[3][256];
-    RelativeLevels(paper_, relative);
-    skin_.resize(own_.size() / 3);
-    for (std::size_t b = 0; b < skin_.size(); ++b) {
-        const uint8_t* o = own_.data() + 3 * b;
-        skin_[b] = SkinColoured(relative[0][o[0]], relative[1][o[1]], relative[2][o[2]]);
-    }
     const bool copying = copy.Valid() && copy.width == bmp.width && copy.height == bmp.height &&
                          copy.bytesPerPixel == bmp.bytesPerPixel;
     ScaleRows(bmp, copying ? copy : BitmapView{});
@@ -1042,6 +1027,14 @@ void LightLeveller::ScaleRows(const BitmapView& bmp, const BitmapView& copy)
     }
 }
 
+// Each channel in 256ths of its paper level.
+static void RelativeLevels(const int paper[3], int16_t (&relative)[3][256])
+{
+    for (int c = 0; c < 3; ++c)
+        for (int v = 0; v < 256; ++v)
+            relative[c][v] = static_cast<int16_t>(std::min(v * 256 / std::max(paper[c], 1), 4 * 256));
+}
+
 // SkinPixels' count over `s`, the neighbours just outside it read from the
 // picture. `flags` is scratch space.
 static int SkinIn(const BitmapView& bmp, const RowSpan& s, const int16_t (&relative)[3][256],
@@ -1123,7 +1116,10 @@ int SkinCounter::In(const RowSpan& s)
             if (counts_[b] < 0) {
                 const RowSpan block{by * Block, std::min((by + 1) * Block, bmp_.height) - 1, bx * Block,
                                     std::min((bx + 1) * Block, bmp_.width)};
-                counts_[b] = static_cast<int16_t>(leveller_->SkinBlock(b)    ? Block * Block
+                const uint8_t* own = leveller_->OwnBrightest(b);
+                const bool skinBlock =
+                    own && SkinColoured(relative_[0][own[0]], relative_[1][own[1]], relative_[2][own[2]]);
+                counts_[b] = static_cast<int16_t>(skinBlock               ? Block * Block
                                                   : AnySkinSampled(block) ? SkinIn(bmp_, block, relative_, scratch_)
                                                                           : 0);
             }

@@ -128,11 +128,13 @@ public:
     // The well-lit paper's level of channel 0-2 (B, G, R) that the last
     // Apply brought the paper to; 0 before any.
     int PaperLevel(int channel) const { return paper_[channel]; }
-    // Whether block `index` (row by row, 8 x 8 pixels) of the last Apply's
-    // picture had skin's colour in its own brightest pixel (see
-    // SkinColoured), before the levelling: it takes a thumb wider than its
-    // closing for paper and greys it.
-    bool SkinBlock(std::size_t index) const { return index < skin_.size() && skin_[index] != 0; }
+    // The brightest B, G, R of block `index` (row by row, 8 x 8 pixels) of
+    // the last Apply's picture, before dark patches were closed over; null
+    // past the last block.
+    const uint8_t* OwnBrightest(std::size_t index) const
+    {
+        return index < own_.size() / 3 ? own_.data() + 3 * index : nullptr;
+    }
 
 private:
     static constexpr int GainOne = 128; // gains in 128ths
@@ -151,8 +153,7 @@ private:
     std::vector<uint16_t> gain_;     // per block and channel
     std::vector<uint16_t> lowGain_, highGain_; // per byte of a row, at the block rows around it
     int paper_[3] = {};
-    std::vector<uint8_t> own_;  // per block and channel: its brightest, before the closing
-    std::vector<uint8_t> skin_; // per block: 1 where its own brightest is skin-coloured
+    std::vector<uint8_t> own_; // per block and channel: its brightest, before the closing
 };
 
 // Whether a colour (B, G, R, each in 256ths of the paper's level in that
@@ -172,7 +173,8 @@ int SkinPixels(const BitmapView& bmp, const ScanRect& r, const int paper[3]);
 // The same count over a levelled picture block by block (the leveller's
 // 8 x 8 blocks), each block at most once however many areas ask for it: the
 // surroundings of a card's read areas overlap. A block whose own brightest
-// was skin's before the levelling counts whole.
+// was skin's before the levelling counts whole: the levelling takes a thumb
+// wider than its closing for paper and greys it.
 class SkinCounter {
 public:
     void Begin(const BitmapView& levelled, const LightLeveller& leveller);

@@ -260,7 +260,8 @@ void DrawThumb(cv::Mat &page, const PageMapping &map, const cardprint::CardGeome
     const double ppm = map.PixelsPerUnit() / cardprint::kMillimetresPerUnit;
     const double lean = Radians(t.leanDeg);
     const cv::Point2d in0(inward.u, -inward.v);
-    const cv::Point2d n(in0.x * std::cos(lean) - in0.y * std::sin(lean), in0.x * std::sin(lean) + in0.y * std::cos(lean));
+    const cv::Point2d n(in0.x * std::cos(lean) - in0.y * std::sin(lean),
+                        in0.x * std::sin(lean) + in0.y * std::cos(lean));
     const cv::Point2d across(-n.y, n.x);
     const double halfLength = 35 * ppm, halfWidth = t.widthMm / 2 * ppm;
     const cv::Point2d tip = map.ToPage(edge.u, edge.v) + n * (t.reachMm * ppm);

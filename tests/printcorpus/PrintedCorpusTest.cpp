@@ -619,8 +619,9 @@ Tally ReadPrintedCards(double thumbShare, int frames)
                                           .c_str()
                                     : "");
             if (EnvInt("SCORIVO_PRINTED_SKIN", 0))
-                std::printf("skin %d thumbed %d verdict %d code %d reach %.1f card %zu frame %d\n", r.ctx.SkinNearCells, thumbed,
-                            static_cast<int>(v), out.code, thumbed ? thumb.reachMm : 0.0, ci, i);
+                std::printf("skin %d thumbed %d verdict %d code %d reach %.1f card %zu frame %d\n",
+                            r.ctx.SkinNearCells, thumbed, static_cast<int>(v), out.code,
+                            thumbed ? thumb.reachMm : 0.0, ci, i);
             if (depths)
                 CollectDepths(r.ctx, truth, marks, shares);
             if (const int q = EnvInt("SCORIVO_PRINTED_ASCII_Q", 0); q > 0)

@@ -197,7 +197,8 @@ TEST(CellWindows, CountAndKeepAsThePixelByPixelWalk)
             }
             int black = 0, depth = 0;
             const int x0 = std::max(static_cast<int>(c.x), 0);
-            for (int y = std::max(static_cast<int>(c.y - sy + 2), 0); static_cast<float>(y) < c.y && y < bmp.Height(); ++y)
+            for (int y = std::max(static_cast<int>(c.y - sy + 2), 0); static_cast<float>(y) < c.y && y < bmp.Height();
+                 ++y)
                 for (int x = x0; static_cast<float>(x) < c.x + sx && x < bmp.Width(); ++x)
                     if (bmp.At(x, y)[0] == 0) {
                         ++black;
