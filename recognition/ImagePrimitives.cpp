@@ -1035,33 +1035,31 @@ static void RelativeLevels(const int paper[3], int16_t (&relative)[3][256])
             relative[c][v] = static_cast<int16_t>(std::min(v * 256 / std::max(paper[c], 1), 4 * 256));
 }
 
-// SkinPixels' count over `s`, the neighbours just outside it read from the
-// picture. `flags` is scratch space.
+// SkinPixels' count over `s`, the pixels just outside it that its runs start
+// from read from the picture. `runs` is scratch space.
 static int SkinIn(const BitmapView& bmp, const RowSpan& s, const int16_t (&relative)[3][256],
-                  std::vector<uint8_t>& flags)
+                  std::vector<uint8_t>& runs)
 {
-    const auto skinAt = [&](int x, int y) {
-        if (x < 0 || y < 0)
-            return false;
-        const uint8_t* p = bmp.At(x, y);
-        return SkinColoured(relative[0][p[0]], relative[1][p[1]], relative[2][p[2]]);
-    };
-    // Pixel x0 - 1 + k of the row below, then of this row.
-    const int width = s.x1 - s.x0;
-    flags.assign(static_cast<std::size_t>(2 * (width + 1)), 0);
-    uint8_t* below = flags.data();
-    uint8_t* here = flags.data() + width + 1;
-    for (int k = 0; k <= width; ++k)
-        below[k] = skinAt(s.x0 - 1 + k, s.yLow - 1);
+    constexpr int Reach = SkinReach, Enough = SkinReach + 1;
+    const int xs = std::max(s.x0 - Reach, 0), ys = std::max(s.yLow - Reach, 0);
+    // Per column, the skin pixels running up to this row; saturated.
+    runs.assign(static_cast<std::size_t>(s.x1 - xs), 0);
     int skin = 0;
-    for (int y = s.yLow; y <= s.yHigh; ++y) {
-        here[0] = skinAt(s.x0 - 1, y);
-        const uint8_t* p = bmp.At(s.x0, y);
-        for (int k = 1; k <= width; ++k, p += bmp.bytesPerPixel) {
-            here[k] = SkinColoured(relative[0][p[0]], relative[1][p[1]], relative[2][p[2]]);
-            skin += here[k] & here[k - 1] & below[k];
+    for (int y = ys; y <= s.yHigh; ++y) {
+        const uint8_t* p = bmp.At(xs, y);
+        const bool inside = y >= s.yLow;
+        int across = 0;
+        for (int x = xs; x < s.x1; ++x, p += bmp.bytesPerPixel) {
+            uint8_t& up = runs[static_cast<std::size_t>(x - xs)];
+            if (!SkinColoured(relative[0][p[0]], relative[1][p[1]], relative[2][p[2]])) {
+                across = 0;
+                up = 0;
+                continue;
+            }
+            across = std::min(across + 1, Enough);
+            up = static_cast<uint8_t>(std::min(up + 1, Enough));
+            skin += inside && x >= s.x0 && across == Enough && up == Enough;
         }
-        std::swap(below, here);
     }
     return skin;
 }
@@ -1073,8 +1071,8 @@ int SkinPixels(const BitmapView& bmp, const ScanRect& r, const int paper[3])
         return 0;
     int16_t relative[3][256];
     RelativeLevels(paper, relative);
-    std::vector<uint8_t> flags;
-    return SkinIn(bmp, s, relative, flags);
+    std::vector<uint8_t> runs;
+    return SkinIn(bmp, s, relative, runs);
 }
 
 void SkinCounter::Begin(const BitmapView& levelled, const LightLeveller& leveller)
@@ -1090,8 +1088,9 @@ void SkinCounter::Begin(const BitmapView& levelled, const LightLeveller& levelle
 }
 
 // Whether every other pixel of every other row of the span holds some
-// skin's colour: nearly every block of a card holds none, and a patch that
-// counts, a pixel with skin beside and below it, shows on this grid.
+// skin's colour: nearly every block of a card holds none, and a thumb's
+// patch shows on this grid; a block whose skin slips between its points
+// holds a few counted pixels at most.
 bool SkinCounter::AnySkinSampled(const RowSpan& s) const
 {
     for (int y = s.yLow; y <= s.yHigh; y += 2) {

@@ -27,11 +27,11 @@ inline constexpr const char* LightingStatus = "阅卷环境照射光线有问题
 } // namespace sampling_texts
 
 // Skin-coloured pixels in or near one answer block or digit column from
-// which a card is refused: a thumb over the card. Sensor noise and colour
-// fringes of printed and photographed cards nearly always stay below a third
-// of it (once in 3000 frames, the fringes along an overexposed detection
-// line's edge came to 18); the thumbs once read wrong came to 24 and more.
-inline constexpr int SkinNearCellsLimit = 16;
+// which a card is refused: a thumb over the card. Sensor noise and the colour
+// fringes of printed and photographed cards, a pixel or two wide, count none
+// (in 5400 frames without a thumb, none counted); thumbs read wrong came to
+// 4 and more, a nail alone over the cells often to none.
+inline constexpr int SkinNearCellsLimit = 4;
 
 // Parses a subjective score read from the digit columns: a decimal number
 // with surrounding blanks ignored. False when the text is not a number.
