@@ -28,9 +28,9 @@ inline constexpr const char* LightingStatus = "阅卷环境照射光线有问题
 
 // Skin-coloured pixels in or near one answer block or digit column from
 // which a card is refused: a thumb over the card. Sensor noise and the colour
-// fringes of printed and photographed cards, a pixel or two wide, count none
-// (in 5400 frames without a thumb, none counted); thumbs read wrong came to
-// 4 and more, a nail alone over the cells often to none.
+// fringes of printed and photographed cards, a pixel or two wide, count
+// nearly none (in 6600 frames without a thumb, one frame counted 2); thumbs
+// read wrong came to 4 and more, a nail alone over the cells often to none.
 inline constexpr int SkinNearCellsLimit = 4;
 
 // Parses a subjective score read from the digit columns: a decimal number
