@@ -1035,13 +1035,25 @@ static void RelativeLevels(const int paper[3], int16_t (&relative)[3][256])
             relative[c][v] = static_cast<int16_t>(std::min(v * 256 / std::max(paper[c], 1), 4 * 256));
 }
 
+// Whether a B, G, R pixel is skin's against the paper's levels taken in
+// RelativeLevels.
+static bool SkinAt(const int16_t (&relative)[3][256], const uint8_t* p)
+{
+    return SkinColoured(relative[0][p[0]], relative[1][p[1]], relative[2][p[2]]);
+}
+
+// Skin pixels count only where the run of skin to their left and the run
+// below them each reach this far: demosaicing and JPEG fringe the edges of
+// marks and printed lines with strips one or two pixels wide.
+constexpr int SkinReach = 2;
+
 // SkinPixels' count over `s`, the pixels just outside it that its runs start
 // from read from the picture. `runs` is scratch space.
 static int SkinIn(const BitmapView& bmp, const RowSpan& s, const int16_t (&relative)[3][256],
                   std::vector<uint8_t>& runs)
 {
-    constexpr int Reach = SkinReach, Enough = SkinReach + 1;
-    const int xs = std::max(s.x0 - Reach, 0), ys = std::max(s.yLow - Reach, 0);
+    constexpr int Enough = SkinReach + 1;
+    const int xs = std::max(s.x0 - SkinReach, 0), ys = std::max(s.yLow - SkinReach, 0);
     // Per column, the skin pixels running up to this row; saturated.
     runs.assign(static_cast<std::size_t>(s.x1 - xs), 0);
     int skin = 0;
@@ -1051,7 +1063,7 @@ static int SkinIn(const BitmapView& bmp, const RowSpan& s, const int16_t (&relat
         int across = 0;
         for (int x = xs; x < s.x1; ++x, p += bmp.bytesPerPixel) {
             uint8_t& up = runs[static_cast<std::size_t>(x - xs)];
-            if (!SkinColoured(relative[0][p[0]], relative[1][p[1]], relative[2][p[2]])) {
+            if (!SkinAt(relative, p)) {
                 across = 0;
                 up = 0;
                 continue;
@@ -1096,7 +1108,7 @@ bool SkinCounter::AnySkinSampled(const RowSpan& s) const
     for (int y = s.yLow; y <= s.yHigh; y += 2) {
         const uint8_t* p = bmp_.At(s.x0, y);
         for (int x = s.x0; x < s.x1; x += 2, p += 2 * bmp_.bytesPerPixel)
-            if (SkinColoured(relative_[0][p[0]], relative_[1][p[1]], relative_[2][p[2]]))
+            if (SkinAt(relative_, p))
                 return true;
     }
     return false;
@@ -1116,8 +1128,7 @@ int SkinCounter::In(const RowSpan& s)
                 const RowSpan block{by * Block, std::min((by + 1) * Block, bmp_.height) - 1, bx * Block,
                                     std::min((bx + 1) * Block, bmp_.width)};
                 const uint8_t* own = leveller_->OwnBrightest(b);
-                const bool skinBlock =
-                    own && SkinColoured(relative_[0][own[0]], relative_[1][own[1]], relative_[2][own[2]]);
+                const bool skinBlock = own && SkinAt(relative_, own);
                 counts_[b] = static_cast<int16_t>(skinBlock               ? Block * Block
                                                   : AnySkinSampled(block) ? SkinIn(bmp_, block, relative_, scratch_)
                                                                           : 0);

@@ -164,12 +164,11 @@ inline bool SkinColoured(int blue, int green, int red)
 {
     return red >= 110 && red - green >= 30 && green - blue >= 20;
 }
-// Pixels of `r` (3 or 4 bytes, B G R) whose colour, and that of the
-// SkinReach pixels left of them and below them, is skin's against the paper's
+// Pixels of `r` (3 or 4 bytes, B G R) whose colour, and that of the two
+// pixels left of them and the two below them, is skin's against the paper's
 // levels (B, G, R): sensor noise tints single pixels, demosaicing and JPEG
 // fringe the edges of marks and printed lines with strips of colour one or
 // two pixels wide, a thumb covers whole patches.
-constexpr int SkinReach = 2;
 int SkinPixels(const BitmapView& bmp, const ScanRect& r, const int paper[3]);
 
 // The same count over a levelled picture block by block (the leveller's
