@@ -4,18 +4,42 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 
+#include <atomic>
+
 namespace cpu {
+
+// The widest instructions the pixel loops may pick. Tests lower it to check
+// every path the processor has against the others; the program never does.
+enum class Level { Plain, Ssse3, Avx2, Avx512 };
+
+inline std::atomic<Level>& Ceiling()
+{
+    static std::atomic<Level> ceiling{Level::Avx512};
+    return ceiling;
+}
+
+inline bool Allows(Level level)
+{
+    return Ceiling().load(std::memory_order_relaxed) >= level;
+}
 
 inline bool HasSsse3()
 {
     static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
+    return has && Allows(Level::Ssse3);
 }
 
 inline bool HasAvx2()
 {
     static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+    return has && Allows(Level::Avx2);
+}
+
+// 512-bit vectors with byte shuffles (and the system saving their registers).
+inline bool HasAvx512()
+{
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return has && Allows(Level::Avx512);
 }
 
 } // namespace cpu

@@ -146,6 +146,39 @@ static constexpr uint8_t White[4] = {255, 255, 255, 255};
     }
     return x;
 }
+
+// CopyCodedRow3Avx2 sixteen pixels a gather, where the processor has 512-bit
+// vectors. The row's length is a multiple of sixteen, so it does the whole row.
+[[gnu::target("avx512f,avx512bw")]] static int CopyCodedRow3Avx512(const int32_t* code, const uint8_t* base,
+                                                                   std::ptrdiff_t ahead, uint8_t* out)
+{
+    const __m512i skip = _mm512_set1_epi32(SkipPixel);
+    const __m512i white = _mm512_set1_epi32(-1);
+    // GCC 12's unmasked broadcasts, shifts and permutes of 512-bit vectors
+    // warn of an uninitialised register inside its own header: the
+    // all-lanes masked forms here do the same.
+    const __m512i pack = _mm512_setr4_epi32(0x04020100, 0x09080605, 0x0E0D0C0A, -1);
+    const __m512i join = _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 3, 7, 11, 15);
+    int x = 0;
+    for (; x + 16 <= CardPictureSize; x += 16) {
+        const __m512i c = _mm512_loadu_si512(code + x);
+        if (_mm512_cmpeq_epi32_mask(c, skip) != 0) {
+            for (int k = x; k < x + 16; ++k, out += 3)
+                if (code[k] != SkipPixel)
+                    CopyPixel(out, code[k] == WhitePixel ? White : base + code[k], 3);
+            continue;
+        }
+        for (int k = x; k < x + 16; k += 4)
+            if (code[k] >= 0)
+                __builtin_prefetch(base + code[k] + ahead);
+        const __mmask16 inFrame = _mm512_cmpgt_epi32_mask(c, white);
+        const __m512i words = _mm512_mask_i32gather_epi32(white, inFrame, c, base, 1);
+        const __m512i pixels = _mm512_maskz_permutexvar_epi32(0xFFFF, join, _mm512_shuffle_epi8(words, pack));
+        _mm512_mask_storeu_epi32(out, 0x0FFF, pixels);
+        out += 48;
+    }
+    return x;
+}
 #endif
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -206,6 +239,63 @@ static constexpr uint8_t White[4] = {255, 255, 255, 255};
                             _mm256_blendv_epi8(coded, skip, _mm256_cmpgt_epi32(_mm256_setzero_si256(), px)));
     }
 }
+
+// The codes of the lanes in `lanes`, all landing in turned row `row`.
+[[gnu::target("avx512f,avx512bw")]] static inline __m512i CodeLanes512(__m512i codes, __mmask16 lanes, __m512i px,
+                                                                      TurnedRow32 row, __m512i stepX, __m512i stepY,
+                                                                      __m512i stride)
+{
+    const __m512i yTerm = _mm512_maskz_srai_epi32(
+        0xFFFF, _mm512_add_epi32(_mm512_set1_epi32(row.fy), _mm512_mullo_epi32(px, stepY)), 16);
+    const __m512i xTerm = _mm512_maskz_srai_epi32(
+        0xFFFF, _mm512_add_epi32(_mm512_set1_epi32(row.fx), _mm512_mullo_epi32(px, stepX)), 16);
+    const __m512i offset =
+        _mm512_add_epi32(_mm512_mullo_epi32(yTerm, stride), _mm512_add_epi32(xTerm, _mm512_add_epi32(xTerm, xTerm)));
+    const __mmask16 margin = _mm512_cmplt_epi32_mask(px, _mm512_set1_epi32(row.lo)) |
+                             _mm512_cmpgt_epi32_mask(px, _mm512_set1_epi32(row.hi));
+    return _mm512_mask_mov_epi32(codes, lanes, _mm512_mask_mov_epi32(offset, margin, _mm512_set1_epi32(WhitePixel)));
+}
+
+// LandAndCodeRowAvx2 sixteen card pixels a vector, where the processor has
+// 512-bit vectors (about a quarter off the warp). A group that straddles
+// turned rows is coded row by row under lane masks rather than pixel by
+// pixel; lanes that land outside are skipped whatever row they name.
+[[gnu::target("avx512f,avx512bw")]] static void LandAndCodeRowAvx512(const float* h, float fy, const TurnedRow32* rows,
+                                                                    int32_t stepX, int32_t stepY, int32_t stride,
+                                                                    int32_t* __restrict code)
+{
+    const __m512 h0 = _mm512_set1_ps(h[0]), h3 = _mm512_set1_ps(h[3]), h6 = _mm512_set1_ps(h[6]);
+    const __m512 h1fy = _mm512_set1_ps(h[1] * fy), h4fy = _mm512_set1_ps(h[4] * fy), h7fy = _mm512_set1_ps(h[7] * fy);
+    const __m512 h2 = _mm512_set1_ps(h[2]), h5 = _mm512_set1_ps(h[5]), one = _mm512_set1_ps(1.0f);
+    const __m512 below = _mm512_set1_ps(-1.0f), above = _mm512_set1_ps(800.0f), sixteen = _mm512_set1_ps(16.0f);
+    const __m512i skip = _mm512_set1_epi32(SkipPixel);
+    const __m512i vStepX = _mm512_set1_epi32(stepX), vStepY = _mm512_set1_epi32(stepY),
+                  vStride = _mm512_set1_epi32(stride);
+    __m512 fx = _mm512_setr_ps(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    for (int x = 0; x < CardPictureSize; x += 16, fx = _mm512_add_ps(fx, sixteen)) {
+        // Products and sums stay apart: the build keeps the compiler from
+        // fusing them here, where 512-bit vectors bring fused multiply-adds.
+        const __m512 d = _mm512_add_ps(_mm512_add_ps(_mm512_mul_ps(h6, fx), h7fy), one);
+        const __m512 nx = _mm512_add_ps(_mm512_add_ps(_mm512_mul_ps(h0, fx), h1fy), h2);
+        const __m512 ny = _mm512_add_ps(_mm512_add_ps(_mm512_mul_ps(h3, fx), h4fy), h5);
+        const __m512 mx = _mm512_div_ps(nx, d);
+        const __m512 my = _mm512_div_ps(ny, d);
+        const __mmask16 inside = _mm512_cmp_ps_mask(mx, below, _CMP_GT_OQ) & _mm512_cmp_ps_mask(mx, above, _CMP_LT_OQ) &
+                                 _mm512_cmp_ps_mask(my, below, _CMP_GT_OQ) & _mm512_cmp_ps_mask(my, above, _CMP_LT_OQ);
+        const __m512i px = _mm512_maskz_cvttps_epi32(inside, mx);
+        const __m512i ty = _mm512_maskz_cvttps_epi32(inside, my);
+        alignas(64) int32_t tys[16];
+        _mm512_store_si512(tys, ty);
+        __m512i codes = skip;
+        for (__mmask16 left = inside; left != 0;) {
+            const int32_t r = tys[std::countr_zero(static_cast<unsigned>(left))];
+            const __mmask16 lanes = _mm512_mask_cmpeq_epi32_mask(left, ty, _mm512_set1_epi32(r));
+            codes = CodeLanes512(codes, lanes, px, rows[r], vStepX, vStepY, vStride);
+            left = static_cast<__mmask16>(left & ~lanes);
+        }
+        _mm512_storeu_si512(code + x, codes);
+    }
+}
 #endif
 
 // One card row pixel by pixel in 64-bit arithmetic, for warps whose values
@@ -256,6 +346,7 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot, CheckC
     const bool words = from == 3 && to == 3;
 #if defined(__x86_64__) || defined(__i386__)
     const bool gather = words && cpu::HasAvx2();
+    const bool wide = gather && cpu::HasAvx512();
 #endif
     const int copied = static_cast<int>(std::min(from, to));
     // The turn keeps the picture nearly level, so the card row a few rows up
@@ -278,7 +369,10 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot, CheckC
     for (int y = 0; y < CardPictureSize; ++y) {
         uint8_t* out = card.Row(y);
 #if defined(__x86_64__) || defined(__i386__)
-        if (fused) {
+        if (fused && wide) {
+            LandAndCodeRowAvx512(h, static_cast<float>(y), rows32.data(), static_cast<int32_t>(stepX),
+                                 static_cast<int32_t>(stepY), static_cast<int32_t>(stride), wy);
+        } else if (fused) {
             LandAndCodeRowAvx2(h, static_cast<float>(y), rows32.data(), static_cast<int32_t>(stepX),
                                static_cast<int32_t>(stepY), static_cast<int32_t>(stride), wy);
         } else
@@ -310,7 +404,7 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot, CheckC
         int x = 0;
 #if defined(__x86_64__) || defined(__i386__)
         if (gather) {
-            x = CopyCodedRow3Avx2(wy, base, ahead, out);
+            x = wide ? CopyCodedRow3Avx512(wy, base, ahead, out) : CopyCodedRow3Avx2(wy, base, ahead, out);
             out += x * 3;
         }
 #endif

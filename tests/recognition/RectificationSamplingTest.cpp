@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 
+#include "EveryPath.h"
 #include "TinyBitmaps.h"
 #include "recognition/ImagePrimitives.h"
 #include "recognition/MarkSampling.h"
@@ -105,60 +106,62 @@ static Bitmap TwoPassCard(const RecognitionContext& ctx, const Bitmap& before)
 
 TEST(Rectify, CardPictureEqualsTurningThenWarpingByteForByte)
 {
-    for (int bpp : {3, 4}) {
-        RecognitionContext ctx;
-        SetUpRectification(ctx, bpp);
-        // A picture whose every pixel differs from its neighbours, so that
-        // a pixel taken from one place off shows.
-        Bitmap& f = ctx.ColourFrame;
-        for (int y = 0; y < f.Height(); ++y)
-            for (int x = 0; x < f.Width(); ++x) {
-                uint8_t* p = f.At(x, y);
-                p[0] = static_cast<uint8_t>(x * 7 + y * 13);
-                p[1] = static_cast<uint8_t>(x * 3 ^ y * 5);
-                p[2] = static_cast<uint8_t>(x + y * 31);
-                if (bpp == 4)
-                    p[3] = static_cast<uint8_t>(x ^ y);
+    OnEveryPath([] {
+        for (int bpp : {3, 4}) {
+            RecognitionContext ctx;
+            SetUpRectification(ctx, bpp);
+            // A picture whose every pixel differs from its neighbours, so that
+            // a pixel taken from one place off shows.
+            Bitmap& f = ctx.ColourFrame;
+            for (int y = 0; y < f.Height(); ++y)
+                for (int x = 0; x < f.Width(); ++x) {
+                    uint8_t* p = f.At(x, y);
+                    p[0] = static_cast<uint8_t>(x * 7 + y * 13);
+                    p[1] = static_cast<uint8_t>(x * 3 ^ y * 5);
+                    p[2] = static_cast<uint8_t>(x + y * 31);
+                    if (bpp == 4)
+                        p[3] = static_cast<uint8_t>(x ^ y);
+                }
+            struct Pose {
+                double angle;
+                PointI bl, br, tl, tr;
+            };
+            std::vector<Pose> poses = {
+                {0.0, {140, 101}, {500, 101}, {140, 381}, {500, 381}},
+                {0.12, {120, 60}, {470, 104}, {90, 330}, {445, 380}},      // turned and trapezoid
+                {-0.2, {60, 200}, {600, 90}, {110, 470}, {640, 350}},      // reaching past the frame
+                {0.05, {-40, 20}, {700, 40}, {-20, 520}, {660, 500}},      // card larger than the frame
+            };
+            // Seeded poses as a hand holds a card: the landings straddle turned
+            // rows and the picture's edges in every way the vector paths meet.
+            std::mt19937 random(bpp);
+            auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+            for (int k = 0; k < 12; ++k) {
+                const PointI bl{between(-60, 300), between(0, 250)};
+                const PointI br{bl.x + between(200, 500), bl.y + between(-70, 70)};
+                const PointI tl{bl.x + between(-70, 70), bl.y + between(120, 380)};
+                const PointI tr{br.x + between(-70, 70), br.y + between(120, 380)};
+                poses.push_back({between(-300, 300) / 1000.0, bl, br, tl, tr});
             }
-        struct Pose {
-            double angle;
-            PointI bl, br, tl, tr;
-        };
-        std::vector<Pose> poses = {
-            {0.0, {140, 101}, {500, 101}, {140, 381}, {500, 381}},
-            {0.12, {120, 60}, {470, 104}, {90, 330}, {445, 380}},      // turned and trapezoid
-            {-0.2, {60, 200}, {600, 90}, {110, 470}, {640, 350}},      // reaching past the frame
-            {0.05, {-40, 20}, {700, 40}, {-20, 520}, {660, 500}},      // card larger than the frame
-        };
-        // Seeded poses as a hand holds a card: the landings straddle turned
-        // rows and the picture's edges in every way the vector paths meet.
-        std::mt19937 random(bpp);
-        auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
-        for (int k = 0; k < 12; ++k) {
-            const PointI bl{between(-60, 300), between(0, 250)};
-            const PointI br{bl.x + between(200, 500), bl.y + between(-70, 70)};
-            const PointI tl{bl.x + between(-70, 70), bl.y + between(120, 380)};
-            const PointI tr{br.x + between(-70, 70), br.y + between(120, 380)};
-            poses.push_back({between(-300, 300) / 1000.0, bl, br, tl, tr});
+            int round = 0;
+            for (const Pose& pose : poses) {
+                ctx.Ends.bottom.angle = pose.angle;
+                ctx.Ends.bottomLeft = pose.bl;
+                ctx.Ends.bottomRight = pose.br;
+                ctx.Ends.topLeft = pose.tl;
+                ctx.Ends.topRight = pose.tr;
+                // Pixels no mapping reaches keep the previous picture.
+                ctx.RectifiedCard.Fill(static_cast<uint8_t>(round * 40), 17, 99);
+                const Bitmap before = ctx.RectifiedCard.Copy();
+                RectifyCard(ctx);
+                const Bitmap want = TwoPassCard(ctx, before);
+                ASSERT_EQ(std::memcmp(want.Data(), ctx.RectifiedCard.Data(), want.ByteSize()), 0)
+                    << "bpp " << bpp << " pose " << round;
+                ASSERT_EQ(std::memcmp(want.Data(), ctx.CheckCard.Data(), want.ByteSize()), 0);
+                ++round;
+            }
         }
-        int round = 0;
-        for (const Pose& pose : poses) {
-            ctx.Ends.bottom.angle = pose.angle;
-            ctx.Ends.bottomLeft = pose.bl;
-            ctx.Ends.bottomRight = pose.br;
-            ctx.Ends.topLeft = pose.tl;
-            ctx.Ends.topRight = pose.tr;
-            // Pixels no mapping reaches keep the previous picture.
-            ctx.RectifiedCard.Fill(static_cast<uint8_t>(round * 40), 17, 99);
-            const Bitmap before = ctx.RectifiedCard.Copy();
-            RectifyCard(ctx);
-            const Bitmap want = TwoPassCard(ctx, before);
-            ASSERT_EQ(std::memcmp(want.Data(), ctx.RectifiedCard.Data(), want.ByteSize()), 0)
-                << "bpp " << bpp << " pose " << round;
-            ASSERT_EQ(std::memcmp(want.Data(), ctx.CheckCard.Data(), want.ByteSize()), 0);
-            ++round;
-        }
-    }
+    });
 }
 
 TEST(Rectify, InsidePolygonEvenOdd)

@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 
+#include "EveryPath.h"
 #include "StageDigests.h"
 #include "recognition/DetectionLines.h"
 #include "recognition/ImagePrimitives.h"
@@ -806,146 +807,150 @@ TEST(StageDigests, CorpusFramesAreTheRecordedOnes)
 
 TEST(StageDigests, TurnPreparationThinningDetectionRectificationAndAttempt)
 {
-    DigestBook book;
-    for (const CorpusFrame& f : Corpus()) {
-        const CardTemplate& t = f.card.record;
-        for (int bpp : {3, 4}) {
-            const std::string n = f.name + "/" + std::to_string(bpp * 8) + "bit";
-            RecognitionContext ctx;
-            ctx.SetUp(640, 480, bpp);
-            ctx.SetTemplate(t, f.card.fileName);
+    OnEveryPath([] {
+        DigestBook book;
+        for (const CorpusFrame& f : Corpus()) {
+            const CardTemplate& t = f.card.record;
+            for (int bpp : {3, 4}) {
+                const std::string n = f.name + "/" + std::to_string(bpp * 8) + "bit";
+                RecognitionContext ctx;
+                ctx.SetUp(640, 480, bpp);
+                ctx.SetTemplate(t, f.card.fileName);
 
-            const cardprint::CameraSample& s = bpp == 4 ? f.sample4 : f.sample3;
-            std::memcpy(ctx.FrameBitmap.Data(), s.pixels.data(), ctx.FrameBitmap.ByteSize());
-            Rotate180(ctx.FrameBitmap.View());
-            book.Record(n + "/turned", DigestOf(ctx.FrameBitmap.View()));
-            PrepareFrame(ctx);
-            book.Record(n + "/prepared", Fnv1a64()
-                                             .AddPicture(ctx.FrameBitmap.View())
-                                             .AddPicture(ctx.ColourFrame.View())
-                                             .AddPicture(ctx.LineFrame.View())
-                                             .AddValue(ctx.GreyMode)
-                                             .Value());
-            book.Record(n + "/blackShare", Fnv1a64().AddValue(BlackShare(ctx.FrameBitmap.View())).Value());
+                const cardprint::CameraSample& s = bpp == 4 ? f.sample4 : f.sample3;
+                std::memcpy(ctx.FrameBitmap.Data(), s.pixels.data(), ctx.FrameBitmap.ByteSize());
+                Rotate180(ctx.FrameBitmap.View());
+                book.Record(n + "/turned", DigestOf(ctx.FrameBitmap.View()));
+                PrepareFrame(ctx);
+                book.Record(n + "/prepared", Fnv1a64()
+                                                 .AddPicture(ctx.FrameBitmap.View())
+                                                 .AddPicture(ctx.ColourFrame.View())
+                                                 .AddPicture(ctx.LineFrame.View())
+                                                 .AddValue(ctx.GreyMode)
+                                                 .Value());
+                book.Record(n + "/blackShare", Fnv1a64().AddValue(BlackShare(ctx.FrameBitmap.View())).Value());
 
-            Bitmap thinned = ctx.LineFrame.Copy();
-            LineDetector::Thin(thinned.View());
-            book.Record(n + "/thinned", DigestOf(thinned.View()));
+                Bitmap thinned = ctx.LineFrame.Copy();
+                LineDetector::Thin(thinned.View());
+                book.Record(n + "/thinned", DigestOf(thinned.View()));
 
-            Bitmap detected = ctx.LineFrame.Copy();
-            LineDetector lines;
-            const int found = lines.DetectLines(detected.View());
-            Fnv1a64 d;
-            d.AddPicture(detected.View()).AddValue(found);
-            for (const LineRecord& r : lines.Records())
-                AddRecord(d, r);
-            book.Record(n + "/detected", d.Value());
+                Bitmap detected = ctx.LineFrame.Copy();
+                LineDetector lines;
+                const int found = lines.DetectLines(detected.View());
+                Fnv1a64 d;
+                d.AddPicture(detected.View()).AddValue(found);
+                for (const LineRecord& r : lines.Records())
+                    AddRecord(d, r);
+                book.Record(n + "/detected", d.Value());
 
-            const int stop = UpToRectification(ctx);
-            Fnv1a64 r;
-            r.AddValue(stop);
-            if (stop == 0) {
-                RectifyCard(ctx);
-                r.AddPicture(ctx.RectifiedCard.View()).AddPicture(ctx.CheckCard.View());
-                AddGeometry(r, ctx);
-                const bool upright = IsCardUpright(ctx);
-                r.AddValue(upright).AddValue(ctx.LastThreshold);
-                r.AddPicture(ctx.RectifiedCard.View()).AddPicture(ctx.CheckCard.View());
-                r.AddValue(CheckCardPlacement(ctx));
+                const int stop = UpToRectification(ctx);
+                Fnv1a64 r;
+                r.AddValue(stop);
+                if (stop == 0) {
+                    RectifyCard(ctx);
+                    r.AddPicture(ctx.RectifiedCard.View()).AddPicture(ctx.CheckCard.View());
+                    AddGeometry(r, ctx);
+                    const bool upright = IsCardUpright(ctx);
+                    r.AddValue(upright).AddValue(ctx.LastThreshold);
+                    r.AddPicture(ctx.RectifiedCard.View()).AddPicture(ctx.CheckCard.View());
+                    r.AddValue(CheckCardPlacement(ctx));
+                }
+                book.Record(n + "/rectified", r.Value());
+
+                // The whole attempt from a freshly prepared frame, with the retries.
+                RecognitionContext fresh;
+                fresh.SetUp(640, 480, bpp);
+                fresh.SetTemplate(t, f.card.fileName);
+                LoadPrepared(fresh, f, bpp);
+                RawReadingAcceptance acceptance(WholeTemplateExam(t), t.AdmColumns);
+                const MarkingOutcome out = RunMarkingAttempt(fresh, acceptance);
+                Fnv1a64 a;
+                a.AddValue(out.code).AddValue(static_cast<int>(out.sound));
+                a.AddValue(fresh.Reading).AddValue(fresh.AnswerLetters).AddValue(fresh.AbTypeRead);
+                a.AddValue(fresh.GreyMode).AddValue(fresh.LastThreshold);
+                a.Add(fresh.StatusText.data(), fresh.StatusText.size());
+                AddGeometry(a, fresh);
+                for (const Bitmap* b : {&fresh.FrameBitmap, &fresh.ColourFrame, &fresh.LineFrame, &fresh.RectifiedCard,
+                                        &fresh.CheckCard, &fresh.Thumbnail})
+                    a.AddPicture(b->View());
+                book.Record(n + "/attempt", a.Value());
+                // Not a digest: the corpus is meant to be read, so the later
+                // stages (sampling, acceptance) run on most frames.
+                if (bpp == 3)
+                    book.Record(n + "/code", static_cast<uint64_t>(out.code));
             }
-            book.Record(n + "/rectified", r.Value());
-
-            // The whole attempt from a freshly prepared frame, with the retries.
-            RecognitionContext fresh;
-            fresh.SetUp(640, 480, bpp);
-            fresh.SetTemplate(t, f.card.fileName);
-            LoadPrepared(fresh, f, bpp);
-            RawReadingAcceptance acceptance(WholeTemplateExam(t), t.AdmColumns);
-            const MarkingOutcome out = RunMarkingAttempt(fresh, acceptance);
-            Fnv1a64 a;
-            a.AddValue(out.code).AddValue(static_cast<int>(out.sound));
-            a.AddValue(fresh.Reading).AddValue(fresh.AnswerLetters).AddValue(fresh.AbTypeRead);
-            a.AddValue(fresh.GreyMode).AddValue(fresh.LastThreshold);
-            a.Add(fresh.StatusText.data(), fresh.StatusText.size());
-            AddGeometry(a, fresh);
-            for (const Bitmap* b : {&fresh.FrameBitmap, &fresh.ColourFrame, &fresh.LineFrame, &fresh.RectifiedCard,
-                                    &fresh.CheckCard, &fresh.Thumbnail})
-                a.AddPicture(b->View());
-            book.Record(n + "/attempt", a.Value());
-            // Not a digest: the corpus is meant to be read, so the later
-            // stages (sampling, acceptance) run on most frames.
-            if (bpp == 3)
-                book.Record(n + "/code", static_cast<uint64_t>(out.code));
         }
-    }
-    book.ExpectMatches(kStageDigests, "kStageDigests");
+        book.ExpectMatches(kStageDigests, "kStageDigests");
+    });
 }
 
 TEST(StageDigests, BinarisationSmoothingAndTurnOnCorpusAndNoise)
 {
-    DigestBook book;
-    Smoother smoother;
-    for (const CorpusFrame& f : Corpus()) {
-        for (int bpp : {3, 4}) {
-            const std::string n = f.name + "/" + std::to_string(bpp * 8) + "bit";
-            const cardprint::CameraSample& s = bpp == 4 ? f.sample4 : f.sample3;
-            Bitmap colour(640, 480, bpp);
-            std::memcpy(colour.Data(), s.pixels.data(), colour.ByteSize());
+    OnEveryPath([] {
+        DigestBook book;
+        Smoother smoother;
+        for (const CorpusFrame& f : Corpus()) {
+            for (int bpp : {3, 4}) {
+                const std::string n = f.name + "/" + std::to_string(bpp * 8) + "bit";
+                const cardprint::CameraSample& s = bpp == 4 ? f.sample4 : f.sample3;
+                Bitmap colour(640, 480, bpp);
+                std::memcpy(colour.Data(), s.pixels.data(), colour.ByteSize());
 
-            for (int threshold : {100, 120, 0, 256}) {
-                Bitmap b = colour.Copy();
-                Binarise(b.View(), threshold, WholePicture(b.View()));
-                book.Record(n + "/binarise" + std::to_string(threshold), DigestOf(b.View()));
-            }
-            const ScanRect rects[] = {
-                WholePicture(colour.View()), {37, 101, 53, 211}, {-10, 60, 600, 100}, {470, 30, -5, 20}};
-            for (int mode = 0; mode <= 2; ++mode)
-                for (int k = 0; k < 4; ++k) {
+                for (int threshold : {100, 120, 0, 256}) {
                     Bitmap b = colour.Copy();
-                    const int iso = IsodataThreshold(b.View(), rects[k], mode);
-                    const int t = BinariseAdaptive(b.View(), rects[k], mode, mode);
-                    book.Record(n + "/adaptive" + std::to_string(mode) + "." + std::to_string(k),
-                                Fnv1a64().AddValue(iso).AddValue(t).AddPicture(b.View()).Value());
+                    Binarise(b.View(), threshold, WholePicture(b.View()));
+                    book.Record(n + "/binarise" + std::to_string(threshold), DigestOf(b.View()));
                 }
+                const ScanRect rects[] = {
+                    WholePicture(colour.View()), {37, 101, 53, 211}, {-10, 60, 600, 100}, {470, 30, -5, 20}};
+                for (int mode = 0; mode <= 2; ++mode)
+                    for (int k = 0; k < 4; ++k) {
+                        Bitmap b = colour.Copy();
+                        const int iso = IsodataThreshold(b.View(), rects[k], mode);
+                        const int t = BinariseAdaptive(b.View(), rects[k], mode, mode);
+                        book.Record(n + "/adaptive" + std::to_string(mode) + "." + std::to_string(k),
+                                    Fnv1a64().AddValue(iso).AddValue(t).AddPicture(b.View()).Value());
+                    }
 
-            Bitmap smoothed = colour.Copy();
-            Bitmap copy(640, 480, bpp);
-            smoother.Smooth3x3(smoothed.View(), copy.View());
-            book.Record(n + "/smoothed",
-                        Fnv1a64().AddPicture(smoothed.View()).AddPicture(copy.View()).Value());
+                Bitmap smoothed = colour.Copy();
+                Bitmap copy(640, 480, bpp);
+                smoother.Smooth3x3(smoothed.View(), copy.View());
+                book.Record(n + "/smoothed",
+                            Fnv1a64().AddPicture(smoothed.View()).AddPicture(copy.View()).Value());
 
-            Bitmap turned = colour.Copy();
-            Rotate180(turned.View());
-            book.Record(n + "/rotate180", DigestOf(turned.View()));
+                Bitmap turned = colour.Copy();
+                Rotate180(turned.View());
+                book.Record(n + "/rotate180", DigestOf(turned.View()));
 
-            Bitmap rotated(800, 800, bpp);
-            rotated.FillWhite();
-            RotateImage(colour.View(), rotated.View(), Rotation::For(0.05 * (bpp - 2), 640, 480));
-            book.Record(n + "/rotateImage", DigestOf(rotated.View()));
+                Bitmap rotated(800, 800, bpp);
+                rotated.FillWhite();
+                RotateImage(colour.View(), rotated.View(), Rotation::For(0.05 * (bpp - 2), 640, 480));
+                book.Record(n + "/rotateImage", DigestOf(rotated.View()));
+            }
         }
-    }
-    // Odd sizes and every byte value: the borders and tails of the loops.
-    const int sizes[][2] = {{641, 481}, {7, 3}, {1, 5}, {2, 2}, {801, 13}, {800, 800}};
-    uint64_t seed = 5;
-    for (const auto& size : sizes)
-        for (int bpp : {3, 4}) {
-            const std::string n = "noise" + std::to_string(size[0]) + "x" + std::to_string(size[1]) + "/" +
-                                  std::to_string(bpp * 8) + "bit";
-            Bitmap noise(size[0], size[1], bpp);
-            FillNoise(noise.Data(), noise.ByteSize(), ++seed);
-            Bitmap turned = noise.Copy();
-            Rotate180(turned.View());
-            book.Record(n + "/rotate180", DigestOf(turned.View()));
-            Bitmap smoothed = noise.Copy();
-            Smoother own;
-            own.Smooth3x3(smoothed.View());
-            book.Record(n + "/smoothed", DigestOf(smoothed.View()));
-            Bitmap binarised = noise.Copy();
-            Binarise(binarised.View(), 100, WholePicture(binarised.View()));
-            book.Record(n + "/binarise100", DigestOf(binarised.View()));
-            Bitmap adaptive = noise.Copy();
-            const int t = BinariseAdaptive(adaptive.View(), WholePicture(adaptive.View()), 1, 2);
-            book.Record(n + "/adaptive", Fnv1a64().AddValue(t).AddPicture(adaptive.View()).Value());
-        }
-    book.ExpectMatches(kPrimitiveDigests, "kPrimitiveDigests");
+        // Odd sizes and every byte value: the borders and tails of the loops.
+        const int sizes[][2] = {{641, 481}, {7, 3}, {1, 5}, {2, 2}, {801, 13}, {800, 800}};
+        uint64_t seed = 5;
+        for (const auto& size : sizes)
+            for (int bpp : {3, 4}) {
+                const std::string n = "noise" + std::to_string(size[0]) + "x" + std::to_string(size[1]) + "/" +
+                                      std::to_string(bpp * 8) + "bit";
+                Bitmap noise(size[0], size[1], bpp);
+                FillNoise(noise.Data(), noise.ByteSize(), ++seed);
+                Bitmap turned = noise.Copy();
+                Rotate180(turned.View());
+                book.Record(n + "/rotate180", DigestOf(turned.View()));
+                Bitmap smoothed = noise.Copy();
+                Smoother own;
+                own.Smooth3x3(smoothed.View());
+                book.Record(n + "/smoothed", DigestOf(smoothed.View()));
+                Bitmap binarised = noise.Copy();
+                Binarise(binarised.View(), 100, WholePicture(binarised.View()));
+                book.Record(n + "/binarise100", DigestOf(binarised.View()));
+                Bitmap adaptive = noise.Copy();
+                const int t = BinariseAdaptive(adaptive.View(), WholePicture(adaptive.View()), 1, 2);
+                book.Record(n + "/adaptive", Fnv1a64().AddValue(t).AddPicture(adaptive.View()).Value());
+            }
+        book.ExpectMatches(kPrimitiveDigests, "kPrimitiveDigests");
+    });
 }
