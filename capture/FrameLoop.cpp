@@ -55,13 +55,13 @@ static inline int64_t PlainRowMotion(const uint8_t* __restrict a, const uint8_t*
 }
 
 // One clone set per pixel size (multiversioned functions cannot be templates).
-SCORIVO_AVX2_CLONES static int64_t PlainRowMotion3(const uint8_t* __restrict a,
+SCORIVO_SIMD_CLONES static int64_t PlainRowMotion3(const uint8_t* __restrict a,
                                                     const uint8_t* __restrict c, int samples)
 {
     return PlainRowMotion<3>(a, c, samples);
 }
 
-SCORIVO_AVX2_CLONES static int64_t PlainRowMotion4(const uint8_t* __restrict a,
+SCORIVO_SIMD_CLONES static int64_t PlainRowMotion4(const uint8_t* __restrict a,
                                                     const uint8_t* __restrict c, int samples)
 {
     return PlainRowMotion<4>(a, c, samples);

@@ -58,7 +58,7 @@ inline void StoreWord(uint8_t* p, uint32_t w) { std::memcpy(p, &w, 4); }
 
 // One row into 4-byte pixels whose fourth byte is kept: word loads and
 // stores, which the compiler vectorises (eight pixels at a time with AVX2).
-SCORIVO_AVX2_CLONES void Yuy2Row4(const uint8_t* __restrict src, uint8_t* __restrict dst,
+SCORIVO_SIMD_CLONES void Yuy2Row4(const uint8_t* __restrict src, uint8_t* __restrict dst,
                                     int pairs)
 {
     for (int k = 0; k < pairs; ++k) {
@@ -71,7 +71,7 @@ SCORIVO_AVX2_CLONES void Yuy2Row4(const uint8_t* __restrict src, uint8_t* __rest
     }
 }
 
-SCORIVO_AVX2_CLONES void I420Row4(const uint8_t* __restrict luma, const uint8_t* __restrict u,
+SCORIVO_SIMD_CLONES void I420Row4(const uint8_t* __restrict luma, const uint8_t* __restrict u,
                                     const uint8_t* __restrict v, uint8_t* __restrict dst,
                                     int pairs)
 {

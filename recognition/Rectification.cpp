@@ -19,7 +19,7 @@
 // buffers alias nothing, which its vectoriser needs at -O2.
 // Eight pixels a vector with AVX2; no FMA, so every product and sum is
 // rounded as the scalar code rounds it.
-SCORIVO_AVX2_CLONES static void LandingRow(const float* h, float fy, int32_t* __restrict wx,
+SCORIVO_SIMD_CLONES static void LandingRow(const float* h, float fy, int32_t* __restrict wx,
                                            int32_t* __restrict wy)
 {
     for (int x = 0; x < CardPictureSize; ++x) {
@@ -57,7 +57,7 @@ static inline int32_t PixelCode(int32_t px, TurnedRow32 row, int32_t stepX, int3
 // 32-bit arithmetic (the caller has checked that nothing overflows): with
 // the row's terms fixed the loop vectorises, where looking the row up pixel
 // by pixel did not.
-SCORIVO_AVX2_CLONES static void RunCodes(const int32_t* __restrict wx, int32_t* __restrict code,
+SCORIVO_SIMD_CLONES static void RunCodes(const int32_t* __restrict wx, int32_t* __restrict code,
                                          int n, TurnedRow32 row, int32_t stepX, int32_t stepY,
                                          int32_t stride, int32_t bpp)
 {

@@ -1,7 +1,9 @@
 #pragma once
-// Runs a check once on every path the pixel loops can take on this
-// processor (512-bit, AVX2, SSSE3 and plain loops; a path the processor lacks
-// is the next narrower one again), so that each is held to the same bytes.
+// Runs a check once on every path the pixel loops choose by what the
+// processor has (512-bit, AVX2, SSSE3 and plain loops; a path the processor
+// lacks is the next narrower one again), so that each is held to the same
+// bytes. The loops the compiler clones per processor are picked once, when
+// the program starts, and are not lowered.
 
 #include <gtest/gtest.h>
 
