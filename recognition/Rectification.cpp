@@ -168,9 +168,12 @@ static constexpr uint8_t White[4] = {255, 255, 255, 255};
                     CopyPixel(out, code[k] == WhitePixel ? White : base + code[k], 3);
             continue;
         }
-        for (int k = x; k < x + 16; k += 4)
-            if (code[k] >= 0)
-                __builtin_prefetch(base + code[k] + ahead);
+        // Two asks for the sixteen pixels (about seven frame pixels): four
+        // made the warp about 3 % slower.
+        if (code[x] >= 0)
+            __builtin_prefetch(base + code[x] + ahead);
+        if (code[x + 8] >= 0)
+            __builtin_prefetch(base + code[x + 8] + ahead);
         const __mmask16 inFrame = _mm512_cmpgt_epi32_mask(c, white);
         const __m512i words = _mm512_mask_i32gather_epi32(white, inFrame, c, base, 1);
         const __m512i pixels = _mm512_maskz_permutexvar_epi32(0xFFFF, join, _mm512_shuffle_epi8(words, pack));
