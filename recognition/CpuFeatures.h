@@ -48,9 +48,10 @@ inline bool HasAvx512()
 
 // A function compiled three times, for 512-bit vectors (x86-64-v4, its loops
 // vectorised 512 bits wide: the build prefers that width), for AVX2 and for
-// any x86-64 processor; the loader picks one when the program starts. ThreadSanitizer cannot run that
-// choice (the loader makes it before the sanitizer has set itself up, and the
-// program dies at its start), so its builds keep the plain version only.
+// any x86-64 processor; the loader picks one when the program starts.
+// ThreadSanitizer cannot run that choice (the loader makes it before the
+// sanitizer has set itself up, and the program dies at its start), so its
+// builds keep the plain version only.
 #if defined(__SANITIZE_THREAD__)
 #define SCORIVO_SIMD_CLONES
 #elif defined(__has_feature)

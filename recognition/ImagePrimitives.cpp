@@ -445,7 +445,8 @@ void Rotate180(const BitmapView& bmp)
 // and last pixels have one neighbour only.
 // Loops run in blocks of 16 with a fixed trip count so that the compiler
 // vectorises them at -O2 (about 3 times faster on an 800 x 800 card), and
-// with AVX2 where the processor has it (16 lanes a vector).
+// with AVX2 or 512-bit vectors where the processor has them (16 or 32 lanes
+// a vector).
 SCORIVO_SIMD_CLONES static void HorizontalSums(const uint8_t* __restrict row, int rowBytes,
                                                 int bpp, uint16_t* __restrict out)
 {

@@ -17,8 +17,9 @@
 // Where each pixel of card row fy lands in the turned picture: (wx, wy)
 // truncated, wx = -1 outside it. Restrict promises the compiler that the
 // buffers alias nothing, which its vectoriser needs at -O2.
-// Eight pixels a vector with AVX2; no FMA, so every product and sum is
-// rounded as the scalar code rounds it.
+// Eight pixels a vector with AVX2, sixteen with 512-bit vectors; the build
+// forbids fused multiply-adds, so every product and sum is rounded as the
+// scalar code rounds it.
 SCORIVO_SIMD_CLONES static void LandingRow(const float* h, float fy, int32_t* __restrict wx,
                                            int32_t* __restrict wy)
 {
@@ -260,7 +261,8 @@ static constexpr uint8_t White[4] = {255, 255, 255, 255};
 }
 
 // LandAndCodeRowAvx2 sixteen card pixels a vector, where the processor has
-// 512-bit vectors (about a quarter off the warp). A group that straddles
+// 512-bit vectors (with the sixteen-pixel copies, about a quarter off the
+// warp). A group that straddles
 // turned rows is coded row by row under lane masks rather than pixel by
 // pixel; lanes that land outside are skipped whatever row they name.
 [[gnu::target("avx512f,avx512bw")]] static void LandAndCodeRowAvx512(const float* h, float fy, const TurnedRow32* rows,
