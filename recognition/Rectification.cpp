@@ -107,6 +107,16 @@ static bool FitsInt32(const RotatedRow* rows, int64_t stepX, int64_t stepY, cons
 static constexpr uint8_t White[4] = {255, 255, 255, 255};
 
 #if defined(__x86_64__) || defined(__i386__)
+// The copies of n coded 3-byte pixels one by one, for a vector's group with
+// a pixel to skip among them; returns where the next pixel goes.
+static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* base, uint8_t* out)
+{
+    for (int k = 0; k < n; ++k, out += 3)
+        if (code[k] != SkipPixel)
+            CopyPixel(out, code[k] == WhitePixel ? White : base + code[k], 3);
+    return out;
+}
+
 // The copies of a card row of 3-byte pixels, eight pixels a gather: the
 // scalar loop spent its time on the instructions around each 4-byte load,
 // not on memory. A white pixel takes the gather's fallback value; eight
@@ -128,9 +138,7 @@ static constexpr uint8_t White[4] = {255, 255, 255, 255};
         const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(code + x));
         const __m256i skipped = _mm256_cmpeq_epi32(c, skip);
         if (!_mm256_testz_si256(skipped, skipped)) {
-            for (int k = x; k < x + 8; ++k, out += 3)
-                if (code[k] != SkipPixel)
-                    CopyPixel(out, code[k] == WhitePixel ? White : base + code[k], 3);
+            out = CopyCodedOneByOne(code + x, 8, base, out);
             continue;
         }
         if (code[x] >= 0)
@@ -164,9 +172,7 @@ static constexpr uint8_t White[4] = {255, 255, 255, 255};
     for (; x + 16 <= CardPictureSize; x += 16) {
         const __m512i c = _mm512_loadu_si512(code + x);
         if (_mm512_cmpeq_epi32_mask(c, skip) != 0) {
-            for (int k = x; k < x + 16; ++k, out += 3)
-                if (code[k] != SkipPixel)
-                    CopyPixel(out, code[k] == WhitePixel ? White : base + code[k], 3);
+            out = CopyCodedOneByOne(code + x, 16, base, out);
             continue;
         }
         // Two asks for the sixteen pixels (about seven frame pixels): four
