@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "recognition/CpuFeatures.h"
@@ -147,6 +148,12 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
             __builtin_prefetch(base + code[x + 4] + ahead);
         // Lanes with a negative code (white) are not loaded.
         const __m256i inFrame = _mm256_cmpgt_epi32(c, white);
+        if (_mm256_testz_si256(inFrame, inFrame)) { // all white: the margin beside the frame
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(white));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_castsi256_si128(white));
+            out += 24;
+            continue;
+        }
         const __m256i words = _mm256_mask_i32gather_epi32(white, reinterpret_cast<const int*>(base), c, inFrame, 1);
         const __m256i pixels = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(words, pack), join);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(pixels));
@@ -182,6 +189,11 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
         if (code[x + 8] >= 0)
             __builtin_prefetch(base + code[x + 8] + ahead);
         const __mmask16 inFrame = _mm512_cmpgt_epi32_mask(c, white);
+        if (inFrame == 0) { // all white: the margin beside the frame
+            _mm512_mask_storeu_epi32(out, 0x0FFF, white);
+            out += 48;
+            continue;
+        }
         const __m512i words = _mm512_mask_i32gather_epi32(white, inFrame, c, base, 1);
         const __m512i pixels = _mm512_maskz_permutexvar_epi32(0xFFFF, join, _mm512_shuffle_epi8(words, pack));
         _mm512_mask_storeu_epi32(out, 0x0FFF, pixels);
@@ -204,7 +216,7 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
 // whole numbers.
 [[gnu::target("avx2")]] static void LandAndCodeRowAvx2(const float* h, float fy, const TurnedRow32* rows,
                                                        int32_t stepX, int32_t stepY, int32_t stride,
-                                                       int32_t* __restrict code)
+                                                       int32_t* __restrict code, int from, int to)
 {
     const __m256 h0 = _mm256_set1_ps(h[0]), h3 = _mm256_set1_ps(h[3]), h6 = _mm256_set1_ps(h[6]);
     const __m256 h1fy = _mm256_set1_ps(h[1] * fy), h4fy = _mm256_set1_ps(h[4] * fy), h7fy = _mm256_set1_ps(h[7] * fy);
@@ -214,8 +226,8 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
                   white = _mm256_set1_epi32(WhitePixel);
     const __m256i vStepX = _mm256_set1_epi32(stepX), vStepY = _mm256_set1_epi32(stepY),
                   vStride = _mm256_set1_epi32(stride);
-    __m256 fx = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
-    for (int x = 0; x < CardPictureSize; x += 8, fx = _mm256_add_ps(fx, eight)) {
+    __m256 fx = _mm256_add_ps(_mm256_set1_ps(static_cast<float>(from)), _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7));
+    for (int x = from; x < to; x += 8, fx = _mm256_add_ps(fx, eight)) {
         const __m256 d = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(h6, fx), h7fy), one);
         const __m256 nx = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(h0, fx), h1fy), h2);
         const __m256 ny = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(h3, fx), h4fy), h5);
@@ -273,7 +285,7 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
 // pixel; lanes that land outside are skipped whatever row they name.
 [[gnu::target("avx512f,avx512bw")]] static void LandAndCodeRowAvx512(const float* h, float fy, const TurnedRow32* rows,
                                                                     int32_t stepX, int32_t stepY, int32_t stride,
-                                                                    int32_t* __restrict code)
+                                                                    int32_t* __restrict code, int from, int to)
 {
     const __m512 h0 = _mm512_set1_ps(h[0]), h3 = _mm512_set1_ps(h[3]), h6 = _mm512_set1_ps(h[6]);
     const __m512 h1fy = _mm512_set1_ps(h[1] * fy), h4fy = _mm512_set1_ps(h[4] * fy), h7fy = _mm512_set1_ps(h[7] * fy);
@@ -282,8 +294,9 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
     const __m512i skip = _mm512_set1_epi32(SkipPixel);
     const __m512i vStepX = _mm512_set1_epi32(stepX), vStepY = _mm512_set1_epi32(stepY),
                   vStride = _mm512_set1_epi32(stride);
-    __m512 fx = _mm512_setr_ps(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    for (int x = 0; x < CardPictureSize; x += 16, fx = _mm512_add_ps(fx, sixteen)) {
+    __m512 fx = _mm512_add_ps(_mm512_set1_ps(static_cast<float>(from)),
+                              _mm512_setr_ps(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    for (int x = from; x < to; x += 16, fx = _mm512_add_ps(fx, sixteen)) {
         // Products and sums stay apart: the build keeps the compiler from
         // fusing them here, where 512-bit vectors bring fused multiply-adds.
         const __m512 d = _mm512_add_ps(_mm512_add_ps(_mm512_mul_ps(h6, fx), h7fy), one);
@@ -331,6 +344,104 @@ static void CopyLandedRow(const int32_t* wx, const int32_t* wy, const RotatedRow
     }
 }
 
+// The card columns where every constraint a x + b >= 0 kept so far holds.
+struct ColumnSpan {
+    double lo = -HUGE_VAL, hi = HUGE_VAL;
+
+    void Keep(double a, double b)
+    {
+        if (a > 0)
+            lo = std::max(lo, -b / a);
+        else if (a < 0)
+            hi = std::min(hi, -b / a);
+        else if (b < 0)
+            lo = HUGE_VAL;
+    }
+};
+
+// Where a card row's landings surely fall in the turned picture's white
+// margin, worked out in double precision with a margin of frame pixels
+// (the truncations and the 16.16 rounding move a landing by less than two),
+// so that those groups of pixels are written white without landing each one.
+// Along a card row the landings lie on one straight line, and the turned
+// picture and the frame's place in it are convex: the columns inside each
+// are one span.
+class MarginPlan {
+public:
+    static constexpr int Group = 16; // the widest landing pass's vector
+    static constexpr int Margin = 4;
+
+    MarginPlan(const float* h, const RotatedRow* rows, int64_t stepX, int64_t stepY, int width, int height)
+        : stepX_(static_cast<double>(stepX)), stepY_(static_cast<double>(stepY)), width_(width), height_(height)
+    {
+        for (int k = 0; k < 8; ++k) {
+            h_[k] = h[k];
+            usable_ = usable_ && std::isfinite(h_[k]);
+        }
+        // The turned rows' 16.16 frame positions are affine in the row.
+        constexpr int last = CardPictureSize - 1;
+        fx0_ = static_cast<double>(rows[0].fx);
+        fy0_ = static_cast<double>(rows[0].fy);
+        rowFx_ = static_cast<double>(rows[last].fx - rows[0].fx) / last;
+        rowFy_ = static_cast<double>(rows[last].fy - rows[0].fy) / last;
+    }
+
+    // The first and last group of card row y written white, twice (left and
+    // right of the frame); empty pairs have first > last.
+    void Row(int y, int first[2], int last[2]) const
+    {
+        first[0] = first[1] = 0;
+        last[0] = last[1] = -1;
+        if (!usable_)
+            return;
+        const double fy = y;
+        // Numerators and denominator of the landing, as a x + b.
+        const double da = h_[6], db = h_[7] * fy + 1;
+        const double xa = h_[0], xb = h_[1] * fy + h_[2];
+        const double ya = h_[3], yb = h_[4] * fy + h_[5];
+        if (!(db > 1e-3 && da * (CardPictureSize - 1) + db > 1e-3))
+            return; // the row crosses the mapping's horizon: land every pixel
+        constexpr double m = Margin;
+        ColumnSpan picture; // landing strictly inside the turned picture
+        picture.Keep(xa - (m - 1) * da, xb - (m - 1) * db);
+        picture.Keep((CardPictureSize - m) * da - xa, (CardPictureSize - m) * db - xb);
+        picture.Keep(ya - (m - 1) * da, yb - (m - 1) * db);
+        picture.Keep((CardPictureSize - m) * da - ya, (CardPictureSize - m) * db - yb);
+        // 65536 times the frame position, times the denominator.
+        const double sxa = fx0_ * da + rowFx_ * ya + stepX_ * xa, sxb = fx0_ * db + rowFx_ * yb + stepX_ * xb;
+        const double sya = fy0_ * da + rowFy_ * ya + stepY_ * xa, syb = fy0_ * db + rowFy_ * yb + stepY_ * xb;
+        constexpr double one = 65536;
+        ColumnSpan frame; // landing within the margin of the frame
+        frame.Keep(sxa + m * one * da, sxb + m * one * db);
+        frame.Keep((width_ + m) * one * da - sxa, (width_ + m) * one * db - sxb);
+        frame.Keep(sya + m * one * da, syb + m * one * db);
+        frame.Keep((height_ + m) * one * da - sya, (height_ + m) * one * db - syb);
+        // Groups wholly inside the picture and wholly beside the frame.
+        const double lo = std::max(picture.lo, 0.0), hi = std::min(picture.hi, double(CardPictureSize));
+        if (!(lo <= hi))
+            return;
+        const int g0 = static_cast<int>(std::ceil(lo / Group));
+        const int g1 = static_cast<int>(std::floor((hi + 1) / Group)) - 1; // its last pixel at or before hi
+        first[0] = g0;
+        last[0] = g1;
+        if (frame.lo > frame.hi)
+            return; // the row's landings pass beside the frame
+        // Left of it: the group's last pixel before frame.lo; right of it:
+        // the first pixel after frame.hi.
+        const double clampedLo = std::clamp(frame.lo, -1.0 * Group, double(CardPictureSize + Group));
+        const double clampedHi = std::clamp(frame.hi, -1.0 * Group, double(CardPictureSize + Group));
+        last[0] = std::min(g1, static_cast<int>(std::floor(clampedLo / Group)) - 1);
+        first[1] = std::max(g0, static_cast<int>(std::floor(clampedHi / Group)) + 1);
+        last[1] = g1;
+    }
+
+private:
+    double h_[8];
+    double stepX_, stepY_, fx0_ = 0, fy0_ = 0, rowFx_ = 0, rowFy_ = 0;
+    int width_, height_;
+    bool usable_ = true;
+};
+
 // The card picture is the colour frame turned by -theta (so that the bottom
 // line lies level) into a white 800 x 800 picture, then warped: every card
 // pixel takes the turned pixel its mapping lands on, and pixels that land
@@ -372,6 +483,7 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot, CheckC
 #if defined(__x86_64__) || defined(__i386__)
     const bool fused = gather && narrow;
     std::array<TurnedRow32, CardPictureSize> rows32;
+    const MarginPlan plan(h, rows, stepX, stepY, colour.width, colour.height);
     if (fused)
         for (int y = 0; y < CardPictureSize; ++y)
             rows32[static_cast<std::size_t>(y)] = {static_cast<int32_t>(rows[y].fx), static_cast<int32_t>(rows[y].fy),
@@ -380,12 +492,31 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot, CheckC
     for (int y = 0; y < CardPictureSize; ++y) {
         uint8_t* out = card.Row(y);
 #if defined(__x86_64__) || defined(__i386__)
-        if (fused && wide) {
-            LandAndCodeRowAvx512(h, static_cast<float>(y), rows32.data(), static_cast<int32_t>(stepX),
-                                 static_cast<int32_t>(stepY), static_cast<int32_t>(stride), wy);
-        } else if (fused) {
-            LandAndCodeRowAvx2(h, static_cast<float>(y), rows32.data(), static_cast<int32_t>(stepX),
-                               static_cast<int32_t>(stepY), static_cast<int32_t>(stride), wy);
+        if (fused) {
+            // The groups beside the frame are coded white; the rest landed.
+            int first[2], last[2];
+            plan.Row(y, first, last);
+            auto land = [&](int from, int to) {
+                if (from >= to)
+                    return;
+                if (wide)
+                    LandAndCodeRowAvx512(h, static_cast<float>(y), rows32.data(), static_cast<int32_t>(stepX),
+                                         static_cast<int32_t>(stepY), static_cast<int32_t>(stride), wy, from, to);
+                else
+                    LandAndCodeRowAvx2(h, static_cast<float>(y), rows32.data(), static_cast<int32_t>(stepX),
+                                       static_cast<int32_t>(stepY), static_cast<int32_t>(stride), wy, from, to);
+            };
+            int x = 0;
+            for (int k = 0; k < 2; ++k) {
+                if (first[k] > last[k])
+                    continue;
+                const int from = std::max(first[k] * MarginPlan::Group, x), to = (last[k] + 1) * MarginPlan::Group;
+                land(x, from);
+                if (to > from)
+                    std::fill(wy + from, wy + to, WhitePixel);
+                x = std::max(x, to);
+            }
+            land(x, CardPictureSize);
         } else
 #endif
         {
