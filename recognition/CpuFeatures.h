@@ -35,10 +35,12 @@ inline bool HasAvx2()
     return has && Allows(Level::Avx2);
 }
 
-// 512-bit vectors with byte shuffles (and the system saving their registers).
+// 512-bit vectors with byte shuffles (and the system saving their registers),
+// and the bit count every such processor has.
 inline bool HasAvx512()
 {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("popcnt");
     return has && Allows(Level::Avx512);
 }
 

@@ -187,59 +187,61 @@ TEST(Rectify, InsidePolygonEvenOdd)
 // fractional edges, in 3- and 4-byte pictures.
 TEST(CellWindows, CountAndKeepAsThePixelByPixelWalk)
 {
-    std::mt19937 rng(20261210);
-    std::vector<uint8_t> grey(std::size_t(CardPictureSize) * CardPictureSize);
-    for (uint8_t& g : grey)
-        g = static_cast<uint8_t>(rng());
-    std::uniform_real_distribution<float> position(-40.0f, 140.0f), size(0.3f, 45.0f);
-    for (int bpp : {3, 4}) {
-        Bitmap bmp(101, 77, bpp);
-        for (int y = 0; y < bmp.Height(); ++y)
-            for (int x = 0; x < bmp.Width(); ++x) {
-                uint8_t* p = bmp.At(x, y);
-                const uint8_t v = rng() % 3 ? 255 : 0;
-                SetPixel(p, v, static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()));
-            }
-        const BitmapView view = bmp.View();
-        for (int k = 0; k < 3000; ++k) {
-            PointF c{position(rng), position(rng)};
-            float sx = size(rng), sy = size(rng);
-            if (k % 5 == 0) { // whole edges
-                c = {std::floor(c.x), std::floor(c.y)};
-                sx = std::floor(sx) + 1;
-            }
-            int black = 0, depth = 0;
-            const int x0 = std::max(static_cast<int>(c.x), 0);
-            for (int y = std::max(static_cast<int>(c.y - sy + 2), 0); static_cast<float>(y) < c.y && y < bmp.Height();
-                 ++y)
-                for (int x = x0; static_cast<float>(x) < c.x + sx && x < bmp.Width(); ++x)
-                    if (bmp.At(x, y)[0] == 0) {
-                        ++black;
-                        depth += std::max(200 - grey[std::size_t(y) * CardPictureSize + std::size_t(x)], 0);
-                    }
-            ASSERT_EQ(CellBlack(view, c, sx, sy), black) << c.x << " " << c.y << " " << sx << " " << sy;
-            ASSERT_EQ(CellDepth(view, grey.data(), 200, c, sx, sy), black ? depth / black : 0);
-        }
-        EXPECT_EQ(CellBlack(view, {10, 30}, std::nanf(""), 10), 0);
-
-        for (int mode : {GreyPlain, GreyRedCard, GreyGreenCard}) {
-            const ScanRect area{5, 60, -3, 90};
-            std::vector<uint8_t> kept(grey.size(), 7), walked(grey.size(), 7);
-            const RowSpan s = ClipScanRect(view, area);
-            uint32_t histogram[256] = {};
-            for (int y = s.yLow; y <= s.yHigh; ++y)
-                for (int x = s.x0; x < s.x1; ++x) {
-                    const int v = GreyOf(bmp.At(x, y), mode);
-                    walked[std::size_t(y) * CardPictureSize + std::size_t(x)] = static_cast<uint8_t>(v);
-                    ++histogram[v];
+    OnEveryPath([] {
+        std::mt19937 rng(20261210);
+        std::vector<uint8_t> grey(std::size_t(CardPictureSize) * CardPictureSize);
+        for (uint8_t& g : grey)
+            g = static_cast<uint8_t>(rng());
+        std::uniform_real_distribution<float> position(-40.0f, 140.0f), size(0.3f, 45.0f);
+        for (int bpp : {3, 4}) {
+            Bitmap bmp(101, 77, bpp);
+            for (int y = 0; y < bmp.Height(); ++y)
+                for (int x = 0; x < bmp.Width(); ++x) {
+                    uint8_t* p = bmp.At(x, y);
+                    const uint8_t v = rng() % 3 ? 255 : 0;
+                    SetPixel(p, v, static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()));
                 }
-            uint32_t seen = 0, median = 0;
-            while ((seen += histogram[median]) <= std::uint32_t((s.yHigh - s.yLow + 1) * (s.x1 - s.x0) / 2))
-                ++median;
-            EXPECT_EQ(KeepGrey(view, area, mode, kept.data()), int(median));
-            EXPECT_EQ(kept, walked);
+            const BitmapView view = bmp.View();
+            for (int k = 0; k < 3000; ++k) {
+                PointF c{position(rng), position(rng)};
+                float sx = size(rng), sy = size(rng);
+                if (k % 5 == 0) { // whole edges
+                    c = {std::floor(c.x), std::floor(c.y)};
+                    sx = std::floor(sx) + 1;
+                }
+                int black = 0, depth = 0;
+                const int x0 = std::max(static_cast<int>(c.x), 0);
+                const int y0 = std::max(static_cast<int>(c.y - sy + 2), 0);
+                for (int y = y0; static_cast<float>(y) < c.y && y < bmp.Height(); ++y)
+                    for (int x = x0; static_cast<float>(x) < c.x + sx && x < bmp.Width(); ++x)
+                        if (bmp.At(x, y)[0] == 0) {
+                            ++black;
+                            depth += std::max(200 - grey[std::size_t(y) * CardPictureSize + std::size_t(x)], 0);
+                        }
+                ASSERT_EQ(CellBlack(view, c, sx, sy), black) << c.x << " " << c.y << " " << sx << " " << sy;
+                ASSERT_EQ(CellDepth(view, grey.data(), 200, c, sx, sy), black ? depth / black : 0);
+            }
+            EXPECT_EQ(CellBlack(view, {10, 30}, std::nanf(""), 10), 0);
+
+            for (int mode : {GreyPlain, GreyRedCard, GreyGreenCard}) {
+                const ScanRect area{5, 60, -3, 90};
+                std::vector<uint8_t> kept(grey.size(), 7), walked(grey.size(), 7);
+                const RowSpan s = ClipScanRect(view, area);
+                uint32_t histogram[256] = {};
+                for (int y = s.yLow; y <= s.yHigh; ++y)
+                    for (int x = s.x0; x < s.x1; ++x) {
+                        const int v = GreyOf(bmp.At(x, y), mode);
+                        walked[std::size_t(y) * CardPictureSize + std::size_t(x)] = static_cast<uint8_t>(v);
+                        ++histogram[v];
+                    }
+                uint32_t seen = 0, median = 0;
+                while ((seen += histogram[median]) <= std::uint32_t((s.yHigh - s.yLow + 1) * (s.x1 - s.x0) / 2))
+                    ++median;
+                EXPECT_EQ(KeepGrey(view, area, mode, kept.data()), int(median));
+                EXPECT_EQ(kept, walked);
+            }
         }
-    }
+    });
 }
 
 // A context with a known geometry and an already binarised card picture, so
