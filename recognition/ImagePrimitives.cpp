@@ -220,6 +220,11 @@ int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode)
         return 128;
     uint32_t histogram[256];
     GreyHistogram(bmp, s, greyMode, histogram);
+    return IsodataThreshold(histogram);
+}
+
+int IsodataThreshold(const uint32_t (&histogram)[256])
+{
     int lo = 0;
     while (lo < 256 && histogram[lo] == 0)
         ++lo;
@@ -267,9 +272,14 @@ static void BinariseSpan(const BitmapView& bmp, const RowSpan& s, int t)
 int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode, int pixelMode)
 {
     int t = IsodataThreshold(bmp, r, histogramMode);
-    RowSpan s = ClipScanRect(bmp, r);
+    BinariseAt(bmp, ClipScanRect(bmp, r), pixelMode, t);
+    return t;
+}
+
+void BinariseAt(const BitmapView& bmp, const RowSpan& s, int pixelMode, int t)
+{
     if (s.Empty())
-        return t;
+        return;
     if (pixelMode == GreyRedCard) {
         BinariseSpan<GreyRedCard>(bmp, s, t);
     } else if (pixelMode == GreyGreenCard) {
@@ -281,7 +291,6 @@ int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode
             BinariseRun(p, p, s.x1 - s.x0, bmp.bytesPerPixel, t);
         }
     }
-    return t;
 }
 
 // Pixels of a row of 3-byte pixels whose first byte is 0. Sixteen pixels

@@ -67,9 +67,13 @@ void GreyHistogram(const BitmapView& bmp, const RowSpan& s, int greyMode, uint32
 // Isodata threshold of the rectangle's grey histogram (in `greyMode`); 128
 // for a uniformly white or black (or empty) rectangle.
 int IsodataThreshold(const BitmapView& bmp, const ScanRect& r, int greyMode);
+// The same of a histogram already counted (not all empty).
+int IsodataThreshold(const uint32_t (&histogram)[256]);
 // Binarises with the isodata threshold (histogram in `histogramMode`, pixels
 // judged in `pixelMode`) and returns that threshold.
 int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode, int pixelMode);
+// BinariseAdaptive's pixel pass, at threshold t.
+void BinariseAt(const BitmapView& bmp, const RowSpan& s, int pixelMode, int t);
 // Pixels among `count` pixels of `bpp` bytes from `p` whose first byte is 0.
 int CountBlack(const uint8_t* p, int count, int bpp);
 // Per cent (integer) of pixels whose first byte is 0.

@@ -667,8 +667,8 @@ void PrepareAnswerBlocks(RecognitionContext& ctx)
             checkArea.height = static_cast<int>(static_cast<float>(n + 1) * g.sy);
         }
         NoteSkin(ctx, area);
-        ctx.BlockPaper[q / 5] = KeepGrey(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.MarkGrey.data());
-        ctx.LastThreshold = BinariseAdaptive(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.GreyMode);
+        ctx.LastThreshold = KeepGreyAndBinarise(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.MarkGrey.data(),
+                                                ctx.BlockPaper[q / 5]);
         DrawGreyReferenceFrame(ctx, x0, y0);
         ctx.LastThreshold = BinariseAdaptive(ctx.CheckCard.View(), checkArea, ctx.GreyMode, ctx.GreyMode);
     }

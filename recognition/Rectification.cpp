@@ -675,13 +675,9 @@ void DrawGreyReferenceFrame(RecognitionContext& ctx, float x0, float y0)
     }
 }
 
-int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t* grey)
+// The median of the histogram of span s.
+static int MedianGrey(const uint32_t (&histogram)[256], const RowSpan& s)
 {
-    const RowSpan s = ClipScanRect(bmp, area);
-    if (s.Empty() || bmp.width > CardPictureSize || bmp.height > CardPictureSize)
-        return 255;
-    uint32_t histogram[256];
-    GreyHistogram(bmp, s, greyMode, histogram, grey, CardPictureSize);
     const uint32_t half = static_cast<uint32_t>(s.yHigh - s.yLow + 1) * static_cast<uint32_t>(s.x1 - s.x0) / 2;
     uint32_t seen = 0;
     for (int v = 0; v < 256; ++v) {
@@ -690,6 +686,32 @@ int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t*
             return v;
     }
     return 255;
+}
+
+int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t* grey)
+{
+    const RowSpan s = ClipScanRect(bmp, area);
+    if (s.Empty() || bmp.width > CardPictureSize || bmp.height > CardPictureSize)
+        return 255;
+    uint32_t histogram[256];
+    GreyHistogram(bmp, s, greyMode, histogram, grey, CardPictureSize);
+    return MedianGrey(histogram, s);
+}
+
+int KeepGreyAndBinarise(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t* grey, int& paper)
+{
+    const RowSpan s = ClipScanRect(bmp, area);
+    if (s.Empty() || bmp.width > CardPictureSize || bmp.height > CardPictureSize) {
+        paper = 255;
+        return BinariseAdaptive(bmp, area, greyMode, greyMode);
+    }
+    // The greys kept are the pixels the threshold is taken from: one count.
+    uint32_t histogram[256];
+    GreyHistogram(bmp, s, greyMode, histogram, grey, CardPictureSize);
+    paper = MedianGrey(histogram, s);
+    const int t = IsodataThreshold(histogram);
+    BinariseAt(bmp, s, greyMode, t);
+    return t;
 }
 
 void NoteSkin(RecognitionContext& ctx, const ScanRect& cells)
@@ -720,9 +742,10 @@ void PrepareDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int col
         ScanRect area{static_cast<int>(static_cast<float>(CardPictureSize) - P.y),
                       static_cast<int>(static_cast<float>(rows) * g.sy), static_cast<int>(P.x), static_cast<int>(g.sx)};
         NoteSkin(ctx, area);
-        if (ctx.MarkGrey.size() == static_cast<std::size_t>(CardPictureSize) * CardPictureSize)
-            KeepGrey(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.MarkGrey.data());
-        ctx.LastThreshold = BinariseAdaptive(ctx.RectifiedCard.View(), area, ctx.GreyMode, ctx.GreyMode);
+        const bool keep = ctx.MarkGrey.size() == static_cast<std::size_t>(CardPictureSize) * CardPictureSize;
+        int paper = 255;
+        ctx.LastThreshold = KeepGreyAndBinarise(ctx.RectifiedCard.View(), area, ctx.GreyMode,
+                                                keep ? ctx.MarkGrey.data() : nullptr, paper);
         DrawGreyReferenceFrame(ctx, L.x + g.s, L.y - g.sy - g.s);
         area.height = static_cast<int>(static_cast<float>(rows + 1) * g.sy);
         ctx.LastThreshold = BinariseAdaptive(ctx.CheckCard.View(), area, ctx.GreyMode, ctx.GreyMode);

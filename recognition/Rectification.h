@@ -35,6 +35,10 @@ void LayOutDigitGrid(const CardGeometry& g, float firstCol, float topRow, int co
 // picture's pixels) and returns their median: the paper, which covers most
 // of an answer block or digit column.
 int KeepGrey(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t* grey);
+// KeepGrey (its median in `paper`; none kept without `grey`), then
+// BinariseAdaptive of the same area in the same grey mode, whose threshold
+// it returns.
+int KeepGreyAndBinarise(const BitmapView& bmp, const ScanRect& area, int greyMode, uint8_t* grey, int& paper);
 // Raises ctx.SkinNearCells to the skin-coloured pixels in and around `area`
 // of the levelled card picture (ctx.Skin), before the area is binarised.
 void NoteSkin(RecognitionContext& ctx, const ScanRect& area);

@@ -244,6 +244,32 @@ TEST(CellWindows, CountAndKeepAsThePixelByPixelWalk)
     });
 }
 
+// One histogram for both: the same kept greys, paper, threshold and pixels
+// as KeepGrey followed by BinariseAdaptive, for areas inside, across and
+// outside the picture, in every grey mode.
+TEST(CellWindows, KeepGreyAndBinariseAsTheTwoInTurn)
+{
+    std::mt19937 rng(7);
+    Bitmap picture(CardPictureSize, CardPictureSize, 3);
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            SetPixel(picture.At(x, y), static_cast<uint8_t>(120 + (x * y) % 136), static_cast<uint8_t>(rng() % 256),
+                     static_cast<uint8_t>(x < 300 ? 40 + rng() % 60 : 200 + rng() % 56));
+    const ScanRect areas[] = {{100, 60, 250, 120}, {-20, 50, 780, 60}, {900, 10, 10, 10}, {0, 800, 0, 800}};
+    for (int mode : {GreyPlain, GreyRedCard, GreyGreenCard})
+        for (const ScanRect& area : areas) {
+            Bitmap one = picture.Copy(), two = picture.Copy();
+            std::vector<uint8_t> keptOne(std::size_t(CardPictureSize) * CardPictureSize, 7), keptTwo = keptOne;
+            const int paperTwo = KeepGrey(two.View(), area, mode, keptTwo.data());
+            const int thresholdTwo = BinariseAdaptive(two.View(), area, mode, mode);
+            int paperOne = -1;
+            EXPECT_EQ(KeepGreyAndBinarise(one.View(), area, mode, keptOne.data(), paperOne), thresholdTwo);
+            EXPECT_EQ(paperOne, paperTwo);
+            EXPECT_EQ(keptOne, keptTwo);
+            EXPECT_EQ(std::memcmp(one.Data(), two.Data(), one.ByteSize()), 0) << mode << " " << area.x;
+        }
+}
+
 // A context with a known geometry and an already binarised card picture, so
 // that the reading rules can be tested cell by cell.
 struct SamplingFixture : ::testing::Test {
