@@ -308,6 +308,13 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
                                  _mm512_cmp_ps_mask(my, below, _CMP_GT_OQ) & _mm512_cmp_ps_mask(my, above, _CMP_LT_OQ);
         const __m512i px = _mm512_maskz_cvttps_epi32(inside, mx);
         const __m512i ty = _mm512_maskz_cvttps_epi32(inside, my);
+        // Nearly always every lane lands, in the first lane's turned row:
+        // that row is read from the register, not through memory.
+        const int32_t first = _mm512_cvtsi512_si32(ty);
+        if (inside == 0xFFFF && _mm512_cmpeq_epi32_mask(ty, _mm512_set1_epi32(first)) == 0xFFFF) {
+            _mm512_storeu_si512(code + x, CodeLanes512(skip, 0xFFFF, px, rows[first], vStepX, vStepY, vStride));
+            continue;
+        }
         alignas(64) int32_t tys[16];
         _mm512_store_si512(tys, ty);
         __m512i codes = skip;
