@@ -797,15 +797,28 @@ void LightLeveller::Apply(const BitmapView& bmp, const BitmapView& copy)
 }
 
 // out[i] = the brighter (darker) of out[i] and b[i]: loops the compiler vectorises.
-static void BrighterEach(uint8_t* __restrict out, const uint8_t* __restrict b, std::size_t n)
+SCORIVO_SIMD_CLONES static void BrighterEach(uint8_t* __restrict out, const uint8_t* __restrict b, std::size_t n)
 {
     for (std::size_t i = 0; i < n; ++i)
         out[i] = std::max(out[i], b[i]);
 }
-static void DarkerEach(uint8_t* __restrict out, const uint8_t* __restrict b, std::size_t n)
+SCORIVO_SIMD_CLONES static void DarkerEach(uint8_t* __restrict out, const uint8_t* __restrict b, std::size_t n)
 {
     for (std::size_t i = 0; i < n; ++i)
         out[i] = std::min(out[i], b[i]);
+}
+
+// out[i] = the brightest of rows[k * stride + i], k < 8: a whole block's rows
+// in one pass, where a pass per row stored and reloaded the maxima seven times.
+SCORIVO_SIMD_CLONES static void BrightestOf8Rows(const uint8_t* __restrict rows, std::ptrdiff_t stride,
+                                                 uint8_t* __restrict out, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        const uint8_t* p = rows + i;
+        const uint8_t a = std::max(p[0], p[stride]), b = std::max(p[2 * stride], p[3 * stride]);
+        const uint8_t c = std::max(p[4 * stride], p[5 * stride]), d = std::max(p[6 * stride], p[7 * stride]);
+        out[i] = std::max(std::max(a, b), std::max(c, d));
+    }
 }
 
 void LightLeveller::BlockLevels(const BitmapView& bmp)
@@ -818,14 +831,19 @@ void LightLeveller::BlockLevels(const BitmapView& bmp)
     const int bpp = bmp.bytesPerPixel;
     const std::size_t rowBytes = static_cast<std::size_t>(bmp.width) * static_cast<std::size_t>(bpp);
     const std::size_t tail = static_cast<std::size_t>(Block * bpp);
+    static_assert(Block == 8); // BrightestOf8Rows
     level_.assign(static_cast<std::size_t>(gw_) * static_cast<std::size_t>(gh_) * 3, 0);
     columnMax_.assign(rowBytes + tail, 0);
     pairMax_.assign(rowBytes + tail, 0);
     for (int by = 0; by < gh_; ++by) {
         uint8_t* m = columnMax_.data();
-        std::memcpy(m, bmp.Row(by * Block), rowBytes);
-        for (int y = by * Block + 1; y < std::min(bmp.height, (by + 1) * Block); ++y)
-            BrighterEach(m, bmp.Row(y), rowBytes);
+        if ((by + 1) * Block <= bmp.height) {
+            BrightestOf8Rows(bmp.Row(by * Block), bmp.stride, m, rowBytes);
+        } else {
+            std::memcpy(m, bmp.Row(by * Block), rowBytes);
+            for (int y = by * Block + 1; y < bmp.height; ++y)
+                BrighterEach(m, bmp.Row(y), rowBytes);
+        }
         uint8_t* pairs = pairMax_.data();
         for (std::size_t step = static_cast<std::size_t>(bpp); step < tail; step *= 2) {
             std::memcpy(pairs, m, rowBytes);
@@ -913,6 +931,34 @@ void LightLeveller::Gains()
     }
 }
 
+// GainsAtBlockRow's 3-byte pixels of `blocks` whole blocks from a block
+// centre: each block's 8 pixels as 24 lanes of the same formula (x / 8 is
+// x >> 3 for what is never negative), which the compiler vectorises; the
+// pixel-by-pixel loop took a quarter of the levelling.
+SCORIVO_SIMD_CLONES static void BlockGains3(const uint16_t* __restrict g, int blocks, uint16_t* __restrict out)
+{
+    constexpr int Block = LightLeveller::Block, Half = Block / 2;
+    static_assert(Block == 8);
+    constexpr uint8_t Weight[24] = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7};
+    for (int bx = 0; bx < blocks; ++bx) {
+        const uint16_t* l = g + bx * 3;
+        uint16_t left[24], right[24];
+        for (int k = 0; k < 24; k += 3)
+            for (int c = 0; c < 3; ++c) {
+                left[k + c] = l[c];
+                right[k + c] = l[3 + c];
+            }
+        uint16_t* o = out + bx * 24;
+        // Gains are at most 256: every step fits 16 bits, so the lanes can
+        // be 16 bits wide.
+        for (int k = 0; k < 24; ++k) {
+            const auto a = static_cast<uint16_t>(left[k] * (Block - Weight[k]));
+            const auto b = static_cast<uint16_t>(right[k] * Weight[k]);
+            o[k] = static_cast<uint16_t>(static_cast<uint16_t>(a + b + Half) >> 3);
+        }
+    }
+}
+
 // One gain per byte of a picture row at block row `by`'s centre: linear
 // between the blocks' centres, flat beyond the outer ones. The fourth byte of
 // a 32-bit pixel keeps its value.
@@ -934,28 +980,10 @@ void LightLeveller::GainsAtBlockRow(int by, int width, int bpp, uint16_t* out) c
         put(x, g[0], g[1], g[2]);
     int bx = 0;
     if (bpp == 3) {
-        // A whole block's 8 pixels as 24 lanes of the same formula (x / 8
-        // is x >> 3 for what is never negative), which the compiler
-        // vectorises; the pixel-by-pixel loop took a quarter of the levelling.
-        static_assert(Block == 8);
-        constexpr uint8_t Weight[24] = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7};
-        for (; bx + 1 < gw_ && x + Block <= width; ++bx, x += Block) {
-            const uint16_t* l = g + bx * 3;
-            uint16_t left[24], right[24];
-            for (int k = 0; k < 24; k += 3)
-                for (int c = 0; c < 3; ++c) {
-                    left[k + c] = l[c];
-                    right[k + c] = l[3 + c];
-                }
-            uint16_t* o = out + static_cast<std::ptrdiff_t>(x) * 3;
-            // Gains are at most 256: every step fits 16 bits, so the lanes
-            // can be 16 bits wide.
-            for (int k = 0; k < 24; ++k) {
-                const auto a = static_cast<uint16_t>(left[k] * (Block - Weight[k]));
-                const auto b = static_cast<uint16_t>(right[k] * Weight[k]);
-                o[k] = static_cast<uint16_t>(static_cast<uint16_t>(a + b + Half) >> 3);
-            }
-        }
+        const int blocks = std::max(0, std::min(gw_ - 1 - bx, (width - x) / Block));
+        BlockGains3(g + bx * 3, blocks, out + static_cast<std::ptrdiff_t>(x) * 3);
+        bx += blocks;
+        x += blocks * Block;
     }
     for (; bx + 1 < gw_; ++bx) {
         const uint16_t* l = g + bx * 3;
