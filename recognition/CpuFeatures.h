@@ -10,11 +10,11 @@ namespace cpu {
 
 // The widest instructions the pixel loops may pick. Tests lower it to check
 // every path the processor has against the others; the program never does.
-enum class Level { Plain, Ssse3, Avx2, Avx512 };
+enum class Level { Plain, Ssse3, Avx2, Avx512, Avx512Vbmi };
 
 inline std::atomic<Level>& Ceiling()
 {
-    static std::atomic<Level> ceiling{Level::Avx512};
+    static std::atomic<Level> ceiling{Level::Avx512Vbmi};
     return ceiling;
 }
 
@@ -42,6 +42,13 @@ inline bool HasAvx512()
     static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                             __builtin_cpu_supports("popcnt");
     return has && Allows(Level::Avx512);
+}
+
+// With byte permutes across whole 512-bit registers (AVX-512 VBMI).
+inline bool HasAvx512Vbmi()
+{
+    static const bool has = __builtin_cpu_supports("avx512vbmi");
+    return has && HasAvx512() && Allows(Level::Avx512Vbmi);
 }
 
 } // namespace cpu

@@ -204,6 +204,75 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
 #endif
 
 #if defined(__x86_64__) || defined(__i386__)
+// CopyCodedRow3Avx512 for processors with byte permutes across a whole
+// register (VBMI): sixteen card pixels nearly always come from one or two
+// neighbouring frame rows within 64 bytes of the first pixel's, so two loads
+// and a permute take them where a gather of sixteen words was the copy's
+// cost. A group that does not fit (or whose loads would leave the frame's
+// `frameBytes`) is gathered. `rowStep` is the byte step to the frame row the
+// group moves to as it goes (up or down with the turn).
+[[gnu::target("avx512f,avx512bw,avx512vbmi")]] static int CopyCodedRow3Vbmi(const int32_t* code, const uint8_t* base,
+                                                                            std::ptrdiff_t ahead, int32_t rowStep,
+                                                                            int32_t frameBytes, uint8_t* out)
+{
+    const __m512i skip = _mm512_set1_epi32(SkipPixel);
+    const __m512i white = _mm512_set1_epi32(-1);
+    const __m512i pack = _mm512_setr4_epi32(0x04020100, 0x09080605, 0x0E0D0C0A, -1);
+    const __m512i join = _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 3, 7, 11, 15);
+    // Each pixel's window offset (the low byte of its lane) to its three
+    // bytes: lane k's byte 4k, plus 0, 1, 2.
+    alignas(64) static constexpr uint8_t SpreadBytes[64] = {
+        0,  0,  0,  4,  4,  4,  8,  8,  8,  12, 12, 12, 16, 16, 16, 20, 20, 20, 24, 24, 24, 28,
+        28, 28, 32, 32, 32, 36, 36, 36, 40, 40, 40, 44, 44, 44, 48, 48, 48, 52, 52, 52, 56, 56,
+        56, 60, 60, 60, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+    alignas(64) static constexpr uint8_t ChannelBytes[64] = {
+        0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1,
+        2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const __m512i spread = _mm512_load_si512(SpreadBytes), channel = _mm512_load_si512(ChannelBytes);
+    const __m512i last = _mm512_set1_epi32(61); // a window offset whose three bytes lie in its 64
+    const __m512i second = _mm512_set1_epi32(64), step = _mm512_set1_epi32(rowStep);
+    int x = 0;
+    for (; x + 16 <= CardPictureSize; x += 16, out += 48) {
+        const __m512i c = _mm512_loadu_si512(code + x);
+        if (_mm512_cmpeq_epi32_mask(c, skip) != 0) {
+            CopyCodedOneByOne(code + x, 16, base, out);
+            continue;
+        }
+        const __mmask16 inFrame = _mm512_cmpgt_epi32_mask(c, white);
+        if (inFrame == 0) { // all white: the margin beside the frame
+            _mm512_mask_storeu_epi32(out, 0x0FFF, white);
+            continue;
+        }
+        if (code[x] >= 0)
+            __builtin_prefetch(base + code[x] + ahead);
+        if (code[x + 8] >= 0)
+            __builtin_prefetch(base + code[x + 8] + ahead);
+        const int32_t first = code[x];
+        if (inFrame == 0xFFFF && first + rowStep >= 0 && first + 64 <= frameBytes &&
+            first + rowStep + 64 <= frameBytes) {
+            const __m512i fromFirst = _mm512_sub_epi32(c, _mm512_set1_epi32(first));
+            const __m512i fromNext = _mm512_sub_epi32(fromFirst, step);
+            const __mmask16 inA = _mm512_cmple_epu32_mask(fromFirst, last);
+            const __mmask16 inB = _mm512_cmple_epu32_mask(fromNext, last);
+            if (static_cast<__mmask16>(inA | inB) == 0xFFFF) {
+                const __m512i offsets = _mm512_mask_add_epi32(fromFirst, static_cast<__mmask16>(~inA), fromNext, second);
+                const __m512i index =
+                    _mm512_add_epi8(_mm512_maskz_permutexvar_epi8(~0ull, spread, offsets), channel);
+                const __m512i a = _mm512_loadu_si512(base + first);
+                const __m512i b = _mm512_loadu_si512(base + first + rowStep);
+                _mm512_mask_storeu_epi32(out, 0x0FFF, _mm512_permutex2var_epi8(a, index, b));
+                continue;
+            }
+        }
+        const __m512i words = _mm512_mask_i32gather_epi32(white, inFrame, c, base, 1);
+        const __m512i pixels = _mm512_maskz_permutexvar_epi32(0xFFFF, join, _mm512_shuffle_epi8(words, pack));
+        _mm512_mask_storeu_epi32(out, 0x0FFF, pixels);
+    }
+    return x;
+}
+#endif
+
+#if defined(__x86_64__) || defined(__i386__)
 // LandingRow and RunCodes in one pass, eight card pixels a vector, for 24-bit
 // frames whose warp fits RunCodes' 32 bits: no landings stored and read back,
 // no runs scanned and called one by one (about 7 % off the warp). Eight
@@ -476,6 +545,11 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot, CheckC
 #if defined(__x86_64__) || defined(__i386__)
     const bool gather = words && cpu::HasAvx2();
     const bool wide = gather && cpu::HasAvx512();
+    // The permuted copies' loads stay inside the frame (32-bit offsets, as
+    // the codes are).
+    const bool permute = wide && cpu::HasAvx512Vbmi() && colour.SizeBytes() < (std::size_t(1) << 30);
+    const auto rowStep = static_cast<int32_t>(stepY >= 0 ? stride : -stride);
+    const auto frameBytes = static_cast<int32_t>(std::min(colour.SizeBytes(), std::size_t(1) << 30));
 #endif
     const int copied = static_cast<int>(std::min(from, to));
     // The turn keeps the picture nearly level, so the card row a few rows up
@@ -553,7 +627,9 @@ static void WarpTurnedFrame(RecognitionContext& ctx, const Rotation& rot, CheckC
         int x = 0;
 #if defined(__x86_64__) || defined(__i386__)
         if (gather) {
-            x = wide ? CopyCodedRow3Avx512(wy, base, ahead, out) : CopyCodedRow3Avx2(wy, base, ahead, out);
+            x = permute ? CopyCodedRow3Vbmi(wy, base, ahead, rowStep, frameBytes, out)
+                : wide    ? CopyCodedRow3Avx512(wy, base, ahead, out)
+                          : CopyCodedRow3Avx2(wy, base, ahead, out);
             out += x * 3;
         }
 #endif
