@@ -935,7 +935,7 @@ void LightLeveller::Gains()
 // centre: each block's 8 pixels as 24 lanes of the same formula (x / 8 is
 // x >> 3 for what is never negative), which the compiler vectorises; the
 // pixel-by-pixel loop took a quarter of the levelling.
-SCORIVO_SIMD_CLONES static void BlockGains3(const uint16_t* __restrict g, int blocks, uint16_t* __restrict out)
+static void BlockGains3(const uint16_t* __restrict g, int blocks, uint16_t* __restrict out)
 {
     constexpr int Block = LightLeveller::Block, Half = Block / 2;
     static_assert(Block == 8);
@@ -959,6 +959,38 @@ SCORIVO_SIMD_CLONES static void BlockGains3(const uint16_t* __restrict g, int bl
     }
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// BlockGains3 a block a vector where the processor has 512-bit vectors: the
+// block's two gains per channel spread to its 24 lanes by one permute each.
+// (The compiler's own vectors of the plain loop were slower than SSE2's.)
+[[gnu::target("avx512f,avx512bw")]] static void BlockGains3Avx512(const uint16_t* g, int blocks, uint16_t* out)
+{
+    constexpr int Block = LightLeveller::Block, Half = Block / 2;
+    static_assert(Block == 8);
+    // Lane k (of 24) takes channel k % 3 of the left and right centres,
+    // weighted by the pixel's distance k / 3 from the left one.
+    alignas(64) static constexpr uint16_t Left[32] = {0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2,
+                                                      0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2};
+    alignas(64) static constexpr uint16_t Right[32] = {3, 4, 5, 3, 4, 5, 3, 4, 5, 3, 4, 5,
+                                                       3, 4, 5, 3, 4, 5, 3, 4, 5, 3, 4, 5};
+    alignas(64) static constexpr uint16_t Weight[32] = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3,
+                                                        4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7};
+    const __m512i left = _mm512_load_si512(Left), right = _mm512_load_si512(Right);
+    const __m512i toRight = _mm512_load_si512(Weight);
+    const __m512i toLeft = _mm512_sub_epi16(_mm512_set1_epi16(Block), toRight);
+    const __m512i half = _mm512_set1_epi16(Half);
+    constexpr __mmask32 lanes = 0x00FFFFFF;
+    for (int bx = 0; bx < blocks; ++bx) {
+        // The six gains of the block's left and right centres (8 lanes loaded).
+        const __m512i pair = _mm512_maskz_loadu_epi16(0x3F, g + bx * 3);
+        const __m512i a = _mm512_mullo_epi16(_mm512_maskz_permutexvar_epi16(lanes, left, pair), toLeft);
+        const __m512i b = _mm512_mullo_epi16(_mm512_maskz_permutexvar_epi16(lanes, right, pair), toRight);
+        _mm512_mask_storeu_epi16(out + bx * 24, lanes,
+                                 _mm512_srli_epi16(_mm512_add_epi16(_mm512_add_epi16(a, b), half), 3));
+    }
+}
+#endif
+
 // One gain per byte of a picture row at block row `by`'s centre: linear
 // between the blocks' centres, flat beyond the outer ones. The fourth byte of
 // a 32-bit pixel keeps its value.
@@ -981,7 +1013,12 @@ void LightLeveller::GainsAtBlockRow(int by, int width, int bpp, uint16_t* out) c
     int bx = 0;
     if (bpp == 3) {
         const int blocks = std::max(0, std::min(gw_ - 1 - bx, (width - x) / Block));
-        BlockGains3(g + bx * 3, blocks, out + static_cast<std::ptrdiff_t>(x) * 3);
+#if defined(__x86_64__) || defined(__i386__)
+        if (cpu::HasAvx512())
+            BlockGains3Avx512(g + bx * 3, blocks, out + static_cast<std::ptrdiff_t>(x) * 3);
+        else
+#endif
+            BlockGains3(g + bx * 3, blocks, out + static_cast<std::ptrdiff_t>(x) * 3);
         bx += blocks;
         x += blocks * Block;
     }
