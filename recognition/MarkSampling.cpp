@@ -105,16 +105,23 @@ struct InkSpread {
 InkSpread CellInkSpread(const BitmapView& bmp, PointF c, float sx, float sy)
 {
     InkSpread s;
-    const int y0 = std::max(static_cast<int>(c.y - sy + 2), 0);
-    const int x0 = std::max(static_cast<int>(c.x), 0);
+    // The window's pixels as CellBlack walks them, counted without a branch
+    // or a float compare per pixel.
+    const CellWindow w(bmp, c, sx, sy);
     int64_t sumX = 0, sumY = 0;
-    for (int y = y0; static_cast<float>(y) < c.y && y < bmp.height; ++y)
-        for (int x = x0; static_cast<float>(x) < c.x + sx && x < bmp.width; ++x)
-            if (IsBlack(bmp.At(x, y))) {
-                ++s.black;
-                sumX += x;
-                sumY += y;
-            }
+    for (int y = w.y0; y < w.y1; ++y) {
+        const uint8_t* p = bmp.At(w.x0, y);
+        int black = 0;
+        int64_t rowX = 0;
+        for (int x = w.x0; x < w.x1; ++x, p += bmp.bytesPerPixel) {
+            const int b = IsBlack(p);
+            black += b;
+            rowX += b * x;
+        }
+        s.black += black;
+        sumX += rowX;
+        sumY += static_cast<int64_t>(black) * y;
+    }
     if (s.black == 0 || sx <= 0 || sy <= 0)
         return s;
     const float mx = static_cast<float>(sumX) / static_cast<float>(s.black) + 0.5f;
