@@ -947,9 +947,20 @@ void LightLeveller::Gains()
     // The well-lit paper: nine blocks in ten are at most this bright.
     gain_.resize(level_.size());
     for (int c = 0; c < 3; ++c) {
-        int histogram[256] = {};
-        for (std::size_t i = static_cast<std::size_t>(c); i < level_.size(); i += 3)
-            ++histogram[level_[i]];
+        // Four interleaved counts: the paper's blocks share a level, and one
+        // count would have each increment wait for the one before.
+        int parts[4][256] = {}, histogram[256];
+        std::size_t i = static_cast<std::size_t>(c);
+        for (; i + 9 < level_.size(); i += 12) {
+            ++parts[0][level_[i]];
+            ++parts[1][level_[i + 3]];
+            ++parts[2][level_[i + 6]];
+            ++parts[3][level_[i + 9]];
+        }
+        for (; i < level_.size(); i += 3)
+            ++parts[0][level_[i]];
+        for (int v = 0; v < 256; ++v)
+            histogram[v] = parts[0][v] + parts[1][v] + parts[2][v] + parts[3][v];
         // At least one block: a picture of a block or two would otherwise take 0 for its paper.
         const std::size_t want = std::max<std::size_t>(level_.size() / 3 * 9 / 10, 1);
         std::size_t seen = 0;
@@ -962,11 +973,13 @@ void LightLeveller::Gains()
         // One division per level, not per block.
         uint16_t gainOf[256];
         for (int v = 0; v < 256; ++v) {
+            if (histogram[v] == 0)
+                continue; // no block's level: no division
             const int level = std::max(v, 1);
             gainOf[v] =
                 static_cast<uint16_t>(std::clamp((paper * GainOne + level / 2) / level, GainOne / 2, 2 * GainOne));
         }
-        for (std::size_t i = static_cast<std::size_t>(c); i < level_.size(); i += 3)
+        for (i = static_cast<std::size_t>(c); i < level_.size(); i += 3)
             gain_[i] = gainOf[level_[i]];
     }
 }
