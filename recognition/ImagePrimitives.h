@@ -3,6 +3,7 @@
 // in place on bottom-up bitmaps (see Bitmap.h). Every conversion of a real
 // number to an integer truncates toward zero; rounding is written as +0.5.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -76,6 +77,8 @@ int BinariseAdaptive(const BitmapView& bmp, const ScanRect& r, int histogramMode
 void BinariseAt(const BitmapView& bmp, const RowSpan& s, int pixelMode, int t);
 // Pixels among `count` pixels of `bpp` bytes from `p` whose first byte is 0.
 int CountBlack(const uint8_t* p, int count, int bpp);
+// The same over `rows` rows of `count` pixels, `stride` bytes apart.
+int CountBlackRows(const uint8_t* p, std::ptrdiff_t stride, int rows, int count, int bpp);
 // Per cent (integer) of pixels whose first byte is 0.
 int BlackShare(const BitmapView& bmp);
 // Turns the picture by 180 degrees in place.

@@ -40,10 +40,9 @@ struct CellWindow {
 int CellBlack(const BitmapView& bmp, PointF c, float sx, float sy)
 {
     const CellWindow w(bmp, c, sx, sy);
-    int black = 0;
-    for (int y = w.y0; y < w.y1; ++y)
-        black += CountBlack(bmp.At(w.x0, y), w.x1 - w.x0, bmp.bytesPerPixel);
-    return black;
+    if (w.y1 <= w.y0 || w.x1 <= w.x0)
+        return 0;
+    return CountBlackRows(bmp.At(w.x0, w.y0), bmp.stride, w.y1 - w.y0, w.x1 - w.x0, bmp.bytesPerPixel);
 }
 
 int CellFill(const BitmapView& bmp, PointF c, float sx, float sy)
