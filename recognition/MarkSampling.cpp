@@ -590,28 +590,39 @@ void DrawThumbnail(RecognitionContext& ctx)
     for (int ty = 0; ty < out.height; ++ty) {
         const int r0 = top + ty * height / out.height;
         const int r1 = std::max(r0 + 1, top + (ty + 1) * height / out.height);
+        if (r0 >= card.height || r1 <= 0)
+            continue;
+        // The card rows this thumbnail row averages, worked out once for the row.
+        int ys[CardPictureSize];
+        int rows = 0;
+        for (int r = std::max(r0, 0); r < std::min(r1, card.height) && rows < CardPictureSize; ++r) {
+            const int y = CardPictureSize - 1 - r;
+            if (y >= 0 && y < card.height)
+                ys[rows++] = y;
+        }
         uint8_t* d = out.Row(out.height - 1 - ty);
         for (int tx = 0; tx < out.width; ++tx, d += out.bytesPerPixel) {
             const auto [c0, c1] = columns[static_cast<std::size_t>(tx)];
-            if (c0 >= card.width || c1 <= 0 || r0 >= card.height || r1 <= 0)
-                continue;
-            unsigned sum[3] = {0, 0, 0}, n = 0;
             const int x0 = std::max(c0, 0), x1 = std::min(c1, card.width);
-            for (int r = std::max(r0, 0); r < std::min(r1, card.height); ++r) {
-                const int y = CardPictureSize - 1 - r;
-                if (y < 0 || y >= card.height || x1 <= x0)
-                    continue;
-                const uint8_t* p = card.At(x0, y);
+            if (x1 <= x0 || rows == 0)
+                continue;
+            if (rows == 1 && x1 == x0 + 1) { // the thumbnail is usually larger than the area it shows
+                const uint8_t* p = card.At(x0, ys[0]);
+                SetPixel(d, p[0], p[1], p[2]);
+                continue;
+            }
+            unsigned sum[3] = {0, 0, 0};
+            for (int k = 0; k < rows; ++k) {
+                const uint8_t* p = card.At(x0, ys[k]);
                 for (int x = x0; x < x1; ++x, p += card.bytesPerPixel) {
                     sum[0] += p[0];
                     sum[1] += p[1];
                     sum[2] += p[2];
                 }
-                n += static_cast<unsigned>(x1 - x0);
             }
-            if (n)
-                SetPixel(d, static_cast<uint8_t>(sum[0] / n), static_cast<uint8_t>(sum[1] / n),
-                         static_cast<uint8_t>(sum[2] / n));
+            const auto n = static_cast<unsigned>(rows * (x1 - x0));
+            SetPixel(d, static_cast<uint8_t>(sum[0] / n), static_cast<uint8_t>(sum[1] / n),
+                     static_cast<uint8_t>(sum[2] / n));
         }
     }
 }
