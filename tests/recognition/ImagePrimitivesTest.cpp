@@ -258,6 +258,34 @@ TEST(BlackShareTest, SixteenPixelBlocksCountAsPixelByPixel)
     });
 }
 
+// A cell's window counted in one call as pixel by pixel: every width (the
+// masked compares' 21-pixel limit and beyond) and height, the windows
+// ending at the picture's last byte, so that a load past a row would show
+// under the sanitizers.
+TEST(BlackShareTest, WindowsCountAsPixelByPixel)
+{
+    OnEveryPath([] {
+        uint32_t state = 77;
+        auto next = [&] { return state = state * 1664525u + 1013904223u; };
+        for (int bpp : {3, 4}) {
+            const int width = 71, height = 9;
+            Bitmap b(width, height, bpp);
+            for (std::size_t i = 0; i < b.ByteSize(); ++i)
+                b.Data()[i] = (next() >> 24) < 80 ? 0 : static_cast<uint8_t>(next() >> 24);
+            for (int w = 1; w <= width; ++w)
+                for (int rows = 0; rows <= height; ++rows) {
+                    const int x0 = width - w, y0 = rows ? height - rows : 0;
+                    int want = 0;
+                    for (int y = y0; y < y0 + rows; ++y)
+                        for (int x = x0; x < width; ++x)
+                            want += b.At(x, y)[0] == 0;
+                    ASSERT_EQ(CountBlackRows(b.At(x0, y0), b.Stride(), rows, w, bpp), want)
+                        << bpp << " bytes, " << w << " x " << rows;
+                }
+        }
+    });
+}
+
 // Paper half in shade: after levelling, the paper is alike on both sides, a
 // mark keeps its darkness against the paper around it, a row of blackened
 // boxes is not taken for paper, and evenly lit paper stays as it was.

@@ -270,6 +270,29 @@ TEST(CellWindows, KeepGreyAndBinariseAsTheTwoInTurn)
         }
 }
 
+// Every one of the 2^24 colours kept as its plain grey by the histogram's
+// pass (sixteen pixels a vector where the processor has SSSE3, the sum
+// divided by 100 with a multiply and shifts) as GreyOf gives it.
+TEST(CellWindows, EveryColourKeepsItsPlainGrey)
+{
+    OnEveryPath([] {
+        constexpr int side = CardPictureSize, perTile = side * side, colours = 1 << 24;
+        Bitmap tile(side, side, 3);
+        std::vector<uint8_t> kept(static_cast<std::size_t>(perTile));
+        for (int first = 0; first < colours; first += perTile) {
+            for (int i = 0; i < perTile; ++i) {
+                const int colour = std::min(first + i, colours - 1);
+                SetPixel(tile.At(i % side, i / side), static_cast<uint8_t>(colour), static_cast<uint8_t>(colour >> 8),
+                         static_cast<uint8_t>(colour >> 16));
+            }
+            KeepGrey(tile.View(), WholePicture(tile.View()), GreyPlain, kept.data());
+            for (int i = 0; i < perTile; ++i)
+                if (kept[static_cast<std::size_t>(i)] != GreyOf(tile.At(i % side, i / side), GreyPlain))
+                    FAIL() << "colour " << std::min(first + i, colours - 1);
+        }
+    });
+}
+
 // A context with a known geometry and an already binarised card picture, so
 // that the reading rules can be tested cell by cell.
 struct SamplingFixture : ::testing::Test {
