@@ -397,25 +397,14 @@ static uint64_t BlackInRow3(const uint8_t* p, int width)
 #endif
 
 #if defined(__x86_64__) || defined(__i386__)
-// CountBlack of `rows` rows `stride` bytes apart, each row (a cell's window,
-// 21 pixels or fewer) one masked compare.
+// CountBlack of `rows` rows `stride` bytes apart: one call for a cell's
+// window (a row of 21 pixels or fewer is BlackInRow3Avx512's one masked compare).
 [[gnu::target("avx512f,avx512bw,popcnt")]] static uint64_t BlackInRows3Avx512(const uint8_t* p, std::ptrdiff_t stride,
                                                                              int rows, int width)
 {
-    const int bytes = width * 3;
-    if (bytes > 64) {
-        uint64_t black = 0;
-        for (int r = 0; r < rows; ++r, p += stride)
-            black += BlackInRow3Avx512(p, width);
-        return black;
-    }
-    const __mmask64 row = ~0ull >> (64 - bytes);
-    const __m512i zero = _mm512_setzero_si512();
-    constexpr uint64_t Starts = 0x9249249249249249ull; // the pixels' first bytes
     uint64_t black = 0;
     for (int r = 0; r < rows; ++r, p += stride)
-        black += static_cast<uint64_t>(
-            std::popcount(_mm512_mask_cmpeq_epi8_mask(row, _mm512_maskz_loadu_epi8(row, p), zero) & Starts));
+        black += BlackInRow3Avx512(p, width);
     return black;
 }
 #endif

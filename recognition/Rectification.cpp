@@ -163,6 +163,21 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
     return x;
 }
 
+// The sixteen 3-byte pixels coded `c` gathered to `out` (48 bytes), the
+// lanes outside `inFrame` white: the 512-bit copies' fallback.
+[[gnu::target("avx512f,avx512bw")]] static inline void GatherGroup512(__m512i c, __mmask16 inFrame,
+                                                                     const uint8_t* base, uint8_t* out)
+{
+    // GCC 12's unmasked broadcasts, shifts and permutes of 512-bit vectors
+    // warn of an uninitialised register inside its own header: the
+    // all-lanes masked forms here do the same.
+    const __m512i pack = _mm512_setr4_epi32(0x04020100, 0x09080605, 0x0E0D0C0A, -1);
+    const __m512i join = _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 3, 7, 11, 15);
+    const __m512i words = _mm512_mask_i32gather_epi32(_mm512_set1_epi32(-1), inFrame, c, base, 1);
+    const __m512i pixels = _mm512_maskz_permutexvar_epi32(0xFFFF, join, _mm512_shuffle_epi8(words, pack));
+    _mm512_mask_storeu_epi32(out, 0x0FFF, pixels);
+}
+
 // CopyCodedRow3Avx2 sixteen pixels a gather, where the processor has 512-bit
 // vectors. The row's length is a multiple of sixteen, so it does the whole row.
 [[gnu::target("avx512f,avx512bw")]] static int CopyCodedRow3Avx512(const int32_t* code, const uint8_t* base,
@@ -170,11 +185,6 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
 {
     const __m512i skip = _mm512_set1_epi32(SkipPixel);
     const __m512i white = _mm512_set1_epi32(-1);
-    // GCC 12's unmasked broadcasts, shifts and permutes of 512-bit vectors
-    // warn of an uninitialised register inside its own header: the
-    // all-lanes masked forms here do the same.
-    const __m512i pack = _mm512_setr4_epi32(0x04020100, 0x09080605, 0x0E0D0C0A, -1);
-    const __m512i join = _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 3, 7, 11, 15);
     int x = 0;
     for (; x + 16 <= CardPictureSize; x += 16) {
         const __m512i c = _mm512_loadu_si512(code + x);
@@ -194,9 +204,7 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
             out += 48;
             continue;
         }
-        const __m512i words = _mm512_mask_i32gather_epi32(white, inFrame, c, base, 1);
-        const __m512i pixels = _mm512_maskz_permutexvar_epi32(0xFFFF, join, _mm512_shuffle_epi8(words, pack));
-        _mm512_mask_storeu_epi32(out, 0x0FFF, pixels);
+        GatherGroup512(c, inFrame, base, out);
         out += 48;
     }
     return x;
@@ -217,8 +225,6 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
 {
     const __m512i skip = _mm512_set1_epi32(SkipPixel);
     const __m512i white = _mm512_set1_epi32(-1);
-    const __m512i pack = _mm512_setr4_epi32(0x04020100, 0x09080605, 0x0E0D0C0A, -1);
-    const __m512i join = _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 3, 7, 11, 15);
     // Each pixel's window offset (the low byte of its lane) to its three
     // bytes: lane k's byte 4k, plus 0, 1, 2.
     alignas(64) static constexpr uint8_t SpreadBytes[64] = {
@@ -255,7 +261,8 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
             const __mmask16 inA = _mm512_cmple_epu32_mask(fromFirst, last);
             const __mmask16 inB = _mm512_cmple_epu32_mask(fromNext, last);
             if (static_cast<__mmask16>(inA | inB) == 0xFFFF) {
-                const __m512i offsets = _mm512_mask_add_epi32(fromFirst, static_cast<__mmask16>(~inA), fromNext, second);
+                const __m512i offsets =
+                    _mm512_mask_add_epi32(fromFirst, static_cast<__mmask16>(~inA), fromNext, second);
                 const __m512i index =
                     _mm512_add_epi8(_mm512_maskz_permutexvar_epi8(~0ull, spread, offsets), channel);
                 const __m512i a = _mm512_loadu_si512(base + first);
@@ -264,9 +271,7 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
                 continue;
             }
         }
-        const __m512i words = _mm512_mask_i32gather_epi32(white, inFrame, c, base, 1);
-        const __m512i pixels = _mm512_maskz_permutexvar_epi32(0xFFFF, join, _mm512_shuffle_epi8(words, pack));
-        _mm512_mask_storeu_epi32(out, 0x0FFF, pixels);
+        GatherGroup512(c, inFrame, base, out);
     }
     return x;
 }
