@@ -67,6 +67,8 @@ enum class ActivePage { CameraTest, Marking, Other };
 // divided by width × height × 100 div 3072; −1 when that is 0 (the frames
 // are, for this measure, identical) or the two frames differ in format.
 int MeasureMotion(const FrameBuffer& previous, const FrameBuffer& current, int greyMode);
+// That sum alone, undivided; −1 when the frames cannot be compared.
+int64_t MotionSum(const FrameBuffer& previous, const FrameBuffer& current, int greyMode);
 // The same, copying `current` into `copy` (made to its format) while reading
 // it: one pass instead of a measure and a copy. `copy` is left as it was
 // when the frames cannot be compared.

@@ -6,11 +6,14 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 
 #include "CaptureTestSupport.h"
 #include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
 #include "capture/SampleConversion.h"
+#include "recognition/EveryPath.h"
+#include "recognition/ImagePrimitives.h"
 
 namespace {
 
@@ -138,6 +141,40 @@ TEST(MeasureMotion, QuarterOfThePixelsScaledAndMinusOneForNoChange)
     }
     EXPECT_EQ(MeasureMotion(red, grey, 1), -1);
     EXPECT_EQ(MeasureMotion(red, grey, 0), 16 * 76800 / 10000);
+}
+
+// Widths at every remainder of the vector steps (16 samples of 3 bytes, 8 of
+// 4), frames whose last sampled row ends at the buffer's last byte, random
+// pixels and the largest differences, held to the pixel-by-pixel sum.
+TEST(MeasureMotion, EveryPathSumsAsPixelByPixel)
+{
+    std::mt19937 random(7);
+    OnEveryPath([&] {
+        for (int bytes : {3, 4})
+            for (int width : {1, 2, 7, 15, 16, 17, 31, 32, 33, 34, 63, 64, 65, 95, 96, 97, 640, 641})
+                for (int height : {1, 3, 4}) {
+                    SCOPED_TRACE(std::to_string(bytes) + " bytes, " + std::to_string(width) + " x " +
+                                 std::to_string(height));
+                    FrameBuffer a(width, height, bytes), c(width, height, bytes);
+                    for (size_t i = 0; i < a.SizeBytes(); ++i) {
+                        a.Data()[i] = uint8_t(random());
+                        c.Data()[i] = uint8_t(random());
+                    }
+                    int64_t expected = 0;
+                    for (int y = 0; y < height; y += 2)
+                        for (int x = 0; x < width; x += 2)
+                            expected += std::abs(GreyOf(a.Pixels().Row(y) + x * bytes, GreyPlain) -
+                                                 GreyOf(c.Pixels().Row(y) + x * bytes, GreyPlain));
+                    EXPECT_EQ(MotionSum(a, c, GreyPlain), expected);
+                    FrameBuffer copy;
+                    EXPECT_EQ(MeasureMotionCopying(a, c, GreyPlain, copy), MeasureMotion(a, c, GreyPlain));
+                    EXPECT_EQ(std::memcmp(copy.Data(), c.Data(), c.SizeBytes()), 0);
+
+                    std::memset(a.Data(), 255, a.SizeBytes());
+                    std::memset(c.Data(), 0, c.SizeBytes());
+                    EXPECT_EQ(MotionSum(a, c, GreyPlain), int64_t(255) * ((width + 1) / 2) * ((height + 1) / 2));
+                }
+    });
 }
 
 TEST(RearmThreshold, Table)
