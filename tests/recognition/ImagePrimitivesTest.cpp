@@ -258,6 +258,45 @@ TEST(BlackShareTest, SixteenPixelBlocksCountAsPixelByPixel)
     });
 }
 
+// Binarising a run as pixel by pixel (white when 30 R + 59 G + 11 B reaches
+// the threshold × 100): runs at every remainder of the sixteen-pixel steps,
+// in place and into another row, greys on both sides of the threshold, the
+// run ending at the picture's last byte.
+TEST(BinariseRunTest, EveryPathAsPixelByPixel)
+{
+    OnEveryPath([] {
+        uint32_t state = 99;
+        auto next = [&] { return state = state * 1664525u + 1013904223u; };
+        for (int bpp : {3, 4})
+            for (int threshold : {1, 99, 100, 128, 255, 327})
+                for (int width : {1, 15, 16, 17, 31, 33, 47, 48, 49, 640}) {
+                    Bitmap b(width, 2, bpp);
+                    for (std::size_t i = 0; i < b.ByteSize(); ++i)
+                        b.Data()[i] = static_cast<uint8_t>(next() >> 24);
+                    // Greys of sum threshold × 100 and one step either side of it.
+                    for (int x = 0; x + 2 < width; x += 5)
+                        for (int d = 0; d < 3; ++d)
+                            std::memset(b.At(x + d, 1), std::clamp(threshold - 1 + d, 0, 255), 3);
+                    for (int y = 0; y < 2; ++y) {
+                        const std::vector<uint8_t> row(b.At(0, y), b.At(0, y) + std::size_t(width) * bpp);
+                        Bitmap out(width, 1, bpp);
+                        BinariseRun(b.At(0, y), out.At(0, 0), width, bpp, threshold);
+                        BinariseRun(b.At(0, y), b.At(0, y), width, bpp, threshold); // in place
+                        for (int x = 0; x < width; ++x) {
+                            const uint8_t* p = row.data() + std::size_t(x) * bpp;
+                            const uint8_t v = 30 * p[2] + 59 * p[1] + 11 * p[0] >= threshold * 100 ? 255 : 0;
+                            for (int c = 0; c < bpp; ++c) {
+                                const uint8_t want = c < 3 ? v : p[3]; // the fourth byte kept
+                                ASSERT_EQ(out.At(x, 0)[c], want) << bpp << " bytes, threshold " << threshold
+                                                                 << ", width " << width << ", pixel " << x;
+                                ASSERT_EQ(b.At(x, y)[c], want) << "in place, pixel " << x;
+                            }
+                        }
+                    }
+                }
+    });
+}
+
 // A cell's window counted in one call as pixel by pixel: every width (the
 // masked compares' 21-pixel limit and beyond) and height, the windows
 // ending at the picture's last byte, so that a load past a row would show
