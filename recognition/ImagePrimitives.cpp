@@ -310,24 +310,23 @@ int IsodataThreshold(const uint32_t (&histogram)[256])
         --hi;
     if (lo == 256 || lo == 255 || hi == 0)
         return 128;
+    // Counts and grey sums of the bins below each grey, so that a round
+    // takes two differences instead of a walk over the bins (the bins
+    // outside lo .. hi are empty).
+    uint64_t count[257], sum[257];
+    count[0] = sum[0] = 0;
+    for (int g = 0; g < 256; ++g) {
+        count[g + 1] = count[g] + histogram[g];
+        sum[g + 1] = sum[g] + static_cast<uint64_t>(g) * histogram[g];
+    }
     // The bin T itself belongs to neither side.
     int t = (lo + hi) / 2;
     int previous = 0;
     for (int round = 0; round < 100 && t != previous; ++round) {
         previous = t;
-        uint64_t sum = 0, count = 0;
-        for (int g = lo; g <= t - 1; ++g) {
-            sum += static_cast<uint64_t>(g) * histogram[g];
-            count += histogram[g];
-        }
-        int m1 = count ? static_cast<int>(sum / count) : 0;
-        sum = 0;
-        count = 0;
-        for (int g = t + 1; g <= hi; ++g) {
-            sum += static_cast<uint64_t>(g) * histogram[g];
-            count += histogram[g];
-        }
-        int m2 = count ? static_cast<int>(sum / count) : 255;
+        const uint64_t below = count[t], above = count[256] - count[t + 1];
+        const int m1 = below ? static_cast<int>(sum[t] / below) : 0;
+        const int m2 = above ? static_cast<int>((sum[256] - sum[t + 1]) / above) : 255;
         t = (m1 + m2) / 2;
     }
     return t;

@@ -55,6 +55,47 @@ TEST(Isodata, TwoLevelsSplitBetweenThemAndBinariseByScanLine)
     EXPECT_EQ(c.At(9, 9)[0], 255);
 }
 
+// The threshold as the mean of each side worked out by walking the bins,
+// round by round: the same as from the running counts, on histograms with
+// one, two and many filled bins, at the ends of the grey range and with
+// counts near the largest a picture gives.
+TEST(Isodata, RunningCountsSettleWhereWalkingTheBinsDoes)
+{
+    auto walking = [](const uint32_t (&h)[256]) {
+        int lo = 0, hi = 255;
+        while (lo < 256 && h[lo] == 0)
+            ++lo;
+        while (hi >= 0 && h[hi] == 0)
+            --hi;
+        if (lo == 256 || lo == 255 || hi == 0)
+            return 128;
+        int t = (lo + hi) / 2, previous = 0;
+        for (int round = 0; round < 100 && t != previous; ++round) {
+            previous = t;
+            uint64_t sum[2] = {0, 0}, count[2] = {0, 0};
+            for (int g = lo; g <= hi; ++g)
+                if (g != t) {
+                    sum[g > t] += uint64_t(g) * h[g];
+                    count[g > t] += h[g];
+                }
+            t = ((count[0] ? int(sum[0] / count[0]) : 0) + (count[1] ? int(sum[1] / count[1]) : 255)) / 2;
+        }
+        return t;
+    };
+    uint32_t state = 5;
+    auto next = [&] { return state = state * 1664525u + 1013904223u; };
+    for (int trial = 0; trial < 3000; ++trial) {
+        uint32_t h[256] = {};
+        const int filled = 1 + int(next() >> 24) % (trial % 3 == 0 ? 3 : 64);
+        const uint32_t largest = trial % 7 == 0 ? 4000000000u / filled : 1000;
+        for (int k = 0; k < filled; ++k) {
+            const int g = trial % 5 == 0 ? (k % 2 ? 255 - k : k) : int(next() >> 24);
+            h[g] += 1 + next() % largest;
+        }
+        ASSERT_EQ(IsodataThreshold(h), walking(h)) << "trial " << trial;
+    }
+}
+
 TEST(BlackShareTest, CountsFirstBytesZero)
 {
     Bitmap b(10, 10, 3);
