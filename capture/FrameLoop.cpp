@@ -14,6 +14,7 @@
 #include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
 #include "recognition/CpuFeatures.h"
+#include "recognition/GreyLanes.h"
 #include "recognition/ImagePrimitives.h"
 
 namespace {
@@ -72,18 +73,6 @@ SCORIVO_SIMD_CLONES static int64_t PlainRowMotion4(const uint8_t* __restrict a,
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// The plain greys of sixteen sampled pixels (blue, green, red in bytes 4k to
-// 4k + 2 of lane k, byte 4k + 3 unweighted) in 32-bit lanes: 11 B + 59 G and
-// 30 R in 16-bit halves (at most 17 850), their sum, and the division by 100
-// as (sum × 5243) >> 19, exact for every sum up to 25 500.
-[[gnu::target("avx512f,avx512bw")]] static inline __m512i PlainGreys16(__m512i pixels)
-{
-    const __m512i weights = _mm512_set1_epi32(11 | 59 << 8 | 30 << 16);
-    const __m512i halves = _mm512_madd_epi16(_mm512_maddubs_epi16(pixels, weights), _mm512_set1_epi16(1));
-    // The upper halves of the lanes are zero, so a 16-bit high product is the 32-bit one shifted by 16.
-    return _mm512_maskz_srli_epi32(0xFFFF, _mm512_mulhi_epu16(halves, _mm512_set1_epi32(5243)), 3);
-}
-
 // GCC 12's reduction and unmasked absolute value warn of an uninitialised
 // register inside its own header: the lanes are summed from memory.
 [[gnu::target("avx512f")]] static inline int64_t LaneSum(__m512i v)
@@ -118,9 +107,9 @@ SCORIVO_SIMD_CLONES static int64_t PlainRowMotion4(const uint8_t* __restrict a,
         const __mmask64 second = bytes > 64 ? (1ull << (bytes - 64)) - 1 : 0;
         const uint8_t* p = a + 6 * std::size_t(k);
         const uint8_t* q = c + 6 * std::size_t(k);
-        const __m512i ga = PlainGreys16(_mm512_permutex2var_epi8(_mm512_maskz_loadu_epi8(first, p), index,
+        const __m512i ga = PlainGreyLanes(_mm512_permutex2var_epi8(_mm512_maskz_loadu_epi8(first, p), index,
                                                                  _mm512_maskz_loadu_epi8(second, p + 64)));
-        const __m512i gc = PlainGreys16(_mm512_permutex2var_epi8(_mm512_maskz_loadu_epi8(first, q), index,
+        const __m512i gc = PlainGreyLanes(_mm512_permutex2var_epi8(_mm512_maskz_loadu_epi8(first, q), index,
                                                                  _mm512_maskz_loadu_epi8(second, q + 64)));
         sum = _mm512_add_epi32(sum, _mm512_maskz_abs_epi32(0xFFFF, _mm512_sub_epi32(ga, gc)));
     }
@@ -139,8 +128,8 @@ SCORIVO_SIMD_CLONES static int64_t PlainRowMotion4(const uint8_t* __restrict a,
         const __mmask64 mask = bytes >= 64 ? ~0ull : (1ull << bytes) - 1;
         const uint8_t* p = a + 8 * std::size_t(k);
         const uint8_t* q = c + 8 * std::size_t(k);
-        const __m512i ga = PlainGreys16(_mm512_and_si512(_mm512_maskz_loadu_epi8(mask, p), sampled));
-        const __m512i gc = PlainGreys16(_mm512_and_si512(_mm512_maskz_loadu_epi8(mask, q), sampled));
+        const __m512i ga = PlainGreyLanes(_mm512_and_si512(_mm512_maskz_loadu_epi8(mask, p), sampled));
+        const __m512i gc = PlainGreyLanes(_mm512_and_si512(_mm512_maskz_loadu_epi8(mask, q), sampled));
         sum = _mm512_add_epi32(sum, _mm512_maskz_abs_epi32(0xFFFF, _mm512_sub_epi32(ga, gc)));
     }
     return LaneSum(sum);

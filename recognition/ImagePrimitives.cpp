@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "recognition/CpuFeatures.h"
+#include "recognition/GreyLanes.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -126,27 +127,19 @@ __attribute__((target("ssse3"))) static int BinariseRun3Ssse3(const uint8_t* fro
 [[gnu::target("avx512f,avx512bw,avx512vbmi")]] static void BinariseRun3Vbmi(const uint8_t* from, uint8_t* to,
                                                                             int count, int scaled)
 {
-    // Lane k's bytes from pixel k's 3k, 3k + 1, 3k + 2; its fourth byte is
-    // weighted 0.
-    alignas(64) static constexpr uint8_t PixelBytes[64] = {
-        0,  1,  2,  0, 3,  4,  5,  0, 6,  7,  8,  0, 9,  10, 11, 0, 12, 13, 14, 0, 15, 16, 17, 0,
-        18, 19, 20, 0, 21, 22, 23, 0, 24, 25, 26, 0, 27, 28, 29, 0, 30, 31, 32, 0, 33, 34, 35, 0,
-        36, 37, 38, 0, 39, 40, 41, 0, 42, 43, 44, 0, 45, 46, 47, 0};
     // Pixel k's result (lane k, any of its bytes) to bytes 3k, 3k + 1, 3k + 2.
     alignas(64) static constexpr uint8_t ResultBytes[64] = {
         0,  0,  0,  4,  4,  4,  8,  8,  8,  12, 12, 12, 16, 16, 16, 20, 20, 20, 24, 24, 24, 28,
         28, 28, 32, 32, 32, 36, 36, 36, 40, 40, 40, 44, 44, 44, 48, 48, 48, 52, 52, 52, 56, 56,
         56, 60, 60, 60, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
-    const __m512i gather = _mm512_load_si512(PixelBytes), spread = _mm512_load_si512(ResultBytes);
-    const __m512i weights = _mm512_set1_epi32(11 | 59 << 8 | 30 << 16), ones = _mm512_set1_epi16(1);
+    const __m512i gather = _mm512_load_si512(PixelLaneBytes), spread = _mm512_load_si512(ResultBytes);
     const __m512i below = _mm512_set1_epi32(scaled - 1); // white when the sum > scaled - 1
     const __m512i set = _mm512_set1_epi32(-1);
     for (int k = 0; k < count; k += 16, from += 48, to += 48) {
         const int bytes = 3 * std::min(16, count - k);
         const __mmask64 mask = (1ull << bytes) - 1;
         const __m512i pixels = _mm512_maskz_permutexvar_epi8(~0ull, gather, _mm512_maskz_loadu_epi8(mask, from));
-        const __m512i sums = _mm512_madd_epi16(_mm512_maddubs_epi16(pixels, weights), ones);
-        const __m512i white = _mm512_maskz_mov_epi32(_mm512_cmpgt_epi32_mask(sums, below), set);
+        const __m512i white = _mm512_maskz_mov_epi32(_mm512_cmpgt_epi32_mask(PlainSumLanes(pixels), below), set);
         _mm512_mask_storeu_epi8(to, mask, _mm512_maskz_permutexvar_epi8(~0ull, spread, white));
     }
 }
