@@ -14,7 +14,8 @@
 //            cv::ximgproc::thinning (Zhang-Suen) of the same black pixels
 //   tick     one Timer1 tick on the marking page with automatic marking, for
 //            YUY2, MJPG and I420 samples / memcpy of the tick's frame; the
-//            OpenCV conversions (cvtColor, imdecode) alone for scale
+//            OpenCV conversions (cvtColor, imdecode) alone for scale, and
+//            our MJPG decode alone, the floor under that tick
 // Run with --benchmark_repetitions=5 for medians (the ratios use the medians).
 
 #include <benchmark/benchmark.h>
@@ -35,6 +36,7 @@
 #include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
 #include "capture/FrameLoop.h"
+#include "capture/JpegFrame.h"
 #include "capture/RecognitionFramePreparation.h"
 #include "capture/SampleConversion.h"
 #include "capture/SampleGrabber.h"
@@ -398,6 +400,17 @@ void BM_ConvertOpenCv(benchmark::State& state, int32_t format)
     }
 }
 
+// The MJPG tick's decode alone (libjpeg-turbo, as the tick draws it: at row
+// 10 of the 24-bit frame): the floor under that tick.
+void BM_DecodeOurs(benchmark::State& state)
+{
+    const auto samples = StillSamples(subtype::Mjpg);
+    FrameBuffer frame(W, H, 3);
+    JpegFrameDecoder decoder;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decoder.DrawOnto(samples[0].data(), samples[0].size(), frame.Pixels(), 10));
+}
+
 // ---- the ratio table -------------------------------------------------------
 
 // Keeps the CPU time per iteration of every run (the median when repeated):
@@ -480,6 +493,8 @@ int main(int argc, char** argv)
             ->Unit(benchmark::kMicrosecond);
     }
 
+    benchmark::RegisterBenchmark("Decode/ours_MJPG", BM_DecodeOurs)->Unit(benchmark::kMicrosecond);
+
     RatioCollector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
 
@@ -508,6 +523,8 @@ int main(int argc, char** argv)
         PrintRow((std::string("tick ") + name + " / cv conversion").c_str(), collector.Get(std::string("Tick/") + name),
                  collector.Get(std::string("Convert/opencv_") + name), "opencv", "");
     }
+    PrintRow("MJPG decode alone / memcpy", collector.Get("Decode/ours_MJPG"), collector.Get("Memcpy/frame24"),
+             "memcpy", "");
     benchmark::Shutdown();
     return 0;
 }
