@@ -7,10 +7,6 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
-
 #include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
 #include "recognition/CpuFeatures.h"

@@ -172,7 +172,8 @@ void BinariseRun(const uint8_t* from, uint8_t* to, int count, int bpp, int thres
     }
     int x = 0;
 #if defined(__x86_64__) || defined(__i386__)
-    // The 16-bit lanes hold every sum; thresholds outside them take the byte loop.
+    // The 16-bit lanes hold every sum; thresholds outside them take the byte
+    // loop (the permuted path sums in 32-bit lanes, and keeps to the same range).
     if (bpp == 3 && scaled >= 1 && scaled <= 32767 && cpu::HasAvx512Vbmi()) {
         BinariseRun3Vbmi(from, to, count, scaled);
         return;
@@ -898,6 +899,13 @@ SCORIVO_SIMD_CLONES static void BrighterEach(uint8_t* __restrict out, const uint
     for (std::size_t i = 0; i < n; ++i)
         out[i] = std::max(out[i], b[i]);
 }
+// out[i] = the brighter of a[i] and b[i], `out` apart from both.
+SCORIVO_SIMD_CLONES static void BrighterOfTwo(uint8_t* __restrict out, const uint8_t* __restrict a,
+                                              const uint8_t* __restrict b, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = std::max(a[i], b[i]);
+}
 SCORIVO_SIMD_CLONES static void DarkerEach(uint8_t* __restrict out, const uint8_t* __restrict b, std::size_t n)
 {
     for (std::size_t i = 0; i < n; ++i)
@@ -942,8 +950,7 @@ void LightLeveller::BlockLevels(const BitmapView& bmp)
         }
         uint8_t* pairs = pairMax_.data();
         for (std::size_t step = static_cast<std::size_t>(bpp); step < tail; step *= 2) {
-            std::memcpy(pairs, m, rowBytes);
-            BrighterEach(pairs, m + step, rowBytes);
+            BrighterOfTwo(pairs, m, m + step, rowBytes);
             std::swap(m, pairs);
         }
         uint8_t* out = level_.data() + static_cast<std::size_t>(by) * static_cast<std::size_t>(gw_) * 3;
