@@ -364,8 +364,8 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
     const __m512 h0 = _mm512_set1_ps(h[0]), h3 = _mm512_set1_ps(h[3]), h6 = _mm512_set1_ps(h[6]);
     const __m512 h1fy = _mm512_set1_ps(h[1] * fy), h4fy = _mm512_set1_ps(h[4] * fy), h7fy = _mm512_set1_ps(h[7] * fy);
     const __m512 h2 = _mm512_set1_ps(h[2]), h5 = _mm512_set1_ps(h[5]), one = _mm512_set1_ps(1.0f);
-    const __m512 below = _mm512_set1_ps(-1.0f), above = _mm512_set1_ps(800.0f), sixteen = _mm512_set1_ps(16.0f);
-    const __m512i skip = _mm512_set1_epi32(SkipPixel);
+    const __m512 sixteen = _mm512_set1_ps(16.0f);
+    const __m512i skip = _mm512_set1_epi32(SkipPixel), last = _mm512_set1_epi32(CardPictureSize - 1);
     const __m512i vStepX = _mm512_set1_epi32(stepX), vStepY = _mm512_set1_epi32(stepY),
                   vStride = _mm512_set1_epi32(stride);
     __m512 fx = _mm512_add_ps(_mm512_set1_ps(static_cast<float>(from)),
@@ -378,10 +378,12 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
         const __m512 ny = _mm512_add_ps(_mm512_add_ps(_mm512_mul_ps(h3, fx), h4fy), h5);
         const __m512 mx = _mm512_div_ps(nx, d);
         const __m512 my = _mm512_div_ps(ny, d);
-        const __mmask16 inside = _mm512_cmp_ps_mask(mx, below, _CMP_GT_OQ) & _mm512_cmp_ps_mask(mx, above, _CMP_LT_OQ) &
-                                 _mm512_cmp_ps_mask(my, below, _CMP_GT_OQ) & _mm512_cmp_ps_mask(my, above, _CMP_LT_OQ);
-        const __m512i px = _mm512_maskz_cvttps_epi32(inside, mx);
-        const __m512i ty = _mm512_maskz_cvttps_epi32(inside, my);
+        // A landing lies inside (-1, 800) exactly when it truncates to 0 .. 799:
+        // -1 and below truncate below 0, and what is too large (or no
+        // number) to the integer 0x80000000. Outside lanes are never read.
+        const __m512i px = _mm512_maskz_cvttps_epi32(0xFFFF, mx);
+        const __m512i ty = _mm512_maskz_cvttps_epi32(0xFFFF, my);
+        const __mmask16 inside = _mm512_mask_cmple_epu32_mask(_mm512_cmple_epu32_mask(px, last), ty, last);
         // Nearly always every lane lands, in the first lane's turned row:
         // that row is read from the register, not through memory.
         const int32_t first = _mm512_cvtsi512_si32(ty);
