@@ -10,7 +10,7 @@
 #include "app/MarkingSettings.h"
 #include "capture/CaptureSession.h"
 #include "recognition/CpuFeatures.h"
-#include "recognition/GreyLanes.h"
+#include "recognition/PixelLanes.h"
 #include "recognition/ImagePrimitives.h"
 
 namespace {

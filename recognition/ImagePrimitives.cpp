@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "recognition/CpuFeatures.h"
-#include "recognition/GreyLanes.h"
+#include "recognition/PixelLanes.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -127,12 +127,8 @@ __attribute__((target("ssse3"))) static int BinariseRun3Ssse3(const uint8_t* fro
 [[gnu::target("avx512f,avx512bw,avx512vbmi")]] static void BinariseRun3Vbmi(const uint8_t* from, uint8_t* to,
                                                                             int count, int scaled)
 {
-    // Pixel k's result (lane k, any of its bytes) to bytes 3k, 3k + 1, 3k + 2.
-    alignas(64) static constexpr uint8_t ResultBytes[64] = {
-        0,  0,  0,  4,  4,  4,  8,  8,  8,  12, 12, 12, 16, 16, 16, 20, 20, 20, 24, 24, 24, 28,
-        28, 28, 32, 32, 32, 36, 36, 36, 40, 40, 40, 44, 44, 44, 48, 48, 48, 52, 52, 52, 56, 56,
-        56, 60, 60, 60, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
-    const __m512i gather = _mm512_load_si512(PixelLaneBytes), spread = _mm512_load_si512(ResultBytes);
+    // Pixel k's result (lane k, all its bytes alike) back to its three bytes.
+    const __m512i gather = _mm512_load_si512(PixelLaneBytes), spread = _mm512_load_si512(LanePixelBytes);
     const __m512i below = _mm512_set1_epi32(scaled - 1); // white when the sum > scaled - 1
     const __m512i set = _mm512_set1_epi32(-1);
     for (int k = 0; k < count; k += 16, from += 48, to += 48) {

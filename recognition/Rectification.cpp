@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "recognition/CpuFeatures.h"
+#include "recognition/PixelLanes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -226,15 +227,11 @@ static uint8_t* CopyCodedOneByOne(const int32_t* code, int n, const uint8_t* bas
     const __m512i skip = _mm512_set1_epi32(SkipPixel);
     const __m512i white = _mm512_set1_epi32(-1);
     // Each pixel's window offset (the low byte of its lane) to its three
-    // bytes: lane k's byte 4k, plus 0, 1, 2.
-    alignas(64) static constexpr uint8_t SpreadBytes[64] = {
-        0,  0,  0,  4,  4,  4,  8,  8,  8,  12, 12, 12, 16, 16, 16, 20, 20, 20, 24, 24, 24, 28,
-        28, 28, 32, 32, 32, 36, 36, 36, 40, 40, 40, 44, 44, 44, 48, 48, 48, 52, 52, 52, 56, 56,
-        56, 60, 60, 60, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+    // bytes, plus 0, 1, 2.
     alignas(64) static constexpr uint8_t ChannelBytes[64] = {
         0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1,
         2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    const __m512i spread = _mm512_load_si512(SpreadBytes), channel = _mm512_load_si512(ChannelBytes);
+    const __m512i spread = _mm512_load_si512(LanePixelBytes), channel = _mm512_load_si512(ChannelBytes);
     const __m512i last = _mm512_set1_epi32(61); // a window offset whose three bytes lie in its 64
     const __m512i second = _mm512_set1_epi32(64), step = _mm512_set1_epi32(rowStep);
     int x = 0;

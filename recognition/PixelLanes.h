@@ -1,7 +1,8 @@
 #pragma once
-// The plain grey (30 R + 59 G + 11 B) of sixteen pixels at once, for the
-// pixel loops' 512-bit paths: each pixel's blue, green and red bytes in
-// bytes 0 to 2 of a 32-bit lane (byte 3 is not weighted).
+// Sixteen three-byte pixels in the sixteen 32-bit lanes of a 512-bit vector,
+// for the pixel loops' 512-bit paths: the byte permutes' indexes both ways,
+// and the plain grey (30 R + 59 G + 11 B) of each pixel, its blue, green and
+// red bytes in bytes 0 to 2 of its lane (byte 3 is not weighted).
 
 #if defined(__x86_64__) || defined(__i386__)
 
@@ -31,5 +32,11 @@ alignas(64) inline constexpr unsigned char PixelLaneBytes[64] = {
     0,  1,  2,  0, 3,  4,  5,  0, 6,  7,  8,  0, 9,  10, 11, 0, 12, 13, 14, 0, 15, 16, 17, 0,
     18, 19, 20, 0, 21, 22, 23, 0, 24, 25, 26, 0, 27, 28, 29, 0, 30, 31, 32, 0, 33, 34, 35, 0,
     36, 37, 38, 0, 39, 40, 41, 0, 42, 43, 44, 0, 45, 46, 47, 0};
+
+// The other way: lane k's first byte to bytes 3k, 3k + 1 and 3k + 2.
+alignas(64) inline constexpr unsigned char LanePixelBytes[64] = {
+    0,  0,  0,  4,  4,  4,  8,  8,  8,  12, 12, 12, 16, 16, 16, 20, 20, 20, 24, 24, 24, 28,
+    28, 28, 32, 32, 32, 36, 36, 36, 40, 40, 40, 44, 44, 44, 48, 48, 48, 52, 52, 52, 56, 56,
+    56, 60, 60, 60, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
 
 #endif
