@@ -262,6 +262,10 @@ static void GreyHistogramIn(const BitmapView& bmp, const RowSpan& s, int greyMod
         GreyHistogramParts<GreyRedCard, Keep>(bmp, s, parts, keep, keepStride);
     else if (greyMode == GreyGreenCard)
         GreyHistogramParts<GreyGreenCard, Keep>(bmp, s, parts, keep, keepStride);
+    else if (greyMode == GreyRedDropout)
+        GreyHistogramParts<GreyRedDropout, Keep>(bmp, s, parts, keep, keepStride);
+    else if (greyMode == GreyGreenDropout)
+        GreyHistogramParts<GreyGreenDropout, Keep>(bmp, s, parts, keep, keepStride);
     else if (greyMode == GreyPlain)
         GreyHistogramParts<GreyPlain, Keep>(bmp, s, parts, keep, keepStride);
     else
@@ -350,6 +354,10 @@ void BinariseAt(const BitmapView& bmp, const RowSpan& s, int pixelMode, int t)
         BinariseSpan<GreyRedCard>(bmp, s, t);
     } else if (pixelMode == GreyGreenCard) {
         BinariseSpan<GreyGreenCard>(bmp, s, t);
+    } else if (pixelMode == GreyRedDropout) {
+        BinariseSpan<GreyRedDropout>(bmp, s, t);
+    } else if (pixelMode == GreyGreenDropout) {
+        BinariseSpan<GreyGreenDropout>(bmp, s, t);
     } else {
         // Plain grey is Binarise's own rule at threshold t.
         for (int y = s.yLow; y <= s.yHigh; ++y) {

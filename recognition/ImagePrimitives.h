@@ -9,13 +9,33 @@
 
 #include "recognition/Bitmap.h"
 
-// Grey mode: 0 plain, 1 red card (red print lifted to white), 2 green card.
-enum GreyModes : int { GreyPlain = 0, GreyRedCard = 1, GreyGreenCard = 2 };
+// Grey mode: 0 plain, 1 red card (red print lifted to white), 2 green card;
+// 3 and 4 drop the red or green print out for reading marks (see GreyLevel).
+enum GreyModes : int { GreyPlain = 0, GreyRedCard = 1, GreyGreenCard = 2, GreyRedDropout = 3, GreyGreenDropout = 4 };
+
+// The mode in which a card of colour `colour` (GreyRedCard or GreyGreenCard)
+// has its marks read; other values are returned as they are.
+inline int DropoutMode(int colour)
+{
+    return colour == GreyRedCard ? GreyRedDropout : colour == GreyGreenCard ? GreyGreenDropout : colour;
+}
 
 // floor((30 R + 59 G + 11 B) / 100) in integers, after lifting the card's
 // print colour in modes 1 and 2.
+// In modes 3 and 4 a pixel whose print channel (red, green) is its
+// brightest is that channel's level: coloured ink takes from the other two
+// channels what the paper reflects, so through its own channel the print is
+// as light as the paper around it, whatever its shade, saturation or the
+// camera's white balance, while pencil, grey in every channel, stays as
+// dark. The lift of modes 1 and 2 leaves a saturated print or a dim frame's
+// print far below the paper, where the binarisation of an area takes it
+// for marks.
 inline int GreyLevel(int red, int green, int blue, int mode)
 {
+    if (mode == GreyRedDropout && red >= green && red >= blue)
+        return red;
+    if (mode == GreyGreenDropout && green >= red && green >= blue)
+        return green;
     if (mode == GreyRedCard && red > green && red > blue) {
         int lift = red - green > red - blue ? red - green : red - blue;
         red = red + lift > 255 ? 255 : red + lift;

@@ -648,7 +648,7 @@ int CardColour(RecognitionContext& ctx)
         else if (greens - reds > 50 && (reds == 0 || greens / reds > 5))
             colour = GreyGreenCard;
     }
-    ctx.GreyMode = colour;
+    ctx.GreyMode = DropoutMode(colour);
     return colour;
 }
 

@@ -18,7 +18,8 @@ int BuildSamplingGrids(RecognitionContext& ctx);
 void LayOutQuestionCells(RecognitionContext& ctx, int abType);
 // A scaled cut-out of the answer area's corner into Thumbnail.
 void DrawThumbnail(RecognitionContext& ctx);
-// 0 undecided, 1 red print, 2 green print; also becomes the grey mode.
+// 0 undecided, 1 red print, 2 green print; the mode that drops that print
+// out (DropoutMode) becomes the grey mode.
 int CardColour(RecognitionContext& ctx);
 // Binarises every block of five questions like a digit column.
 void PrepareAnswerBlocks(RecognitionContext& ctx);

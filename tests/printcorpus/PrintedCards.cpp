@@ -234,6 +234,35 @@ Thumb RandomThumb(Random &rng)
     return t;
 }
 
+PrintTint RandomPrintTint(Random &rng)
+{
+    PrintTint t;
+    t.hueShiftDeg = rng.Range(-14, 14);
+    t.saturation = rng.Range(0.6, 1.5);
+    t.value = rng.Range(0.85, 1.08);
+    return t;
+}
+
+void TintPrint(cv::Mat &page, const PrintTint &tint)
+{
+    // In HSV with OpenCV's 8-bit hue of 0..179; only pixels with a clear
+    // colour of their own are the coloured ink (antialiased edges included).
+    cv::Mat hsv;
+    cv::cvtColor(page, hsv, cv::COLOR_BGR2HSV);
+    const int shift = static_cast<int>(std::lround(tint.hueShiftDeg / 2));
+    for (int y = 0; y < hsv.rows; ++y) {
+        cv::Vec3b *p = hsv.ptr<cv::Vec3b>(y);
+        for (int x = 0; x < hsv.cols; ++x) {
+            if (p[x][1] < 25)
+                continue;
+            p[x][0] = static_cast<uint8_t>((p[x][0] + shift + 180) % 180);
+            p[x][1] = cv::saturate_cast<uint8_t>(p[x][1] * tint.saturation);
+            p[x][2] = cv::saturate_cast<uint8_t>(p[x][2] * tint.value);
+        }
+    }
+    cv::cvtColor(hsv, page, cv::COLOR_HSV2BGR);
+}
+
 void DrawThumb(cv::Mat &page, const PageMapping &map, const cardprint::CardGeometry &g, const Thumb &t)
 {
     const cardprint::RectU paper = g.Paper();
@@ -322,8 +351,9 @@ Shot RandomShot(Random &rng)
         s.shadowAngleDeg = rng.Range(0, 360);
         s.shadowOffsetPx = rng.Range(-120, 120);
     }
-    // A cast of a few per cent, and a warm or cool white balance.
-    const double warm = rng.Range(-0.04, 0.04);
+    // A cast of a few per cent, and a white balance a few hundred kelvin
+    // warm or cool.
+    const double warm = rng.Range(-0.08, 0.08);
     s.gain[0] = (1 + rng.Range(-0.03, 0.03)) * (1 - warm);
     s.gain[1] = 1 + rng.Range(-0.03, 0.03);
     s.gain[2] = (1 + rng.Range(-0.03, 0.03)) * (1 + warm);

@@ -100,6 +100,18 @@ struct Thumb {
 };
 
 Thumb RandomThumb(Random &rng);
+
+// How one print run's colour ink came out: printers and toners do not give
+// the template's own red or green, and a page may be printed saturated or
+// washed out. Black print and paper are left as they are.
+struct PrintTint {
+    double hueShiftDeg = 0; // about the ink's own hue
+    double saturation = 1;  // factor on the ink's chroma
+    double value = 1;       // factor on the ink's brightness
+};
+
+PrintTint RandomPrintTint(Random &rng);
+void TintPrint(cv::Mat &page, const PrintTint &tint);
 void DrawThumb(cv::Mat &page, const PageMapping &map, const cardprint::CardGeometry &g, const Thumb &thumb);
 
 struct Shot {

@@ -547,6 +547,7 @@ Tally ReadPrintedCards(double thumbShare, int frames)
         Random rng(static_cast<uint64_t>(EnvInt("SCORIVO_PRINTED_SEED", 1207)) * 1000003u + ci);
         // Thumbs have their own draws: the frames are otherwise those of a run without them.
         Random thumbRng(static_cast<uint64_t>(EnvInt("SCORIVO_PRINTED_SEED", 1207)) * 7919u + ci);
+        Random tintRng(static_cast<uint64_t>(EnvInt("SCORIVO_PRINTED_SEED", 1207)) * 104729u + ci);
         Reader reader(card, 3), reader32(card, 4);
         Tally tally;
         // Frames are drawn until `frames` of them lie in the envelope.
@@ -562,6 +563,7 @@ Tally ReadPrintedCards(double thumbShare, int frames)
             const PageMapping map(g, blank.size(), 300);
             const bool thumbed = thumbRng.Chance(thumbShare);
             const Thumb thumb = RandomThumb(thumbRng);
+            const PrintTint tint = RandomPrintTint(tintRng);
             const bool edge = AtTheDistanceEdge(card, g, map, shot);
             if (!edge)
                 ++inEnvelope;
@@ -571,6 +573,8 @@ Tally ReadPrintedCards(double thumbShare, int frames)
                 continue;
             }
             cv::Mat page = blank.clone();
+            if (IsJdTemplate(card.fileName))
+                TintPrint(page, tint);
             Random markRng(markSeed);
             DrawMarks(page, map, g, marks, hand, markRng);
             if (thumbed)

@@ -23,6 +23,20 @@ TEST(GreyLevel, ExactIntegerFormulaAndColourLifting)
     EXPECT_EQ(GreyLevel(0, 2, 0, 0), 1); // 118 hundredths
 }
 
+TEST(GreyLevel, DropoutModesSeeThePrintAsPaperAndPencilAsItIs)
+{
+    // The machine card's green outline, saturated further by a printer: the
+    // lift leaves it 60 levels below the paper, its own channel near it.
+    EXPECT_EQ(GreyLevel(110, 215, 120, GreyGreenCard), 196);
+    EXPECT_EQ(GreyLevel(110, 215, 120, GreyGreenDropout), 215);
+    EXPECT_EQ(GreyLevel(238, 150, 160, GreyRedDropout), 238);
+    // Grey pencil, and the other card's colour, stay plain grey.
+    EXPECT_EQ(GreyLevel(70, 72, 75, GreyGreenDropout), GreyLevel(70, 72, 75, GreyPlain));
+    EXPECT_EQ(GreyLevel(110, 215, 120, GreyRedDropout), GreyLevel(110, 215, 120, GreyPlain));
+    EXPECT_EQ(DropoutMode(GreyRedCard), GreyRedDropout);
+    EXPECT_EQ(DropoutMode(GreyPlain), GreyPlain);
+}
+
 TEST(Isodata, UniformAreasFallBackTo128)
 {
     Bitmap white(20, 10, 3);
