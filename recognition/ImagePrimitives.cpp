@@ -1302,11 +1302,37 @@ static void RelativeLevels(const int paper[3], int16_t (&relative)[3][256])
             relative[c][v] = static_cast<int16_t>(std::min(v * 256 / std::max(paper[c], 1), 4 * 256));
 }
 
-// Whether a B, G, R pixel is skin's against the paper's levels taken in
-// RelativeLevels.
-static bool SkinAt(const int16_t (&relative)[3][256], const uint8_t* p)
+// Whether a colour (B, G, R in 256ths of the paper's levels) lies between
+// the paper and the card's own coloured print, `print` in the same measure:
+// the print, its edges blurred into the paper, or the print made paler or
+// deeper by the light. Skin is darker in the print's own channel than a
+// print of its hue.
+static bool PrintLike(int blue, int green, int red, const int* print)
 {
-    return SkinColoured(relative[0][p[0]], relative[1][p[1]], relative[2][p[2]]);
+    const int drop = (256 - print[0]) + (256 - print[1]) + (256 - print[2]);
+    if (drop < 24)
+        return false;
+    const int depth = (256 - blue) + (256 - green) + (256 - red);
+    // How far towards the print, in 256ths of the way: up to 1.6 times it.
+    const int t = depth * 256 / drop;
+    if (t < 0 || t > 410)
+        return false;
+    // The print's own channel (its brightest) stays close to the paper's
+    // across the print's shades; the other two follow its depth loosely.
+    const int c[3] = {blue, green, red};
+    const int own = static_cast<int>(std::max_element(print, print + 3) - print);
+    for (int k = 0; k < 3; ++k)
+        if (std::abs(c[k] - (256 + t * (print[k] - 256) / 256)) > (k == own ? 16 : 36))
+            return false;
+    return true;
+}
+
+// Whether a B, G, R pixel is skin's against the paper's levels taken in
+// RelativeLevels; never the card's own print where `print` is given.
+static bool SkinAt(const int16_t (&relative)[3][256], const int* print, const uint8_t* p)
+{
+    const int b = relative[0][p[0]], g = relative[1][p[1]], r = relative[2][p[2]];
+    return SkinColoured(b, g, r) && !(print && PrintLike(b, g, r, print));
 }
 
 // Skin pixels count only where the run of skin to their left and the run
@@ -1316,7 +1342,7 @@ constexpr int SkinReach = 2;
 
 // SkinPixels' count over `s`, the pixels just outside it that its runs start
 // from read from the picture. `runs` is scratch space.
-static int SkinIn(const BitmapView& bmp, const RowSpan& s, const int16_t (&relative)[3][256],
+static int SkinIn(const BitmapView& bmp, const RowSpan& s, const int16_t (&relative)[3][256], const int* print,
                   std::vector<uint8_t>& runs)
 {
     constexpr int Enough = SkinReach + 1;
@@ -1330,7 +1356,7 @@ static int SkinIn(const BitmapView& bmp, const RowSpan& s, const int16_t (&relat
         int across = 0;
         for (int x = xs; x < s.x1; ++x, p += bmp.bytesPerPixel) {
             uint8_t& up = runs[static_cast<std::size_t>(x - xs)];
-            if (!SkinAt(relative, p)) {
+            if (!SkinAt(relative, print, p)) {
                 across = 0;
                 up = 0;
                 continue;
@@ -1351,7 +1377,7 @@ int SkinPixels(const BitmapView& bmp, const ScanRect& r, const int paper[3])
     int16_t relative[3][256];
     RelativeLevels(paper, relative);
     std::vector<uint8_t> runs;
-    return SkinIn(bmp, s, relative, runs);
+    return SkinIn(bmp, s, relative, nullptr, runs);
 }
 
 void SkinCounter::Begin(const BitmapView& levelled, const LightLeveller& leveller)
@@ -1364,18 +1390,28 @@ void SkinCounter::Begin(const BitmapView& levelled, const LightLeveller& levelle
     gw_ = levelled.Valid() ? (levelled.width + Block - 1) / Block : 0;
     gh_ = levelled.Valid() ? (levelled.height + Block - 1) / Block : 0;
     counts_.assign(static_cast<std::size_t>(gw_) * static_cast<std::size_t>(gh_), -1);
+    hasPrint_ = false;
 }
 
 // Whether every other pixel of every other row of the span holds some
 // skin's colour: nearly every block of a card holds none, and a thumb's
 // patch shows on this grid; a block whose skin slips between its points
 // holds a few counted pixels at most.
+void SkinCounter::ExceptPrint(int blue, int green, int red)
+{
+    const int levels[3] = {blue, green, red};
+    for (int c = 0; c < 3; ++c)
+        print_[c] = relative_[c][std::clamp(levels[c], 0, 255)];
+    hasPrint_ = true;
+    std::fill(counts_.begin(), counts_.end(), int16_t{-1});
+}
+
 bool SkinCounter::AnySkinSampled(const RowSpan& s) const
 {
     for (int y = s.yLow; y <= s.yHigh; y += 2) {
         const uint8_t* p = bmp_.At(s.x0, y);
         for (int x = s.x0; x < s.x1; x += 2, p += 2 * bmp_.bytesPerPixel)
-            if (SkinAt(relative_, p))
+            if (SkinAt(relative_, PrintOrNull(), p))
                 return true;
     }
     return false;
@@ -1395,9 +1431,9 @@ int SkinCounter::In(const RowSpan& s)
                 const RowSpan block{by * Block, std::min((by + 1) * Block, bmp_.height) - 1, bx * Block,
                                     std::min((bx + 1) * Block, bmp_.width)};
                 const uint8_t* own = leveller_->OwnBrightest(b);
-                const bool skinBlock = own && SkinAt(relative_, own);
+                const bool skinBlock = own && SkinAt(relative_, PrintOrNull(), own);
                 counts_[b] = static_cast<int16_t>(skinBlock               ? Block * Block
-                                                  : AnySkinSampled(block) ? SkinIn(bmp_, block, relative_, scratch_)
+                                                  : AnySkinSampled(block) ? SkinIn(bmp_, block, relative_, PrintOrNull(), scratch_)
                                                                           : 0);
             }
             skin += counts_[b];

@@ -208,15 +208,21 @@ public:
     void Begin(const BitmapView& levelled, const LightLeveller& leveller);
     // The skin pixels of the blocks whose middles lie in `s`.
     int In(const RowSpan& s);
+    // The card's own coloured print (its levels in the levelled picture) is
+    // not skin: a red print under warm light has skin's colour.
+    void ExceptPrint(int blue, int green, int red);
 
 private:
     bool AnySkinSampled(const RowSpan& s) const;
+    const int* PrintOrNull() const { return hasPrint_ ? print_ : nullptr; }
 
     BitmapView bmp_;
     const LightLeveller* leveller_ = nullptr;
     int16_t relative_[3][256] = {};
     int gw_ = 0, gh_ = 0;
     std::vector<int16_t> counts_; // per block, -1 until counted
+    int print_[3] = {};
+    bool hasPrint_ = false;
     std::vector<uint8_t> scratch_;
 };
 

@@ -635,18 +635,26 @@ int CardColour(RecognitionContext& ctx)
     if (ctx.AdmGrid.columns >= 1 && ctx.AdmGrid.rows >= 1 && (card.bytesPerPixel == 3 || card.bytesPerPixel == 4)) {
         const PointF c = ctx.AdmGrid.corner[0][0];
         int greens = 0, reds = 0;
+        long redSum[3] = {}; // B, G, R of the red pixels: the print's own colour
         for (int y = std::max(static_cast<int>(c.y - 10 * g.sy), 0); static_cast<float>(y) < c.y && y < card.height;
              ++y)
             for (int x = std::max(static_cast<int>(c.x), 0); static_cast<float>(x) < c.x + 2 * g.sx && x < card.width;
                  ++x) {
                 const uint8_t* p = card.At(x, y);
                 greens += p[1] > p[2] + 15;
-                reds += p[2] > p[1] + 15;
+                if (p[2] > p[1] + 15) {
+                    ++reds;
+                    for (int k = 0; k < 3; ++k)
+                        redSum[k] += p[k];
+                }
             }
-        if (reds - greens > 50 && (greens == 0 || reds / greens > 5))
+        if (reds - greens > 50 && (greens == 0 || reds / greens > 5)) {
             colour = GreyRedCard;
-        else if (greens - reds > 50 && (reds == 0 || greens / reds > 5))
+            ctx.Skin.ExceptPrint(static_cast<int>(redSum[0] / reds), static_cast<int>(redSum[1] / reds),
+                                 static_cast<int>(redSum[2] / reds));
+        } else if (greens - reds > 50 && (reds == 0 || greens / reds > 5)) {
             colour = GreyGreenCard;
+        }
     }
     ctx.GreyMode = DropoutMode(colour);
     return colour;

@@ -565,4 +565,17 @@ TEST(SkinTest, PatchesOfSkinCountPrintPencilAndFringesDoNot)
     EXPECT_EQ(counter.In({0, 159, 0, 160}), 8 * 8 * 64);
     EXPECT_EQ(counter.In({16, 40, 64, 100}), 3 * 4 * 64); // the blocks whose middles lie inside
     EXPECT_EQ(leveller.PaperLevel(0), 230);
+
+    // An orange-red print, saturated, under warm light has skin's colour;
+    // told as the card's own print (its tint's levels), it is not skin, and
+    // the thumb, darker in red than the print, still is.
+    paint(card, 0, 0, 160, 160, 230, 228, 225);
+    paint(card, 8, 8, 48, 152, 120, 150, 225);
+    paint(card, 64, 16, 128, 80, 115, 145, 200);
+    leveller.Apply(card.View());
+    counter.Begin(card.View(), leveller);
+    EXPECT_GT(counter.In({0, 159, 0, 60}), 0);
+    counter.ExceptPrint(120, 150, 225);
+    EXPECT_EQ(counter.In({0, 159, 0, 60}), 0);
+    EXPECT_EQ(counter.In({16, 40, 64, 100}), 3 * 4 * 64);
 }
