@@ -41,8 +41,13 @@ std::vector<cv::Mat> DrawPdfPages(const std::string &pdf, const std::string &fol
 {
     // Cairo rather than the splash rasteriser of the first corpus: another
     // anti-aliasing of the thin bubble outlines and the text.
+#ifdef SCORIVO_PDFTOCAIRO
+    const std::string tool = SCORIVO_PDFTOCAIRO;
+#else
+    const std::string tool = "pdftocairo";
+#endif
     const std::string command =
-        "pdftocairo -png -r 254 " + Quoted(pdf) + " " + Quoted(folder + "/sheet") + " 2>/dev/null";
+        Quoted(tool) + " -png -r 254 " + Quoted(pdf) + " " + Quoted(folder + "/sheet") + " 2>/dev/null";
     const int status = std::system(command.c_str());
     if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         if (error)
