@@ -319,8 +319,8 @@ void DrawPencil(cv::Mat &page, const PencilMark &m, Dice &dice)
         break;
     }
     case MarkShape::Tick: {
-        // A heavy tick: down-left arm, long up-right arm, a stroke half the
-        // mark's height wide so that it covers most of the bubble.
+        // A heavy tick: down-left arm, long up-right arm, a stroke more than
+        // half the mark's height wide so that it covers most of the bubble.
         const double a = Rad(m.angleDeg);
         auto at = [&](double x, double y) {
             const cv::Point2d p = local.centre + cv::Point2d(m.rx * (x * std::cos(a) - y * std::sin(a)),
@@ -328,7 +328,7 @@ void DrawPencil(cv::Mat &page, const PencilMark &m, Dice &dice)
             return cv::Point(cvRound(p.x * (1 << Shift)), cvRound(p.y * (1 << Shift)));
         };
         const std::vector<std::vector<cv::Point>> tick{{at(-0.75, -0.1), at(-0.2, 0.55), at(0.8, -0.6)}};
-        cv::polylines(shape, tick, false, cv::Scalar(255), std::max(1, cvRound(m.ry * dice.Uniform(0.9, 1.15))),
+        cv::polylines(shape, tick, false, cv::Scalar(255), std::max(1, cvRound(m.ry * dice.Uniform(1.1, 1.4))),
                       cv::LINE_AA, Shift);
         break;
     }
@@ -338,7 +338,7 @@ void DrawPencil(cv::Mat &page, const PencilMark &m, Dice &dice)
     // The paper's tooth: the paler the graphite, the more of the paper shows
     // between its grains.
     cv::Mat tooth(roi.size(), CV_32F);
-    cv::randn(tooth, 0, 1);
+    cv::RNG(dice.Seed()).fill(tooth, cv::RNG::NORMAL, 0, 1);
     cv::GaussianBlur(tooth, tooth, cv::Size(0, 0), 0.8);
     const double grain = 0.35 + 0.9 * std::clamp((m.graphite - 25) / 85, 0.0, 1.0);
     cover = cover.mul(cv::max(0.0, 1.0 - grain * cv::max(tooth, 0.0)));
@@ -459,6 +459,24 @@ std::pair<double, double> LineSpan(const PageSurvey &survey, const Projection &p
     return {std::min(left, right), std::max(left, right)};
 }
 
+bool InEnvelope(const PageSurvey &survey, const Projection &p)
+{
+    const double rows = (survey.bottom.y - survey.top.y) / survey.pitchY;
+    const auto [shorter, longer] = LineSpan(survey, p);
+    if (shorter < rows * 230 / 34 + 1 || longer > rows * 300 / 34 - 1)
+        return false;
+    const double left = std::min(survey.top.left, survey.bottom.left) - 1.5 * survey.pitchX;
+    const double right = std::max(survey.top.right, survey.bottom.right) + 1.5 * survey.pitchX;
+    const double below = survey.bottom.y + survey.pitchY, above = survey.top.y - 12 * survey.pitchY;
+    for (const cv::Point2d corner : {cv::Point2d(left, below), cv::Point2d(right, below), cv::Point2d(left, above),
+                                     cv::Point2d(right, above)}) {
+        const cv::Point2d f = p(corner);
+        if (f.x < 1 || f.x > 638 || f.y < 1 || f.y > 478)
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
 // sRGB-like coding, as a lookup both ways.
@@ -491,7 +509,7 @@ cv::Mat Desk(Dice &dice, double light)
         }
     cv::Mat desk, fine(480, 640, CV_32FC3);
     cv::resize(coarse, desk, cv::Size(640, 480), 0, 0, cv::INTER_LINEAR);
-    cv::randn(fine, cv::Scalar::all(0), cv::Scalar::all(0.015 * light));
+    cv::RNG(dice.Seed()).fill(fine, cv::RNG::NORMAL, cv::Scalar::all(0), cv::Scalar::all(0.015 * light));
     return desk + fine;
 }
 
@@ -518,7 +536,6 @@ cv::Mat DiscKernel(double radius)
 cv::Mat Photograph(const cv::Mat &page, const PageSurvey &survey, const Exposure &e)
 {
     Dice dice(e.seed);
-    cv::theRNG().state = e.seed | 1;
     const Projection project(survey, e);
 
     // The card is lit before the camera sees it: work on the page at about

@@ -150,6 +150,13 @@ private:
 // shorter first: what the reader holds against its accepted range.
 std::pair<double, double> LineSpan(const PageSurvey &survey, const Projection &p);
 
+// Whether the reader accepts where the card lies in the frame: the lines'
+// distance at both ends within 230/34 to 300/34 of a cell row per row of line
+// distance, and the corner check's points (a cell and a half beyond the line
+// ends, a cell below the bottom line, twelve above the top one) inside the
+// frame; a pixel to spare each.
+bool InEnvelope(const PageSurvey &survey, const Projection &p);
+
 // The camera's BGR frame of the page.
 cv::Mat Photograph(const cv::Mat &page, const PageSurvey &survey, const Exposure &e);
 

@@ -139,10 +139,12 @@ Truth Draw(const CardTemplate &t, Dice &dice)
 }
 
 // How one student fills a card: a favourite shape, size, pressure and
-// slant, each mark varying around them.
+// slant, each mark varying around them; some aim every mark the same way
+// off the bubble (at the middle of the cell above it, say), in cells.
 struct Student {
     MarkShape shape = MarkShape::Oval;
     double size = 1, graphite = 60, strokeMm = 0.5, slantDeg = 0;
+    cv::Point2d aim{0, 0};
 };
 
 Student DrawStudent(Dice &dice)
@@ -154,12 +156,24 @@ Student DrawStudent(Dice &dice)
     s.graphite = dice.Uniform(25, 110);
     s.strokeMm = dice.Uniform(0.35, 0.7);
     s.slantDeg = dice.Odds(0.75) ? dice.Uniform(-30, 30) : dice.Uniform(65, 115);
+    if (dice.Odds(0.35)) {
+        // Half of them up, at the cell's middle rather than its bubble.
+        const double way = dice.Odds(0.5) ? -1.5708 + dice.Uniform(-0.4, 0.4) : dice.Uniform(0, 6.2832);
+        const double by = dice.Uniform(0.08, 0.16);
+        s.aim = {by * std::cos(way), by * std::sin(way)};
+    }
     return s;
 }
 
 struct Filled {
     std::vector<PencilMark> marks;
-    std::map<CellKey, const char *> what; // for the listings: "mark" or "rubbed"
+    // For the listings: what lies in a cell, as "oval 1.12x g64 off 0.03,-0.15"
+    // (size against the bubble, graphite grey, offset in cells, y down).
+    struct Note {
+        std::string text;
+        cv::Point2d page;
+    };
+    std::map<CellKey, Note> what;
 };
 
 Filled Fill(const CardTemplate &t, const Truth &w, const PageSurvey &survey, const Student &s, Dice &dice)
@@ -175,15 +189,23 @@ Filled Fill(const CardTemplate &t, const Truth &w, const PageSurvey &survey, con
         const double size = std::clamp(s.size * dice.Uniform(0.92, 1.08), 0.7, 1.5);
         m.rx = b.size.width / 2 * size;
         m.ry = b.size.height / 2 * size;
-        // Up to a fifth of a cell off the bubble, any way.
-        const double angle = dice.Uniform(0, 6.283185307179586), reach = 0.2 * std::sqrt(dice.Uniform(0, 1));
-        m.centre = b.centre + cv::Point2d(reach * survey.pitchX * std::cos(angle), reach * survey.pitchY * std::sin(angle));
+        // Up to a fifth of a cell off the bubble, any way: around the
+        // student's aim, a scatter of its own.
+        const double angle = dice.Uniform(0, 6.2832);
+        const double scatter = (s.aim == cv::Point2d() ? 0.2 : 0.08) * std::sqrt(dice.Uniform(0, 1));
+        cv::Point2d off = s.aim + scatter * cv::Point2d(std::cos(angle), std::sin(angle));
+        off *= std::min(1.0, 0.2 / std::max(cv::norm(off), 1e-9));
+        m.centre = b.centre + cv::Point2d(off.x * survey.pitchX, off.y * survey.pitchY);
         m.angleDeg = m.shape == MarkShape::Scribble ? s.slantDeg + dice.Uniform(-10, 10) : dice.Uniform(-12, 12);
         m.graphite = std::clamp(s.graphite + dice.Uniform(-8, 8), 25.0, 110.0);
         m.strokePx = s.strokeMm * PagePixelsPerMm * dice.Uniform(0.85, 1.15);
         m.rubbedOut = rubbedOut;
         f.marks.push_back(m);
-        f.what[{cell.col, cell.row}] = rubbedOut ? "rubbed" : "mark";
+        static const char *const shapes[] = {"oval", "scribble", "tick"};
+        char text[96];
+        std::snprintf(text, sizeof text, "%s%s %.2fx g%.0f off %.2f,%.2f", rubbedOut ? "rubbed " : "",
+                      shapes[static_cast<int>(m.shape)], size, m.graphite, off.x, off.y);
+        f.what[{cell.col, cell.row}] = {text, m.centre};
     };
     if (t.AbMode == 0)
         put(w.abType == 0 ? CellPos{t.AbACol, t.AbARow} : CellPos{t.AbBCol, t.AbBRow}, false);
@@ -213,10 +235,31 @@ Filled Fill(const CardTemplate &t, const Truth &w, const PageSurvey &survey, con
     return f;
 }
 
+// What the student did in question q's cells, for the listings: "B:mark C:rubbed".
+// With the camera's projection, where each mark lies in the frame.
+std::string MarksOf(const CardTemplate &t, const Truth &w, const Filled &f, int q, const Projection &seen)
+{
+    if (q < 0 || q >= t.QuestionCount)
+        return {};
+    const QuestionLayout lay = LayoutQuestion(t, w.abType, q);
+    std::string out;
+    for (int j = 0; j < lay.options; ++j) {
+        const CellPos c = OptionCell(lay, q % 5, j);
+        const auto it = f.what.find({c.col, c.row});
+        if (it == f.what.end())
+            continue;
+        const cv::Point2d at = seen(it->second.page);
+        char where[40];
+        std::snprintf(where, sizeof where, " at %.0f,%.0f;", at.x, at.y);
+        out += std::string(" ") + static_cast<char>('A' + j) + ": " + it->second.text + where;
+    }
+    return out;
+}
+
 enum class Outcome { Right, Refused, Wrong };
 
 // Judges a reading accepted with code 0; `listing` gets what differs.
-Outcome Judge(const WholeCardReading &r, const Truth &w, std::string &listing)
+Outcome Judge(const WholeCardReading &r, const Truth &w, const Filled &f, const Projection &seen, std::string &listing)
 {
     const CardReading &got = r.Context().Reading;
     const std::string number(got.admissionNumber.View());
@@ -239,26 +282,11 @@ Outcome Judge(const WholeCardReading &r, const Truth &w, std::string &listing)
     for (int q = 0; q < r.Exam().questionCount; ++q) {
         const std::string read(got.questionResults[q].answer.View());
         if (read != w.answers[static_cast<std::size_t>(q)])
-            wrong += " q" + std::to_string(q + 1) + " read '" + read + "' for '" + w.answers[static_cast<std::size_t>(q)] + "'";
+            wrong += " q" + std::to_string(q + 1) + " read '" + read + "' for '" + w.answers[static_cast<std::size_t>(q)] +
+                     "' (" + MarksOf(r.Context().Template, w, f, q, seen) + " )";
     }
     listing += wrong;
     return wrong.empty() ? Outcome::Right : Outcome::Wrong;
-}
-
-// What the student did in question q's cells, for the listings: "B:mark C:rubbed".
-std::string MarksOf(const CardTemplate &t, const Truth &w, const Filled &f, int q)
-{
-    if (q < 0 || q >= t.QuestionCount)
-        return {};
-    const QuestionLayout lay = LayoutQuestion(t, w.abType, q);
-    std::string out;
-    for (int j = 0; j < lay.options; ++j) {
-        const CellPos c = OptionCell(lay, q % 5, j);
-        const auto it = f.what.find({c.col, c.row});
-        if (it != f.what.end())
-            out += std::string(" ") + static_cast<char>('A' + j) + ":" + it->second;
-    }
-    return out;
 }
 
 struct Count {
@@ -367,7 +395,6 @@ TEST(IndependentCorpus, ShippedCardsReadRightOrRefuse)
         auto multiple = [&t](int q) { return IsMultipleChoice(q, t.QuestionCount); };
         WholeCardReading narrow(t, card.fileName, 3, multiple), wide(t, card.fileName, 4, multiple);
         Count n;
-        const double k = t.LineDistance / t.CellHeight;
         for (int i = 0, kept = 0; kept < frames; ++i) {
             const Truth w = Draw(t, dice);
             const Student student = DrawStudent(dice);
@@ -375,11 +402,8 @@ TEST(IndependentCorpus, ShippedCardsReadRightOrRefuse)
             const Exposure e = RandomExposure(dice);
             const uint64_t markSeed = dice.Seed();
             const Sheet &sheet = p.sheets.at({c, w.abType});
-            // Inside the envelope: the lines' distance at both ends within
-            // the reader's range (230/34 to 300/34 of a cell row per row of
-            // line distance), a pixel to spare.
-            const auto [shorter, longer] = LineSpan(sheet.survey, Projection(sheet.survey, e));
-            if (shorter < k * 230 / 34 + 1 || longer > k * 300 / 34 - 1)
+            const Projection seen(sheet.survey, e);
+            if (!InEnvelope(sheet.survey, seen))
                 continue;
             ++kept;
             if (only >= 0 && i != only)
@@ -395,7 +419,7 @@ TEST(IndependentCorpus, ShippedCardsReadRightOrRefuse)
             const int code = r.Read(frame.data, frame.step).code;
             const RecognitionContext &ctx = r.Context();
             std::string listing;
-            const Outcome o = code != 0 ? Outcome::Refused : Judge(r, w, listing);
+            const Outcome o = code != 0 ? Outcome::Refused : Judge(r, w, filled, seen, listing);
             (o == Outcome::Right ? n.right : o == Outcome::Refused ? n.refused : n.wrong)++;
             // A frame looked at alone is saved whatever its reading.
             if (dump && *dump && (o != Outcome::Right || only >= 0))
@@ -415,7 +439,7 @@ TEST(IndependentCorpus, ShippedCardsReadRightOrRefuse)
                             "lamp %.0f K defocus %.2f %s\n",
                             card.fileName.c_str(), i, o == Outcome::Wrong ? "WRONG" : "refused", code,
                             rule.empty() ? "" : (" rule '" + rule + "' at q" + std::to_string(ctx.RereadQuestion + 1) +
-                                                 " (" + MarksOf(t, w, filled, ctx.RereadQuestion) + " )")
+                                                 " (" + MarksOf(t, w, filled, ctx.RereadQuestion, seen) + " )")
                                                     .c_str(),
                             code ? " " : "", code ? ctx.StatusText.c_str() : "", listing.c_str(), e.rowPx, e.turnDeg,
                             e.tiltDeg, e.upsideDown ? " upside down" : "", shade.density, e.lampKelvin, e.defocusPx,
