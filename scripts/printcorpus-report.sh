@@ -51,8 +51,9 @@ FNR == 1 { corpus = (FILENAME ~ /first$/) ? 1 : 2 }
 # A frame sent back by a rule: "  CARD #I refused code 13 ... rule '\''RULE'\'' at qN ..."
 /^  [^ ]+\.dat #[0-9]+ refused code 13 / && /rule '\''/ {
     card = $1
-    match($0, /rule '\''[^'\'']*'\''/)
-    rule = substr($0, RSTART + 6, RLENGTH - 7)
+    # A rule may hold an apostrophe ("a neighbour'\''s mark"): it ends at "' at q".
+    match($0, /rule '\''.*'\'' at q/)
+    rule = substr($0, RSTART + 6, RLENGTH - 12)
     rules[corpus, card, rule]++
     if (!((corpus, card, rule) in ruleSeen)) { ruleSeen[corpus, card, rule] = 1; ruleList[corpus, card] = ruleList[corpus, card] "\t" rule }
     if (rule != "skin near the cells") doubt[corpus, card]++

@@ -397,6 +397,8 @@ Exposure RandomExposure(Dice &dice)
     }
     e.lampKelvin = 5000 + (dice.Odds(0.5) ? 1 : -1) * dice.Uniform(200, 700);
     e.tintGreen = dice.Uniform(-0.02, 0.02);
+    if (dice.Odds(0.6))
+        e.greyWorld = dice.Uniform(0, 0.7);
     e.defocusPx = dice.Uniform(0.4, 1.3);
     e.fringe = dice.Uniform(0, 0.0015);
     e.vignette = dice.Uniform(0.05, 0.3);
@@ -603,12 +605,20 @@ cv::Mat Photograph(const cv::Mat &page, const PageSurvey &survey, const Exposure
         }
     }
 
+    // Automatic balance takes the frame's mean for grey: over a card with
+    // much green or red print it turns the paper a little the other way.
+    const cv::Scalar mean = cv::mean(frame);
+    cv::Vec3f balance(1, 1, 1);
+    for (int c : {0, 2})
+        if (mean[c] > 0)
+            balance[c] = static_cast<float>(std::pow(mean[1] / mean[c], e.greyWorld));
+
     // The camera's colour matrix (more saturated than the scene), its tone
     // curve, then sharpening of the coded picture.
     cv::Mat coded(480, 640, CV_32FC3);
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x) {
-            const cv::Vec3f v = frame.at<cv::Vec3f>(y, x);
+            const cv::Vec3f v = frame.at<cv::Vec3f>(y, x).mul(balance);
             const double luma = 0.114 * v[0] + 0.587 * v[1] + 0.299 * v[2];
             cv::Vec3f &o = coded.at<cv::Vec3f>(y, x);
             for (int c = 0; c < 3; ++c)

@@ -120,6 +120,7 @@ struct Exposure {
     double shadowWaveMm = 0, shadowWaveLengthMm = 80; // the shadow edge rolls
     double lampKelvin = 5000; // the camera balances for 5000 K
     double tintGreen = 0;     // green-magenta error of the balance
+    double greyWorld = 0;     // how far automatic balance evens the frame's mean colour (0..1)
     // Lens and sensor.
     double defocusPx = 0.8; // radius of the blur disc
     double fringe = 0.0008; // lateral chromatic aberration: red and blue scaled about the centre
