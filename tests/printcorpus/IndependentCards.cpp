@@ -346,7 +346,7 @@ void DrawPencil(cv::Mat &page, const PencilMark &m, Dice &dice)
     if (m.rubbedOut) {
         // The eraser lifts most of the graphite and some of the print.
         cv::GaussianBlur(cover, cover, cv::Size(0, 0), 1.4);
-        cover *= dice.Uniform(0.15, 0.38);
+        cover *= dice.Uniform(0.08, 0.22);
         const double fade = dice.Uniform(0.05, 0.25);
         cv::Mat rubbed;
         cv::GaussianBlur(shape, rubbed, cv::Size(0, 0), 0.3 * reach);

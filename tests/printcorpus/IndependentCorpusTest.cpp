@@ -376,6 +376,59 @@ TEST(IndependentCorpus, TheFrameShowsTheLinesWhereTheProjectionPutsThem)
     }
 }
 
+// The truth is honest only if what it calls a mark looks like one and
+// what it calls empty does not: the palest, smallest mark of each shape,
+// centred, darkens much of the middle of its bubble; the darkest, largest
+// rubbed-out mark leaves that middle far paler.
+TEST(IndependentCorpus, MarksStandApartFromRubbedOutOnes)
+{
+    const Printed &p = Print();
+    ASSERT_TRUE(p.error.empty()) << p.error;
+    for (const auto &[key, sheet] : p.sheets) {
+        const FoundBubble &b = sheet.survey.bubbles.begin()->second;
+        // Darkness added over the middle of the bubble (60 % of its box each
+        // way), and the share of that darkened by more than 60 levels.
+        auto measure = [&](const PencilMark &m, uint64_t seed, double &added, double &covered) {
+            cv::Mat page = sheet.page->clone();
+            Dice dice(seed);
+            DrawPencil(page, m, dice);
+            const cv::Size2d middle = b.size * 0.6;
+            const cv::Rect box(cv::Rect2d(b.centre - cv::Point2d(middle.width, middle.height) / 2, middle));
+            cv::Mat before, after;
+            cv::cvtColor((*sheet.page)(box), before, cv::COLOR_BGR2GRAY);
+            cv::cvtColor(page(box), after, cv::COLOR_BGR2GRAY);
+            cv::Mat diff;
+            cv::subtract(before, after, diff, cv::noArray(), CV_32F);
+            added = cv::mean(diff)[0];
+            covered = cv::countNonZero(diff > 60) / static_cast<double>(box.area());
+        };
+        for (MarkShape shape : {MarkShape::Oval, MarkShape::Scribble, MarkShape::Tick}) {
+            PencilMark m;
+            m.shape = shape;
+            m.centre = b.centre;
+            m.rx = b.size.width / 2 * 0.7;
+            m.ry = b.size.height / 2 * 0.7;
+            m.graphite = 110;
+            m.strokePx = 3.5;
+            double palest = 0, share = 0, residue = 0, ignored = 0;
+            measure(m, 5, palest, share);
+            m.rx *= 1.5 / 0.7;
+            m.ry *= 1.5 / 0.7;
+            m.graphite = 25;
+            m.rubbedOut = true;
+            // The eraser lifts a different share each time: the worst of a few.
+            for (uint64_t seed = 1; seed <= 6; ++seed) {
+                double r = 0;
+                measure(m, seed, r, ignored);
+                residue = std::max(residue, r);
+            }
+            const std::string name = p.cards[key.first].fileName + " shape " + std::to_string(static_cast<int>(shape));
+            EXPECT_GT(share, 0.6) << name;
+            EXPECT_LT(residue, 0.45 * palest) << name << ": residue " << residue << ", palest mark " << palest;
+        }
+    }
+}
+
 TEST(IndependentCorpus, ShippedCardsReadRightOrRefuse)
 {
     const Printed &p = Print();
