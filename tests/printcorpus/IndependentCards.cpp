@@ -130,7 +130,8 @@ bool FindLines(const cv::Mat &darkness, PrintedLine &top, PrintedLine &bottom)
     }
     if (bars.size() < 2)
         return false;
-    std::sort(bars.begin(), bars.end(), [](const auto &a, const auto &b) { return a.right - a.left > b.right - b.left; });
+    std::sort(bars.begin(), bars.end(),
+              [](const auto &a, const auto &b) { return a.right - a.left > b.right - b.left; });
     top = bars[0].y < bars[1].y ? bars[0] : bars[1];
     bottom = bars[0].y < bars[1].y ? bars[1] : bars[0];
     return true;
@@ -426,7 +427,7 @@ Projection::Projection(const PageSurvey &survey, const Exposure &e)
     // fix the homography.
     const cv::Point2d centre = survey.Centre();
     const double scale = e.rowPx / survey.pitchY; // frame pixels per page pixel at the centre
-    const double distance = e.focalPx / scale;  // in page pixels
+    const double distance = e.focalPx / scale;    // in page pixels
     const double turn = Rad(e.turnDeg + (e.upsideDown ? 180 : 0));
     const cv::Point2d axis(std::cos(Rad(e.tiltAxisDeg)), std::sin(Rad(e.tiltAxisDeg))), normal(-axis.y, axis.x);
     const double ct = std::cos(Rad(e.tiltDeg)), st = std::sin(Rad(e.tiltDeg));
@@ -470,8 +471,8 @@ bool InEnvelope(const PageSurvey &survey, const Projection &p)
     const double left = std::min(survey.top.left, survey.bottom.left) - 1.5 * survey.pitchX;
     const double right = std::max(survey.top.right, survey.bottom.right) + 1.5 * survey.pitchX;
     const double below = survey.bottom.y + survey.pitchY, above = survey.top.y - 12 * survey.pitchY;
-    for (const cv::Point2d corner : {cv::Point2d(left, below), cv::Point2d(right, below), cv::Point2d(left, above),
-                                     cv::Point2d(right, above)}) {
+    for (const cv::Point2d corner :
+         {cv::Point2d(left, below), cv::Point2d(right, below), cv::Point2d(left, above), cv::Point2d(right, above)}) {
         const cv::Point2d f = p(corner);
         if (f.x < 1 || f.x > 638 || f.y < 1 || f.y > 478)
             return false;
@@ -560,8 +561,8 @@ cv::Mat Photograph(const cv::Mat &page, const PageSurvey &survey, const Exposure
             double light = e.brightness * (1 + e.slope * mm.dot(slopeDir) / 100);
             if (e.shadowDepth > 0) {
                 const double along = mm.dot(cv::Point2d(-shadowDir.y, shadowDir.x));
-                const double edge = mm.dot(shadowDir) - e.shadowAtMm -
-                                    e.shadowWaveMm * std::sin(2 * Pi * along / e.shadowWaveLengthMm);
+                const double edge =
+                    mm.dot(shadowDir) - e.shadowAtMm - e.shadowWaveMm * std::sin(2 * Pi * along / e.shadowWaveLengthMm);
                 light *= 1 - e.shadowDepth / (1 + std::exp(-edge / e.shadowSoftMm));
             }
             const cv::Vec3b p = small.at<cv::Vec3b>(y, x);

@@ -61,10 +61,13 @@ struct CellKey {
 // A card page as found on its pixels.
 struct PageSurvey {
     PrintedLine top, bottom;
-    double pitchX = 0, pitchY = 0;     // a cell's width and height on the page, in pixels
+    double pitchX = 0, pitchY = 0; // a cell's width and height on the page, in pixels
     std::map<CellKey, FoundBubble> bubbles;
-    std::vector<CellKey> missing;      // cells whose bubble was not found
-    cv::Point2d Centre() const { return {(top.left + top.right + bottom.left + bottom.right) / 4, (top.y + bottom.y) / 2}; }
+    std::vector<CellKey> missing; // cells whose bubble was not found
+    cv::Point2d Centre() const
+    {
+        return {(top.left + top.right + bottom.left + bottom.right) / 4, (top.y + bottom.y) / 2};
+    }
 };
 
 // Every cell a student may fill on this page (AB cells, digit grids, answer
@@ -118,16 +121,16 @@ struct Exposure {
     double slope = 0.1, slopeDirDeg = 0;
     double shadowDepth = 0, shadowSoftMm = 6, shadowDirDeg = 0, shadowAtMm = 0;
     double shadowWaveMm = 0, shadowWaveLengthMm = 80; // the shadow edge rolls
-    double lampKelvin = 5000; // the camera balances for 5000 K
-    double tintGreen = 0;     // green-magenta error of the balance
-    double greyWorld = 0;     // how far automatic balance evens the frame's mean colour (0..1)
+    double lampKelvin = 5000;                         // the camera balances for 5000 K
+    double tintGreen = 0;                             // green-magenta error of the balance
+    double greyWorld = 0;                             // how far automatic balance evens the frame's mean colour (0..1)
     // Lens and sensor.
     double defocusPx = 0.8; // radius of the blur disc
     double fringe = 0.0008; // lateral chromatic aberration: red and blue scaled about the centre
     double vignette = 0.15;
     double flicker = 0, flickerRows = 240, flickerPhase = 0; // rolling shutter under mains light
-    double fullWell = 3000, readNoise = 4;                  // electrons
-    double saturation = 1.15;                               // colour matrix
+    double fullWell = 3000, readNoise = 4;                   // electrons
+    double saturation = 1.15;                                // colour matrix
     double sharpen = 0.4;
     bool mjpg = true;
     int jpegQuality = 80;

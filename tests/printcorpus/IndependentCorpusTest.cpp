@@ -116,7 +116,10 @@ Truth Draw(const CardTemplate &t, Dice &dice)
                 static_cast<char>('1' + dice.Index(std::min(t.SubjRows, 10) - 1));
     if (t.ScoreColumns > 0) {
         const int columns = std::min(t.ScoreColumns, 4);
-        const int value = dice.Odds(0.7) ? dice.Index(151) : dice.Index(columns >= 4 ? 10000 : columns == 3 ? 1000 : 100);
+        const int value = dice.Odds(0.7) ? dice.Index(151)
+                                         : dice.Index(columns >= 4   ? 10000
+                                                      : columns == 3 ? 1000
+                                                                     : 100);
         const std::string digits = std::to_string(value);
         w.score = std::string(static_cast<std::size_t>(columns) - std::min<std::size_t>(digits.size(), columns),
                               dice.Odds(0.4) ? '0' : ' ') +
@@ -282,8 +285,9 @@ Outcome Judge(const WholeCardReading &r, const Truth &w, const Filled &f, const 
     for (int q = 0; q < r.Exam().questionCount; ++q) {
         const std::string read(got.questionResults[q].answer.View());
         if (read != w.answers[static_cast<std::size_t>(q)])
-            wrong += " q" + std::to_string(q + 1) + " read '" + read + "' for '" + w.answers[static_cast<std::size_t>(q)] +
-                     "' (" + MarksOf(r.Context().Template, w, f, q, seen) + " )";
+            wrong += " q" + std::to_string(q + 1) + " read '" + read + "' for '" +
+                     w.answers[static_cast<std::size_t>(q)] + "' (" + MarksOf(r.Context().Template, w, f, q, seen) +
+                     " )";
     }
     listing += wrong;
     return wrong.empty() ? Outcome::Right : Outcome::Wrong;
@@ -491,9 +495,10 @@ TEST(IndependentCorpus, ShippedCardsReadRightOrRefuse)
                 std::printf("  %s #%d %s code %d%s%s%s |%s| row %.2f px turn %.1f tilt %.1f%s shade %.2f "
                             "lamp %.0f K defocus %.2f %s\n",
                             card.fileName.c_str(), i, o == Outcome::Wrong ? "WRONG" : "refused", code,
-                            rule.empty() ? "" : (" rule '" + rule + "' at q" + std::to_string(ctx.RereadQuestion + 1) +
-                                                 " (" + MarksOf(t, w, filled, ctx.RereadQuestion, seen) + " )")
-                                                    .c_str(),
+                            rule.empty() ? ""
+                                         : (" rule '" + rule + "' at q" + std::to_string(ctx.RereadQuestion + 1) +
+                                            " (" + MarksOf(t, w, filled, ctx.RereadQuestion, seen) + " )")
+                                               .c_str(),
                             code ? " " : "", code ? ctx.StatusText.c_str() : "", listing.c_str(), e.rowPx, e.turnDeg,
                             e.tiltDeg, e.upsideDown ? " upside down" : "", shade.density, e.lampKelvin, e.defocusPx,
                             e.mjpg ? ("jpeg " + std::to_string(e.jpegQuality)).c_str() : "i420");
@@ -504,8 +509,9 @@ TEST(IndependentCorpus, ShippedCardsReadRightOrRefuse)
         for (const auto &[rule, times] : n.rules)
             rules += " '" + rule + "'x" + std::to_string(times);
         const int total = n.right + n.refused + n.wrong;
-        std::printf("independent %s: %d frames, %d right, %d refused (codes%s; rules%s), %d wrong, %d refused for doubt\n",
-                    card.fileName.c_str(), total, n.right, n.refused, codes.c_str(), rules.c_str(), n.wrong, n.doubt);
+        std::printf(
+            "independent %s: %d frames, %d right, %d refused (codes%s; rules%s), %d wrong, %d refused for doubt\n",
+            card.fileName.c_str(), total, n.right, n.refused, codes.c_str(), rules.c_str(), n.wrong, n.doubt);
         EXPECT_EQ(n.wrong, 0) << card.fileName;
         // The full run's bar: 99.5 % read right. A small run says too little to hold a card to it.
         if (total >= 400) {

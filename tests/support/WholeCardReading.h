@@ -14,7 +14,7 @@ class WholeCardReading {
 public:
     // `multiple(q)` tells whether question q (0-based) is multiple choice.
     template <typename MultipleChoice>
-    WholeCardReading(const CardTemplate& t, const std::string& fileName, int bytesPerPixel, MultipleChoice multiple)
+    WholeCardReading(const CardTemplate &t, const std::string &fileName, int bytesPerPixel, MultipleChoice multiple)
     {
         ctx_.SetUp(640, 480, bytesPerPixel);
         ctx_.SetTemplate(t, fileName);
@@ -25,12 +25,12 @@ public:
     }
 
     // A 640 x 480 frame of three-byte pixels, top row first, `stride` bytes a row.
-    MarkingOutcome Read(const uint8_t* topRow, std::size_t stride)
+    MarkingOutcome Read(const uint8_t *topRow, std::size_t stride)
     {
         const BitmapView v = ctx_.FrameBitmap.View();
         for (int y = 0; y < v.height; ++y) {
-            const uint8_t* from = topRow + static_cast<std::size_t>(y) * stride;
-            uint8_t* to = v.TopRow(y);
+            const uint8_t *from = topRow + static_cast<std::size_t>(y) * stride;
+            uint8_t *to = v.TopRow(y);
             for (int x = 0; x < v.width; ++x)
                 std::memcpy(to + x * v.bytesPerPixel, from + 3 * x, 3);
         }
@@ -39,8 +39,8 @@ public:
         return RunMarkingAttempt(ctx_, acceptance);
     }
 
-    const RecognitionContext& Context() const { return ctx_; }
-    const SamplingExam& Exam() const { return exam_; }
+    const RecognitionContext &Context() const { return ctx_; }
+    const SamplingExam &Exam() const { return exam_; }
 
 private:
     RecognitionContext ctx_;
