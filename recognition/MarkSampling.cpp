@@ -1037,8 +1037,11 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         // mark centred in another cell, or a mark of its own beside it. When
         // they do not (two marks run together), and nothing else in the
         // question is marked while the patch holds confirmed ink: read again.
+        // A multiple choice asks even beside marked options: a letter whose
+        // mark strays towards the next question's is still one of its
+        // letters, and dropped it would be read wrong, not refused.
         bool foreignTip[card_limits::MaxOptions] = {}; // ink of a mark centred in another cell
-        if (best < 0)
+        if (best < 0 || exam.multipleChoice[q] != 0)
             for (int j = 0; j < cells.options; ++j)
                 if (overflow[j] && inks[j] >= 5) {
                     const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
@@ -1054,9 +1057,12 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                     }
                 }
         // A mark the grid sits astride of could be this option's or its
-        // neighbour's: read the card again rather than guess.
+        // neighbour's: read the card again rather than guess; unless every
+        // patch reaching into the window is centred in it (a big mark
+        // pushed towards the neighbour, reaching over with its tip).
         for (int j = 0; j < cells.options; ++j)
-            if (marked[j] && MarkAstride(card, cells.corner[j], g.sx, g.sy, AstrideLean))
+            if (marked[j] && MarkAstride(card, cells.corner[j], g.sx, g.sy, AstrideLean) &&
+                !OnlyOwnInk(OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy), g.sx, g.sy))
                 return reread(q, "mark astride");
         // An option only the block's shift made marked, whose ink is not a
         // mark of its own: the shift, led by the block's other marks, has
@@ -1117,19 +1123,30 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         // reading could be wrong, so the card is read again; unless it is
         // the question's only ink, a patch of its own as dark as the hand's
         // marks: a small mark off its bubble's centre.
+        // Ink leaning towards a marked neighbour is that mark's overflow,
+        // unless the patches' shapes say it is a mark of its own, small
+        // and pushed off its bubble towards the neighbour: then it is
+        // judged as any ink off the centre.
         for (int j = 0; j < cells.options; ++j)
-            if (!marked[j] && !foreignTip[j] && fills[j] > 9 && inks[j] >= 5 &&
-                !SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy)) {
+            if (!marked[j] && !foreignTip[j] && fills[j] > 9 && inks[j] >= 5) {
+                const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
+                const bool ownOnly = o.unclear == 0 && o.foreign == 0 && ownFill(o) > 9;
+                if (!ownOnly && SpillFromNeighbour(card, cells.corner[j], g.sx, g.sy))
+                    continue;
                 bool alone = best < 0;
                 for (int k = 0; k < cells.options && alone; ++k)
                     alone = k == j || (fills[k] <= 9 && inks[k] < 5);
-                if (alone && depthShare(j) >= MarkDepthShare) {
-                    const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
-                    if (o.unclear == 0 && o.foreign == 0 && ownFill(o) > 9) {
-                        marked[j] = true;
-                        best = j;
-                        continue;
-                    }
+                if (alone && depthShare(j) >= MarkDepthShare && ownOnly) {
+                    marked[j] = true;
+                    best = j;
+                    continue;
+                }
+                // Ink that is wholly the edges of marks centred in other cells
+                // (two big marks either side, whose pulls cancel out) is
+                // neither this option's mark nor a doubt about one.
+                if (!alone && o.own == 0 && o.unclear == 0 && o.foreign > 0) {
+                    foreignTip[j] = true;
+                    continue;
                 }
                 return reread(q, "ink off the centre");
             }

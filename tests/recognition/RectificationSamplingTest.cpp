@@ -414,8 +414,10 @@ TEST_F(SamplingFixture, MarkSpillingOverACellEdgeIsNoOption)
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
     EXPECT_EQ(ctx.Reading.questionResults[0].answer.View(), "BD");
     EXPECT_EQ(ctx.Reading.questionResults[1].answer.View(), "A");
-    // Question 2 holds nothing but the overflow of question 1's A: blank.
-    Spill(ctx.Questions[2].corner[0], 3);
+    // Question 2 holds nothing but the overflow of question 1's A, which
+    // runs down into its window: blank.
+    for (Bitmap* b : {&ctx.RectifiedCard, &ctx.CheckCard})
+        FillRect(*b, 100, 340 - 3, 120, 340 + 6);
     ASSERT_EQ(ReadAnswers(ctx, exam), AnswersResult::Read);
     EXPECT_EQ(ctx.Reading.questionResults[2].answer.View(), "");
     // Ink at the edge of question 2's D with no mark beside it to come
