@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QPainter>
+#include <QPen>
+
+#include "cardprint/CardGeometry.h"
 #include "cardprint/DemoStack.h"
 #include "cardprint/ShippedCards.h"
 #include "recognition/CardLayout.h"
@@ -92,10 +96,9 @@ std::vector<RefusalExample> RefusalExamples()
     // Two options of a single choice marked alike, as dark as a firm hand.
     auto two = [&](int q) { return std::vector<PencilMark>{mark(Option(q, 0), 70, 1.0), mark(Option(q, 2), 70, 1.0)}; };
     std::vector<RefusalExample> out;
-    // Half a row high, between question 12 and question 11: the reading names
-    // the one whose cells it leaves the ink beside.
-    out.push_back(Replaced("涂点不在选项中间", At(F::Question, 10, R::InkOffCentre), 11,
-                           {mark(Option(11, answer(11), 0, 0.5f))}));
+    // Half a column aside, between the answer's bubble and the next.
+    out.push_back(Replaced("涂点不在选项中间", At(F::Question, 11, R::InkOffCentre), 11,
+                           {mark(Option(11, answer(11), 0.5f))}));
     // The answer, and beside it a big mark half over the next option.
     out.push_back(Replaced("一个涂点跨两个选项", At(F::Question, 31, R::MarkAstride), 31,
                            {mark(Option(31, answer(31))), mark(Option(31, (answer(31) + 2) % 4, -0.4f), 0, 1.4)}));
@@ -163,6 +166,59 @@ QImage PhotographRefusalExample(const RefusalExample& e, const SynthOptions& o)
     constexpr double pixelsPerMm = 8.0;
     const ShippedCard& card = DemoShipped();
     return PhotographFace(card.record, card.fileName, RenderRefusalExample(e, pixelsPerMm), pixelsPerMm, o);
+}
+
+// The cells of the example's refused place.
+static std::vector<CellPos> PlaceCells(const RefusalDetail& d)
+{
+    const CardTemplate& t = DemoShipped().record;
+    std::vector<CellPos> cells;
+    auto grid = [&](float col, float row, int columns, int rows) {
+        for (int i = 0; i < columns; ++i)
+            if (d.index < 0 || d.index == i)
+                for (int j = 0; j < rows; ++j)
+                    cells.push_back(DigitCell(col, row, i, j));
+    };
+    switch (d.field) {
+    case RefusalField::Question:
+        for (int j = 0; j < LayoutQuestion(t, 0, d.index).options; ++j)
+            cells.push_back(Option(d.index, j));
+        break;
+    case RefusalField::AdmissionNumber: grid(t.AdmCol, t.AdmRow, t.AdmColumns, 10); break;
+    case RefusalField::Subject: grid(t.SubjCol, t.SubjRow, t.SubjColumns, t.SubjRows); break;
+    case RefusalField::SubjectiveScore: grid(t.ScoreCol, t.ScoreRow, t.ScoreColumns, 10); break;
+    case RefusalField::None: break;
+    }
+    return cells;
+}
+
+QImage RefusalExamplePicture(const RefusalExample& e, const QColor& boxColour)
+{
+    constexpr double pixelsPerMm = 8.0;
+    const ShippedCard& card = DemoShipped();
+    const CardGeometry g(card.record, false);
+    const QImage face = RenderRefusalExample(e, pixelsPerMm);
+    const double k = PixelsPerUnit(pixelsPerMm);
+    const RectU paper = g.Paper();
+    // The place's cells in face pixels (rows downward).
+    QRectF place;
+    for (const CellPos& c : PlaceCells(e.expected)) {
+        const RectU r = g.Cell(c);
+        place |= QRectF(QPointF((r.left - paper.left) * k, (paper.top - r.top) * k),
+                        QPointF((r.right - paper.left) * k, (paper.top - r.bottom) * k));
+    }
+    // Two cells of the card around it, so the teacher sees where it is.
+    const double cw = card.record.CellWidth * k, ch = card.record.CellHeight * k;
+    const QRect crop = place.adjusted(-2 * cw, -2 * ch, 2 * cw, 2 * ch).toAlignedRect().intersected(face.rect());
+    QImage picture = face.copy(crop).convertToFormat(QImage::Format_RGB32);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(boxColour, std::max(2.0, ch / 8)));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(place.translated(-crop.topLeft()).adjusted(-cw / 5, -ch / 5, cw / 5, ch / 5));
+    p.end();
+    // Help pages show them at about this width.
+    return picture.width() > 360 ? picture.scaledToWidth(360, Qt::SmoothTransformation) : picture;
 }
 
 } // namespace cardprint

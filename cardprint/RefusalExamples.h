@@ -40,5 +40,8 @@ std::vector<RefusalExample> RefusalExamples();
 QImage RenderRefusalExample(const RefusalExample& e, double pixelsPerMm = 8.0);
 // The example photographed by the synthetic camera.
 QImage PhotographRefusalExample(const RefusalExample& e, const SynthOptions& o);
+// The help page's picture of the example: the card face around the refused
+// place, the place boxed in `boxColour` as the live view boxes it.
+QImage RefusalExamplePicture(const RefusalExample& e, const QColor& boxColour);
 
 } // namespace cardprint
