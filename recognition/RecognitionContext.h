@@ -118,10 +118,11 @@ public:
     // Why each column of the last ReadDigitColumns holds no digit (None
     // where it does).
     std::array<RefusalReason, card_limits::MaxAdmColumns> DigitReasons{};
-    // The refused question's or column's cells outlined in the frame shown
-    // (FrameBitmap's coordinates, rows counted upward: bottom-left,
-    // bottom-right, top-right, top-left of the cells in card space), set by
-    // the marking attempt; none when the refusal names no place.
+    // The refused question's or column's cells outlined in the frame as the
+    // frame loop showed it, whichever way the attempt turned it to read it
+    // (rows counted upward; the cells' bottom-left, bottom-right, top-right
+    // and top-left corners in card space), set by the marking attempt; none
+    // when the refusal names no place.
     std::array<PointF, 4> RefusalOutline{};
     bool HasRefusalOutline = false;
 
