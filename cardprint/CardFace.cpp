@@ -263,7 +263,10 @@ void PaintMarks(QPainter& p, const Mapper& m, const CardGeometry& g, const FaceO
         switch (mk.kind) {
         case PencilMark::Pencil: {
             double fill = rng.Chance(0.25) ? rng.Range(0.88, 0.95) : rng.Range(0.95, 1.05);
-            QBrush brush(GraphiteTexture(rng, static_cast<int>(rng.Range(55, 85)), 22));
+            const int grey = static_cast<int>(rng.Range(55, 85));
+            if (mk.size > 0)
+                fill = mk.size;
+            QBrush brush(GraphiteTexture(rng, mk.grey > 0 ? mk.grey : grey, 22));
             p.setBrush(brush);
             p.drawPolygon(MarkOutline(m, bubble, fill, rng));
             break;

@@ -27,6 +27,10 @@ struct PencilMark {
     };
     CellPos cell;
     Kind kind = Pencil;
+    // A pencil mark of this graphite grey level and size (share of the
+    // bubble) instead of the hand's usual ones; 0: the usual.
+    int grey = 0;
+    double size = 0;
 };
 
 struct FaceOptions {

@@ -233,6 +233,9 @@ int CmdMark(const std::vector<std::string>& args)
         const MarkingRecord& r = acceptor.Reading();
         card.line = "{\"file\":" + cli::JsonString(file) + ",\"code\":" + std::to_string(outcome.code) +
                     ",\"status\":" + cli::JsonString(ctx.StatusText) + ",\"memo\":" + cli::JsonString(ctx.MemoTiShi) +
+                    (ctx.Refusal.Any() ? ",\"question\":" + cli::JsonString(RefusalPlace(ctx.Refusal)) +
+                                             ",\"reason\":" + cli::JsonString(RefusalReasonText(ctx.Refusal.reason))
+                                       : std::string()) +
                     ",\"admissionNumber\":" +
                     cli::JsonString(reached ? gbk::ToUtf8(r.admissionNumber.View()) : std::string()) +
                     ",\"name\":" + cli::JsonString(reached ? r.studentName.Utf8() : std::string()) +

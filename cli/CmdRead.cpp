@@ -225,6 +225,9 @@ int CmdRead(const std::vector<std::string>& args)
         std::string& line = card.line;
         line = "{\"file\":" + JsonString(file) + ",\"code\":" + std::to_string(outcome.code) +
                ",\"status\":" + JsonString(ctx.StatusText) + ",\"memo\":" + JsonString(ctx.MemoTiShi) +
+               (ctx.Refusal.Any() ? ",\"question\":" + JsonString(RefusalPlace(ctx.Refusal)) +
+                                        ",\"reason\":" + JsonString(RefusalReasonText(ctx.Refusal.reason))
+                                  : std::string()) +
                ",\"paperType\":" + (ctx.AbTypeRead ? (r.paperType == 0 ? "\"A\"" : "\"B\"") : "null") +
                ",\"admissionNumber\":" + JsonString(r.admissionNumber.View()) +
                ",\"subjectCode\":" + JsonString(ctx.SubjectCode.View()) +

@@ -95,10 +95,17 @@ bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
     const StudentRoster& roster = state_.roster;
     const ExamSetup& exam = state_.exam;
     MarkingSession& session = state_.session;
-    auto refuse = [&out](std::string memo, std::string status) {
+    out.refusal = {};
+    auto refuse = [&out](std::string memo, std::string status, RefusalDetail where = {}) {
         out.memoTiShi = std::move(memo);
         out.statusText = std::move(status);
+        out.refusal = where;
         return false;
+    };
+    // The column of a digit field that holds no digit, and why.
+    auto unread = [&sampler](RefusalField field, std::string_view text, bool blankAnywhere) {
+        return UnreadDigitColumn(field, text, blankAnywhere,
+                                 [&sampler](int column) { return sampler.DigitColumnReason(column); });
     };
 
     // AB type.
@@ -132,7 +139,7 @@ bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
     // cannot be known, whatever the roster or the standard answer would make of it.
     if (number.find(CardSampler::UnclearDigit) != std::string::npos)
         return refuse(texts::NumberPrefix + numberUtf8 + texts::BlankDigitMemo + texts::LightingAdvice,
-                      texts::BlankDigitStatus);
+                      texts::BlankDigitStatus, unread(RefusalField::AdmissionNumber, number, true));
 
     const int student = roster.FindStudent(number);
     if (student >= 0) {
@@ -157,31 +164,39 @@ bool CardAcceptor::AcceptReading(CardSampler& sampler, AcceptanceTexts& out)
                 return refuse(texts::NumberPrefix + numberUtf8 + texts::OtherClassMemo, texts::OtherClassStatus);
         } else if (number.find(' ') != std::string::npos) {
             return refuse(texts::NumberPrefix + numberUtf8 + texts::BlankDigitMemo + texts::LightingAdvice,
-                          texts::BlankDigitStatus);
+                          texts::BlankDigitStatus, unread(RefusalField::AdmissionNumber, number, true));
         } else {
             return refuse(texts::NumberPrefix + numberUtf8 + texts::NotInRosterMemo, texts::NotInRosterStatus);
         }
     }
     // With the standard answer alone, a blank number is a re-read of it.
     if (count > 1 && number == standardNumber)
-        return refuse(std::string(texts::MissingNumberMemo) + texts::LightingAdvice, texts::MissingNumberStatus);
+        return refuse(std::string(texts::MissingNumberMemo) + texts::LightingAdvice, texts::MissingNumberStatus,
+                      unread(RefusalField::AdmissionNumber, number, true));
 
     std::string subject = sampler.ReadDigitColumns(DigitGridKind::Subject, SubjectColumnsRead(t), t.SubjRows);
-    if (!settings_.IgnoreSubjectCheck && subject != exam.subjectCode.View())
-        return refuse(texts::SubjectMemo, texts::SubjectStatus);
+    if (!settings_.IgnoreSubjectCheck && subject != exam.subjectCode.View()) {
+        // A column read without a digit is the place to look; a code read
+        // whole is the card's or the exam's mistake.
+        RefusalDetail where = unread(RefusalField::Subject, subject, true);
+        if (!where.Any())
+            where = {RefusalField::Subject, -1, RefusalReason::OtherSubject};
+        return refuse(texts::SubjectMemo, texts::SubjectStatus, where);
+    }
 
     reading.subjectiveScore = 0;
     if (exam.hasSubjectiveScore) {
         float score = 0;
-        if (!ParseScoreDigits(sampler.ReadDigitColumns(DigitGridKind::Score, ScoreColumnsRead(t), 10), score))
-            return refuse(texts::ScoreMemo, texts::ScoreStatus);
+        const std::string digits = sampler.ReadDigitColumns(DigitGridKind::Score, ScoreColumnsRead(t), 10);
+        if (!ParseScoreDigits(digits, score))
+            return refuse(texts::ScoreMemo, texts::ScoreStatus, unread(RefusalField::SubjectiveScore, digits, false));
         reading.subjectiveScore = score;
     }
 
     const int questionCount = std::clamp(exam.questionCount, 0, MarkingRecord::MaxQuestions);
     std::vector<std::string> answers;
     if (sampler.ReadAnswers(exam, answers) == AnswersReadResult::LightingFailure)
-        return refuse(texts::LightingAdvice, texts::LightingStatus);
+        return refuse(texts::LightingAdvice, texts::LightingStatus, sampler.AnswersRefusal());
     for (int q = 0; q < questionCount && q < static_cast<int>(answers.size()); ++q) {
         // A record holds 9 letters; all ten options of a question marked
         // cannot be stored, and cutting a letter could turn it into the key.
@@ -318,7 +333,10 @@ ReadAheadSampler::ReadAheadSampler(CardSampler& sampler, const MarkingSessionSta
     sampler.PrepareAnswerBlocks();
     auto digits = [&](DigitGridKind grid, int columns, int rows) -> const std::string& {
         Call& c = Keep(Op::Digits, grid, columns, rows);
-        return c.digits = sampler.ReadDigitColumns(grid, columns, rows);
+        c.digits = sampler.ReadDigitColumns(grid, columns, rows);
+        for (int i = 0; i < static_cast<int>(c.digits.size()); ++i)
+            c.columnReasons.push_back(sampler.DigitColumnReason(i));
+        return c.digits;
     };
     if (digits(DigitGridKind::Admission, AdmissionColumnsRead(state.roster, t), 10).find(UnclearDigit) !=
         std::string::npos)
@@ -328,11 +346,12 @@ ReadAheadSampler::ReadAheadSampler(CardSampler& sampler, const MarkingSessionSta
         digits(DigitGridKind::Score, ScoreColumnsRead(t), 10);
     Call& answers = Keep(Op::Answers);
     answers.result = static_cast<int>(sampler.ReadAnswers(state.exam, answers.answers));
+    answers.answersRefusal = sampler.AnswersRefusal();
 }
 
 ReadAheadSampler::Call& ReadAheadSampler::Keep(Op op, DigitGridKind grid, int columns, int rows)
 {
-    return calls_.emplace_back(Call{op, grid, columns, rows, 0, {}, {}});
+    return calls_.emplace_back(Call{op, grid, columns, rows, 0, {}, {}, {}, {}});
 }
 
 const ReadAheadSampler::Call& ReadAheadSampler::Next(Op op, DigitGridKind grid, int columns, int rows)
@@ -354,11 +373,19 @@ void ReadAheadSampler::PrepareDigitColumns(DigitGridKind grid, int columns, int 
 void ReadAheadSampler::PrepareAnswerBlocks() { Next(Op::Blocks); }
 std::string ReadAheadSampler::ReadDigitColumns(DigitGridKind grid, int columns, int rows)
 {
-    return Next(Op::Digits, grid, columns, rows).digits;
+    lastDigits_ = &Next(Op::Digits, grid, columns, rows);
+    return lastDigits_->digits;
+}
+RefusalReason ReadAheadSampler::DigitColumnReason(int column) const
+{
+    if (!lastDigits_ || column < 0 || column >= static_cast<int>(lastDigits_->columnReasons.size()))
+        return RefusalReason::None;
+    return lastDigits_->columnReasons[static_cast<std::size_t>(column)];
 }
 AnswersReadResult ReadAheadSampler::ReadAnswers(const ExamSetup&, std::vector<std::string>& answers)
 {
     const Call& c = Next(Op::Answers);
+    answers_ = &c;
     answers = c.answers;
     return static_cast<AnswersReadResult>(c.result);
 }

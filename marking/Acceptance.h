@@ -97,11 +97,13 @@ struct AcceptanceHooks {
 
 // The short and the long text of a marking result, and the window caption.
 // Acceptance changes them only where it says so; a cancelled overwrite
-// leaves all three as they were.
+// leaves all three as they were. A refusal for a digit column or a question
+// also names its place and reason; every other result leaves it empty.
 struct AcceptanceTexts {
     std::string statusText;
     std::string memoTiShi;
     std::string windowCaption;
+    RefusalDetail refusal;
 };
 
 class CardAcceptor {
@@ -159,6 +161,8 @@ public:
     void PrepareAnswerBlocks() override;
     std::string ReadDigitColumns(DigitGridKind grid, int columns, int rows) override;
     AnswersReadResult ReadAnswers(const ExamSetup& exam, std::vector<std::string>& answers) override;
+    RefusalReason DigitColumnReason(int column) const override;
+    RefusalDetail AnswersRefusal() const override { return answers_ ? answers_->answersRefusal : RefusalDetail{}; }
 
 private:
     enum class Op { Grids, Thumbnail, Grey, Colour, Prepare, Blocks, Digits, Answers };
@@ -168,13 +172,17 @@ private:
         int columns = 0, rows = 0;
         int result = 0;
         std::string digits;
+        std::vector<RefusalReason> columnReasons;
         std::vector<std::string> answers;
+        RefusalDetail answersRefusal;
     };
     Call& Keep(Op op, DigitGridKind grid = DigitGridKind::Admission, int columns = 0, int rows = 0);
     const Call& Next(Op op, DigitGridKind grid = DigitGridKind::Admission, int columns = 0, int rows = 0);
 
     std::vector<Call> calls_;
     std::size_t next_ = 0;
+    const Call* lastDigits_ = nullptr;
+    const Call* answers_ = nullptr;
     int ab_ = 0;
 };
 

@@ -1,11 +1,13 @@
 #pragma once
 // The mark sampling operations that acceptance drives, in the order it calls
 // them. Recognition implements them on its work images; tests script them.
-// Kept free of recognition's types so that acceptance depends on nothing but
-// this interface.
+// Kept free of recognition's work types so that acceptance depends on nothing
+// but this interface and the plain refusal record.
 
 #include <string>
 #include <vector>
+
+#include "recognition/Refusal.h"
 
 struct ExamSetup;
 
@@ -47,4 +49,15 @@ struct CardSampler {
     // ascending order per question (exam.questionCount of them); empty when
     // unmarked.
     virtual AnswersReadResult ReadAnswers(const ExamSetup& exam, std::vector<std::string>& answers) = 0;
+
+    // Why column `column` (0-based) of the last ReadDigitColumns holds no
+    // digit; None where it does, or where the sampler cannot tell.
+    virtual RefusalReason DigitColumnReason(int column) const
+    {
+        (void)column;
+        return RefusalReason::None;
+    }
+    // The question and reason of the last ReadAnswers' LightingFailure; none
+    // where the sampler cannot tell.
+    virtual RefusalDetail AnswersRefusal() const { return {}; }
 };

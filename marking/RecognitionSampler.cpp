@@ -43,6 +43,13 @@ std::string RecognitionSampler::ReadDigitColumns(DigitGridKind grid, int columns
     return ::ReadDigitColumns(ctx_, Grid(grid), columns, rows);
 }
 
+RefusalReason RecognitionSampler::DigitColumnReason(int column) const
+{
+    return column >= 0 && column < static_cast<int>(ctx_.DigitReasons.size())
+               ? ctx_.DigitReasons[static_cast<std::size_t>(column)]
+               : RefusalReason::None;
+}
+
 SamplingExam SamplingExamOf(const ExamSetup& exam)
 {
     SamplingExam s;
@@ -77,10 +84,14 @@ bool SessionCardAcceptance::AcceptReading(RecognitionContext& ctx, CardSampler& 
 {
     acceptor_.checkCardColour = ctx.CheckCardColour;
     acceptor_.colourFrame = ctx.ColourFrame.View();
-    AcceptanceTexts texts{ctx.StatusText, ctx.MemoTiShi, {}};
+    AcceptanceTexts texts{ctx.StatusText, ctx.MemoTiShi, {}, {}};
     bool accepted = acceptor_.AcceptReading(sampler, texts);
     ctx.StatusText = std::move(texts.statusText);
     ctx.MemoTiShi = std::move(texts.memoTiShi);
+    // The texts stay as acceptance words them; where it named a place, the
+    // teacher also reads where and why.
+    ctx.Refusal = accepted ? RefusalDetail{} : texts.refusal;
+    AppendRefusalLine(ctx.MemoTiShi, ctx.Refusal);
     caption_ = std::move(texts.windowCaption);
     // The context's staging reading becomes the whole reading, names
     // included, for the preview overlay that shows it after the attempt.

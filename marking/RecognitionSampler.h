@@ -20,6 +20,8 @@ public:
     void PrepareAnswerBlocks() override;
     std::string ReadDigitColumns(DigitGridKind grid, int columns, int rows) override;
     AnswersReadResult ReadAnswers(const ExamSetup& exam, std::vector<std::string>& answers) override;
+    RefusalReason DigitColumnReason(int column) const override;
+    RefusalDetail AnswersRefusal() const override { return ctx_.Refusal; }
 
 private:
     const DigitGrid& Grid(DigitGridKind kind) const;

@@ -801,9 +801,15 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
             corners[count++] = grid.corner[i][j];
     const PointF shift = GridShift(card, corners, count, g.sx, g.sy);
     auto cornerOf = [&](int i, int j) { return PointF{grid.corner[i][j].x + shift.x, grid.corner[i][j].y + shift.y}; };
+    ctx.DigitReasons.fill(RefusalReason::None);
     for (int i = 0; i < columns; ++i) {
         int best = -1, ink = 0, inkRow = -1, inkRows = 0;
         bool unclearTip = false;
+        // A column without a digit, and why (for the teacher, if it refuses the card).
+        auto unread = [&](bool inked, RefusalReason why) {
+            text += inked ? UnclearDigit : ' ';
+            ctx.DigitReasons[static_cast<std::size_t>(i)] = inked ? why : RefusalReason::NotFilled;
+        };
         for (int j = 0; j < rows; ++j) {
             const PointF c = cornerOf(i, j);
             fills[j] = CellFill(card, c, g.sx, g.sy);
@@ -835,7 +841,7 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
             }
         }
         if (unclearTip) {
-            text += UnclearDigit;
+            unread(true, RefusalReason::NeighbourOverflow);
         } else if (best < 0) {
             // Confirming ink without any cell standing out: something is
             // written there that cannot be read; unless it lies in one row
@@ -853,7 +859,7 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
                     continue;
                 }
             }
-            text += ink >= 5 ? UnclearDigit : ' ';
+            unread(ink >= 5, RefusalReason::InkOffCentre);
         } else if (ink >= 5) {
             if (inkRows > 1) {
                 // A big mark reaching into the next row's centre: its ink
@@ -880,7 +886,7 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
             } else {
                 // Two marks, or ink that points elsewhere: unclear rather
                 // than a guess.
-                text += UnclearDigit;
+                unread(true, inkRows > 1 ? RefusalReason::TwoDigits : RefusalReason::InkOffCentre);
             }
         } else {
             // A pale mark the grey reference does not confirm: a clear winner
@@ -918,7 +924,10 @@ std::string ReadDigitColumns(RecognitionContext& ctx, const DigitGrid& grid, int
             // clear winner (a shadow across the column, a pale mark beside
             // another): something is written there, so the column is
             // unclear, never "not filled".
-            text += clear ? std::to_string(best) : std::string(1, ink >= 3 ? UnclearDigit : ' ');
+            if (clear)
+                text += std::to_string(best);
+            else
+                unread(ink >= 3, RefusalReason::UnclearDigit);
         }
     }
     return text;
@@ -942,9 +951,13 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
     const int count = std::clamp(exam.questionCount, 0, card_limits::MaxQuestions);
     ctx.RereadRule = nullptr;
     ctx.RereadQuestion = -1;
-    auto reread = [&ctx](int q, const char* rule) {
+    ctx.Refusal = {};
+    auto reread = [&ctx](int q, RefusalReason reason, const char* rule) {
         ctx.RereadRule = rule;
         ctx.RereadQuestion = q;
+        ctx.Refusal.field = RefusalField::Question;
+        ctx.Refusal.index = q;
+        ctx.Refusal.reason = reason;
         return AnswersResult::LightingFailure;
     };
 
@@ -995,9 +1008,11 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
     for (auto& letters : ctx.AnswerLetters)
         letters[0] = '\0';
     int doubtful = 0, lastDoubtful = -1;
-    auto noteDoubtful = [&](int q) {
+    RefusalReason lastDoubt = RefusalReason::None;
+    auto noteDoubtful = [&](int q, RefusalReason why) {
         ++doubtful;
         lastDoubtful = q;
+        lastDoubt = why;
     };
     for (int q = 0; q < count; ++q) {
         if (!(exam.fullScore[q] > 0))
@@ -1046,7 +1061,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 if (overflow[j] && inks[j] >= 5) {
                     const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
                     if (o.unclear > 0)
-                        return reread(q, "overflow holds the only ink");
+                        return reread(q, RefusalReason::NeighbourOverflow, "overflow holds the only ink");
                     if (ownFill(o) > 9) {
                         marked[j] = true;
                         overflow[j] = false;
@@ -1063,7 +1078,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
         for (int j = 0; j < cells.options; ++j)
             if (marked[j] && MarkAstride(card, cells.corner[j], g.sx, g.sy, AstrideLean) &&
                 !OnlyOwnInk(OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy), g.sx, g.sy))
-                return reread(q, "mark astride");
+                return reread(q, RefusalReason::MarkAstride, "mark astride");
         // An option only the block's shift made marked, whose ink is not a
         // mark of its own: the shift, led by the block's other marks, has
         // brought the window onto the edge of a mark in the next cell (a
@@ -1075,7 +1090,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 continue;
             const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
             if (o.unclear > 0)
-                return reread(q, "shifted onto a neighbour's mark");
+                return reread(q, RefusalReason::NeighbourOverflow, "shifted onto a neighbour's mark");
             if (ownFill(o) <= 9) {
                 marked[j] = false;
                 foreignTip[j] = true;
@@ -1098,7 +1113,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                     const WindowOwners oj = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
                     const bool bestOwn = ownFill(ob) > 9, otherOwn = ownFill(oj) > 9;
                     if (ob.unclear > 0 || oj.unclear > 0 || bestOwn == otherOwn)
-                        return reread(q, "leaning mark beside another candidate");
+                        return reread(q, RefusalReason::NeighbourOverflow, "leaning mark beside another candidate");
                     const int tip = otherOwn ? best : j;
                     marked[tip] = false;
                     foreignTip[tip] = true;
@@ -1148,7 +1163,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                     foreignTip[j] = true;
                     continue;
                 }
-                return reread(q, "ink off the centre");
+                return reread(q, RefusalReason::InkOffCentre, "ink off the centre");
             }
         // A whole mark as dark as the card's own marks that the grey
         // reference did not confirm: the hand is light, not the mark in doubt.
@@ -1167,7 +1182,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 else if (residue(j))
                     marked[j] = false;
                 else
-                    return reread(q, "pale mark, no clear choice");
+                    return reread(q, RefusalReason::PaleMark, "pale mark, no clear choice");
             }
             if (whole)
                 ink = 5;
@@ -1182,10 +1197,10 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 if (j != best)
                     m = std::max(m, fills[j]);
             if (multiple || m * 3 >= fills[best])
-                return reread(q, "pale mark, no clear choice");
+                return reread(q, RefusalReason::PaleMark, "pale mark, no clear choice");
             ink = 5;
             if (!paleButWhole(best))
-                noteDoubtful(q);
+                noteDoubtful(q, RefusalReason::PaleMark);
         }
         if (multiple && ink >= 5) {
             const int bestFill = best >= 0 ? fills[best] : 0;
@@ -1202,7 +1217,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                         // A small patch as dark as the hand's marks and half
                         // confirmed is a small mark, not a residue; so is a
                         // whole mark that dark.
-                        noteDoubtful(q);
+                        noteDoubtful(q, RefusalReason::PaleMark);
                     }
                 }
         }
@@ -1225,7 +1240,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 // A big patch that pale with little confirming ink is likely
                 // a rubbed-out mark's residue, even as the only candidate; a
                 // light mark now and then comes as pale: doubtful.
-                noteDoubtful(q);
+                noteDoubtful(q, RefusalReason::ErasedResidue);
             } else if (rivals == 1 && residue(best)) {
                 best = rival;
             } else if (rivals > 0) {
@@ -1252,7 +1267,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                         marked[j] = marked[j] && j == own;
                     best = own;
                 } else {
-                    noteDoubtful(q);
+                    noteDoubtful(q, RefusalReason::TwoMarks);
                 }
             }
         }
@@ -1270,18 +1285,18 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
             if (blockInk[q / 5] == 0) {
                 if (b < 21 || (h > 0 && b / h < 4)) {
                     if (clearWinner)
-                        return reread(q, "pale single mark in a block without ink");
+                        return reread(q, RefusalReason::PaleMark, "pale single mark in a block without ink");
                 } else {
                     ink = 5;
                     if (!paleButWhole(best))
-                        noteDoubtful(q);
+                        noteDoubtful(q, RefusalReason::PaleMark);
                 }
             } else if (clearWinner && b >= 20) {
                 // A smaller patch without ink is a rubbed-out mark's residue:
                 // as on the other cards, the question stays empty.
                 ink = 5;
                 if (!paleButWhole(best))
-                    noteDoubtful(q);
+                    noteDoubtful(q, RefusalReason::PaleMark);
             }
         }
         if (best >= 0 && ink >= 5 && lastDoubtful != q) {
@@ -1297,7 +1312,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                     pale = share >= 0 && share < FaintResidueDepth;
                 }
             if (pale)
-                noteDoubtful(q);
+                noteDoubtful(q, RefusalReason::ErasedResidue);
         }
         if (best >= 0) {
             char letters[card_limits::MaxOptions + 1] = {};
@@ -1328,7 +1343,7 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                     InkAtCentre(card, cells.corner[j], g.sx, g.sy) && depthShare(j) >= ResidueDepth) {
                     const WindowOwners o = OwnersOfWindowInk(card, cells.corner[j], g.sx, g.sy);
                     if (o.own > 0 && o.foreign == 0 && o.unclear == 0)
-                        noteDoubtful(q);
+                        noteDoubtful(q, RefusalReason::PaleMark);
                 }
         }
         if (ink < 5) {
@@ -1338,7 +1353,16 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
     }
     if (exam.AnyMultipleChoice())
         doubtful *= 5;
-    if (doubtful >= 5)
-        return reread(lastDoubtful, "too many doubtful questions");
+    if (doubtful >= 5) {
+        // One doubtful question on a card with multiple choices is refused
+        // for that question's own doubt; several, for their number.
+        const int questions = exam.AnyMultipleChoice() ? doubtful / 5 : doubtful;
+        reread(lastDoubtful, questions > 1 ? RefusalReason::TooManyDoubtful : lastDoubt, "too many doubtful questions");
+        if (questions > 1) {
+            ctx.Refusal.doubt = lastDoubt;
+            ctx.Refusal.doubtful = questions;
+        }
+        return AnswersResult::LightingFailure;
+    }
     return AnswersResult::Read;
 }

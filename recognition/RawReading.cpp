@@ -25,9 +25,11 @@ bool ParseSubjectiveScore(const std::string& text, float& score)
     return true;
 }
 
+// The refusal's texts, and the place and reason where the sampling named one.
 static bool Refuse(RecognitionContext& ctx, const char* memo, const char* status)
 {
     ctx.MemoTiShi = memo;
+    AppendRefusalLine(ctx.MemoTiShi, ctx.Refusal);
     ctx.StatusText = status;
     return false;
 }
@@ -38,6 +40,7 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
     const CardTemplate& t = ctx.Template;
     ctx.RereadRule = nullptr;
     ctx.RereadQuestion = -1;
+    ctx.Refusal = {};
     ctx.SkinNearCells = 0;
     int grids = BuildSamplingGrids(ctx);
     if (grids == AbNotMarked)
@@ -72,8 +75,11 @@ bool RawReadingAcceptance::AcceptReading(RecognitionContext& ctx)
     if (exam_.hasSubjectiveScore) {
         std::string text = ReadDigitColumns(ctx, ctx.ScoreGrid, std::min(t.ScoreColumns, 4), 10);
         float score = 0;
-        if (!ParseSubjectiveScore(text, score))
+        if (!ParseSubjectiveScore(text, score)) {
+            ctx.Refusal = UnreadDigitColumn(RefusalField::SubjectiveScore, text, false,
+                                            [&ctx](int column) { return ctx.DigitReasons[column]; });
             return Refuse(ctx, ScoreMemo, ScoreStatus);
+        }
         ctx.Reading.subjectiveScore = score;
     }
     if (ReadAnswers(ctx, exam_) == AnswersResult::LightingFailure)

@@ -14,6 +14,7 @@
 #include "recognition/CardTemplate.h"
 #include "recognition/DetectionLines.h"
 #include "recognition/ImagePrimitives.h"
+#include "recognition/Refusal.h"
 
 inline void ClearReading(CardReading& r)
 {
@@ -111,6 +112,19 @@ public:
     // many; -1 when none): for tracing.
     const char* RereadRule = nullptr;
     int RereadQuestion = -1;
+    // Where and why the last attempt was refused, for the teacher: set by the
+    // answers' rules and by acceptance for the digit columns.
+    RefusalDetail Refusal;
+    // Why each column of the last ReadDigitColumns holds no digit (None
+    // where it does).
+    std::array<RefusalReason, card_limits::MaxAdmColumns> DigitReasons{};
+    // The refused question's or column's cells outlined in the frame as the
+    // frame loop showed it, whichever way the attempt turned it to read it
+    // (rows counted upward; the cells' bottom-left, bottom-right, top-right
+    // and top-left corners in card space), set by the marking attempt; none
+    // when the refusal names no place.
+    std::array<PointF, 4> RefusalOutline{};
+    bool HasRefusalOutline = false;
 
     // The short and the long text of the last marking attempt (UTF-8).
     std::string StatusText;

@@ -1,5 +1,6 @@
 #include "recognition/RecognitionPipeline.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -62,8 +63,62 @@ int RecognizeCardGuarded(RecognitionContext& ctx, CardAcceptance& acceptance)
     }
 }
 
+// The cells of the refused question or digit column in card space, as the
+// rectangle around their sampling windows: false when the refusal names none.
+static bool RefusedCells(const RecognitionContext& ctx, PointF& low, PointF& high)
+{
+    const RefusalDetail& d = ctx.Refusal;
+    const float sx = ctx.Geometry.sx, sy = ctx.Geometry.sy;
+    bool any = false;
+    auto take = [&](PointF c) {
+        // A window spans sx to the right of its corner and sy below it.
+        low = any ? PointF{std::min(low.x, c.x), std::min(low.y, c.y - sy)} : PointF{c.x, c.y - sy};
+        high = any ? PointF{std::max(high.x, c.x + sx), std::max(high.y, c.y)} : PointF{c.x + sx, c.y};
+        any = true;
+    };
+    const DigitGrid* grid = nullptr;
+    switch (d.field) {
+    case RefusalField::Question:
+        if (d.index >= 0 && d.index < card_limits::MaxQuestions && ctx.Questions[d.index].hasCells)
+            for (int j = 0; j < ctx.Questions[d.index].options; ++j)
+                take(ctx.Questions[d.index].corner[j]);
+        return any;
+    case RefusalField::AdmissionNumber: grid = &ctx.AdmGrid; break;
+    case RefusalField::Subject: grid = &ctx.SubjGrid; break;
+    case RefusalField::SubjectiveScore: grid = &ctx.ScoreGrid; break;
+    case RefusalField::None: return false;
+    }
+    for (int i = 0; i < grid->columns; ++i)
+        if (d.index < 0 || d.index == i)
+            for (int j = 0; j < grid->rows; ++j)
+                take(grid->corner[i][j]);
+    return any;
+}
+
+// The refused place outlined in the frame: its cells' rectangle, a fifth of a
+// cell wider all round so the line does not hide the marks, taken back
+// through the rectification (and the half turn of a card read upside down).
+static void OutlineRefusal(RecognitionContext& ctx, bool turnedHalf)
+{
+    PointF low, high;
+    ctx.HasRefusalOutline = RefusedCells(ctx, low, high);
+    if (!ctx.HasRefusalOutline)
+        return;
+    const float mx = ctx.Geometry.sx / 5, my = ctx.Geometry.sy / 5;
+    const PointF card[4] = {
+        {low.x - mx, low.y - my}, {high.x + mx, low.y - my}, {high.x + mx, high.y + my}, {low.x - mx, high.y + my}};
+    const float w = static_cast<float>(ctx.ColourFrame.Width()), h = static_cast<float>(ctx.ColourFrame.Height());
+    for (int k = 0; k < 4; ++k) {
+        const PointF f = CardToFrame(ctx, card[k]);
+        ctx.RefusalOutline[static_cast<std::size_t>(k)] = turnedHalf ? PointF{w - 1 - f.x, h - 1 - f.y} : f;
+    }
+}
+
 MarkingOutcome RunMarkingAttempt(RecognitionContext& ctx, CardAcceptance& acceptance)
 {
+    ctx.Refusal = {};
+    ctx.HasRefusalOutline = false;
+    bool turnedHalf = false;
     int code = RecognizeCardGuarded(ctx, acceptance);
     if (code == CodeNoLineCandidates || code == CodeNoLinePair) {
         ctx.FrameBitmap.CopyFrom(ctx.ColourFrame);
@@ -76,8 +131,13 @@ MarkingOutcome RunMarkingAttempt(RecognitionContext& ctx, CardAcceptance& accept
         Rotate180(ctx.FrameBitmap.View());
         Rotate180(ctx.ColourFrame.View());
         Rotate180(ctx.LineFrame.View());
+        turnedHalf = true;
         code = RecognizeCardGuarded(ctx, acceptance);
     }
+    if (code == CodeRefused)
+        OutlineRefusal(ctx, turnedHalf);
+    else
+        ctx.Refusal = {};
 
     MarkingOutcome out;
     out.code = code;

@@ -709,6 +709,19 @@ void RectifyCard(RecognitionContext& ctx, CheckCardCopy copy)
     pl.upperRight = {pl.lowerRight.x, pl.upperLeft.y};
 }
 
+PointF CardToFrame(const RecognitionContext& ctx, PointF p)
+{
+    const float* h = ctx.Placement.toPicture.h;
+    const float d = h[6] * p.x + h[7] * p.y + 1;
+    const double tx = (h[0] * p.x + h[1] * p.y + h[2]) / d;
+    const double ty = (h[3] * p.x + h[4] * p.y + h[5]) / d;
+    // RotatePoint backwards: it adds the offset and one pixel after turning.
+    const Rotation r =
+        Rotation::For(ctx.Ends.bottom.angle, ctx.ColourFrame.Width(), ctx.ColourFrame.Height(), CardPictureSize);
+    const double u = tx - 1 - r.cx - r.ox, v = ty - 1 - r.cy - r.oy;
+    return {static_cast<float>(r.cx + u * r.cosT - v * r.sinT), static_cast<float>(r.cy + u * r.sinT + v * r.cosT)};
+}
+
 void LayOutDigitGrid(const CardGeometry& g, float firstCol, float topRow, int columns, int rows, DigitGrid& grid)
 {
     grid.columns = std::clamp(columns, 0, DigitGrid::MaxColumns);

@@ -18,6 +18,10 @@ void RectifyCard(RecognitionContext& ctx, CheckCardCopy copy = CheckCardCopy::Sm
 // RectifyCard.
 void LevelCardLight(RecognitionContext& ctx);
 
+// The point of ColourFrame that RectifyCard warped card-space point `p` from:
+// the placement's projective map, then the turn by -theta undone.
+PointF CardToFrame(const RecognitionContext& ctx, PointF p);
+
 // The orientation mark beside the top line (column UprightCol).
 bool IsCardUpright(RecognitionContext& ctx);
 

@@ -159,7 +159,15 @@ void CameraDriver::BtnAnswerCardClick()
         acceptor_->programFolder = form_->ProgramFolder;
         acceptor_->selection = form_->MarkingSelection();
         SessionCardAcceptance acceptance(*acceptor_);
+        // The box of the attempt before goes with its result.
+        view_->SetRefusalOutline({});
         const MarkingOutcome outcome = RunMarkingAttempt(context_, acceptance);
+        if (context_.HasRefusalOutline) {
+            QPolygonF outline;
+            for (const PointF& corner : context_.RefusalOutline)
+                outline << QPointF(corner.x, corner.y);
+            view_->SetRefusalOutline(outline);
+        }
         form_->StatusText = context_.StatusText;
         memoTiShi_->setPlainText(QString::fromUtf8(context_.MemoTiShi));
         if (outcome.code == 0) {

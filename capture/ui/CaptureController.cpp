@@ -153,6 +153,17 @@ void LabelFrameLoopView::ShowMarkingPreview(const FrameBuffer& frameWithGuides)
         p.drawImage(r.topLeft(), frame);
     else
         p.drawImage(r, frame.scaled(r.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    if (!refusalOutline_.isEmpty() && frame.width() > 0 && frame.height() > 0) {
+        // Frame rows count upward; the preview's downward, scaled into PreviewRect.
+        const double kx = double(r.width()) / frame.width(), ky = double(r.height()) / frame.height();
+        QPolygonF box;
+        for (const QPointF& f : refusalOutline_)
+            box << QPointF(r.left() + f.x() * kx, r.top() + (frame.height() - 1 - f.y()) * ky);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(RefusalOutlineColour, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolygon(box);
+    }
     p.end();
     Publish();
 }

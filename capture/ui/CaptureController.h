@@ -4,6 +4,7 @@
 // owns one controller for the whole run.
 
 #include <QImage>
+#include <QPolygonF>
 #include <QRect>
 #include <functional>
 #include <memory>
@@ -83,6 +84,12 @@ public:
     // with the background colour, and `PreviewRect` follows it.
     void LayOut();
     const QRect& PreviewRect() const { return previewRect_; }
+    // The refused question's or column's cells, outlined in the frame (rows
+    // counted upward, as recognition counts them): drawn over every preview
+    // until set again; an empty outline draws nothing.
+    void SetRefusalOutline(const QPolygonF& frameOutline) { refusalOutline_ = frameOutline; }
+    const QPolygonF& RefusalOutline() const { return refusalOutline_; }
+    static inline const QColor RefusalOutlineColour{255, 128, 0};
 
     void ShowCameraTest(const FrameBuffer& frame) override;
     void ShowMarkingPreview(const FrameBuffer& frameWithGuides) override;
@@ -101,4 +108,5 @@ private:
     QLabel* imageView_;
     QImage canvas_;  // the marking preview as last drawn
     QRect previewRect_;  // where the frame is shown on the canvas
+    QPolygonF refusalOutline_;
 };

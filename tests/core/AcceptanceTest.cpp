@@ -414,9 +414,13 @@ TEST_P(AcceptanceTest, GradeClassAndRosterRefusals)
     ExpectRefused(StudentCard("1 03"),
                   std::string("准考证号：1 03,请检查准考证涂写是否正确。如未发现错误,可能是") + tx::LightingAdvice,
                   "准考证涂写错误或光线有问题");
+    EXPECT_EQ(RefusalPlace(texts.refusal), "准考证号第2位");
+    EXPECT_EQ(texts.refusal.reason, RefusalReason::NotFilled);
     ExpectRefused(StudentCard("1003"),
                   "准考证号：1003，学生名单中没有此学生,请检查是否填写错误,如果没有填写错误请移动一下答题卡重新读入。",
                   "学生名单中没有此学生");
+    // A refusal of the card as a whole names no place.
+    EXPECT_FALSE(texts.refusal.Any());
     // Without grade and class coding the other grade's student is taken.
     state->roster.gradeEnabled = 0;
     state->roster.classEnabled = 0;
@@ -649,11 +653,16 @@ TEST_P(AcceptanceTest, UnclearDigitColumnsAreRefusedNeverDropped)
     ASSERT_TRUE(Mark(StudentCard("1001")));
     // The number read so far is a student's; the unclear column could be any digit.
     ExpectRefused(StudentCard("100?"), "准考证号：100?" + blankDigit, tx::BlankDigitStatus);
+    // The texts stay as they are; the place is named beside them. A sampler
+    // that cannot tell why a column is unclear leaves it "unclear".
+    EXPECT_EQ(RefusalPlace(texts.refusal), "准考证号第4位");
+    EXPECT_EQ(texts.refusal.reason, RefusalReason::UnclearDigit);
     ExpectRefused(StudentCard("?   "), "准考证号：?   " + blankDigit, tx::BlankDigitStatus);
 
     Card score = StudentCard("1002");
     score.score = "51?";  // 511 written, the last digit unread
     ExpectRefused(score, tx::ScoreMemo, tx::ScoreStatus);
+    EXPECT_EQ(RefusalPlace(texts.refusal), "主观分第3位");
     score.score = "?11";
     ExpectRefused(score, tx::ScoreMemo, tx::ScoreStatus);
     Card subject = StudentCard("1002");

@@ -190,6 +190,45 @@ TEST(MarkingPage, EachAttemptStartsFromTheMainCaption)
     EXPECT_EQ(f.windowTitle(), QString::fromUtf8(kMainCaption));
 }
 
+// A refusal that names a place (here the subject, left empty on the card)
+// boxes that place's cells on the live view, over every frame shown, until
+// the next attempt; the memo says where and why, the status keeps its text.
+TEST(MarkingPage, RefusedPlaceIsBoxedOnTheLiveViewUntilTheNextAttempt)
+{
+    MarkingPage fx(std::make_shared<OneCard>(cardprint::DemoTemplateName(), false));
+    TMainForm& f = fx.Open(cardprint::DemoTemplateName());
+    f.YJSet.IgnoreSubjectCheck = 0;
+    fx.EnterMarkingPage(f);
+    auto boxPixels = [&] {
+        const QImage shown = fx.ImageView()->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRgb box = LabelFrameLoopView::RefusalOutlineColour.rgb();
+        int n = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                n += shown.pixel(x, y) == box;
+        return n;
+    };
+    fx.Frames(20);  // the card lies still
+    EXPECT_EQ(boxPixels(), 0);
+
+    fx.AnswerButton()->click();
+    EXPECT_EQ(f.StatusText, acceptance_texts::SubjectStatus);
+    EXPECT_NE(f.MemoTiShi->toPlainText().toStdString().find("科目：没有涂"), std::string::npos)
+        << f.MemoTiShi->toPlainText().toStdString();
+    fx.Frames(1);
+    const int drawn = boxPixels();
+    EXPECT_GT(drawn, 40);  // a two-pixel outline around the subject's cells
+    fx.Frames(1);
+    EXPECT_EQ(boxPixels(), drawn);
+
+    f.YJSet.IgnoreSubjectCheck = 1;
+    fx.AnswerButton()->click();
+    EXPECT_EQ(f.StatusText, "标准答案已经读入");
+    fx.Frames(1);
+    EXPECT_EQ(boxPixels(), 0);
+    f.Session->unsavedChanges = false;
+}
+
 // "忽略机读卡颜色" and "ncm.set" decide the colour check of machine cards.
 // A camera without colour sees the red print of an A card grey.
 TEST(MarkingPage, CardColourCheckFollowsTheWindowSetting)

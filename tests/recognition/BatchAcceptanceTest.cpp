@@ -4,44 +4,13 @@
 
 #include <memory>
 
-#include "cardprint/DemoStack.h"
-#include "cardprint/ShippedCards.h"
-#include "cardprint/SynthCamera.h"
-#include "exam/ExamSetup.h"
-#include "marking/RecognitionSampler.h"
-#include "platform/Files.h"
-#include "platform/ScriptedPromptsCore.h"
-#include "recognition/ImagePrimitives.h"
+#include "recognition/SyntheticSession.h"
 
 namespace {
 
 
-class SyntheticAcceptance : public ::testing::Test {
+class SyntheticAcceptance : public ::testing::Test, protected SyntheticSession {
 protected:
-    void Open(const std::string& templateName, const std::vector<std::vector<std::string>>& groups)
-    {
-        state = NewMarkingSessionState();
-        std::string message;
-        ASSERT_TRUE(LoadCardTemplate(files::FromUtf8(SCORIVO_BINARY_DIR), templateName, state->cardTemplate, message))
-            << message;
-        state->templateName = templateName;
-        state->roster = cardprint::ShippedRoster();
-        ExamPageContent page = ShowExamPage(state->cardTemplate, templateName, state->exam);
-        page.examName = "测验";
-        for (int i = 0; i < state->cardTemplate.SubjectCount; ++i)
-            if (state->cardTemplate.Subjects[i].code.View() == "02")
-                page.subjectIndex = i;
-        page.subjectiveIndex = state->cardTemplate.ScoreColumns > 0 ? 1 : 0;
-        page.scoreRows = groups;
-        ExamPageCheck check = CheckExamPage(state->cardTemplate, page, state->exam);
-        ASSERT_TRUE(check.passed) << check.message;
-        acceptor = std::make_unique<CardAcceptor>(*state, settings, prompts);
-        acceptance = std::make_unique<SessionCardAcceptance>(*acceptor);
-        ctx.SetUp(640, 480, 3);
-        ctx.SetTemplate(state->cardTemplate, templateName);
-    }
-    // One frame as the marking page gets it: the camera sample turned by 180
-    // degrees, prepared by the frame loop, marked.
     int Mark(const cardprint::FilledCard& card, uint64_t seed, bool grey = false)
     {
         cardprint::SynthOptions o;
@@ -49,14 +18,7 @@ protected:
         QImage picture = cardprint::SynthesizeCameraImage(state->cardTemplate, state->templateName, card, o);
         if (grey)
             picture = picture.convertToFormat(QImage::Format_Grayscale8);
-        cardprint::CameraSample sample = cardprint::ToCameraSample(picture, 3);
-        Bitmap& f = ctx.FrameBitmap;
-        for (int y = 0; y < sample.height; ++y)
-            std::memcpy(f.At(0, y), sample.pixels.data() + static_cast<std::size_t>(y) * sample.width * 3,
-                        static_cast<std::size_t>(sample.width) * 3);
-        Rotate180(f.View());
-        PrepareFrame(ctx);
-        return RunMarkingAttempt(ctx, *acceptance).code;
+        return MarkSample(picture);
     }
     cardprint::FilledCard Card(const std::string& admission, std::vector<std::string> answers, int ab = 0)
     {
@@ -69,12 +31,6 @@ protected:
         return c;
     }
 
-    std::unique_ptr<MarkingSessionState> state;
-    MarkingSettings settings;
-    ScriptedPromptsCore prompts;
-    std::unique_ptr<CardAcceptor> acceptor;
-    std::unique_ptr<SessionCardAcceptance> acceptance;
-    RecognitionContext ctx;
 };
 
 TEST_F(SyntheticAcceptance, StandardAnswerRulesAndRereadFromFrames)
