@@ -51,7 +51,7 @@ FNR == 1 { corpus = (FILENAME ~ /first$/) ? 1 : 2 }
 # A frame sent back by a rule: "  CARD #I refused code 13 ... rule '\''RULE'\'' at qN ..."
 /^  [^ ]+\.dat #[0-9]+ refused code 13 / && /rule '\''/ {
     card = $1
-    # A rule may hold an apostrophe ("a neighbour'\''s mark"): it ends at "' at q".
+    # A rule may hold an apostrophe (a neighbour'\''s mark): it ends where " at q" follows the quote.
     match($0, /rule '\''.*'\'' at q/)
     rule = substr($0, RSTART + 6, RLENGTH - 12)
     rules[corpus, card, rule]++
