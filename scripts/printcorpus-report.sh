@@ -47,11 +47,18 @@ FNR == 1 { corpus = (FILENAME ~ /first$/) ? 1 : 2 }
     n[corpus, card] = w[1]; right[corpus, card] = w[3]; refused[corpus, card] = w[5]
     match(line, /[0-9]+ wrong/)
     wrong[corpus, card] = substr(line, RSTART, RLENGTH) + 0
+    # "(codes 1x2 13x5; rules ...)" or "(codes 13x2)": the refusal codes and their counts.
+    match(line, /\(codes[^);]*/)
+    codes[corpus, card] = substr(line, RSTART + 6, RLENGTH - 6)
+}
+# A number read with a blank or unclear column, or another subject: refused with code 0.
+/^  [^ ]+\.dat #[0-9]+ refused code 0 / {
+    header[corpus, $1]++
 }
 # A frame sent back by a rule: "  CARD #I refused code 13 ... rule '\''RULE'\'' at qN ..."
 /^  [^ ]+\.dat #[0-9]+ refused code 13 / && /rule '\''/ {
     card = $1
-    # A rule may hold an apostrophe ("a neighbour'\''s mark"): it ends at "' at q".
+    # A rule may hold an apostrophe (a neighbour'\''s mark): it ends where " at q" follows the quote.
     match($0, /rule '\''.*'\'' at q/)
     rule = substr($0, RSTART + 6, RLENGTH - 12)
     rules[corpus, card, rule]++
@@ -86,6 +93,27 @@ END {
         for (k = 1; k <= 2; ++k)
             row = row sprintf(" | %s | %s | %s | %s | %s", n[k, c] + 0, pct(right[k, c], n[k, c]),
                               pct(refused[k, c], n[k, c]), wrong[k, c] + 0, pct(doubt[k, c], n[k, c]))
+        print row " |"
+    }
+    print ""
+    print "## Refusals by code"
+    print ""
+    print "Code 13 covers every refusal of acceptance (a re-read rule of the answers, the colour of the machine card, the"
+    print "AB cells, the subjective score, skin near the cells); codes 1 and 2: no detection lines found; 0: the frame"
+    print "was read but its admission number has a blank or unclear column, or its subject differs."
+    print ""
+    print "| card | first | second |"
+    print "|---|---|---|"
+    for (i = 1; i <= cards; ++i) {
+        c = order[i]
+        row = "| " c
+        for (k = 1; k <= 2; ++k) {
+            text = codes[k, c]
+            gsub(/^ +| +$/, "", text)
+            gsub(/ /, ", ", text)
+            if (header[k, c]) text = text (text == "" ? "" : ", ") "0x" header[k, c]
+            row = row " | " (text == "" ? "none" : text)
+        }
         print row " |"
     }
     print ""

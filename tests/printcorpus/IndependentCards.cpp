@@ -137,10 +137,11 @@ bool FindLines(const cv::Mat &darkness, PrintedLine &top, PrintedLine &bottom)
     return true;
 }
 
-// The outline nearest to `guess` in a window of a cell and a quarter: the
-// darkest tenth of a level is print (outline and its letter), the tint and
-// paper lie well under it. An outline touching the window's edge belongs to
-// something larger (a write-in box, a neighbour).
+// The outline nearest to `guess` in a window of a cell and a quarter. The
+// darkest 2 % of the window give the print's level (outline and letter);
+// seven tenths of it part print from tint (about half the outline's
+// darkness on the coloured cards) and paper. A shape touching the window's
+// edge belongs to something larger (a write-in box, a neighbour).
 bool FindBubble(const cv::Mat &darkness, cv::Point2d guess, double pitchX, double pitchY, FoundBubble &found)
 {
     cv::Rect window(static_cast<int>(guess.x - 0.62 * pitchX), static_cast<int>(guess.y - 0.62 * pitchY),
@@ -587,7 +588,8 @@ cv::Mat Photograph(const cv::Mat &page, const PageSurvey &survey, const Exposure
                        cv::Size(640, 480), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
     }
     cv::merge(planes.data(), 3, frame);
-    cv::filter2D(frame, frame, -1, DiscKernel(e.defocusPx));
+    if (e.defocusPx > 0.3)
+        cv::filter2D(frame, frame, -1, DiscKernel(e.defocusPx));
 
     // Sensor: a rolling shutter under mains light brightens and darkens
     // bands of rows; photon and read noise in electrons.
@@ -632,6 +634,8 @@ cv::Mat Photograph(const cv::Mat &page, const PageSurvey &survey, const Exposure
     coded.convertTo(out, CV_8UC3);
 
     // Out of the camera: MJPG, or raw I420; both keep one chroma sample per 2 x 2 pixels.
+    if (!e.compressed)
+        return out;
     if (e.mjpg) {
         std::vector<uint8_t> bytes;
         cv::imencode(".jpg", out, bytes, {cv::IMWRITE_JPEG_QUALITY, e.jpegQuality});

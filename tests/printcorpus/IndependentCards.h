@@ -133,6 +133,7 @@ struct Exposure {
     double saturation = 1.15;                                // colour matrix
     double sharpen = 0.4;
     bool mjpg = true;
+    bool compressed = true; // false: the frame as the colour matrix leaves it, full chroma
     int jpegQuality = 80;
     uint64_t seed = 1;
 };

@@ -19,6 +19,14 @@
 // SCORIVO_INDEPENDENT_DUMP     save the frames not read right into this folder as PNG (with
 //                              _ONLY, that frame whatever its reading), and each page with the
 //                              bubbles found on it
+// To tell which part of the making a refusal comes from, without changing the draws:
+// SCORIVO_INDEPENDENT_GREY=1      the print turned grey before the marks (read without the
+//                                 machine card's colour check)
+// SCORIVO_INDEPENDENT_CLEAN=LIST  parts made ideal, comma-separated or "all": print (the
+//                                 template's own colours), light (even), colour (balanced,
+//                                 no saturating matrix, no fringes),
+//                                 noise (none), chroma (no compression, full chroma),
+//                                 blur (no defocus, no sharpening)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -293,6 +301,33 @@ Outcome Judge(const WholeCardReading &r, const Truth &w, const Filled &f, const 
     return wrong.empty() ? Outcome::Right : Outcome::Wrong;
 }
 
+// The parts of the camera that SCORIVO_INDEPENDENT_CLEAN names, made ideal.
+bool CleanPart(const std::string &parts, const char *part)
+{
+    return parts == "all" || ("," + parts + ",").find(std::string(",") + part + ",") != std::string::npos;
+}
+
+void Clean(Exposure &e, const std::string &parts)
+{
+    auto named = [&parts](const char *part) { return CleanPart(parts, part); };
+    if (named("light")) {
+        e.slope = e.shadowDepth = e.flicker = e.vignette = 0;
+    }
+    if (named("colour")) {
+        e.lampKelvin = 5000;
+        e.tintGreen = e.greyWorld = e.fringe = 0;
+        e.saturation = 1;
+    }
+    if (named("noise")) {
+        e.fullWell = 1e12;
+        e.readNoise = 0;
+    }
+    if (named("chroma"))
+        e.compressed = false;
+    if (named("blur"))
+        e.defocusPx = e.sharpen = 0;
+}
+
 struct Count {
     int right = 0, refused = 0, wrong = 0, doubt = 0;
     std::map<int, int> codes;
@@ -443,6 +478,8 @@ TEST(IndependentCorpus, ShippedCardsReadRightOrRefuse)
     const bool verbose = Knob("SCORIVO_INDEPENDENT_VERBOSE", 0) != 0;
     const char *cardFilter = std::getenv("SCORIVO_INDEPENDENT_CARD");
     const char *dump = std::getenv("SCORIVO_INDEPENDENT_DUMP");
+    const bool grey = Knob("SCORIVO_INDEPENDENT_GREY", 0) != 0;
+    const char *clean = std::getenv("SCORIVO_INDEPENDENT_CLEAN");
     for (std::size_t c = 0; c < p.cards.size(); ++c) {
         const cardprint::ShippedCard &card = p.cards[c];
         const CardTemplate &t = card.record;
@@ -451,12 +488,16 @@ TEST(IndependentCorpus, ShippedCardsReadRightOrRefuse)
         Dice dice(static_cast<uint64_t>(seed) * 2654435761u + c);
         auto multiple = [&t](int q) { return IsMultipleChoice(q, t.QuestionCount); };
         WholeCardReading narrow(t, card.fileName, 3, multiple), wide(t, card.fileName, 4, multiple);
+        narrow.CheckCardColour(!grey);
+        wide.CheckCardColour(!grey);
         Count n;
         for (int i = 0, kept = 0; kept < frames; ++i) {
             const Truth w = Draw(t, dice);
             const Student student = DrawStudent(dice);
             const PrintShade shade = RandomPrintShade(dice, IsJdTemplate(card.fileName));
-            const Exposure e = RandomExposure(dice);
+            Exposure e = RandomExposure(dice);
+            if (clean && *clean)
+                Clean(e, clean);
             const uint64_t markSeed = dice.Seed();
             const Sheet &sheet = p.sheets.at({c, w.abType});
             const Projection seen(sheet.survey, e);
@@ -466,7 +507,12 @@ TEST(IndependentCorpus, ShippedCardsReadRightOrRefuse)
             if (only >= 0 && i != only)
                 continue;
             cv::Mat page = sheet.page->clone();
-            Reprint(page, shade);
+            if (!(clean && CleanPart(clean, "print")))
+                Reprint(page, shade);
+            if (grey) {
+                cv::cvtColor(page, page, cv::COLOR_BGR2GRAY);
+                cv::cvtColor(page, page, cv::COLOR_GRAY2BGR);
+            }
             Dice markDice(markSeed);
             const Filled filled = Fill(t, w, sheet.survey, student, markDice);
             for (const PencilMark &m : filled.marks)

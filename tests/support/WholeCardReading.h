@@ -39,6 +39,9 @@ public:
         return RunMarkingAttempt(ctx_, acceptance);
     }
 
+    // Off: the machine card's print colour is not checked (a grey copy of it).
+    void CheckCardColour(bool on) { ctx_.CheckCardColour = on; }
+
     const RecognitionContext &Context() const { return ctx_; }
     const SamplingExam &Exam() const { return exam_; }
 
