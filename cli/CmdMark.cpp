@@ -154,6 +154,11 @@ int CmdMark(const std::vector<std::string>& args)
         std::fprintf(stderr, "%s\n", opened.templateMessage.c_str());
         return 1;
     }
+    if (std::string why = AdmissionLengthOnCardProblem(state->roster.admissionLength, state->cardTemplate.AdmColumns);
+        !why.empty()) {
+        std::fprintf(stderr, "%s\n", why.c_str());
+        return 1;
+    }
 
     MarkingSettings settings;
     LoadMarkingSettings(settings, programFolder / "YJSet.dat");

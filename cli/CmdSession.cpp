@@ -111,6 +111,10 @@ int SessionNew(const std::vector<std::string>& args)
     }
 
     const CardTemplate& t = state->cardTemplate;
+    if (std::string why = AdmissionLengthOnCardProblem(state->roster.admissionLength, t.AdmColumns); !why.empty()) {
+        std::fprintf(stderr, "%s\n", why.c_str());
+        return 1;
+    }
     ExamPageContent page = ShowExamPage(t, templateName, state->exam);
     page.examName = o.Get("--exam-name");
     const std::string subject = o.Get("--subject");
