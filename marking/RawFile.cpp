@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <fstream>
 #include <system_error>
 
 #include "platform/Files.h"
@@ -94,6 +95,20 @@ bool DecodeMarkingFile(std::string_view bytes, MarkingSessionState& state, std::
     std::memset(s.records + count, 0, sizeof(MarkingRecord) * static_cast<std::size_t>(MarkingSession::MaxRecords - count));
     s.recordCount = count;
     return true;
+}
+
+bool LooksLikeMarkingFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::error_code ec;
+    if (!in || !fs::is_regular_file(file, ec))
+        return false;
+    const auto size = fs::file_size(file, ec);
+    int32_t count = -1;
+    if (ec || size < raw_file::RecordsOffset || !in.seekg(raw_file::RecordCountOffset) ||
+        !in.read(reinterpret_cast<char*>(&count), sizeof count))
+        return false;
+    return count >= 0 && count <= MarkingSession::MaxRecords && size == raw_file::FileSize(count);
 }
 
 fs::path MarkingFilePath(const fs::path& programFolder, const ExamSetup& exam, std::string* message)

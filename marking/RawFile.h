@@ -39,6 +39,10 @@ std::string EncodeMarkingFile(const StudentRoster& roster, const ExamSetup& exam
 // unchanged. Template, flags and rescorePending are not touched.
 [[nodiscard]] bool DecodeMarkingFile(std::string_view bytes, MarkingSessionState& state, std::string& message);
 
+// True when `file` is a regular file laid out as a marking raw file (its
+// length is the one its record count requires); reads 4 bytes, not the file.
+bool LooksLikeMarkingFile(const std::filesystem::path& file);
+
 // programFolder + "阅卷原始文件/" + examName + subjectName + ".yj". Empty with
 // `message` when the name is empty or cannot be a file name (a "/" in it).
 std::filesystem::path MarkingFilePath(const std::filesystem::path& programFolder, const ExamSetup& exam,

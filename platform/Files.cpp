@@ -231,6 +231,14 @@ bool WriteAll(const std::filesystem::path& path, std::string_view bytes)
     return ::close(fd) == 0 && ok;
 }
 
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    struct stat sa{};
+    struct stat sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 std::filesystem::path ProgramFolder()
 {
     if (const char* home = std::getenv("SCORIVO_HOME"); home && *home)

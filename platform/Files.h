@@ -67,6 +67,10 @@ private:
 // picture, the marker "biaoji.bj"): a failure leaves no earlier content to lose.
 [[nodiscard]] bool WriteAll(const std::filesystem::path& path, std::string_view bytes);
 
+// True when both paths name one existing file (the same device and inode),
+// also through symbolic or hard links.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Paths are UTF-8 on disk; these keep the conversion in one place.
 inline std::filesystem::path FromUtf8(std::string_view utf8)
 {
