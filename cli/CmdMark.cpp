@@ -273,8 +273,7 @@ int CmdMark(const std::vector<std::string>& args)
         } else {
             ++refused;
         }
-        std::fputs(card.line.c_str(), stdout);
-        std::fflush(stdout);
+        cli::PrintNow(card.line);
         return true;
     };
     batch.Run(work, deliver);
