@@ -210,16 +210,8 @@ int CmdMark(const std::vector<std::string>& args)
         ctx.StartPicture();
         cli::Picture picture;
         std::string error;
-        if (!cli::LoadPicture(files::FromUtf8(file), picture, error)) {
+        if (!cli::LoadFramePicture(files::FromUtf8(file), fit, picture, error)) {
             card.messages = "scorivo-cli mark: " + file + ": " + error + "\n";
-            card.failed = true;
-            return;
-        }
-        if (fit && (picture.width != cli::SampleWidth || picture.height != cli::SampleHeight))
-            picture = cli::FitIntoFrame(picture);
-        if (picture.width != cli::SampleWidth || picture.height != cli::SampleHeight) {
-            card.messages = "scorivo-cli mark: " + file + ": the picture is " + std::to_string(picture.width) +
-                            " x " + std::to_string(picture.height) + ", not 640 x 480 (use --fit)\n";
             card.failed = true;
             return;
         }

@@ -21,8 +21,6 @@
 
 namespace {
 
-using cli::FitIntoFrame;
-using cli::LoadPicture;
 using cli::LoadSample;
 using cli::Picture;
 using cli::SampleHeight;
@@ -206,15 +204,8 @@ int CmdRead(const std::vector<std::string>& args)
         ctx.StartPicture();
         Picture picture;
         std::string error;
-        if (!LoadPicture(files::FromUtf8(file), picture, error)) {
+        if (!cli::LoadFramePicture(files::FromUtf8(file), fit, picture, error)) {
             card.error = "scorivo-cli read: " + file + ": " + error + "\n";
-            return;
-        }
-        if (fit && (picture.width != SampleWidth || picture.height != SampleHeight))
-            picture = FitIntoFrame(picture);
-        if (picture.width != SampleWidth || picture.height != SampleHeight) {
-            card.error = "scorivo-cli read: " + file + ": the picture is " + std::to_string(picture.width) + " x " +
-                         std::to_string(picture.height) + ", not 640 x 480 (use --fit)\n";
             return;
         }
         LoadSample(ctx, picture);

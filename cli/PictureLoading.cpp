@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -318,18 +319,30 @@ std::string CutShortGif(const std::string& bytes)
     return at > size ? cut(at) : std::string();
 }
 
-Picture FromQImage(const QImage& image)
+std::string NoMemory(long long width, long long height)
+{
+    return "not enough memory for the picture's " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels (close other programs, or use fewer --jobs)";
+}
+
+// Qt answers a failed allocation with a null image, which drawn or copied is
+// a blank frame: a readable card would be reported as no card at all.
+bool FromQImage(const QImage& image, Picture& p, std::string& error)
 {
     QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    Picture p;
+    if (image.isNull() || rgb.isNull()) {
+        error = NoMemory(image.width(), image.height());
+        return false;
+    }
     p.width = rgb.width();
     p.height = rgb.height();
     // Appended row by row: zeroing the whole picture first was a pass more.
     const std::size_t rowBytes = static_cast<std::size_t>(p.width) * 3;
+    p.rgb.clear();
     p.rgb.reserve(rowBytes * p.height);
     for (int y = 0; y < p.height; ++y)
         p.rgb.insert(p.rgb.end(), rgb.constScanLine(y), rgb.constScanLine(y) + rowBytes);
-    return p;
+    return true;
 }
 
 bool IsJpegPath(const std::filesystem::path& path)
@@ -342,6 +355,51 @@ bool IsJpegPath(const std::filesystem::path& path)
 
 } // namespace
 
+static bool LoadPictureBytes(const std::string& bytes, bool jpeg, Picture& out, std::string& error)
+{
+    if (jpeg)
+        return DecodeJpeg(bytes, out, error);
+    cardprint::EnsureGuiApplication();
+    // Qt refuses pictures over 128 MB by default, an 8000 x 6000 PNG among
+    // them, as "not a picture": our own size limit is the one that holds.
+    static const bool limitSet = [] {
+        QImageReader::setAllocationLimit(static_cast<int>(MaxPicturePixels * 4 / (1024 * 1024)) + 1);
+        return true;
+    }();
+    (void)limitSet;
+    QBuffer buffer;
+    buffer.setData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const QSize claimed = QImageReader(&buffer).size();
+    if (claimed.isValid() && !PictureSizeAcceptable(claimed.width(), claimed.height())) {
+        error = TooLarge(claimed.width(), claimed.height());
+        return false;
+    }
+    std::string cut = CutShortBmp(bytes);
+    if (cut.empty())
+        cut = CutShortGif(bytes);
+    if (!cut.empty()) {
+        error = cut;
+        return false;
+    }
+    QImage image;
+    if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))) {
+        // Qt says the same for a picture it had no memory for: whether an
+        // image of the size the header gives can be had tells which.
+        if (claimed.isValid() && QImage(claimed, QImage::Format_ARGB32).isNull())
+            error = NoMemory(claimed.width(), claimed.height());
+        else
+            error = "not a picture this command can read";
+        return false;
+    }
+    // Not every header gives its size before decoding (a top-down BMP's
+    // negative height does not): the picture itself is held to the limits.
+    if (!PictureSizeAcceptable(image.width(), image.height())) {
+        error = TooLarge(image.width(), image.height());
+        return false;
+    }
+    return FromQImage(image, out, error);
+}
+
 bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error)
 {
     std::string why;
@@ -352,49 +410,54 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
     }
     // By its first bytes too: a JPEG named otherwise (".jfif", ".png", no
     // extension) went to Qt's reader, which reads one cut short as whole.
-    if (IsJpegPath(path) || bytes->compare(0, 3, "\xff\xd8\xff") == 0)
-        return DecodeJpeg(*bytes, out, error);
-    cardprint::EnsureGuiApplication();
-    QBuffer buffer;
-    buffer.setData(bytes->data(), static_cast<qsizetype>(bytes->size()));
-    const QSize claimed = QImageReader(&buffer).size();
-    if (claimed.isValid() && !PictureSizeAcceptable(claimed.width(), claimed.height())) {
-        error = TooLarge(claimed.width(), claimed.height());
+    const bool jpeg = IsJpegPath(path) || bytes->compare(0, 3, "\xff\xd8\xff") == 0;
+    try {
+        return LoadPictureBytes(*bytes, jpeg, out, error);
+    } catch (const std::bad_alloc&) {
+        error = NoMemory(out.width, out.height);
+        out = {};
         return false;
     }
-    std::string cut = CutShortBmp(*bytes);
-    if (cut.empty())
-        cut = CutShortGif(*bytes);
-    if (!cut.empty()) {
-        error = cut;
-        return false;
-    }
-    QImage image;
-    if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()), static_cast<int>(bytes->size()))) {
-        error = "not a picture this command can read";
-        return false;
-    }
-    // Not every header gives its size before decoding (a top-down BMP's
-    // negative height does not): the picture itself is held to the limits.
-    if (!PictureSizeAcceptable(image.width(), image.height())) {
-        error = TooLarge(image.width(), image.height());
-        return false;
-    }
-    out = FromQImage(image);
-    return true;
 }
 
-Picture FitIntoFrame(const Picture& p)
+bool FitIntoFrame(const Picture& p, Picture& out, std::string& error)
 {
     cardprint::EnsureGuiApplication();
     QImage source(p.rgb.data(), p.width, p.height, p.width * 3, QImage::Format_RGB888);
     QImage frame(SampleWidth, SampleHeight, QImage::Format_RGB888);
-    frame.fill(Qt::white);
     QImage scaled = source.scaled(SampleWidth, SampleHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (frame.isNull() || scaled.isNull()) {
+        error = NoMemory(p.width, p.height);
+        return false;
+    }
+    frame.fill(Qt::white);
     QPainter painter(&frame);
     painter.drawImage((SampleWidth - scaled.width()) / 2, (SampleHeight - scaled.height()) / 2, scaled);
     painter.end();
-    return FromQImage(frame);
+    try {
+        return FromQImage(frame, out, error);
+    } catch (const std::bad_alloc&) {
+        error = NoMemory(p.width, p.height);
+        return false;
+    }
+}
+
+bool LoadFramePicture(const std::filesystem::path& path, bool fit, Picture& out, std::string& error)
+{
+    if (!LoadPicture(path, out, error))
+        return false;
+    if (fit && (out.width != SampleWidth || out.height != SampleHeight)) {
+        Picture fitted;
+        if (!FitIntoFrame(out, fitted, error))
+            return false;
+        out = std::move(fitted);
+    }
+    if (out.width != SampleWidth || out.height != SampleHeight) {
+        error = "the picture is " + std::to_string(out.width) + " x " + std::to_string(out.height) +
+                ", not 640 x 480 (use --fit)";
+        return false;
+    }
+    return true;
 }
 
 void LoadSample(RecognitionContext& ctx, const Picture& p)

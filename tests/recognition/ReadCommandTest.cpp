@@ -188,6 +188,39 @@ TEST(ReadCommand, PicturesCutShortOrNoPicturesAreRefusedOneByOne)
                        }));
 }
 
+// A picture there is no memory for (a small machine, many workers) is an
+// error that names it, never a blank frame read as "no card": Qt answers a
+// failed allocation with a null image, which drawn into the frame left it white.
+TEST(ReadCommand, APictureThereIsNoMemoryForIsAnErrorNamingIt)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limit this test sets";
+#endif
+    const cardprint::ShippedCard card = cardprint::ShippedCards().front();
+    TempDir dir;
+    const auto templatePath = WriteTemplate(dir, card);
+    cardprint::FilledCard filled;
+    filled.answers = {"A", "B"};
+    // A phone camera's 8000 x 6000 pixels, blown up from a card that reads.
+    const QImage picture = cardprint::SynthesizeCameraImage(card.record, card.fileName, filled, {})
+                               .scaled(8000, 6000, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    ASSERT_TRUE(picture.save(QString::fromStdString(files::ToUtf8(dir / "big.png"))));
+    const std::string arguments = "read --jobs 1 --fit --template " + Quoted(templatePath) + " " + Quoted(dir / "big.png");
+
+    const CliRun enough = RunCli(arguments);
+    ASSERT_EQ(enough.status, 0) << enough.errors;
+    ASSERT_EQ(enough.lines.size(), 1u);
+    EXPECT_NE(enough.lines[0].find("\"paperType\":\"A\""), std::string::npos) << enough.lines[0];  // the card was found
+
+    const CliRun starved = RunCli(arguments, "ulimit -v 600000; ");
+    EXPECT_EQ(starved.status, 1);
+    EXPECT_TRUE(starved.lines.empty());
+    EXPECT_NE(starved.errors.find("scorivo-cli read: " + files::ToUtf8(dir / "big.png") +
+                                  ": not enough memory for the picture's 8000 x 6000 pixels"),
+              std::string::npos)
+        << starved.errors;
+}
+
 // A phone held upright stores its picture on its side, with an Exif
 // orientation saying how to turn it: the card reads as from the camera.
 TEST(ReadCommand, APhonePictureOnItsSideReadsAsTheUprightOne)
