@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -135,7 +137,22 @@ void Orient(Picture& p, int orientation)
     p.rgb = std::move(seen);
 }
 
-bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
+// libjpeg-turbo decodes at 1/2, 1/4 or 1/8 of the size for a fraction of the
+// work and memory: an 8000 x 6000 card becomes 1000 x 750, still more than
+// the 640 x 480 frame it is fitted into. The largest such step that keeps the
+// picture at least as large as its fitted frame.
+unsigned FrameScaleDenominator(long long width, long long height, int orientation)
+{
+    if (orientation >= 5)
+        std::swap(width, height);
+    const double over = std::max(static_cast<double>(width) / SampleWidth, static_cast<double>(height) / SampleHeight);
+    for (unsigned denominator : {8u, 4u, 2u})
+        if (over >= denominator)
+            return denominator;
+    return 1;
+}
+
+bool DecodeJpeg(const std::string& bytes, bool forFrame, Picture& out, std::string& error)
 {
     jpeg_decompress_struct info{};
     JpegError err{};
@@ -154,6 +171,10 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
         // Scanners may save CMYK, which libjpeg does not turn into RGB itself.
         const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
         info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+        if (forFrame) {
+            info.scale_num = 1;
+            info.scale_denom = FrameScaleDenominator(info.image_width, info.image_height, orientation);
+        }
         jpeg_start_decompress(&info);
         out.width = static_cast<int>(info.output_width);
         out.height = static_cast<int>(info.output_height);
@@ -355,10 +376,10 @@ bool IsJpegPath(const std::filesystem::path& path)
 
 } // namespace
 
-static bool LoadPictureBytes(const std::string& bytes, bool jpeg, Picture& out, std::string& error)
+static bool LoadPictureBytes(const std::string& bytes, bool jpeg, bool forFrame, Picture& out, std::string& error)
 {
     if (jpeg)
-        return DecodeJpeg(bytes, out, error);
+        return DecodeJpeg(bytes, forFrame, out, error);
     cardprint::EnsureGuiApplication();
     // Qt refuses pictures over 128 MB by default, an 8000 x 6000 PNG among
     // them, as "not a picture": our own size limit is the one that holds.
@@ -400,10 +421,10 @@ static bool LoadPictureBytes(const std::string& bytes, bool jpeg, Picture& out, 
     return FromQImage(image, out, error);
 }
 
-bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error)
+bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error, bool forFrame)
 {
     std::string why;
-    auto bytes = files::ReadAll(path, &why);
+    auto bytes = files::ReadAll(path, &why, MaxPictureFileBytes);
     if (!bytes) {
         error = "cannot read the file: " + why;
         return false;
@@ -412,7 +433,7 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
     // extension) went to Qt's reader, which reads one cut short as whole.
     const bool jpeg = IsJpegPath(path) || bytes->compare(0, 3, "\xff\xd8\xff") == 0;
     try {
-        return LoadPictureBytes(*bytes, jpeg, out, error);
+        return LoadPictureBytes(*bytes, jpeg, forFrame, out, error);
     } catch (const std::bad_alloc&) {
         error = NoMemory(out.width, out.height);
         out = {};
@@ -442,9 +463,106 @@ bool FitIntoFrame(const Picture& p, Picture& out, std::string& error)
     }
 }
 
+namespace {
+
+// Pictures being decoded hold at most this much memory at once, whatever
+// --jobs is: eight workers on 8000 x 8000 JPEGs took 4.9 GB. A picture that
+// needs more than the whole of it is decoded alone.
+constexpr std::uint64_t DecodeMemoryBudget = 1ULL << 30;
+
+class DecodeMemory {
+public:
+    void Acquire(std::uint64_t bytes)
+    {
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [&] { return holders_ == 0 || used_ + bytes <= DecodeMemoryBudget; });
+        used_ += bytes;
+        ++holders_;
+    }
+    void Release(std::uint64_t bytes)
+    {
+        std::lock_guard lock(mutex_);
+        used_ -= bytes;
+        --holders_;
+        freed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::uint64_t used_ = 0;
+    int holders_ = 0;
+};
+
+DecodeMemory& SharedDecodeMemory()
+{
+    static DecodeMemory memory;
+    return memory;
+}
+
+class DecodeMemoryHold {
+public:
+    explicit DecodeMemoryHold(std::uint64_t bytes) : bytes_(bytes) { SharedDecodeMemory().Acquire(bytes_); }
+    ~DecodeMemoryHold() { SharedDecodeMemory().Release(bytes_); }
+    DecodeMemoryHold(const DecodeMemoryHold&) = delete;
+    DecodeMemoryHold& operator=(const DecodeMemoryHold&) = delete;
+
+private:
+    std::uint64_t bytes_;
+};
+
+// What decoding the picture in `path` for the frame will hold at its peak:
+// the file's bytes and, from the size its header claims, the pixels (a JPEG
+// at its reduced size, twice for the turn an Exif orientation may ask; other
+// formats as Qt's image, its RGB copy and ours). A header that gives no size
+// counts as the largest picture taken.
+std::uint64_t DecodePeakBytes(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const std::uint64_t fileBytes = std::filesystem::file_size(path, ec);
+    if (ec)
+        return 0;  // the load says why
+    const auto head = files::ReadHead(path, 256 * 1024);
+    long long width = 0, height = 0;
+    std::uint64_t bytesPerPixel = 10;
+    if (head && head->compare(0, 3, "\xff\xd8\xff") == 0) {
+        jpeg_decompress_struct info{};
+        JpegError err{};
+        info.err = jpeg_std_error(&err.mgr);
+        err.mgr.error_exit = JpegFail;
+        err.mgr.emit_message = [](j_common_ptr, int) {};
+        try {
+            jpeg_create_decompress(&info);
+            jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(head->data()), head->size());
+            jpeg_read_header(&info, TRUE);
+            const unsigned d = FrameScaleDenominator(info.image_width, info.image_height, 1);
+            width = (info.image_width + d - 1) / d;
+            height = (info.image_height + d - 1) / d;
+            bytesPerPixel = 6;
+        } catch (const std::exception&) {
+        }
+        jpeg_destroy_decompress(&info);
+    } else if (head) {
+        cardprint::EnsureGuiApplication();
+        QBuffer buffer;
+        buffer.setData(head->data(), static_cast<qsizetype>(head->size()));
+        const QSize claimed = QImageReader(&buffer).size();
+        width = claimed.isValid() ? claimed.width() : 0;
+        height = claimed.isValid() ? claimed.height() : 0;
+    }
+    if (!PictureSizeAcceptable(width, height)) {  // unknown, or refused right after the header
+        width = MaxPicturePixels;
+        height = 1;
+    }
+    return fileBytes + static_cast<std::uint64_t>(width * height) * bytesPerPixel;
+}
+
+} // namespace
+
 bool LoadFramePicture(const std::filesystem::path& path, bool fit, Picture& out, std::string& error)
 {
-    if (!LoadPicture(path, out, error))
+    DecodeMemoryHold hold(DecodePeakBytes(path));
+    if (!LoadPicture(path, out, error, fit))
         return false;
     if (fit && (out.width != SampleWidth || out.height != SampleHeight)) {
         Picture fitted;

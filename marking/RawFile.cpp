@@ -163,7 +163,7 @@ MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const fs::path& fi
     MarkingFileResult result;
     result.path = file;
     std::string why;
-    auto bytes = files::ReadAll(file, &why);
+    auto bytes = files::ReadAll(file, &why, raw_file::FileSize(MarkingSession::MaxRecords));
     if (!bytes) {
         // Missing, unreadable or no regular file: the teacher needs to know which.
         result.message = std::string(raw_file::OpenFailed) + "\n" + why;

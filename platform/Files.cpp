@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +14,8 @@ namespace files {
 static constexpr const char* NotRegular = "不是普通文件（可能是管道或设备），不能读取";
 static constexpr const char* Folder = "是文件夹，不是文件，不能读取";
 
-std::optional<std::string> ReadAll(const std::filesystem::path& path, std::string* error)
+static std::optional<std::string> ReadUpTo(const std::filesystem::path& path, std::uint64_t maxBytes,
+                                           bool refuseLonger, std::string* error)
 {
     // O_NONBLOCK: opening a named pipe with no writer must not wait.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -29,10 +31,20 @@ std::optional<std::string> ReadAll(const std::filesystem::path& path, std::strin
             *error = S_ISDIR(st.st_mode) ? Folder : NotRegular;
         return std::nullopt;
     }
+    if (refuseLonger && static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        if (error)
+            *error = std::string(TooLargeText) + "（" + std::to_string(st.st_size) + "字节，这种文件最多" +
+                     std::to_string(maxBytes) + "字节），不能读取";
+        return std::nullopt;
+    }
     std::string data;
     char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+    // A file that grows while it is read stops one byte over the limit.
+    const std::uint64_t stop = maxBytes == NoLimit || !refuseLonger ? maxBytes : maxBytes + 1;
+    while (data.size() < stop) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, stop - data.size()));
+        ssize_t n = ::read(fd, buffer, want);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -46,7 +58,22 @@ std::optional<std::string> ReadAll(const std::filesystem::path& path, std::strin
         data.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
+    if (refuseLonger && data.size() > maxBytes) {
+        if (error)
+            *error = std::string(TooLargeText) + "（这种文件最多" + std::to_string(maxBytes) + "字节），不能读取";
+        return std::nullopt;
+    }
     return data;
+}
+
+std::optional<std::string> ReadAll(const std::filesystem::path& path, std::string* error, std::uint64_t maxBytes)
+{
+    return ReadUpTo(path, maxBytes, true, error);
+}
+
+std::optional<std::string> ReadHead(const std::filesystem::path& path, std::size_t maxBytes, std::string* error)
+{
+    return ReadUpTo(path, maxBytes, false, error);
 }
 
 static bool WriteFd(int fd, std::string_view bytes)

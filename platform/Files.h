@@ -13,7 +13,17 @@ namespace files {
 // The whole file, or nullopt when it cannot be opened or read. Only regular
 // files are read: a named pipe or a device would block or never end, so it is
 // refused without being waited on. `error` (UTF-8) says why when given.
-std::optional<std::string> ReadAll(const std::filesystem::path& path, std::string* error = nullptr);
+// A file longer than `maxBytes` (what its format can hold) is refused before
+// any of it is read, with an error starting with TooLargeText: a 1 GB file
+// given as a roster once took 2 GB and several seconds to be refused.
+inline constexpr std::uint64_t NoLimit = UINT64_MAX;
+inline constexpr const char* TooLargeText = "文件太大";
+std::optional<std::string> ReadAll(const std::filesystem::path& path, std::string* error = nullptr,
+                                   std::uint64_t maxBytes = NoLimit);
+// At most the first `maxBytes` bytes, for formats read from a fixed head
+// whose readers always left the rest alone (a template, "YJSet.dat").
+std::optional<std::string> ReadHead(const std::filesystem::path& path, std::size_t maxBytes,
+                                    std::string* error = nullptr);
 
 // Writes `bytes` to a temporary file beside `path`, flushes it and renames it
 // over `path`, so a failed save never destroys the previous file. A symbolic
