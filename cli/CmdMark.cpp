@@ -139,9 +139,10 @@ int CmdMark(const std::vector<std::string>& args)
     // Two runs on one file would each save their own records over the other's.
     files::FileLock lock;
     std::string lockError;
-    if (!lock.TryLock(sessionFile, &lockError)) {
+    if (const auto locked = lock.Lock(sessionFile, &lockError); locked != files::FileLock::Result::Taken) {
         std::fprintf(stderr, "scorivo-cli mark: %s: %s\n", o.Get("--session").c_str(), lockError.c_str());
-        return ExitLocked;
+        // 4 tells a script to wait and try again: only when that can help.
+        return locked == files::FileLock::Result::HeldByAnother ? ExitLocked : 1;
     }
     files::RemoveStaleTemporaries(sessionFile);
     auto state = NewMarkingSessionState();

@@ -92,9 +92,9 @@ int SessionNew(const std::vector<std::string>& args)
     }
     files::FileLock lock;
     std::string lockError;
-    if (!lock.TryLock(out, &lockError)) {
+    if (const auto locked = lock.Lock(out, &lockError); locked != files::FileLock::Result::Taken) {
         std::fprintf(stderr, "scorivo-cli session new: %s: %s\n", o.Get("--out").c_str(), lockError.c_str());
-        return 4;
+        return locked == files::FileLock::Result::HeldByAnother ? 4 : 1;
     }
 
     auto state = NewMarkingSessionState();

@@ -199,12 +199,20 @@ int RemoveStaleTemporaries(const std::filesystem::path& path)
     return removed;
 }
 
+FileLock::FileLock(FileLock&& other) noexcept : fd_(other.fd_), made_(std::move(other.made_))
+{
+    other.fd_ = -1;
+    other.made_.clear();
+}
+
 FileLock& FileLock::operator=(FileLock&& other) noexcept
 {
     if (this != &other) {
         Release();
         fd_ = other.fd_;
+        made_ = std::move(other.made_);
         other.fd_ = -1;
+        other.made_.clear();
     }
     return *this;
 }
@@ -219,34 +227,68 @@ std::filesystem::path FileLock::LockFileFor(const std::filesystem::path& file)
     return target.parent_path() / files::FromUtf8(name);
 }
 
-bool FileLock::TryLock(const std::filesystem::path& file, std::string* error)
+// True when `path` still names the file open as `fd`.
+static bool NamesOpenFile(const std::filesystem::path& path, int fd)
+{
+    struct stat opened{};
+    struct stat named{};
+    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
+FileLock::Result FileLock::Lock(const std::filesystem::path& file, std::string* error)
 {
     Release();
     const std::filesystem::path lockFile = LockFileFor(file);
-    int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) {
+    auto fail = [&](Result result, std::string why) {
         if (error)
-            *error = std::string("不能建立锁文件: ") + std::strerror(errno);
-        return false;
+            *error = std::move(why);
+        return result;
+    };
+    // A holder removes the lock file it made as it lets go: a lock taken on
+    // a file that is no longer the one at the path is taken again there.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        bool made = true;
+        int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0 && errno == EEXIST) {
+            made = false;
+            fd = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+            if (fd < 0 && errno == ENOENT)
+                continue;  // removed in between
+        }
+        if (fd < 0)
+            return fail(Result::Failed, std::string("不能建立锁文件: ") + std::strerror(errno));
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int why = errno;
+            ::close(fd);
+            if (why == EWOULDBLOCK)
+                return fail(Result::HeldByAnother, "文件正被另一个程序（或另一个阅卷窗口）使用，请等它结束后再试。");
+            return fail(Result::Failed, std::string("不能锁定文件: ") + std::strerror(why));
+        }
+        if (!NamesOpenFile(lockFile, fd)) {
+            ::close(fd);
+            continue;
+        }
+        fd_ = fd;
+        if (made)
+            made_ = lockFile;
+        return Result::Taken;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool busy = errno == EWOULDBLOCK;
-        if (error)
-            *error = busy ? "文件正被另一个程序（或另一个阅卷窗口）使用，请等它结束后再试。"
-                          : std::string("不能锁定文件: ") + std::strerror(errno);
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    return true;
+    return fail(Result::Failed, "不能锁定文件: 锁文件一直在变");
 }
 
 void FileLock::Release()
 {
-    if (fd_ >= 0) {
-        ::close(fd_);  // closing the descriptor drops the flock
-        fd_ = -1;
+    if (fd_ < 0)
+        return;
+    if (!made_.empty()) {
+        // Removed while still held, so nobody can take a lock on it and keep it.
+        if (NamesOpenFile(made_, fd_))
+            ::unlink(made_.c_str());
+        made_.clear();
     }
+    ::close(fd_);  // closing the descriptor drops the flock
+    fd_ = -1;
 }
 
 bool WriteAll(const std::filesystem::path& path, std::string_view bytes)

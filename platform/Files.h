@@ -51,19 +51,28 @@ int RemoveStaleTemporaries(const std::filesystem::path& path);
 // marking raw file): held on a hidden lock file beside it, because saving
 // replaces the file itself by a new one. Released by the destructor; the
 // kernel releases it when the process dies, so a crash never leaves it held.
+// A lock file this lock made is removed when it is released.
 class FileLock {
 public:
+    enum class Result {
+        Taken,
+        HeldByAnother,  // another process (or another FileLock of this one) holds it
+        Failed,         // no lock file could be made or locked (a missing folder, a read-only disk)
+    };
+
     FileLock() = default;
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
-    FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileLock(FileLock&& other) noexcept;
     FileLock& operator=(FileLock&& other) noexcept;
     ~FileLock() { Release(); }
 
-    // Takes the lock without waiting. False when another process (or another
-    // FileLock of this one) holds it, or the lock file cannot be made; `error`
-    // (UTF-8) then says which.
-    [[nodiscard]] bool TryLock(const std::filesystem::path& file, std::string* error = nullptr);
+    // Takes the lock without waiting; otherwise `error` (UTF-8) says why.
+    [[nodiscard]] Result Lock(const std::filesystem::path& file, std::string* error = nullptr);
+    [[nodiscard]] bool TryLock(const std::filesystem::path& file, std::string* error = nullptr)
+    {
+        return Lock(file, error) == Result::Taken;
+    }
     void Release();
     bool Held() const { return fd_ >= 0; }
 
@@ -71,6 +80,7 @@ public:
 
 private:
     int fd_ = -1;
+    std::filesystem::path made_;  // the lock file, when this lock made it
 };
 
 // Plain create-or-truncate write, for files written whole once (a card's

@@ -332,6 +332,43 @@ TEST(BatchMark, ASessionInUseIsRefusedAndAnExistingOneIsNotReplaced)
     EXPECT_FALSE(std::filesystem::exists(dir / "s.yj.tmpAbCdEf"));
 }
 
+// Exit 4 means "another run holds it, try again later": a script that
+// retries on it never stopped when the folder was missing. Such failures exit
+// 1 with the reason, and no run leaves the lock file it made behind.
+TEST(BatchMark, OnlyAnotherHolderOfTheLockExitsFourAndNoRunLeavesItsLockFile)
+{
+    TempDir dir;
+    const std::string session = files::ToUtf8(dir / "s.yj");
+    const auto lockFile = files::FileLock::LockFileFor(files::FromUtf8(session));
+    const std::string picture = Quote(files::ToUtf8(dir / "a.png"));
+    CliRun created = RunCli("session new --out " + Quote(session) + " --template " +
+                            Quote(cardprint::DemoTemplateName()) + " --roster " + Quote(ShippedRosterFile()) +
+                            " --exam-name 演示 --subject 02 --groups 1-85:1:S");
+    ASSERT_EQ(created.status, 0) << created.errors;
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+    CliRun marked = RunCli("mark --session " + Quote(session) + " " + picture);
+    EXPECT_EQ(marked.status, 1);  // the picture is missing
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+
+    ASSERT_TRUE(files::WriteAll(dir / "file", "x"));
+    for (const std::string& where : {files::ToUtf8(dir / "nodir" / "x.yj"), files::ToUtf8(dir / "file" / "x.yj")}) {
+        CliRun run = RunCli("mark --session " + Quote(where) + " " + picture);
+        EXPECT_EQ(run.status, 1) << where;
+        EXPECT_NE(run.errors.find("不能建立锁文件: "), std::string::npos) << run.errors;
+    }
+
+    files::FileLock held;
+    ASSERT_EQ(held.Lock(files::FromUtf8(session)), files::FileLock::Result::Taken);
+    EXPECT_EQ(RunCli("mark --session " + Quote(session) + " " + picture).status, 4);
+    held.Release();
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+
+    // A lock file this run did not make (an older version's) stays.
+    ASSERT_TRUE(files::WriteAll(lockFile, ""));
+    EXPECT_EQ(RunCli("mark --session " + Quote(session) + " " + picture).status, 1);
+    EXPECT_TRUE(std::filesystem::exists(lockFile));
+}
+
 // A mark run killed at any moment: the file always opens, holds every card
 // the run reported (a card's line is printed after its save), and the next
 // open leaves no temporary file behind.
