@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliOptions.h"
 #include "cli/Command.h"
 #include "cli/OrderedBatch.h"
 #include "cli/PictureLoading.h"
@@ -21,43 +22,11 @@
 
 namespace {
 
+using cli::JsonString;
 using cli::LoadSample;
 using cli::Picture;
 using cli::SampleHeight;
 using cli::SampleWidth;
-
-std::string JsonString(std::string_view s)
-{
-    std::string out = "\"";
-    for (char c : s) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
-}
 
 std::string JsonNumber(float v)
 {

@@ -14,6 +14,7 @@
 
 #include "cardprint/ShippedCards.h"
 #include "cardprint/SynthCamera.h"
+#include "cli/CliOptions.h"
 #include "fuzz/FuzzEntries.h"
 #include "marking/RawFile.h"
 #include "platform/Files.h"
@@ -219,6 +220,32 @@ TEST(ReadCommand, APictureThereIsNoMemoryForIsAnErrorNamingIt)
                                   ": not enough memory for the picture's 8000 x 6000 pixels"),
               std::string::npos)
         << starved.errors;
+}
+
+// A file name is whatever bytes its folder holds; one copied from a Windows
+// disk is GBK. Its line is valid JSON all the same: the name as its GBK
+// reading, bytes no encoding reads as U+FFFD (they went into the line raw).
+TEST(ReadCommand, AFileNameThatIsNotUtf8StillGivesALineThatParses)
+{
+    const cardprint::ShippedCard card = cardprint::ShippedCards().front();
+    TempDir dir;
+    const auto templatePath = WriteTemplate(dir, card);
+    const QImage picture = cardprint::SynthesizeCameraImage(card.record, card.fileName, {}, {});
+    const std::string folder = dir.path().string() + "/";
+    const std::string gbkName = folder + "\xB3\xC9\xBC\xA8.png";  // 成绩.png in GBK
+    const std::string noName = folder + "\xFF\xFE.png";
+    ASSERT_TRUE(picture.save(QString::fromStdString(files::ToUtf8(dir / "card.png"))));
+    for (const std::string& name : {gbkName, noName})
+        std::filesystem::copy_file(dir / "card.png", std::filesystem::path(name));  // the bytes as they are
+    const CliRun run = RunCli("read --jobs 1 --template " + Quoted(templatePath) + " " + batch_test::Quote(gbkName) +
+                              " " + batch_test::Quote(noName));
+    ASSERT_EQ(run.status, 0) << run.errors;
+    ASSERT_EQ(run.lines.size(), 2u);
+    EXPECT_EQ(run.lines[0].rfind("{\"file\":\"" + folder + "成绩.png\",\"code\":", 0), 0u) << run.lines[0];
+    EXPECT_EQ(run.lines[1].rfind("{\"file\":\"" + folder + "\xEF\xBF\xBD\xEF\xBF\xBD.png\",\"code\":", 0), 0u)
+        << run.lines[1];
+    for (const std::string& line : run.lines)
+        EXPECT_TRUE(cli::IsUtf8(line));
 }
 
 // A phone held upright stores its picture on its side, with an Exif
