@@ -125,7 +125,8 @@ bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& w
     const std::filesystem::path target = SaveTarget(path);
     mode_t mode = 0644;
     struct stat st{};
-    if (::stat(target.c_str(), &st) == 0) {
+    const bool replacing = ::stat(target.c_str(), &st) == 0;
+    if (replacing) {
         if (!S_ISREG(st.st_mode))
             return refuse("不是普通文件，不能保存到这里");
         // Root may write anything; a file nobody may write is meant to stay as it is.
@@ -152,6 +153,15 @@ bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& w
     // a new file. The mode is set through it, so that a write-only mode
     // cannot keep it from being opened, and flushed with the bytes.
     const int written = ::open(tmpl.c_str(), O_RDONLY | O_CLOEXEC);
+    // The new file is the saving user's: a teacher's session saved once by
+    // root became root's, and the teacher could no longer save it. Owner and
+    // group are kept as far as this user may set them (root both, others a
+    // group they belong to); before the mode, which a change of owner clears
+    // set-id bits from.
+    if (written >= 0 && replacing && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+        ::fchown(written, st.st_uid, st.st_gid) != 0 && ::fchown(written, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        // Neither is this user's to give: the file is theirs, as a new one would be.
+    }
     if (written < 0 || ::fchmod(written, mode) != 0 || ::fsync(written) != 0) {
         const int saved = errno;  // the reason, not close()'s
         if (written >= 0)
