@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "marking/MarkingJournal.h"
 #include "platform/Files.h"
 
 static_assert(std::endian::native == std::endian::little, "the file holds little-endian memory images");
@@ -173,6 +174,9 @@ MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const fs::path& fi
         result.message = std::string(raw_file::OpenFailed) + "\n" + why;
         return result;
     }
+    result.fileSize = bytes->size();
+    result.fileHash = ContentHash(*bytes);
+    result.journalCards = ReplayMarkingJournal(file, result.fileSize, result.fileHash, state);
     state.templateName = state.exam.cardName.Utf8();
     if (!programFolder.empty()) {
         result.templateLoaded =
@@ -183,7 +187,7 @@ MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const fs::path& fi
             state.cardTemplate.Clear();
     }
     state.session.rescorePending = false;
-    state.unsavedChanges = false;
+    state.unsavedChanges = result.journalCards > 0;
     state.openedFromFile = true;
     result.ok = true;
     return result;

@@ -93,9 +93,7 @@ static bool WriteFd(int fd, std::string_view bytes)
     return true;
 }
 
-// The file a save of `path` really replaces: symbolic links followed to
-// their (possibly not yet existing) target.
-static std::filesystem::path SaveTarget(const std::filesystem::path& path)
+std::filesystem::path SaveTarget(const std::filesystem::path& path)
 {
     std::filesystem::path target = path;
     for (int hops = 0; hops < 40; ++hops) {
@@ -108,6 +106,20 @@ static std::filesystem::path SaveTarget(const std::filesystem::path& path)
         target = next.is_absolute() ? next : target.parent_path() / next;
     }
     return target;
+}
+
+std::string SaveRefusal(const std::filesystem::path& path)
+{
+    const std::filesystem::path target = SaveTarget(path);
+    struct stat st{};
+    if (::stat(target.c_str(), &st) != 0)
+        return {};
+    if (!S_ISREG(st.st_mode))
+        return "不是普通文件，不能保存到这里";
+    // Root may write anything; a file nobody may write is meant to stay as it is.
+    if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+        return "文件是只读的，没有保存";
+    return {};
 }
 
 bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& write, std::string* error)
@@ -123,17 +135,13 @@ bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& w
         return false;
     };
     const std::filesystem::path target = SaveTarget(path);
+    if (std::string why = SaveRefusal(target); !why.empty())
+        return refuse(std::move(why));
     mode_t mode = 0644;
     struct stat st{};
     const bool replacing = ::stat(target.c_str(), &st) == 0;
-    if (replacing) {
-        if (!S_ISREG(st.st_mode))
-            return refuse("不是普通文件，不能保存到这里");
-        // Root may write anything; a file nobody may write is meant to stay as it is.
-        if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
-            return refuse("文件是只读的，没有保存");
+    if (replacing)
         mode = st.st_mode & 07777;
-    }
     std::string tmpl = target.string() + ".tmpXXXXXX";
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0)

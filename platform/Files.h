@@ -25,6 +25,14 @@ std::optional<std::string> ReadAll(const std::filesystem::path& path, std::strin
 std::optional<std::string> ReadHead(const std::filesystem::path& path, std::size_t maxBytes,
                                     std::string* error = nullptr);
 
+// The file a save of `path` really replaces: symbolic links followed to
+// their (possibly not yet existing) target.
+std::filesystem::path SaveTarget(const std::filesystem::path& path);
+
+// Empty when a save may replace `path` (it does not exist, or is a regular
+// file this user may write); otherwise the refusal WriteAtomic would give.
+std::string SaveRefusal(const std::filesystem::path& path);
+
 // Writes `bytes` to a temporary file beside `path`, flushes it and renames it
 // over `path`, so a failed save never destroys the previous file. A symbolic
 // link is saved through to its target (the link stays a link), an existing
