@@ -7,7 +7,7 @@
 
 bool LoadMarkingSettings(MarkingSettings& s, const std::filesystem::path& path)
 {
-    auto bytes = files::ReadAll(path);
+    auto bytes = files::ReadHead(path, yjset_file::Size);
     if (!bytes || bytes->size() < yjset_file::ShortSize)
         return false;
     const char* p = bytes->data();

@@ -14,6 +14,10 @@
 // allocated: a 44 KB file can claim 20000 x 20000 pixels, 1.2 GB decoded.
 inline constexpr int MaxPictureSide = 16384;
 inline constexpr long long MaxPicturePixels = 64LL * 1000 * 1000;
+// The largest picture file taken: one within the pixel limit stored without
+// compression (a 32-bit BMP) and its headers. Anything longer is refused
+// before it is read.
+inline constexpr long long MaxPictureFileBytes = MaxPicturePixels * 4 + (1LL << 20);
 inline bool PictureSizeAcceptable(long long width, long long height)
 {
     return width > 0 && height > 0 && width <= MaxPictureSide && height <= MaxPictureSide &&

@@ -93,7 +93,7 @@ uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 bool ReadBmpBgr(const std::filesystem::path& path, std::vector<uint8_t>& bgr, int& width, int& height)
 {
-    const auto bytes = files::ReadAll(path);
+    const auto bytes = files::ReadAll(path, nullptr, MaxPictureFileBytes);
     if (!bytes || bytes->size() < 54)
         return false;
     const auto* d = reinterpret_cast<const uint8_t*>(bytes->data());
@@ -149,7 +149,7 @@ bool FolderPictureProvider::Picture(int index, std::vector<uint8_t>& bgr)
     bool ok = false;
     if (Lower(path.extension().string()) == ".bmp") {
         ok = ReadBmpBgr(path, picture, w, h);
-    } else if (const auto bytes = files::ReadAll(path)) {
+    } else if (const auto bytes = files::ReadAll(path, nullptr, MaxPictureFileBytes)) {
         JpegFrameDecoder decoder;
         ok = decoder.DecodeBgr(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size(), picture, w, h);
     }

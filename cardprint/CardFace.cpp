@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -12,6 +13,7 @@
 #include <QPdfWriter>
 #include <QPolygonF>
 
+#include "capture/JpegFrame.h"
 #include "cardprint/Prng.h"
 #include "platform/Files.h"
 
@@ -321,14 +323,33 @@ void PaintCard(QPainter& p, const CardGeometry& g, const FaceOptions& o, const Q
     p.restore();
 }
 
+std::string CardImageSizeProblem(const CardTemplate& t, const std::string& fileName, double pixelsPerMm)
+{
+    const RectU paper = CardGeometry(t, IsJdTemplate(fileName)).Paper();
+    const double k = PixelsPerUnit(pixelsPerMm);
+    const double w = paper.Width() * k, h = paper.Height() * k;
+    if (std::isfinite(w) && std::isfinite(h) && PictureSizeAcceptable(std::max(1LL, std::llround(w)),
+                                                                        std::max(1LL, std::llround(h))))
+        return {};
+    char size[64];
+    std::snprintf(size, sizeof size, "%.0f × %.0f", paper.Width() * kMillimetresPerUnit,
+                  paper.Height() * kMillimetresPerUnit);
+    return std::string("答题卡有") + size + "毫米，画出来超出能画的大小（每边最多" + std::to_string(MaxPictureSide) +
+           "像素），可能是模板文件中定位线的长度或间距有误。";
+}
+
 QImage RenderCardImage(const CardTemplate& t, const FaceOptions& o, double pixelsPerMm)
 {
+    if (!CardImageSizeProblem(t, o.fileName, pixelsPerMm).empty())
+        return {};
     CardGeometry g(t, IsJdTemplate(o.fileName));
     double k = PixelsPerUnit(pixelsPerMm);
     RectU paper = g.Paper();
     int w = std::max(1, static_cast<int>(std::lround(paper.Width() * k)));
     int h = std::max(1, static_cast<int>(std::lround(paper.Height() * k)));
     QImage img(w, h, QImage::Format_RGB32);
+    if (img.isNull())
+        return img;
     img.fill(Qt::white);
     QPainter p(&img);
     PaintCard(p, g, o, QRectF(0, 0, paper.Width() * k, paper.Height() * k));
@@ -409,10 +430,22 @@ bool PaintCardPages(QPagedPaintDevice& device, const std::vector<PdfPage>& pages
     return painter.end();
 }
 
+static bool NoImage(const CardTemplate& t, const FaceOptions& o, double pixelsPerMm, std::string* error)
+{
+    if (error) {
+        *error = CardImageSizeProblem(t, o.fileName, pixelsPerMm);
+        if (error->empty())
+            *error = "内存不足，画不出这张答题卡。";
+    }
+    return false;
+}
+
 bool WriteCardPng(const std::string& pathUtf8, const CardTemplate& t, const FaceOptions& o, double dpi,
                   std::string* error)
 {
     QImage img = RenderCardImage(t, o, dpi / 25.4);
+    if (img.isNull())
+        return NoImage(t, o, dpi / 25.4, error);
     img.setDotsPerMeterX(static_cast<int>(std::lround(dpi / 0.0254)));
     img.setDotsPerMeterY(static_cast<int>(std::lround(dpi / 0.0254)));
     if (!img.save(QString::fromStdString(pathUtf8), "PNG")) {
@@ -428,6 +461,8 @@ bool WriteCardPicture(const std::string& pathUtf8, const CardTemplate& t, const 
     CardGeometry g(t, IsJdTemplate(o.fileName));
     double pxPerMm = 780.0 / (g.Paper().Width() * kMillimetresPerUnit);
     QImage img = RenderCardImage(t, o, pxPerMm);
+    if (img.isNull())
+        return NoImage(t, o, pxPerMm, error);
     if (!img.save(QString::fromStdString(pathUtf8), "JPG", 90)) {
         if (error)
             *error = "无法写入文件：" + pathUtf8;

@@ -56,7 +56,14 @@ FaceColours ColoursFor(const std::string& fileName, int abType);
 // Paints the card paper of `g` so that it fills `target` (device units).
 void PaintCard(QPainter& p, const CardGeometry& g, const FaceOptions& o, const QRectF& target);
 
-// The card paper alone at `pixelsPerMm`; pixel (x, y) covers card space
+// Empty when the card paper of `t` can be drawn at `pixelsPerMm` as one
+// picture; otherwise why not (UTF-8). A template whose line length or
+// distance is absurd (1e7) still loads for reading, but drawn it would need
+// more memory than any machine has.
+std::string CardImageSizeProblem(const CardTemplate& t, const std::string& fileName, double pixelsPerMm);
+
+// The card paper alone at `pixelsPerMm` (a null image when
+// CardImageSizeProblem says it cannot be drawn, or memory ran out); pixel (x, y) covers card space
 // u = paper.left + (x .. x+1) / k, v = paper.top - (y .. y+1) / k with
 // k = pixelsPerMm * kMillimetresPerUnit.
 QImage RenderCardImage(const CardTemplate& t, const FaceOptions& o, double pixelsPerMm);

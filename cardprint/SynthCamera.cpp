@@ -326,6 +326,8 @@ QImage RenderFilledFace(const CardTemplate& t, const std::string& templateName, 
 QImage PhotographFace(const CardTemplate& t, const std::string& templateName, const QImage& face,
                       double pixelsPerMm, const SynthOptions& o, SynthTruth* truth)
 {
+    if (face.isNull())
+        return {};  // sampled, a null face was read through a null pointer
     CardGeometry g(t, IsJdTemplate(templateName));
     const RectU paper = g.Paper();
     const double kf = PixelsPerUnit(pixelsPerMm);
@@ -432,7 +434,7 @@ QImage PhotographFace(const CardTemplate& t, const std::string& templateName, co
 QImage SynthesizeCameraImage(const CardTemplate& t, const std::string& templateName, const FilledCard& card,
                              const SynthOptions& o, SynthTruth* truth)
 {
-    const double pxPerMm = 8.0;
+    const double pxPerMm = SynthPixelsPerMm;
     QImage face = RenderFilledFace(t, templateName, card, pxPerMm);
     QImage out = PhotographFace(t, templateName, face, pxPerMm, o, truth);
     if (truth) {

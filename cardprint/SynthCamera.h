@@ -79,14 +79,18 @@ struct SynthTruth {
 // The marks a filled card puts on its template.
 std::vector<PencilMark> MarksFor(const CardTemplate& t, const FilledCard& card);
 
-// The card face with its pencil marks, upright, at `pixelsPerMm` (8 is plenty
-// for a 640 x 480 camera). Costly to draw; callers that photograph one card
-// many times keep it.
+// The resolution faces are drawn at for the synthetic camera: plenty for 640 x 480.
+inline constexpr double SynthPixelsPerMm = 8.0;
+
+// The card face with its pencil marks, upright, at `pixelsPerMm`. Costly to
+// draw; callers that photograph one card many times keep it. A null image
+// when it cannot be drawn (CardImageSizeProblem).
 QImage RenderFilledFace(const CardTemplate& t, const std::string& templateName, const FilledCard& card,
-                        double pixelsPerMm = 8.0);
+                        double pixelsPerMm = SynthPixelsPerMm);
 
 // Photographs a face from RenderFilledFace (drawn at `pixelsPerMm`) into a
 // 640 x 480 RGB32 picture. `truth` (optional) receives the geometry fields.
+// A null face gives a null picture.
 QImage PhotographFace(const CardTemplate& t, const std::string& templateName, const QImage& face,
                       double pixelsPerMm, const SynthOptions& o, SynthTruth* truth = nullptr);
 

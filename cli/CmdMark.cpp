@@ -12,6 +12,7 @@
 #include "cli/OrderedBatch.h"
 #include "cli/PictureLoading.h"
 #include "marking/Acceptance.h"
+#include "marking/MarkingJournal.h"
 #include "marking/RawFile.h"
 #include "marking/RecognitionSampler.h"
 #include "platform/Files.h"
@@ -104,7 +105,8 @@ struct MarkedCard {
     std::string messages;  // for standard error, in the order they arose
     bool failed = false;   // unreadable, or not a 640 x 480 picture
     bool accepted = false;
-    std::string session;   // accepted: the raw file's bytes with this card
+    int recordIndex = -1;   // accepted: where the card's record went
+    MarkingRecord record;  // accepted: the record as stored
     std::string line;      // the JSON line for standard output
 };
 
@@ -139,11 +141,17 @@ int CmdMark(const std::vector<std::string>& args)
     // Two runs on one file would each save their own records over the other's.
     files::FileLock lock;
     std::string lockError;
-    if (!lock.TryLock(sessionFile, &lockError)) {
+    if (const auto locked = lock.Lock(sessionFile, &lockError); locked != files::FileLock::Result::Taken) {
         std::fprintf(stderr, "scorivo-cli mark: %s: %s\n", o.Get("--session").c_str(), lockError.c_str());
-        return ExitLocked;
+        // 4 tells a script to wait and try again: only when that can help.
+        return locked == files::FileLock::Result::HeldByAnother ? ExitLocked : 1;
     }
     files::RemoveStaleTemporaries(sessionFile);
+    // The cards of a run killed before it folded its journal in.
+    if (std::string message; !FoldMarkingJournal(sessionFile, message)) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        return 1;
+    }
     auto state = NewMarkingSessionState();
     MarkingFileResult opened = OpenMarkingFile(*state, sessionFile, programFolder);
     if (!opened.ok) {
@@ -152,6 +160,11 @@ int CmdMark(const std::vector<std::string>& args)
     }
     if (!opened.templateLoaded) {
         std::fprintf(stderr, "%s\n", opened.templateMessage.c_str());
+        return 1;
+    }
+    if (std::string why = AdmissionLengthOnCardProblem(state->roster.admissionLength, state->cardTemplate.AdmColumns);
+        !why.empty()) {
+        std::fprintf(stderr, "%s\n", why.c_str());
         return 1;
     }
 
@@ -205,16 +218,8 @@ int CmdMark(const std::vector<std::string>& args)
         ctx.StartPicture();
         cli::Picture picture;
         std::string error;
-        if (!cli::LoadPicture(files::FromUtf8(file), picture, error)) {
+        if (!cli::LoadFramePicture(files::FromUtf8(file), fit, picture, error)) {
             card.messages = "scorivo-cli mark: " + file + ": " + error + "\n";
-            card.failed = true;
-            return;
-        }
-        if (fit && (picture.width != cli::SampleWidth || picture.height != cli::SampleHeight))
-            picture = cli::FitIntoFrame(picture);
-        if (picture.width != cli::SampleWidth || picture.height != cli::SampleHeight) {
-            card.messages = "scorivo-cli mark: " + file + ": the picture is " + std::to_string(picture.width) +
-                            " x " + std::to_string(picture.height) + ", not 640 x 480 (use --fit)\n";
             card.failed = true;
             return;
         }
@@ -228,9 +233,12 @@ int CmdMark(const std::vector<std::string>& args)
         // the turn: the acceptor's staging reading says who the card was.
         const bool reached = ordered.Holding() && (outcome.code == CodeAccepted || outcome.code == CodeRefused);
         card.accepted = outcome.code == CodeAccepted;
-        if (card.accepted)
-            card.session = EncodeMarkingFile(state->roster, state->exam, state->session);
         const MarkingRecord& r = acceptor.Reading();
+        if (card.accepted) {
+            // An accepted card appended its record or replaced the one of its number.
+            card.recordIndex = state->session.FindRecord(r.admissionNumber.View(), 0);
+            card.record = state->session.records[card.recordIndex];
+        }
         card.line = "{\"file\":" + cli::JsonString(file) + ",\"code\":" + std::to_string(outcome.code) +
                     ",\"status\":" + cli::JsonString(ctx.StatusText) + ",\"memo\":" + cli::JsonString(ctx.MemoTiShi) +
                     (ctx.Refusal.Any() ? ",\"question\":" + cli::JsonString(RefusalPlace(ctx.Refusal)) +
@@ -250,6 +258,7 @@ int CmdMark(const std::vector<std::string>& args)
     int failures = 0;
     int refused = 0;
     bool saveFailed = false;
+    MarkingJournal journal;
     // On the calling thread, in input order: messages, the save, the line.
     auto deliver = [&](std::size_t index) {
         MarkedCard card = std::move(cards[index]);
@@ -259,10 +268,13 @@ int CmdMark(const std::vector<std::string>& args)
             return true;
         }
         if (card.accepted) {
-            // Saved after every card, before its line: a kill mid-batch loses
-            // at most the cards it has not reported.
+            // In the journal after every card, before its line: a kill
+            // mid-batch loses at most the cards it has not reported.
             std::string error;
-            if (!files::WriteAtomic(sessionFile, card.session, &error)) {
+            const bool saved = (journal.Started() || journal.Start(sessionFile, opened.fileSize, opened.fileHash,
+                                                                   state->session, error)) &&
+                               journal.Append(card.recordIndex, card.record, error);
+            if (!saved) {
                 std::fprintf(stderr, "%s\n%s\n%s\n", raw_file::SaveFailed, files::ToUtf8(sessionFile).c_str(),
                              error.c_str());
                 saveFailed = true;
@@ -271,11 +283,18 @@ int CmdMark(const std::vector<std::string>& args)
         } else {
             ++refused;
         }
-        std::fputs(card.line.c_str(), stdout);
-        std::fflush(stdout);
+        cli::PrintNow(card.line);
         return true;
     };
     batch.Run(work, deliver);
+    if (journal.Started()) {
+        journal.Close();
+        if (std::string message; !FoldMarkingJournal(sessionFile, message)) {
+            std::fprintf(stderr, "%s\n每张报告已阅的答题卡都保存在 %s 里，下次打开时恢复。\n", message.c_str(),
+                         files::ToUtf8(JournalPath(sessionFile)).c_str());
+            saveFailed = true;
+        }
+    }
 
     if (saveFailed || failures)
         return 1;

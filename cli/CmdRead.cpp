@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliOptions.h"
 #include "cli/Command.h"
 #include "cli/OrderedBatch.h"
 #include "cli/PictureLoading.h"
@@ -21,45 +22,11 @@
 
 namespace {
 
-using cli::FitIntoFrame;
-using cli::LoadPicture;
+using cli::JsonString;
 using cli::LoadSample;
 using cli::Picture;
 using cli::SampleHeight;
 using cli::SampleWidth;
-
-std::string JsonString(std::string_view s)
-{
-    std::string out = "\"";
-    for (char c : s) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
-}
 
 std::string JsonNumber(float v)
 {
@@ -206,15 +173,8 @@ int CmdRead(const std::vector<std::string>& args)
         ctx.StartPicture();
         Picture picture;
         std::string error;
-        if (!LoadPicture(files::FromUtf8(file), picture, error)) {
+        if (!cli::LoadFramePicture(files::FromUtf8(file), fit, picture, error)) {
             card.error = "scorivo-cli read: " + file + ": " + error + "\n";
-            return;
-        }
-        if (fit && (picture.width != SampleWidth || picture.height != SampleHeight))
-            picture = FitIntoFrame(picture);
-        if (picture.width != SampleWidth || picture.height != SampleHeight) {
-            card.error = "scorivo-cli read: " + file + ": the picture is " + std::to_string(picture.width) + " x " +
-                         std::to_string(picture.height) + ", not 640 x 480 (use --fit)\n";
             return;
         }
         LoadSample(ctx, picture);

@@ -44,6 +44,19 @@ bool EndsWith(const std::string& s, const std::string& suffix)
     return true;
 }
 
+// An output over the session it reads would replace the teacher's records
+// by a score table; over another raw file, another session's. Either is
+// refused before anything is read.
+std::string OutputOverRawFile(const std::string& out, const std::string& session)
+{
+    const std::filesystem::path outPath = files::FromUtf8(out);
+    if (files::SameFile(outPath, files::FromUtf8(session)))
+        return out + " 就是要读的阅卷原始文件，没有覆盖它，请另选一个输出文件";
+    if (LooksLikeMarkingFile(outPath))
+        return out + " 是一个阅卷原始文件，没有覆盖它，请另选一个输出文件";
+    return {};
+}
+
 struct Loaded {
     std::unique_ptr<MarkingSessionState> state;
     GradeClassChoice choice;
@@ -86,6 +99,8 @@ int Export(const std::vector<std::string>& args)
     const bool csv = EndsWith(out, ".csv");
     if (!csv && !EndsWith(out, ".xlsx"))
         return usage("--out must name a .xlsx or a .csv file");
+    if (std::string why = OutputOverRawFile(out, o.Get("--session")); !why.empty())
+        return usage(why);
 
     ScoreOutputRequest request;
     for (const std::string& name : SplitCommas(o.Get("--items"))) {
@@ -151,6 +166,8 @@ int Stats(const std::vector<std::string>& args)
     const std::string out = o.Get("--out");
     if (!EndsWith(out, ".xlsx"))
         return usage("--out must name a .xlsx file");
+    if (std::string why = OutputOverRawFile(out, o.Get("--session")); !why.empty())
+        return usage(why);
 
     StatisticsOptions options;
     options.average = o.flags.count("--average") != 0;

@@ -92,9 +92,9 @@ int SessionNew(const std::vector<std::string>& args)
     }
     files::FileLock lock;
     std::string lockError;
-    if (!lock.TryLock(out, &lockError)) {
+    if (const auto locked = lock.Lock(out, &lockError); locked != files::FileLock::Result::Taken) {
         std::fprintf(stderr, "scorivo-cli session new: %s: %s\n", o.Get("--out").c_str(), lockError.c_str());
-        return 4;
+        return locked == files::FileLock::Result::HeldByAnother ? 4 : 1;
     }
 
     auto state = NewMarkingSessionState();
@@ -111,6 +111,10 @@ int SessionNew(const std::vector<std::string>& args)
     }
 
     const CardTemplate& t = state->cardTemplate;
+    if (std::string why = AdmissionLengthOnCardProblem(state->roster.admissionLength, t.AdmColumns); !why.empty()) {
+        std::fprintf(stderr, "%s\n", why.c_str());
+        return 1;
+    }
     ExamPageContent page = ShowExamPage(t, templateName, state->exam);
     page.examName = o.Get("--exam-name");
     const std::string subject = o.Get("--subject");

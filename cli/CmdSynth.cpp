@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cardprint/CardFace.h"
 #include "cardprint/GuiApp.h"
 #include "cardprint/SynthCamera.h"
 #include "cli/Command.h"
@@ -146,8 +147,16 @@ int CmdSynth(const std::vector<std::string>& args)
     int jpegQuality = o.jpegQuality > 0 ? o.jpegQuality : 90;
     if (jpg)
         o.jpegQuality = 0;
+    if (std::string why = cardprint::CardImageSizeProblem(t, name, cardprint::SynthPixelsPerMm); !why.empty()) {
+        std::fprintf(stderr, "synth: %s\n", why.c_str());
+        return 1;
+    }
     cardprint::SynthTruth truth;
     QImage img = cardprint::SynthesizeCameraImage(t, name, card, o, &truth);
+    if (img.isNull()) {
+        std::fprintf(stderr, "synth: 内存不足，画不出这张答题卡。\n");
+        return 1;
+    }
     if (jpg)
         truth.options.jpegQuality = jpegQuality;
     bool saved = jpg ? img.save(QString::fromStdString(out), "JPG", jpegQuality)

@@ -15,4 +15,8 @@ struct CommandRegistrar {
     CommandRegistrar(const char* name, const char* usage, CommandFn fn);
 };
 
+// Writes `text` to standard output now (a line a script may be waiting
+// for). A failure is remembered with its reason for the exit status.
+void PrintNow(const std::string& text);
+
 } // namespace cli

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -134,7 +137,22 @@ void Orient(Picture& p, int orientation)
     p.rgb = std::move(seen);
 }
 
-bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
+// libjpeg-turbo decodes at 1/2, 1/4 or 1/8 of the size for a fraction of the
+// work and memory: an 8000 x 6000 card becomes 1000 x 750, still more than
+// the 640 x 480 frame it is fitted into. The largest such step that keeps the
+// picture at least as large as its fitted frame.
+unsigned FrameScaleDenominator(long long width, long long height, int orientation)
+{
+    if (orientation >= 5)
+        std::swap(width, height);
+    const double over = std::max(static_cast<double>(width) / SampleWidth, static_cast<double>(height) / SampleHeight);
+    for (unsigned denominator : {8u, 4u, 2u})
+        if (over >= denominator)
+            return denominator;
+    return 1;
+}
+
+bool DecodeJpeg(const std::string& bytes, bool forFrame, Picture& out, std::string& error)
 {
     jpeg_decompress_struct info{};
     JpegError err{};
@@ -153,6 +171,10 @@ bool DecodeJpeg(const std::string& bytes, Picture& out, std::string& error)
         // Scanners may save CMYK, which libjpeg does not turn into RGB itself.
         const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
         info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+        if (forFrame) {
+            info.scale_num = 1;
+            info.scale_denom = FrameScaleDenominator(info.image_width, info.image_height, orientation);
+        }
         jpeg_start_decompress(&info);
         out.width = static_cast<int>(info.output_width);
         out.height = static_cast<int>(info.output_height);
@@ -318,18 +340,30 @@ std::string CutShortGif(const std::string& bytes)
     return at > size ? cut(at) : std::string();
 }
 
-Picture FromQImage(const QImage& image)
+std::string NoMemory(long long width, long long height)
+{
+    return "not enough memory for the picture's " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels (close other programs, or use fewer --jobs)";
+}
+
+// Qt answers a failed allocation with a null image, which drawn or copied is
+// a blank frame: a readable card would be reported as no card at all.
+bool FromQImage(const QImage& image, Picture& p, std::string& error)
 {
     QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    Picture p;
+    if (image.isNull() || rgb.isNull()) {
+        error = NoMemory(image.width(), image.height());
+        return false;
+    }
     p.width = rgb.width();
     p.height = rgb.height();
     // Appended row by row: zeroing the whole picture first was a pass more.
     const std::size_t rowBytes = static_cast<std::size_t>(p.width) * 3;
+    p.rgb.clear();
     p.rgb.reserve(rowBytes * p.height);
     for (int y = 0; y < p.height; ++y)
         p.rgb.insert(p.rgb.end(), rgb.constScanLine(y), rgb.constScanLine(y) + rowBytes);
-    return p;
+    return true;
 }
 
 bool IsJpegPath(const std::filesystem::path& path)
@@ -342,36 +376,40 @@ bool IsJpegPath(const std::filesystem::path& path)
 
 } // namespace
 
-bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error)
+static bool LoadPictureBytes(const std::string& bytes, bool jpeg, bool forFrame, Picture& out, std::string& error)
 {
-    std::string why;
-    auto bytes = files::ReadAll(path, &why);
-    if (!bytes) {
-        error = "cannot read the file: " + why;
-        return false;
-    }
-    // By its first bytes too: a JPEG named otherwise (".jfif", ".png", no
-    // extension) went to Qt's reader, which reads one cut short as whole.
-    if (IsJpegPath(path) || bytes->compare(0, 3, "\xff\xd8\xff") == 0)
-        return DecodeJpeg(*bytes, out, error);
+    if (jpeg)
+        return DecodeJpeg(bytes, forFrame, out, error);
     cardprint::EnsureGuiApplication();
+    // Qt refuses pictures over 128 MB by default, an 8000 x 6000 PNG among
+    // them, as "not a picture": our own size limit is the one that holds.
+    static const bool limitSet = [] {
+        QImageReader::setAllocationLimit(static_cast<int>(MaxPicturePixels * 4 / (1024 * 1024)) + 1);
+        return true;
+    }();
+    (void)limitSet;
     QBuffer buffer;
-    buffer.setData(bytes->data(), static_cast<qsizetype>(bytes->size()));
+    buffer.setData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     const QSize claimed = QImageReader(&buffer).size();
     if (claimed.isValid() && !PictureSizeAcceptable(claimed.width(), claimed.height())) {
         error = TooLarge(claimed.width(), claimed.height());
         return false;
     }
-    std::string cut = CutShortBmp(*bytes);
+    std::string cut = CutShortBmp(bytes);
     if (cut.empty())
-        cut = CutShortGif(*bytes);
+        cut = CutShortGif(bytes);
     if (!cut.empty()) {
         error = cut;
         return false;
     }
     QImage image;
-    if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()), static_cast<int>(bytes->size()))) {
-        error = "not a picture this command can read";
+    if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))) {
+        // Qt says the same for a picture it had no memory for: whether an
+        // image of the size the header gives can be had tells which.
+        if (claimed.isValid() && QImage(claimed, QImage::Format_ARGB32).isNull())
+            error = NoMemory(claimed.width(), claimed.height());
+        else
+            error = "not a picture this command can read";
         return false;
     }
     // Not every header gives its size before decoding (a top-down BMP's
@@ -380,21 +418,164 @@ bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& e
         error = TooLarge(image.width(), image.height());
         return false;
     }
-    out = FromQImage(image);
-    return true;
+    return FromQImage(image, out, error);
 }
 
-Picture FitIntoFrame(const Picture& p)
+bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error, bool forFrame)
+{
+    std::string why;
+    auto bytes = files::ReadAll(path, &why, MaxPictureFileBytes);
+    if (!bytes) {
+        error = "cannot read the file: " + why;
+        return false;
+    }
+    // By its first bytes too: a JPEG named otherwise (".jfif", ".png", no
+    // extension) went to Qt's reader, which reads one cut short as whole.
+    const bool jpeg = IsJpegPath(path) || bytes->compare(0, 3, "\xff\xd8\xff") == 0;
+    try {
+        return LoadPictureBytes(*bytes, jpeg, forFrame, out, error);
+    } catch (const std::bad_alloc&) {
+        error = NoMemory(out.width, out.height);
+        out = {};
+        return false;
+    }
+}
+
+bool FitIntoFrame(const Picture& p, Picture& out, std::string& error)
 {
     cardprint::EnsureGuiApplication();
     QImage source(p.rgb.data(), p.width, p.height, p.width * 3, QImage::Format_RGB888);
     QImage frame(SampleWidth, SampleHeight, QImage::Format_RGB888);
-    frame.fill(Qt::white);
     QImage scaled = source.scaled(SampleWidth, SampleHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (frame.isNull() || scaled.isNull()) {
+        error = NoMemory(p.width, p.height);
+        return false;
+    }
+    frame.fill(Qt::white);
     QPainter painter(&frame);
     painter.drawImage((SampleWidth - scaled.width()) / 2, (SampleHeight - scaled.height()) / 2, scaled);
     painter.end();
-    return FromQImage(frame);
+    try {
+        return FromQImage(frame, out, error);
+    } catch (const std::bad_alloc&) {
+        error = NoMemory(p.width, p.height);
+        return false;
+    }
+}
+
+namespace {
+
+// Pictures being decoded hold at most this much memory at once, whatever
+// --jobs is: eight workers on 8000 x 8000 JPEGs took 4.9 GB. A picture that
+// needs more than the whole of it is decoded alone.
+constexpr std::uint64_t DecodeMemoryBudget = 1ULL << 30;
+
+class DecodeMemory {
+public:
+    void Acquire(std::uint64_t bytes)
+    {
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [&] { return holders_ == 0 || used_ + bytes <= DecodeMemoryBudget; });
+        used_ += bytes;
+        ++holders_;
+    }
+    void Release(std::uint64_t bytes)
+    {
+        std::lock_guard lock(mutex_);
+        used_ -= bytes;
+        --holders_;
+        freed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::uint64_t used_ = 0;
+    int holders_ = 0;
+};
+
+DecodeMemory& SharedDecodeMemory()
+{
+    static DecodeMemory memory;
+    return memory;
+}
+
+class DecodeMemoryHold {
+public:
+    explicit DecodeMemoryHold(std::uint64_t bytes) : bytes_(bytes) { SharedDecodeMemory().Acquire(bytes_); }
+    ~DecodeMemoryHold() { SharedDecodeMemory().Release(bytes_); }
+    DecodeMemoryHold(const DecodeMemoryHold&) = delete;
+    DecodeMemoryHold& operator=(const DecodeMemoryHold&) = delete;
+
+private:
+    std::uint64_t bytes_;
+};
+
+// What decoding the picture in `path` for the frame will hold at its peak:
+// the file's bytes and, from the size its header claims, the pixels (a JPEG
+// at its reduced size, twice for the turn an Exif orientation may ask; other
+// formats as Qt's image, its RGB copy and ours). A header that gives no size
+// counts as the largest picture taken.
+std::uint64_t DecodePeakBytes(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const std::uint64_t fileBytes = std::filesystem::file_size(path, ec);
+    if (ec)
+        return 0;  // the load says why
+    const auto head = files::ReadHead(path, 256 * 1024);
+    long long width = 0, height = 0;
+    std::uint64_t bytesPerPixel = 10;
+    if (head && head->compare(0, 3, "\xff\xd8\xff") == 0) {
+        jpeg_decompress_struct info{};
+        JpegError err{};
+        info.err = jpeg_std_error(&err.mgr);
+        err.mgr.error_exit = JpegFail;
+        err.mgr.emit_message = [](j_common_ptr, int) {};
+        try {
+            jpeg_create_decompress(&info);
+            jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(head->data()), head->size());
+            jpeg_read_header(&info, TRUE);
+            const unsigned d = FrameScaleDenominator(info.image_width, info.image_height, 1);
+            width = (info.image_width + d - 1) / d;
+            height = (info.image_height + d - 1) / d;
+            bytesPerPixel = 6;
+        } catch (const std::exception&) {
+        }
+        jpeg_destroy_decompress(&info);
+    } else if (head) {
+        cardprint::EnsureGuiApplication();
+        QBuffer buffer;
+        buffer.setData(head->data(), static_cast<qsizetype>(head->size()));
+        const QSize claimed = QImageReader(&buffer).size();
+        width = claimed.isValid() ? claimed.width() : 0;
+        height = claimed.isValid() ? claimed.height() : 0;
+    }
+    if (!PictureSizeAcceptable(width, height)) {  // unknown, or refused right after the header
+        width = MaxPicturePixels;
+        height = 1;
+    }
+    return fileBytes + static_cast<std::uint64_t>(width * height) * bytesPerPixel;
+}
+
+} // namespace
+
+bool LoadFramePicture(const std::filesystem::path& path, bool fit, Picture& out, std::string& error)
+{
+    DecodeMemoryHold hold(DecodePeakBytes(path));
+    if (!LoadPicture(path, out, error, fit))
+        return false;
+    if (fit && (out.width != SampleWidth || out.height != SampleHeight)) {
+        Picture fitted;
+        if (!FitIntoFrame(out, fitted, error))
+            return false;
+        out = std::move(fitted);
+    }
+    if (out.width != SampleWidth || out.height != SampleHeight) {
+        error = "the picture is " + std::to_string(out.width) + " x " + std::to_string(out.height) +
+                ", not 640 x 480 (use --fit)";
+        return false;
+    }
+    return true;
 }
 
 void LoadSample(RecognitionContext& ctx, const Picture& p)

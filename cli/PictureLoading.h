@@ -20,10 +20,17 @@ struct Picture {
     std::vector<uint8_t> rgb;
 };
 
-// JPEG through libjpeg, other formats through Qt's image readers.
-bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error);
+// JPEG through libjpeg, other formats through Qt's image readers. A picture
+// there is no memory for is an error that says so, never a blank frame.
+// With `forFrame` only a 640 x 480 frame is needed: a large JPEG is decoded
+// at a half, a quarter or an eighth of its size, never below the frame's.
+bool LoadPicture(const std::filesystem::path& path, Picture& out, std::string& error, bool forFrame = false);
 // Scales a picture of another size into the middle of a white 640 x 480 frame.
-Picture FitIntoFrame(const Picture& p);
+bool FitIntoFrame(const Picture& p, Picture& out, std::string& error);
+// A picture as a camera sample: with `fit` scaled into the frame when it has
+// another size, without it refused unless it is 640 x 480. However many
+// threads call it, the pictures in decoding hold at most 1 GB at once.
+bool LoadFramePicture(const std::filesystem::path& path, bool fit, Picture& out, std::string& error);
 // The picture as a camera sample in FrameBitmap (bottom row first), turned by
 // 180 degrees as every sample is.
 void LoadSample(RecognitionContext& ctx, const Picture& p);

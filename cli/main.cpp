@@ -1,5 +1,7 @@
 // scorivo-cli: the marking engine without a window.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,6 +21,16 @@ std::map<std::string, Entry>& Registry()
 }
 } // namespace
 
+// The reason of the first failed write of standard output; 0 while none failed.
+static int firstOutputError = 0;
+
+void PrintNow(const std::string& text)
+{
+    errno = 0;
+    if ((std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) && firstOutputError == 0)
+        firstOutputError = errno ? errno : EIO;
+}
+
 CommandRegistrar::CommandRegistrar(const char* name, const char* usage, CommandFn fn)
 {
     Registry()[name] = Entry{usage, fn};
@@ -32,9 +44,20 @@ static void PrintUsage(std::FILE* out)
         std::fprintf(out, "  %s\n", entry.usage.c_str());
 }
 
-int main(int argc, char** argv)
+// Standard output is what scripts read (the JSON lines, the files written):
+// a full disk or a closed pipe that cut it short must not pass for success.
+static int FinishOutput(int code)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    cli::PrintNow({});
+    if (cli::firstOutputError == 0 && !std::ferror(stdout))
+        return code;
+    const int why = cli::firstOutputError ? cli::firstOutputError : EIO;
+    std::fprintf(stderr, "scorivo-cli: 标准输出没有写完（%s），输出不完整。\n", std::strerror(why));
+    return 1;
+}
+
+static int Run(const std::vector<std::string>& args)
+{
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         PrintUsage(args.empty() ? stderr : stdout);
         return args.empty() ? 2 : 0;
@@ -50,4 +73,9 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "scorivo-cli: unknown command \"%s\"\n\n", args[0].c_str());
     PrintUsage(stderr);
     return 2;
+}
+
+int main(int argc, char** argv)
+{
+    return FinishOutput(Run(std::vector<std::string>(argv + 1, argv + argc)));
 }

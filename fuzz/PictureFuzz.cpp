@@ -3,6 +3,8 @@
 // then goes into a camera frame like any other.
 #include <QtGlobal>
 
+#include <utility>
+
 #include "capture/JpegFrame.h"
 #include "cli/PictureLoading.h"
 #include "fuzz/FuzzEntries.h"
@@ -42,7 +44,9 @@ int LoadAs(const std::string& extension, const uint8_t* data, std::size_t size)
     if (picture.width != cli::SampleWidth || picture.height != cli::SampleHeight) {
         if (static_cast<long long>(picture.width) * picture.height > 4LL * 1000 * 1000)
             return 0;
-        picture = cli::FitIntoFrame(picture);
+        cli::Picture fitted;
+        Check(cli::FitIntoFrame(picture, fitted, error));
+        picture = std::move(fitted);
     }
     Check(picture.width == cli::SampleWidth && picture.height == cli::SampleHeight);
     static RecognitionContext* ctx = [] {

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <fstream>
 #include <system_error>
 
+#include "marking/MarkingJournal.h"
 #include "platform/Files.h"
 
 static_assert(std::endian::native == std::endian::little, "the file holds little-endian memory images");
@@ -96,6 +98,20 @@ bool DecodeMarkingFile(std::string_view bytes, MarkingSessionState& state, std::
     return true;
 }
 
+bool LooksLikeMarkingFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::error_code ec;
+    if (!in || !fs::is_regular_file(file, ec))
+        return false;
+    const auto size = fs::file_size(file, ec);
+    int32_t count = -1;
+    if (ec || size < raw_file::RecordsOffset || !in.seekg(raw_file::RecordCountOffset) ||
+        !in.read(reinterpret_cast<char*>(&count), sizeof count))
+        return false;
+    return count >= 0 && count <= MarkingSession::MaxRecords && size == raw_file::FileSize(count);
+}
+
 fs::path MarkingFilePath(const fs::path& programFolder, const ExamSetup& exam, std::string* message)
 {
     auto refuse = [&](const char* why) {
@@ -148,7 +164,7 @@ MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const fs::path& fi
     MarkingFileResult result;
     result.path = file;
     std::string why;
-    auto bytes = files::ReadAll(file, &why);
+    auto bytes = files::ReadAll(file, &why, raw_file::FileSize(MarkingSession::MaxRecords));
     if (!bytes) {
         // Missing, unreadable or no regular file: the teacher needs to know which.
         result.message = std::string(raw_file::OpenFailed) + "\n" + why;
@@ -158,6 +174,9 @@ MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const fs::path& fi
         result.message = std::string(raw_file::OpenFailed) + "\n" + why;
         return result;
     }
+    result.fileSize = bytes->size();
+    result.fileHash = ContentHash(*bytes);
+    result.journalCards = ReplayMarkingJournal(file, result.fileSize, result.fileHash, state);
     state.templateName = state.exam.cardName.Utf8();
     if (!programFolder.empty()) {
         result.templateLoaded =
@@ -168,7 +187,7 @@ MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const fs::path& fi
             state.cardTemplate.Clear();
     }
     state.session.rescorePending = false;
-    state.unsavedChanges = false;
+    state.unsavedChanges = result.journalCards > 0;
     state.openedFromFile = true;
     result.ok = true;
     return result;

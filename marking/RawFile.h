@@ -4,6 +4,7 @@
 // 287775 + 3420 * recordCount bytes.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -39,6 +40,10 @@ std::string EncodeMarkingFile(const StudentRoster& roster, const ExamSetup& exam
 // unchanged. Template, flags and rescorePending are not touched.
 [[nodiscard]] bool DecodeMarkingFile(std::string_view bytes, MarkingSessionState& state, std::string& message);
 
+// True when `file` is a regular file laid out as a marking raw file (its
+// length is the one its record count requires); reads 4 bytes, not the file.
+bool LooksLikeMarkingFile(const std::filesystem::path& file);
+
 // programFolder + "阅卷原始文件/" + examName + subjectName + ".yj". Empty with
 // `message` when the name is empty or cannot be a file name (a "/" in it).
 std::filesystem::path MarkingFilePath(const std::filesystem::path& programFolder, const ExamSetup& exam,
@@ -51,6 +56,12 @@ struct MarkingFileResult {
     // Opening only: the template named by the exam record, and why it was not loaded.
     bool templateLoaded = false;
     std::string templateMessage;
+    // Opening only: the cards a killed `mark` run left in its journal, now in
+    // the session (it then has unsaved changes), and the size and hash of the
+    // bytes read, which a journal started on this file continues.
+    int journalCards = 0;
+    std::uint64_t fileSize = 0;
+    std::uint64_t fileHash = 0;
 };
 
 // Writes the session to `file` atomically (temporary file, then rename): a
@@ -68,8 +79,8 @@ MarkingFileResult SaveMarkingFile(MarkingSessionState& state, const std::filesys
 // that template is loaded with LoadCardTemplate; a missing template is
 // reported in templateMessage and does not fail the open (the template is
 // then cleared: the one before belongs to another card). Clears
-// unsavedChanges, sets openedFromFile and rescorePending false. The records
-// are not re-scored.
+// unsavedChanges (unless a journal's cards were replayed), sets
+// openedFromFile and rescorePending false. The records are not re-scored.
 MarkingFileResult OpenMarkingFile(MarkingSessionState& state, const std::filesystem::path& file,
                                   const std::filesystem::path& programFolder = {});
 

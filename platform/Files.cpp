@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +14,8 @@ namespace files {
 static constexpr const char* NotRegular = "不是普通文件（可能是管道或设备），不能读取";
 static constexpr const char* Folder = "是文件夹，不是文件，不能读取";
 
-std::optional<std::string> ReadAll(const std::filesystem::path& path, std::string* error)
+static std::optional<std::string> ReadUpTo(const std::filesystem::path& path, std::uint64_t maxBytes,
+                                           bool refuseLonger, std::string* error)
 {
     // O_NONBLOCK: opening a named pipe with no writer must not wait.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -29,10 +31,20 @@ std::optional<std::string> ReadAll(const std::filesystem::path& path, std::strin
             *error = S_ISDIR(st.st_mode) ? Folder : NotRegular;
         return std::nullopt;
     }
+    if (refuseLonger && static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        if (error)
+            *error = std::string(TooLargeText) + "（" + std::to_string(st.st_size) + "字节，这种文件最多" +
+                     std::to_string(maxBytes) + "字节），不能读取";
+        return std::nullopt;
+    }
     std::string data;
     char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+    // A file that grows while it is read stops one byte over the limit.
+    const std::uint64_t stop = maxBytes == NoLimit || !refuseLonger ? maxBytes : maxBytes + 1;
+    while (data.size() < stop) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, stop - data.size()));
+        ssize_t n = ::read(fd, buffer, want);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -46,7 +58,22 @@ std::optional<std::string> ReadAll(const std::filesystem::path& path, std::strin
         data.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
+    if (refuseLonger && data.size() > maxBytes) {
+        if (error)
+            *error = std::string(TooLargeText) + "（这种文件最多" + std::to_string(maxBytes) + "字节），不能读取";
+        return std::nullopt;
+    }
     return data;
+}
+
+std::optional<std::string> ReadAll(const std::filesystem::path& path, std::string* error, std::uint64_t maxBytes)
+{
+    return ReadUpTo(path, maxBytes, true, error);
+}
+
+std::optional<std::string> ReadHead(const std::filesystem::path& path, std::size_t maxBytes, std::string* error)
+{
+    return ReadUpTo(path, maxBytes, false, error);
 }
 
 static bool WriteFd(int fd, std::string_view bytes)
@@ -66,9 +93,7 @@ static bool WriteFd(int fd, std::string_view bytes)
     return true;
 }
 
-// The file a save of `path` really replaces: symbolic links followed to
-// their (possibly not yet existing) target.
-static std::filesystem::path SaveTarget(const std::filesystem::path& path)
+std::filesystem::path SaveTarget(const std::filesystem::path& path)
 {
     std::filesystem::path target = path;
     for (int hops = 0; hops < 40; ++hops) {
@@ -81,6 +106,20 @@ static std::filesystem::path SaveTarget(const std::filesystem::path& path)
         target = next.is_absolute() ? next : target.parent_path() / next;
     }
     return target;
+}
+
+std::string SaveRefusal(const std::filesystem::path& path)
+{
+    const std::filesystem::path target = SaveTarget(path);
+    struct stat st{};
+    if (::stat(target.c_str(), &st) != 0)
+        return {};
+    if (!S_ISREG(st.st_mode))
+        return "不是普通文件，不能保存到这里";
+    // Root may write anything; a file nobody may write is meant to stay as it is.
+    if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+        return "文件是只读的，没有保存";
+    return {};
 }
 
 bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& write, std::string* error)
@@ -96,16 +135,13 @@ bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& w
         return false;
     };
     const std::filesystem::path target = SaveTarget(path);
+    if (std::string why = SaveRefusal(target); !why.empty())
+        return refuse(std::move(why));
     mode_t mode = 0644;
     struct stat st{};
-    if (::stat(target.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode))
-            return refuse("不是普通文件，不能保存到这里");
-        // Root may write anything; a file nobody may write is meant to stay as it is.
-        if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
-            return refuse("文件是只读的，没有保存");
+    const bool replacing = ::stat(target.c_str(), &st) == 0;
+    if (replacing)
         mode = st.st_mode & 07777;
-    }
     std::string tmpl = target.string() + ".tmpXXXXXX";
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0)
@@ -125,6 +161,15 @@ bool WriteAtomicWith(const std::filesystem::path& path, const TemporaryWriter& w
     // a new file. The mode is set through it, so that a write-only mode
     // cannot keep it from being opened, and flushed with the bytes.
     const int written = ::open(tmpl.c_str(), O_RDONLY | O_CLOEXEC);
+    // The new file is the saving user's: a teacher's session saved once by
+    // root became root's, and the teacher could no longer save it. Owner and
+    // group are kept as far as this user may set them (root both, others a
+    // group they belong to); before the mode, which a change of owner clears
+    // set-id bits from.
+    if (written >= 0 && replacing && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+        ::fchown(written, st.st_uid, st.st_gid) != 0 && ::fchown(written, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        // Neither is this user's to give: the file is theirs, as a new one would be.
+    }
     if (written < 0 || ::fchmod(written, mode) != 0 || ::fsync(written) != 0) {
         const int saved = errno;  // the reason, not close()'s
         if (written >= 0)
@@ -172,12 +217,20 @@ int RemoveStaleTemporaries(const std::filesystem::path& path)
     return removed;
 }
 
+FileLock::FileLock(FileLock&& other) noexcept : fd_(other.fd_), made_(std::move(other.made_))
+{
+    other.fd_ = -1;
+    other.made_.clear();
+}
+
 FileLock& FileLock::operator=(FileLock&& other) noexcept
 {
     if (this != &other) {
         Release();
         fd_ = other.fd_;
+        made_ = std::move(other.made_);
         other.fd_ = -1;
+        other.made_.clear();
     }
     return *this;
 }
@@ -192,34 +245,68 @@ std::filesystem::path FileLock::LockFileFor(const std::filesystem::path& file)
     return target.parent_path() / files::FromUtf8(name);
 }
 
-bool FileLock::TryLock(const std::filesystem::path& file, std::string* error)
+// True when `path` still names the file open as `fd`.
+static bool NamesOpenFile(const std::filesystem::path& path, int fd)
+{
+    struct stat opened{};
+    struct stat named{};
+    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
+FileLock::Result FileLock::Lock(const std::filesystem::path& file, std::string* error)
 {
     Release();
     const std::filesystem::path lockFile = LockFileFor(file);
-    int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) {
+    auto fail = [&](Result result, std::string why) {
         if (error)
-            *error = std::string("不能建立锁文件: ") + std::strerror(errno);
-        return false;
+            *error = std::move(why);
+        return result;
+    };
+    // A holder removes the lock file it made as it lets go: a lock taken on
+    // a file that is no longer the one at the path is taken again there.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        bool made = true;
+        int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0 && errno == EEXIST) {
+            made = false;
+            fd = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+            if (fd < 0 && errno == ENOENT)
+                continue;  // removed in between
+        }
+        if (fd < 0)
+            return fail(Result::Failed, std::string("不能建立锁文件: ") + std::strerror(errno));
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int why = errno;
+            ::close(fd);
+            if (why == EWOULDBLOCK)
+                return fail(Result::HeldByAnother, "文件正被另一个程序（或另一个阅卷窗口）使用，请等它结束后再试。");
+            return fail(Result::Failed, std::string("不能锁定文件: ") + std::strerror(why));
+        }
+        if (!NamesOpenFile(lockFile, fd)) {
+            ::close(fd);
+            continue;
+        }
+        fd_ = fd;
+        if (made)
+            made_ = lockFile;
+        return Result::Taken;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool busy = errno == EWOULDBLOCK;
-        if (error)
-            *error = busy ? "文件正被另一个程序（或另一个阅卷窗口）使用，请等它结束后再试。"
-                          : std::string("不能锁定文件: ") + std::strerror(errno);
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    return true;
+    return fail(Result::Failed, "不能锁定文件: 锁文件一直在变");
 }
 
 void FileLock::Release()
 {
-    if (fd_ >= 0) {
-        ::close(fd_);  // closing the descriptor drops the flock
-        fd_ = -1;
+    if (fd_ < 0)
+        return;
+    if (!made_.empty()) {
+        // Removed while still held, so nobody can take a lock on it and keep it.
+        if (NamesOpenFile(made_, fd_))
+            ::unlink(made_.c_str());
+        made_.clear();
     }
+    ::close(fd_);  // closing the descriptor drops the flock
+    fd_ = -1;
 }
 
 bool WriteAll(const std::filesystem::path& path, std::string_view bytes)
@@ -229,6 +316,14 @@ bool WriteAll(const std::filesystem::path& path, std::string_view bytes)
         return false;
     bool ok = WriteFd(fd, bytes);
     return ::close(fd) == 0 && ok;
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    struct stat sa{};
+    struct stat sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 std::filesystem::path ProgramFolder()

@@ -107,7 +107,7 @@ bool LoadCardTemplateFile(const std::filesystem::path& path, CardTemplate& t, st
     }
     // The file is there: say it cannot be read rather than that it is missing.
     std::string why;
-    auto bytes = files::ReadAll(path, &why);
+    auto bytes = files::ReadHead(path, sizeof(CardTemplate), &why);
     if (!bytes) {
         message = "模板文件不能读取：" + files::ToUtf8(path.filename()) + "（" + why + "）";
         return false;

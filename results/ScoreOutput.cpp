@@ -266,6 +266,25 @@ UnmarkedStudents ListUnmarkedStudents(const StudentRoster& roster, const Marking
     return u;
 }
 
+// A name with a comma ("王,浩然") shifted the rest of its row a column right.
+// Only such fields are quoted (in double quotes, inner quotes doubled), so
+// every other file stays byte for byte as it was. GBK's second bytes are
+// 0x40 and above: a comma, quote or line break byte is always that character.
+static void AppendCsvField(std::string& text, std::string_view field)
+{
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        text += field;
+        return;
+    }
+    text += '"';
+    for (char c : field) {
+        if (c == '"')
+            text += '"';
+        text += c;
+    }
+    text += '"';
+}
+
 std::string ScoreCsvText(const ScoreOutputRequest& request, const ProgressFn& progress)
 {
     const StudentRoster& roster = *request.roster;
@@ -274,7 +293,7 @@ std::string ScoreCsvText(const ScoreOutputRequest& request, const ProgressFn& pr
 
     std::string text;
     for (const std::string& h : HeaderTexts(request.items, exam)) {
-        text += ToGbk(h);
+        AppendCsvField(text, ToGbk(h));
         text += ',';
     }
     text += "\r\n";
@@ -288,10 +307,9 @@ std::string ScoreCsvText(const ScoreOutputRequest& request, const ProgressFn& pr
         if (next->record < 0) {
             if (request.includeAbsent) {
                 const StudentEntry& s = roster.students[next->student];
-                text += '\'';
-                text += s.admissionNumber.View();
+                AppendCsvField(text, "'" + std::string(s.admissionNumber.View()));
                 text += ',';
-                text += s.name.View();
+                AppendCsvField(text, s.name.View());
                 text += "\r\n";
             }
         } else {
@@ -301,9 +319,7 @@ std::string ScoreCsvText(const ScoreOutputRequest& request, const ProgressFn& pr
                 AppendItemValues(item, r, exam, values);
                 for (const ItemValue& v : values) {
                     // A leading "'" makes spreadsheet programs keep the number as text.
-                    if (item == OutputItem::AdmissionNumber)
-                        text += '\'';
-                    text += v.gbk;
+                    AppendCsvField(text, item == OutputItem::AdmissionNumber ? "'" + v.gbk : v.gbk);
                     text += ',';
                 }
             }

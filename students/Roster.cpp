@@ -91,14 +91,32 @@ void StudentRoster::RemoveView(std::string_view selectedClass)
             RemoveStudent(i);
 }
 
+std::string AdmissionLengthProblem(int admissionLength)
+{
+    if (admissionLength >= MinAdmissionLength && admissionLength <= MaxAdmissionLength)
+        return {};
+    return "准考证长度为" + std::to_string(admissionLength) + "，准考证长度范围为2-20之间！";
+}
+
+std::string AdmissionLengthOnCardProblem(int admissionLength, int cardColumns)
+{
+    if (admissionLength <= cardColumns)
+        return {};
+    return "学生信息的准考证长度（" + std::to_string(admissionLength) + "）超过答题卡的准考证号列数（" +
+           std::to_string(cardColumns) + "），这种答题卡读不出这么长的准考证号。";
+}
+
 std::string ValidateRoster(const StudentRoster& r)
 {
     if (r.gradeCount < 0 || r.gradeCount > StudentRoster::MaxGrades)
         return "年级数超出范围（0-50）。";
     if (r.studentCount < 0 || r.studentCount > StudentRoster::MaxStudents)
         return "学生人数超出范围（0-5000）。";
-    if (r.gradeCodeLength < 0 || r.gradeCodeLength > 10 || r.classCodeLength < 0 || r.classCodeLength > 3 ||
-        r.admissionLength < 0 || r.admissionLength > 20)
+    // A length of 0 reads every card's number as empty, the standard answer's:
+    // each student card would then overwrite the key.
+    if (std::string why = AdmissionLengthProblem(r.admissionLength); !why.empty())
+        return why;
+    if (r.gradeCodeLength < 0 || r.gradeCodeLength > 10 || r.classCodeLength < 0 || r.classCodeLength > 3)
         return "编码长度超出范围。";
     for (int i = 0; i < r.gradeCount; ++i)
         if (!r.grades[i].name.Terminated() || !r.grades[i].code.Terminated())

@@ -88,6 +88,16 @@ static_assert(offsetof(StudentRoster, admissionPrefix) == 3144);
 static_assert(offsetof(StudentRoster, studentCount) == 3164);
 static_assert(offsetof(StudentRoster, students) == 3168);
 
+// The admission-number lengths the student page allows.
+inline constexpr int MinAdmissionLength = 2;
+inline constexpr int MaxAdmissionLength = 20;
+// Empty when the student page would take `admissionLength`; otherwise its
+// refusal, "准考证长度范围为2-20之间！" with the length found.
+std::string AdmissionLengthProblem(int admissionLength);
+// Empty when a card with `cardColumns` admission columns can hold numbers of
+// `admissionLength` digits; otherwise why not (UTF-8).
+std::string AdmissionLengthOnCardProblem(int admissionLength, int cardColumns);
+
 // Empty when the counts, lengths and texts of `r` are within the record's
 // capacities; otherwise why not (UTF-8). Readers refuse such rosters.
 std::string ValidateRoster(const StudentRoster& r);

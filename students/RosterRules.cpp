@@ -192,7 +192,8 @@ LengthCheck CheckClassCodeLength(const std::string& text)
 
 LengthCheck CheckAdmissionLength(const std::string& text)
 {
-    return RangeCheck(text, "准考证长度不能空！", 2, 20, "准考证长度范围为2-20之间！", 9);
+    return RangeCheck(text, "准考证长度不能空！", MinAdmissionLength, MaxAdmissionLength, "准考证长度范围为2-20之间！",
+                      9);
 }
 
 std::optional<std::string> CheckTypedGradeCode(const std::vector<GradeRow>& rows, int row)

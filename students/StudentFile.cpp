@@ -59,7 +59,11 @@ bool ReadStudentFile(const std::filesystem::path& path, StudentRoster& roster, s
             *error = why;
         return false;
     };
-    auto bytes = files::ReadAll(path);
+    std::string why;
+    auto bytes = files::ReadAll(path, &why,
+                                student_file::HeaderSize + student_file::StudentSize * StudentRoster::MaxStudents);
+    if (!bytes && why.rfind(files::TooLargeText, 0) == 0)
+        return fail("学生信息文件已损坏（" + why + "）：" + files::ToUtf8(path.filename()));
     if (!bytes)
         return fail("无法打开学生信息文件：" + files::ToUtf8(path.filename()));
     if (bytes->size() < student_file::HeaderSize)
@@ -119,7 +123,7 @@ StartRosterResult LoadStartRoster(const std::filesystem::path& programFolder, St
     std::error_code ec;
     auto baseDat = programFolder / "base.dat";
     if (std::filesystem::exists(baseDat, ec)) {
-        if (auto bytes = files::ReadAll(baseDat)) {
+        if (auto bytes = files::ReadHead(baseDat, student_file::BaseDatSize)) {
             std::string_view gbkPath(bytes->data(), strnlen(bytes->data(), bytes->size()));
             auto path = files::FromUtf8(gbk::ToUtf8(gbkPath));
             std::string why;

@@ -88,7 +88,9 @@ void TMainForm::BtnOpenYJFile1Click()
         return;
     RemoveFiles(droppedCopies);
     BtnNext1->setEnabled(true);
-    SetUnsavedChanges(false);
+    // Cards a killed `mark` run left in its journal are in the session but
+    // not yet in the file: closing asks to save them.
+    SetUnsavedChanges(Session->unsavedChanges);
     SessionStarted = 1;
 }
 

@@ -214,3 +214,22 @@ TEST(SynthCamera, AnswerListParsing)
     EXPECT_EQ(ParseAnswerList("a, bd ,"), (std::vector<std::string>{"A", "BD", ""}));
     EXPECT_TRUE(ParseAnswerList("").empty());
 }
+
+// A template `read` loads may still be too large to draw (a line 1e7 units
+// long): the face is then refused with the reason and no picture is made
+// from it; a null face (no memory for it) photographs as a null picture, not
+// a crash.
+TEST(SynthCamera, AFaceTooLargeToDrawIsRefusedNotSampled)
+{
+    CardTemplate t = Standard().record;
+    EXPECT_EQ(CardImageSizeProblem(t, Standard().fileName, SynthPixelsPerMm), "");
+    for (float CardTemplate::*field : {&CardTemplate::LineLength, &CardTemplate::LineDistance}) {
+        CardTemplate huge = t;
+        huge.*field = 1e7f;
+        EXPECT_NE(CardImageSizeProblem(huge, Standard().fileName, SynthPixelsPerMm).find("画出来超出能画的大小"),
+                  std::string::npos);
+        EXPECT_TRUE(RenderFilledFace(huge, Standard().fileName, SomeCard()).isNull());
+        EXPECT_TRUE(SynthesizeCameraImage(huge, Standard().fileName, SomeCard(), {}).isNull());
+    }
+    EXPECT_TRUE(PhotographFace(t, Standard().fileName, QImage(), SynthPixelsPerMm, {}).isNull());
+}

@@ -56,6 +56,26 @@ TEST(Files, SavingKeepsTheModeAndRefusesAReadOnlyFile)
     EXPECT_EQ(ModeOf(dir / "b.yj"), 0644u);
 }
 
+// A teacher's session saved once by root (a helper running the batch) became
+// root's, and the teacher's next save was refused as read-only.
+TEST(Files, SavingAsAnotherUserKeepsTheOwnerAndGroup)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can make a file another user's";
+    TempDir dir;
+    const auto file = dir / "s.yj";
+    ASSERT_TRUE(files::WriteAll(file, "teacher's"));
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0664), 0);
+    ASSERT_TRUE(files::WriteAtomic(file, "saved by root"));
+    struct stat st{};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+    EXPECT_EQ(files::ReadAll(file), "saved by root");
+}
+
 TEST(Files, ANamedPipeIsRefusedWithoutWaiting)
 {
     TempDir dir;

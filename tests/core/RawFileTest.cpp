@@ -7,6 +7,7 @@
 #include <random>
 
 #include "ExamTestSupport.h"
+#include "marking/MarkingJournal.h"
 #include "marking/RawFile.h"
 #include "marking/Scoring.h"
 #include "platform/Files.h"
@@ -373,6 +374,91 @@ TEST_F(RawFileTest, ADiskFullPartWayThroughASaveKeepsTheEarlierFile)
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(YjFile().parent_path()))
         ++left;
     EXPECT_EQ(left, 1) << "the half-written temporary file is gone";
+}
+
+} // namespace
+
+namespace {
+
+// A `mark` run's journal: each card costs one entry whatever the session
+// holds; every open replays the whole entries of a journal that continues
+// the file (a kill during an entry's write leaves it cut: that card was never
+// reported), never a stale one; folding writes the raw file a save of the same
+// session writes, and removes the journal.
+TEST_F(RawFileTest, AJournalIsReplayedByEveryOpenAndFoldedIntoTheFileItContinues)
+{
+    AddStudents();
+    const fs::path file = YjFile();
+    ASSERT_TRUE(SaveMarkingFileTo(*state, file).ok);
+    const std::string base = *files::ReadAll(file);
+
+    // The run re-reads the second student and adds a third, under its own filters.
+    MarkingRecord reread = state->session.records[2];
+    reread.readCount = 2;
+    (void)reread.questionResults[0].answer.Set("C");
+    MarkingRecord added = state->session.records[1];
+    (void)added.admissionNumber.Set("202310103");
+    auto run = NewMarkingSessionState();  // 17 MB: not on the stack
+    MarkingSession& filters = run->session;
+    filters = state->session;
+    (void)filters.classFilter.Set("01");
+    MarkingJournal journal;
+    std::string error;
+    ASSERT_TRUE(journal.Start(file, base.size(), ContentHash(base), filters, error)) << error;
+    ASSERT_TRUE(journal.Append(2, reread, error)) << error;
+    const auto oneCard = fs::file_size(JournalPath(file));
+    ASSERT_TRUE(journal.Append(3, added, error)) << error;
+    EXPECT_EQ(fs::file_size(JournalPath(file)) - oneCard, journal_file::EntrySize);  // one record, not the session
+    journal.Close();
+    EXPECT_EQ(*files::ReadAll(file), base);
+
+    auto expected = NewMarkingSessionState();
+    *expected = *state;
+    ASSERT_TRUE(expected->session.ReplaceRecord(2, reread));
+    ASSERT_TRUE(expected->session.AppendRecord(added));
+    expected->session.classFilter = filters.classFilter;
+    const std::string folded = EncodeMarkingFile(expected->roster, expected->exam, expected->session);
+
+    auto opened = NewMarkingSessionState();
+    MarkingFileResult result = OpenMarkingFile(*opened, file);
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.journalCards, 2);
+    EXPECT_TRUE(opened->unsavedChanges);  // the window offers to save them
+    EXPECT_EQ(EncodeMarkingFile(opened->roster, opened->exam, opened->session), folded);
+
+    // A kill during the second entry's write: the first card alone.
+    const std::string whole = *files::ReadAll(JournalPath(file));
+    ASSERT_TRUE(files::WriteAll(JournalPath(file), whole.substr(0, whole.size() - 100)));
+    result = OpenMarkingFile(*opened, file);
+    EXPECT_EQ(result.journalCards, 1);
+    EXPECT_EQ(opened->session.recordCount, 3);
+    EXPECT_EQ(opened->session.records[2].readCount, 2);
+
+    // Folding writes what a save of the replayed session writes.
+    ASSERT_TRUE(files::WriteAll(JournalPath(file), whole));
+    std::string message;
+    ASSERT_TRUE(FoldMarkingJournal(file, message)) << message;
+    EXPECT_EQ(*files::ReadAll(file), folded);
+    EXPECT_FALSE(fs::exists(JournalPath(file)));
+
+    // A journal of a file saved since is stale: never replayed, removed by the fold.
+    ASSERT_TRUE(files::WriteAll(JournalPath(file), whole));
+    result = OpenMarkingFile(*opened, file);
+    EXPECT_EQ(result.journalCards, 0);
+    EXPECT_FALSE(opened->unsavedChanges);
+    ASSERT_TRUE(FoldMarkingJournal(file, message));
+    EXPECT_EQ(*files::ReadAll(file), folded);
+    EXPECT_FALSE(fs::exists(JournalPath(file)));
+
+    // A raw file the fold may not replace keeps the journal, and says why.
+    ASSERT_TRUE(journal.Start(file, folded.size(), ContentHash(folded), filters, error)) << error;
+    ASSERT_TRUE(journal.Append(1, added, error));
+    journal.Close();
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    EXPECT_FALSE(FoldMarkingJournal(file, message));
+    EXPECT_NE(message.find("文件是只读的，没有保存"), std::string::npos) << message;
+    EXPECT_TRUE(fs::exists(JournalPath(file)));
+    EXPECT_FALSE(journal.Start(file, folded.size(), ContentHash(folded), filters, error));  // refused up front
 }
 
 } // namespace

@@ -109,6 +109,37 @@ TEST_F(ResultsCli, BadArgumentsExitWithTwoAndWriteNothing)
     }
 }
 
+// A session named like an output ("s.csv") is read, never written over:
+// not by name, not through a symbolic or a hard link; nor is another raw file.
+TEST_F(ResultsCli, AnOutputThatIsTheSessionOrAnotherRawFileIsRefused)
+{
+    const std::string csvSession = files::ToUtf8(dir / "s.csv");
+    const std::string xlsxSession = files::ToUtf8(dir / "s.xlsx");
+    std::filesystem::copy_file(files::FromUtf8(session), files::FromUtf8(csvSession));
+    std::filesystem::copy_file(files::FromUtf8(session), files::FromUtf8(xlsxSession));
+    std::filesystem::create_symlink(files::FromUtf8(csvSession), dir / "link.csv");
+    std::filesystem::create_hard_link(files::FromUtf8(csvSession), dir / "hard.csv");
+    const std::string before = *files::ReadAll(files::FromUtf8(session));
+    const std::string items = " --items 准考证号,总得分 --grade 10001 --class ALL --out ";
+    const std::string same = "就是要读的阅卷原始文件，没有覆盖它";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"export --session " + Quote(csvSession) + items + Quote(csvSession), same},
+        {"export --session " + Quote(csvSession) + items + Quote(files::ToUtf8(dir / "link.csv")), same},
+        {"export --session " + Quote(csvSession) + items + Quote(files::ToUtf8(dir / "hard.csv")), same},
+        {"export --session " + Quote(session) + items + Quote(csvSession), "是一个阅卷原始文件，没有覆盖它"},
+        {"stats --session " + Quote(xlsxSession) + " --grade 10001 --class ALL --average --out " + Quote(xlsxSession),
+         same},
+    };
+    for (const auto& [args, message] : cases) {
+        auto run = RunCli(args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_NE(run.errors.find(message), std::string::npos) << args << "\n" << run.errors;
+    }
+    for (const char* name : {"s.csv", "s.xlsx", "link.csv", "hard.csv"})
+        EXPECT_EQ(*files::ReadAll(dir / name), before) << name;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.csv"));
+}
+
 // mark takes --grade and --class as export does: a grade or class the roster
 // lacks would otherwise refuse every card of the batch, one by one.
 TEST_F(ResultsCli, MarkTakesOnlyTheRostersGradesAndClasses)

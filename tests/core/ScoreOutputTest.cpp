@@ -255,19 +255,36 @@ TEST_F(ScoreOutputTest, UnmarkedListEndsWithoutComma)
     EXPECT_EQ(none.lines, (std::vector<std::string>{"学生人数：5", "未阅卷学生人数：0"}));
 }
 
-TEST_F(ScoreOutputTest, CsvIsGbkWithQuoteBeforeNumbersAndNoQuoting)
+TEST_F(ScoreOutputTest, CsvIsGbkWithQuoteBeforeNumbersAndQuotesOnlyFieldsThatNeedIt)
 {
-    // A name with a comma is written as it is.
-    (void)roster.students[0].name.SetUtf8("王,一");
-    MarkingRecord& r = session.records[session.FindRecord(roster.students[0].admissionNumber.View(), 1)];
-    (void)r.studentName.SetUtf8("王,一");
     auto request = Request({OutputItem::AdmissionNumber, OutputItem::Name}, Class::One, "01");
+    request.includeAbsent = true;
+    // Plain names: no field is quoted, the file is as it always was.
+    EXPECT_EQ(ScoreCsvText(request).find('"'), std::string::npos);
+
+    // A comma or a quote in a name: that field alone is quoted, inner quotes doubled.
+    auto rename = [&](int student, const char* name) {
+        (void)roster.students[student].name.SetUtf8(name);
+        if (const MarkingRecord* r = RecordOf(student))
+            (void)const_cast<MarkingRecord*>(r)->studentName.SetUtf8(name);
+    };
+    rename(0, "王,一");
+    rename(1, "王\"一");
+    int absent = -1;
+    for (int s = 0; s < roster.studentCount && absent < 0; ++s)
+        if (!RecordOf(s) && roster.students[s].classCode.View() == "01")
+            absent = s;
+    ASSERT_GE(absent, 0);
+    rename(absent, "缺,考");
     const std::string text = ScoreCsvText(request);
     // "准考证号" in GBK, then "," and "姓名".
     const std::string header = "\xD7\xBC\xBF\xBC\xD6\xA4\xBA\xC5,\xD0\xD5\xC3\xFB,\r\n";
     ASSERT_EQ(text.substr(0, header.size()), header);
-    const std::string first = "'000001001,\xCD\xF5,\xD2\xBB,\r\n";
+    const std::string first = "'000001001,\"\xCD\xF5,\xD2\xBB\",\r\n";
     EXPECT_EQ(text.substr(header.size(), first.size()), first);
+    EXPECT_NE(text.find(",\"\xCD\xF5\"\"\xD2\xBB\",\r\n"), std::string::npos);
+    EXPECT_NE(text.find("'" + std::string(roster.students[absent].admissionNumber.View()) + ",\"\xC8\xB1,\xBF\xBC\"\r\n"),
+              std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
 }
 

@@ -18,6 +18,7 @@
 #include "GuiTestSupport.h"
 #include "StudentExamSupport.h"
 #include "exam/ui/CardChooser.h"
+#include "marking/MarkingJournal.h"
 #include "marking/RawFile.h"
 #include "platform/qt/HelpWindow.h"
 
@@ -443,6 +444,36 @@ TEST(MainForm, OpeningASavedMarkingFileRestoresTheSession)
     EXPECT_EQ(f.SessionStarted, 1);
     // the template itself is missing here, which is said once
     EXPECT_EQ(fx.prompts.Texts(), (std::vector<std::string>{"打开阅卷原始文件", "未发现模板文件：DY标准.dat"}));
+}
+
+// A `mark` run killed before it folded its journal in: the window opens the
+// file with the journal's cards, and keeps them as unsaved changes.
+TEST(MainForm, OpeningAFileAKilledRunLeftAJournalBesideShowsItsCardsUnsaved)
+{
+    GuiFixture fx;
+    fx.WriteFile("biaoji.bj", std::string(1, '\1'));
+    TestMainForm& f = fx.Start();
+    fx.NameExam();
+    f.SetUnsavedChanges(true);
+    ASSERT_TRUE(f.SaveRawMarkingFile());
+    const std::string saved = *files::ReadAll(fx.SavedFile());
+    MarkingRecord key{};
+    key.readCount = 1;
+    MarkingJournal journal;
+    std::string error;
+    ASSERT_TRUE(journal.Start(fx.SavedFile(), saved.size(), ContentHash(saved), f.Session->session, error)) << error;
+    ASSERT_TRUE(journal.Append(0, key, error)) << error;
+    journal.Close();
+
+    fx.prompts.Answer(PromptAnswer::No);
+    WhenShown(f.FormCard(), [](TFormCard& d) { d.QuxiaoButton->click(); });
+    f.BtnNewYJClick();
+    ASSERT_EQ(f.Session->session.recordCount, 0);
+    fx.prompts.fileNames.push_back(QString::fromStdString(files::ToUtf8(fx.SavedFile())));
+    f.BtnOpenYJFile1Click();
+    EXPECT_EQ(f.SessionStarted, 1);
+    EXPECT_EQ(f.Session->session.recordCount, 1);
+    EXPECT_TRUE(f.UnsavedChanges());
 }
 
 TEST(MainForm, TheOpenRawFileIsLockedAgainstOtherRunsAndALockedOneIsRefused)

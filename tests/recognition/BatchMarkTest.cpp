@@ -260,10 +260,11 @@ TEST(BatchMark, UnreadableSessionOrPicture)
 
 // The disk fills up in the middle of a batch. The shell's file size limit
 // stops the write part way as a full disk would, without a small file system
-// (in a POSIX shell "ulimit -f" counts 512-byte blocks: 570 hold the session
-// with one card, 291195 bytes, but not with two, 294615). The card whose save
-// failed gets no line, the run stops with the reason and exit code 1, and the
-// file holds the card reported before it, whole.
+// (in a POSIX shell "ulimit -f" counts 512-byte blocks: 10 hold the journal's
+// header and its first card, 3471 bytes, but not a second, 6903, nor the raw
+// file it is folded into at the end). The card whose save failed gets no
+// line, the run stops with the reason and exit code 1, and the file opens
+// with the card reported before it, whole.
 TEST(BatchMark, ADiskFullMidBatchStopsWithTheReasonAndKeepsTheCardsBefore)
 {
     TempDir dir;
@@ -285,7 +286,7 @@ TEST(BatchMark, ADiskFullMidBatchStopsWithTheReasonAndKeepsTheCardsBefore)
                   .status,
               0);
 
-    CliRun full = RunCli("mark --session " + Quote(session) + cards, "trap '' XFSZ; ulimit -f 570; ");
+    CliRun full = RunCli("mark --session " + Quote(session) + cards, "trap '' XFSZ; ulimit -f 10; ");
     EXPECT_EQ(full.status, 1);
     ASSERT_EQ(full.lines.size(), 1u) << full.errors;
     EXPECT_EQ(Field(full.lines[0], "status"), "标准答案已经读入");
@@ -330,6 +331,43 @@ TEST(BatchMark, ASessionInUseIsRefusedAndAnExistingOneIsNotReplaced)
     CliRun free = RunCli("mark --session " + Quote(session) + " " + Quote(files::ToUtf8(dir / "a.png")));
     EXPECT_EQ(free.status, 1);  // the picture is missing
     EXPECT_FALSE(std::filesystem::exists(dir / "s.yj.tmpAbCdEf"));
+}
+
+// Exit 4 means "another run holds it, try again later": a script that
+// retries on it never stopped when the folder was missing. Such failures exit
+// 1 with the reason, and no run leaves the lock file it made behind.
+TEST(BatchMark, OnlyAnotherHolderOfTheLockExitsFourAndNoRunLeavesItsLockFile)
+{
+    TempDir dir;
+    const std::string session = files::ToUtf8(dir / "s.yj");
+    const auto lockFile = files::FileLock::LockFileFor(files::FromUtf8(session));
+    const std::string picture = Quote(files::ToUtf8(dir / "a.png"));
+    CliRun created = RunCli("session new --out " + Quote(session) + " --template " +
+                            Quote(cardprint::DemoTemplateName()) + " --roster " + Quote(ShippedRosterFile()) +
+                            " --exam-name 演示 --subject 02 --groups 1-85:1:S");
+    ASSERT_EQ(created.status, 0) << created.errors;
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+    CliRun marked = RunCli("mark --session " + Quote(session) + " " + picture);
+    EXPECT_EQ(marked.status, 1);  // the picture is missing
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+
+    ASSERT_TRUE(files::WriteAll(dir / "file", "x"));
+    for (const std::string& where : {files::ToUtf8(dir / "nodir" / "x.yj"), files::ToUtf8(dir / "file" / "x.yj")}) {
+        CliRun run = RunCli("mark --session " + Quote(where) + " " + picture);
+        EXPECT_EQ(run.status, 1) << where;
+        EXPECT_NE(run.errors.find("不能建立锁文件: "), std::string::npos) << run.errors;
+    }
+
+    files::FileLock held;
+    ASSERT_EQ(held.Lock(files::FromUtf8(session)), files::FileLock::Result::Taken);
+    EXPECT_EQ(RunCli("mark --session " + Quote(session) + " " + picture).status, 4);
+    held.Release();
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+
+    // A lock file this run did not make (an older version's) stays.
+    ASSERT_TRUE(files::WriteAll(lockFile, ""));
+    EXPECT_EQ(RunCli("mark --session " + Quote(session) + " " + picture).status, 1);
+    EXPECT_TRUE(std::filesystem::exists(lockFile));
 }
 
 // A mark run killed at any moment: the file always opens, holds every card

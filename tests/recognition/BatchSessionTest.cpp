@@ -85,4 +85,51 @@ TEST(BatchSession, FailedExamCheckWritesNothing)
     EXPECT_EQ(RunCli("session new --out " + Quote(out)).status, 2);
 }
 
+// A roster whose admission length the student page would not take (0 reads
+// every card as the standard answer) is refused where it is read: by
+// `session new`, and by `mark` when the raw file carries it; a length the
+// card has no columns for is refused against the card.
+TEST(BatchSession, AnAdmissionLengthThePageWouldNotTakeIsRefused)
+{
+    TempDir dir;
+    const std::string roster = *files::ReadAll(files::FromUtf8(ShippedRosterFile()));
+    auto withLength = [&](const std::string& name, int32_t length) {
+        std::string b = roster;
+        std::memcpy(b.data() + 3130, &length, 4);
+        EXPECT_TRUE(files::WriteAll(dir / name, b));
+        return Quote(files::ToUtf8(dir / name));
+    };
+    const std::string out = files::ToUtf8(dir / "x.yj");
+    auto sessionNew = [&](const std::string& rosterArg) {
+        return RunCli("session new --out " + Quote(out) + " --template DY标准85题自动AB卷.dat --roster " + rosterArg +
+                      " --exam-name 期中 --subject 02 --groups 1-85:1:S");
+    };
+    CliRun zero = sessionNew(withLength("zero.xs", 0));
+    EXPECT_EQ(zero.status, 1);
+    EXPECT_EQ(zero.errors, "学生信息文件已损坏（准考证长度为0，准考证长度范围为2-20之间！）：zero.xs\n");
+    CliRun long21 = sessionNew(withLength("long.xs", 21));
+    EXPECT_EQ(long21.status, 1);
+    EXPECT_EQ(long21.errors, "学生信息文件已损坏（准考证长度为21，准考证长度范围为2-20之间！）：long.xs\n");
+    CliRun overCard = sessionNew(withLength("twelve.xs", 12));
+    EXPECT_EQ(overCard.status, 1);
+    EXPECT_EQ(overCard.errors, "学生信息的准考证长度（12）超过答题卡的准考证号列数（10），"
+                               "这种答题卡读不出这么长的准考证号。\n");
+    EXPECT_FALSE(std::filesystem::exists(files::FromUtf8(out)));
+
+    // A raw file made elsewhere with such a roster: `mark` refuses it before any card.
+    ASSERT_EQ(sessionNew(Quote(ShippedRosterFile())).status, 0);
+    const std::string good = *files::ReadAll(files::FromUtf8(out));
+    for (auto [length, message] : {std::pair<int32_t, std::string>{0, "学生信息有误：准考证长度为0，准考证长度范围为2-20之间！"},
+                                   {12, "学生信息的准考证长度（12）超过答题卡的准考证号列数（10），"
+                                        "这种答题卡读不出这么长的准考证号。"}}) {
+        std::string b = good;
+        std::memcpy(b.data() + offsetof(StudentRoster, admissionLength), &length, 4);
+        ASSERT_TRUE(files::WriteAll(files::FromUtf8(out), b));
+        CliRun mark = RunCli("mark --session " + Quote(out) + " nothing.png");
+        EXPECT_EQ(mark.status, 1);
+        EXPECT_NE(mark.errors.find(message), std::string::npos) << mark.errors;
+        EXPECT_EQ(*files::ReadAll(files::FromUtf8(out)), b);
+    }
+}
+
 } // namespace

@@ -14,6 +14,7 @@
 
 #include "cardprint/ShippedCards.h"
 #include "cardprint/SynthCamera.h"
+#include "cli/CliOptions.h"
 #include "fuzz/FuzzEntries.h"
 #include "marking/RawFile.h"
 #include "platform/Files.h"
@@ -186,6 +187,65 @@ TEST(ReadCommand, PicturesCutShortOrNoPicturesAreRefusedOneByOne)
                            why("text.png", "not a picture this command can read"),
                            why("empty.jpg", "Empty input file"),
                        }));
+}
+
+// A picture there is no memory for (a small machine, many workers) is an
+// error that names it, never a blank frame read as "no card": Qt answers a
+// failed allocation with a null image, which drawn into the frame left it white.
+TEST(ReadCommand, APictureThereIsNoMemoryForIsAnErrorNamingIt)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limit this test sets";
+#endif
+    const cardprint::ShippedCard card = cardprint::ShippedCards().front();
+    TempDir dir;
+    const auto templatePath = WriteTemplate(dir, card);
+    cardprint::FilledCard filled;
+    filled.answers = {"A", "B"};
+    // A phone camera's 8000 x 6000 pixels, blown up from a card that reads.
+    const QImage picture = cardprint::SynthesizeCameraImage(card.record, card.fileName, filled, {})
+                               .scaled(8000, 6000, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    ASSERT_TRUE(picture.save(QString::fromStdString(files::ToUtf8(dir / "big.png"))));
+    const std::string arguments = "read --jobs 1 --fit --template " + Quoted(templatePath) + " " + Quoted(dir / "big.png");
+
+    const CliRun enough = RunCli(arguments);
+    ASSERT_EQ(enough.status, 0) << enough.errors;
+    ASSERT_EQ(enough.lines.size(), 1u);
+    EXPECT_NE(enough.lines[0].find("\"paperType\":\"A\""), std::string::npos) << enough.lines[0];  // the card was found
+
+    const CliRun starved = RunCli(arguments, "ulimit -v 600000; ");
+    EXPECT_EQ(starved.status, 1);
+    EXPECT_TRUE(starved.lines.empty());
+    EXPECT_NE(starved.errors.find("scorivo-cli read: " + files::ToUtf8(dir / "big.png") +
+                                  ": not enough memory for the picture's 8000 x 6000 pixels"),
+              std::string::npos)
+        << starved.errors;
+}
+
+// A file name is whatever bytes its folder holds; one copied from a Windows
+// disk is GBK. Its line is valid JSON all the same: the name as its GBK
+// reading, bytes no encoding reads as U+FFFD (they went into the line raw).
+TEST(ReadCommand, AFileNameThatIsNotUtf8StillGivesALineThatParses)
+{
+    const cardprint::ShippedCard card = cardprint::ShippedCards().front();
+    TempDir dir;
+    const auto templatePath = WriteTemplate(dir, card);
+    const QImage picture = cardprint::SynthesizeCameraImage(card.record, card.fileName, {}, {});
+    const std::string folder = dir.path().string() + "/";
+    const std::string gbkName = folder + "\xB3\xC9\xBC\xA8.png";  // 成绩.png in GBK
+    const std::string noName = folder + "\xFF\xFE.png";
+    ASSERT_TRUE(picture.save(QString::fromStdString(files::ToUtf8(dir / "card.png"))));
+    for (const std::string& name : {gbkName, noName})
+        std::filesystem::copy_file(dir / "card.png", std::filesystem::path(name));  // the bytes as they are
+    const CliRun run = RunCli("read --jobs 1 --template " + Quoted(templatePath) + " " + batch_test::Quote(gbkName) +
+                              " " + batch_test::Quote(noName));
+    ASSERT_EQ(run.status, 0) << run.errors;
+    ASSERT_EQ(run.lines.size(), 2u);
+    EXPECT_EQ(run.lines[0].rfind("{\"file\":\"" + folder + "成绩.png\",\"code\":", 0), 0u) << run.lines[0];
+    EXPECT_EQ(run.lines[1].rfind("{\"file\":\"" + folder + "\xEF\xBF\xBD\xEF\xBF\xBD.png\",\"code\":", 0), 0u)
+        << run.lines[1];
+    for (const std::string& line : run.lines)
+        EXPECT_TRUE(cli::IsUtf8(line));
 }
 
 // A phone held upright stores its picture on its side, with an Exif
