@@ -192,6 +192,10 @@ public:
     // reports a failure; opening asks for the file. True when done.
     virtual bool SaveRawMarkingFile();
     virtual bool OpenRawMarkingFile();
+    bool OpenRawMarkingFileAt(const std::filesystem::path& path);
+    // A raw file named on the command line (the desktop opening a ".yj"):
+    // opened as if chosen with "打开阅卷原始文件" on the first page.
+    bool OpenGivenRawFile(const std::filesystem::path& path);
     // After every accepted card: the session's recovery copy beside its raw
     // file. One that cannot be written is said once, until one is written again.
     void KeepRecoveryCopy();
@@ -518,6 +522,7 @@ private:
     QWidget* FramedPage(int number, QFrame*& frame, QPushButton*& back, QPushButton*& next, QPushButton*& help,
                         void (TMainForm::*onBack)(), void (TMainForm::*onNext)());
     void OpenProgramSubfolder(const char* folder);
+    void ShowSessionOpenedAtStart();
     bool OpenUrl(const QUrl& url);
     void CreateMissingFolders();
     void ShowLocalHelpPage(const char* pageFile, const char* notice);
