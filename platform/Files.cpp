@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/AppFolders.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -233,13 +234,7 @@ bool WriteAll(const std::filesystem::path& path, std::string_view bytes)
 
 std::filesystem::path ProgramFolder()
 {
-    if (const char* home = std::getenv("SCORIVO_HOME"); home && *home)
-        return std::filesystem::path(home);
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return std::filesystem::current_path();
-    return exe.parent_path();
+    return LocateFolders(CurrentFolderEnvironment()).user;
 }
 
 } // namespace files

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/MarkingSettings.h"
+#include "platform/AppFolders.h"
 #include "platform/Files.h"
 #include "platform/PromptAudio.h"
 #include "marking/SessionState.h"
@@ -122,7 +123,8 @@ public:
     StartResult FormCreate();
 
     // ---- session state, owned here for the whole run ----
-    std::filesystem::path ProgramFolder;  // installation folders live here
+    std::filesystem::path ProgramFolder;  // the teacher's folders live here
+    std::filesystem::path ShippedFolder;  // help, sounds, printable cards: only read
     int32_t CheckCardColour = 1;          // 0 when "ncm.set" exists or the settings ignore the colour
     MarkingSettings YJSet;                // persisted in "YJSet.dat"
     OsVersionRecord VersionInfo;
@@ -523,6 +525,7 @@ private:
                         void (TMainForm::*onBack)(), void (TMainForm::*onNext)());
     void OpenProgramSubfolder(const char* folder);
     void ShowSessionOpenedAtStart();
+    void OfferOlderFiles(const files::AppFolders& folders);
     bool OpenUrl(const QUrl& url);
     void CreateMissingFolders();
     void ShowLocalHelpPage(const char* pageFile, const char* notice);
