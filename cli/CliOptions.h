@@ -2,6 +2,7 @@
 // Option parsing and JSON output shared by the scorivo-cli commands.
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -117,5 +118,10 @@ inline std::string JsonString(std::string_view s)
     }
     return out + "\"";
 }
+
+// The folder of the teacher's files, set up as the window sets it up (a
+// problem is said on stderr); the commands that read templates or write
+// pictures and scores use it.
+std::filesystem::path UserFolder();
 
 } // namespace cli

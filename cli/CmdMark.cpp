@@ -136,7 +136,7 @@ int CmdMark(const std::vector<std::string>& args)
     if (o.Has("--jobs") && !cli::ParseJobCount(o.Get("--jobs"), jobs))
         return Usage("--jobs takes a whole number from 1 to " + std::to_string(cli::MaxJobs));
 
-    const std::filesystem::path programFolder = files::ProgramFolder();
+    const std::filesystem::path programFolder = cli::UserFolder();
     const std::filesystem::path sessionFile = files::FromUtf8(o.Get("--session"));
     // Two runs on one file would each save their own records over the other's.
     files::FileLock lock;

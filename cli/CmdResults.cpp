@@ -92,10 +92,12 @@ int Export(const std::vector<std::string>& args)
         return usage(o.error);
     if (!o.positional.empty())
         return usage("unexpected argument " + o.positional[0]);
-    for (const char* required : {"--session", "--items", "--out"})
+    for (const char* required : {"--session", "--items"})
         if (!o.Has(required))
             return usage(std::string("missing ") + required);
-    const std::string out = o.Get("--out");
+    // Without --out, where the window's score output goes.
+    const std::string out =
+        o.Has("--out") ? o.Get("--out") : files::ToUtf8(cli::UserFolder() / files::FromUtf8("成绩输出") / "Result.csv");
     const bool csv = EndsWith(out, ".csv");
     if (!csv && !EndsWith(out, ".xlsx"))
         return usage("--out must name a .xlsx or a .csv file");
@@ -203,7 +205,7 @@ int Stats(const std::vector<std::string>& args)
 const cli::CommandRegistrar registerExport(
     "export",
     "export --session FILE.yj --items LIST [--grade CODE] [--class CODE|ALL] [--order number|total] [--absent] "
-    "--out FILE.xlsx|FILE.csv",
+    "[--out FILE.xlsx|FILE.csv]   (default: 成绩输出/Result.csv in the user's folder)",
     Export);
 
 const cli::CommandRegistrar registerStats(

@@ -100,7 +100,7 @@ int SessionNew(const std::vector<std::string>& args)
     auto state = NewMarkingSessionState();
     const std::string templateName = o.Get("--template");
     std::string message;
-    if (!LoadCardTemplate(files::ProgramFolder(), templateName, state->cardTemplate, message)) {
+    if (!LoadCardTemplate(cli::UserFolder(), templateName, state->cardTemplate, message)) {
         std::fprintf(stderr, "%s\n", message.c_str());
         return 1;
     }

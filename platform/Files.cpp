@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/AppFolders.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -328,13 +329,7 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b)
 
 std::filesystem::path ProgramFolder()
 {
-    if (const char* home = std::getenv("SCORIVO_HOME"); home && *home)
-        return std::filesystem::path(home);
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return std::filesystem::current_path();
-    return exe.parent_path();
+    return LocateFolders(CurrentFolderEnvironment()).user;
 }
 
 } // namespace files

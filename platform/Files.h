@@ -110,8 +110,8 @@ inline std::string ToUtf8(const std::filesystem::path& p)
     return std::string(s.begin(), s.end());
 }
 
-// The folder holding the program's installation folders: $SCORIVO_HOME when
-// set, otherwise the folder of the running binary.
+// The folder of the teacher's files (platform/AppFolders.h says which),
+// without making anything; SetUpFolders() makes it.
 std::filesystem::path ProgramFolder();
 
 } // namespace files

@@ -9,6 +9,8 @@ PACKAGES=(
     build-essential cmake pkg-config
     # GUI (Qt 6 Widgets, PDF and PNG card rendering through QPainter)
     qt6-base-dev libgl-dev
+    # drawing the icon's PNG sizes from its SVG
+    qt6-svg-dev
     # prompt sounds (ALSA playback of the wave files)
     libasound2-dev
     # MJPG camera samples and card pictures
@@ -30,6 +32,8 @@ PACKAGES=(
     # a virtual display for starting the window without a desktop, and
     # typing into it (the test of the program's own ends)
     xvfb xauth xdotool
+    # checking the package, its menu entry and its file type
+    lintian desktop-file-utils shared-mime-info
 )
 
 missing=()

@@ -8,6 +8,7 @@
 
 #include "app/ui/MainWindow.h"
 #include "capture/ui/CameraDriver.h"
+#include "platform/Files.h"
 #include "platform/qt/AlsaSound.h"
 #include "platform/qt/EspeakVoice.h"
 #include "platform/qt/Prompts.h"
@@ -44,6 +45,10 @@ int main(int argc, char** argv)
         if (form.FormCreate() == TMainForm::StartResult::EndProcess)
             return 0;
         form.show();
+        // The desktop starts us with the ".yj" file the teacher opened.
+        const QStringList arguments = QApplication::arguments();
+        if (arguments.size() > 1)
+            form.OpenGivenRawFile(files::FromUtf8(arguments.at(1).toStdString()));
         return app.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QString::fromUtf8(kMainCaption), QString::fromUtf8(e.what()));

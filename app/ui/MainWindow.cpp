@@ -2,6 +2,9 @@
 // tool bar, help, prompt sounds and speech.
 #include "app/ui/MainWindow.h"
 #include "marking/RawFile.h"
+#include "platform/AppFolders.h"
+
+#include <cstdlib>
 
 #include <QAction>
 #include <QApplication>
@@ -166,7 +169,11 @@ void TMainForm::BuildMenuAndToolBar()
 TMainForm::StartResult TMainForm::FormCreate()
 {
     // The folder comes first: the marker files below are looked up in it.
-    ProgramFolder = files::ProgramFolder();
+    const files::FolderSetup folders = files::SetUpFolders();
+    ProgramFolder = folders.folders.user;
+    ShippedFolder = folders.folders.shipped;
+    if (!folders.error.empty())
+        Ask().ShowMessage(folders.error);
 
     CheckCardColour = 1;
     std::error_code ec;
@@ -181,6 +188,7 @@ TMainForm::StartResult TMainForm::FormCreate()
         return StartResult::EndProcess;
 
     CreateMissingFolders();
+    OfferOlderFiles(folders.folders);
 
     BtnOpenYJFile1->setEnabled(std::filesystem::exists(ProgramFolder / "biaoji.bj", ec));
 
@@ -205,10 +213,38 @@ TMainForm::StartResult TMainForm::FormCreate()
 // so saving into it works instead of failing later.
 void TMainForm::CreateMissingFolders()
 {
-    for (const char* folder : {"模板文件", "学生信息文件", "阅卷原始文件", "原始图片", "成绩输出", "wave", "语音引擎", "帮助"}) {
+    for (const char* folder : {"wave", "语音引擎", "帮助"}) {
         std::error_code ec;
-        std::filesystem::create_directories(ProgramFolder / files::FromUtf8(folder), ec);
+        if (ShippedFolder == ProgramFolder)  // an installed package's folders are not ours to make
+            std::filesystem::create_directories(ShippedFolder / files::FromUtf8(folder), ec);
     }
+}
+
+// A build tree (or an older build unpacked with its data) that holds the
+// teacher's work while the installed program is in use on this account: the
+// work is offered to the installed program, copied and never deleted, so
+// cleaning the build tree loses nothing.
+void TMainForm::OfferOlderFiles(const files::AppFolders& folders)
+{
+    if (!folders.oneFolder || std::getenv("SCORIVO_HOME"))
+        return;
+    files::FolderEnvironment env = files::CurrentFolderEnvironment();
+    env.binaryFolder = "/usr/bin";  // the package's program: its folders, and the names it ships
+    const files::AppFolders installed = files::LocateFolders(env);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(installed.user, ec))
+        return;
+    const std::vector<std::filesystem::path> found = files::FindOlderFiles(folders.user, installed);
+    if (found.empty())
+        return;
+    if (!Ask().AskYesNo("在程序文件夹 " + files::ToUtf8(folders.user) + " 中找到 " + std::to_string(found.size()) +
+                        " 个您的文件（阅卷原始文件、成绩、学生信息、设置等）。\n复制到 " + files::ToUtf8(installed.user) +
+                        "，让安装的程序也能使用吗？（原文件保留不动）"))
+        return;
+    const std::vector<std::filesystem::path> failed = files::CopyOlderFiles(folders.user, found, installed);
+    if (!failed.empty())
+        Ask().ShowMessage("有 " + std::to_string(failed.size()) + " 个文件没有复制（同名文件已存在或无法写入），例如：" +
+                          files::ToUtf8(failed.front()) + "。原文件都还在 " + files::ToUtf8(folders.user) + "。");
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -277,7 +313,8 @@ bool TMainForm::OpenUrl(const QUrl& url)
 void TMainForm::OpenProgramSubfolder(const char* folder)
 {
     // Without a file manager the menu item would do nothing at all.
-    const std::filesystem::path path = ProgramFolder / files::FromUtf8(folder);
+    const std::filesystem::path path = (std::string_view(folder) == "语音引擎" ? ShippedFolder : ProgramFolder) /
+                                       files::FromUtf8(folder);
     if (!OpenUrl(QUrl::fromLocalFile(PathText(path))))
         Ask().ShowMessage("无法打开文件夹（这台电脑上可能没有文件管理器），请手工打开：" + files::ToUtf8(path));
 }
@@ -337,7 +374,7 @@ bool TMainForm::event(QEvent* e)
         const char* page = HelpTopicFile(static_cast<HelpTopicEvent*>(e)->topic);
         if (!page)
             return true;
-        std::filesystem::path helpFolder = ProgramFolder / files::FromUtf8("帮助");
+        std::filesystem::path helpFolder = ShippedFolder / files::FromUtf8("帮助");
         if (helpWindow_->ShowPage(PathText(helpFolder / files::FromUtf8(page))))
             return true;
         // Without the help folder (an incomplete installation) the button
@@ -354,7 +391,7 @@ bool TMainForm::event(QEvent* e)
 
 void TMainForm::ShowLocalHelpPage(const char* pageFile, const char* notice)
 {
-    std::filesystem::path page = ProgramFolder / files::FromUtf8("帮助") / files::FromUtf8(pageFile);
+    std::filesystem::path page = ShippedFolder / files::FromUtf8("帮助") / files::FromUtf8(pageFile);
     QString address = QUrl::fromLocalFile(PathText(page)).toString();
     Ask().ShowMessage(std::string(notice) + address.toStdString());
     if (!helpWindow_->ShowPage(PathText(page)))
@@ -378,7 +415,7 @@ std::filesystem::path TMainForm::PromptSoundPath(PromptSoundKind kind) const
     const char* name = kind == PromptSoundKind::Success   ? "success.wav"
                        : kind == PromptSoundKind::Warning ? "warning.wav"
                                                           : "wrong.wav";
-    return ProgramFolder / "wave" / name;
+    return ShippedFolder / "wave" / name;
 }
 
 void TMainForm::PlayPromptSound(const std::filesystem::path& waveFile)

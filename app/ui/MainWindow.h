@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/MarkingSettings.h"
+#include "platform/AppFolders.h"
 #include "platform/Files.h"
 #include "platform/PromptAudio.h"
 #include "marking/SessionState.h"
@@ -122,7 +123,8 @@ public:
     StartResult FormCreate();
 
     // ---- session state, owned here for the whole run ----
-    std::filesystem::path ProgramFolder;  // installation folders live here
+    std::filesystem::path ProgramFolder;  // the teacher's folders live here
+    std::filesystem::path ShippedFolder;  // help, sounds, printable cards: only read
     int32_t CheckCardColour = 1;          // 0 when "ncm.set" exists or the settings ignore the colour
     MarkingSettings YJSet;                // persisted in "YJSet.dat"
     OsVersionRecord VersionInfo;
@@ -192,6 +194,10 @@ public:
     // reports a failure; opening asks for the file. True when done.
     virtual bool SaveRawMarkingFile();
     virtual bool OpenRawMarkingFile();
+    bool OpenRawMarkingFileAt(const std::filesystem::path& path);
+    // A raw file named on the command line (the desktop opening a ".yj"):
+    // opened as if chosen with "打开阅卷原始文件" on the first page.
+    bool OpenGivenRawFile(const std::filesystem::path& path);
     // After every accepted card: the session's recovery copy beside its raw
     // file. One that cannot be written is said once, until one is written again.
     void KeepRecoveryCopy();
@@ -518,6 +524,8 @@ private:
     QWidget* FramedPage(int number, QFrame*& frame, QPushButton*& back, QPushButton*& next, QPushButton*& help,
                         void (TMainForm::*onBack)(), void (TMainForm::*onNext)());
     void OpenProgramSubfolder(const char* folder);
+    void ShowSessionOpenedAtStart();
+    void OfferOlderFiles(const files::AppFolders& folders);
     bool OpenUrl(const QUrl& url);
     void CreateMissingFolders();
     void ShowLocalHelpPage(const char* pageFile, const char* notice);

@@ -87,6 +87,19 @@ void TMainForm::BtnOpenYJFile1Click()
     if (!OpenRawMarkingFile())
         return;
     RemoveFiles(droppedCopies);
+    ShowSessionOpenedAtStart();
+}
+
+bool TMainForm::OpenGivenRawFile(const std::filesystem::path& path)
+{
+    if (!OpenRawMarkingFileAt(path))
+        return false;
+    ShowSessionOpenedAtStart();
+    return true;
+}
+
+void TMainForm::ShowSessionOpenedAtStart()
+{
     BtnNext1->setEnabled(true);
     // Cards a killed `mark` run left in its journal are in the session but
     // not yet in the file: closing asks to save them.
@@ -253,7 +266,11 @@ bool TMainForm::OpenRawMarkingFile()
                                          QStringLiteral("阅卷原始文件(*.yj)"));
     if (file.isEmpty())
         return false;
-    const std::filesystem::path path = files::FromUtf8(file.toStdString());
+    return OpenRawMarkingFileAt(files::FromUtf8(file.toStdString()));
+}
+
+bool TMainForm::OpenRawMarkingFileAt(const std::filesystem::path& path)
+{
     // Locked before it is read, so no other run saves it meanwhile; the
     // session in memory keeps its own lock until the new one is in.
     files::FileLock lock;

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the Debian package (CPack) into build-package/ and checks it with
+# lintian and desktop-file-validate.
+#
+#   bash scripts/package.sh     then: sudo dpkg -i build-package/scorivo_*.deb
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+build=build-package
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSCORIVO_BUILD_TESTS=OFF -DSCORIVO_BUILD_BENCH=OFF \
+    "${launcher[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)" --target scorivo scorivo-cli scorivo_icons
+(cd "$build" && cpack -G DEB >/dev/null)
+deb="$(ls -t "$build"/scorivo_*.deb | head -n 1)"
+desktop-file-validate packaging/scorivo.desktop
+# Errors fail the build; warnings and notes are printed for reading.
+lintian --fail-on error "$deb" || { echo "package.sh: lintian found errors in $deb" >&2; exit 1; }
+echo "$deb"
