@@ -13,7 +13,7 @@ fi
 build=build-package
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSCORIVO_BUILD_TESTS=OFF -DSCORIVO_BUILD_BENCH=OFF \
     "${launcher[@]}" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target scorivo scorivo-cli scorivo_icons
+cmake --build "$build" -j"$(nproc)" --target scorivo scorivo-cli scorivo_icons scorivo_changelog
 (cd "$build" && cpack -G DEB >/dev/null)
 deb="$(ls -t "$build"/scorivo_*.deb | head -n 1)"
 desktop-file-validate packaging/scorivo.desktop
