@@ -11,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/qt/AlsaSound.h"
 #include "platform/qt/EspeakVoice.h"
+#include "platform/qt/InstanceLock.h"
 #include "platform/qt/Prompts.h"
 
 static void BindToFirstProcessor()
@@ -24,6 +25,11 @@ static void BindToFirstProcessor()
 int main(int argc, char** argv)
 {
     BindToFirstProcessor();
+    // A second start ends silently with 0 before Qt connects to the display
+    // and the desktop's bus, whose libraries keep memory to the end.
+    InstanceLock instanceLock;
+    if (!instanceLock.TryLock())
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("scorivo"));
     // No display name: the desktop would append it to every caption, and
@@ -34,6 +40,7 @@ int main(int argc, char** argv)
         MainServices services;
         services.prompts = &prompts;
         services.sound = &sound;
+        services.instanceLock = &instanceLock;
         services.createVoice = []() -> std::unique_ptr<SpeechVoice> { return EspeakVoice::Create(); };
         // Cameras (V4L2 and the virtual demo camera), Timer1 and the marking attempt.
         CameraDriver cameraDriver(prompts);

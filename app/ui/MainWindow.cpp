@@ -183,8 +183,12 @@ TMainForm::StartResult TMainForm::FormCreate()
     // Not Windows NT: the administrator requirement of newer Windows never applies.
     VersionInfo = CurrentOsVersion();
 
-    instanceLock_ = std::make_unique<InstanceLock>(services_.lockFolder);
-    if (!instanceLock_->TryLock())
+    InstanceLock* lock = services_.instanceLock;
+    if (!lock) {
+        instanceLock_ = std::make_unique<InstanceLock>(services_.lockFolder);
+        lock = instanceLock_.get();
+    }
+    if (!lock->TryLock())
         return StartResult::EndProcess;
 
     CreateMissingFolders();

@@ -107,6 +107,9 @@ struct MainServices {
     CardChooser* cardChooser = nullptr;  // null: the window's own card chooser `TFormCard`
     Desktop* desktop = nullptr;       // programs for the score files; null: the system's, opened through openUrl
     QString lockFolder;               // empty: the user's runtime folder
+    // The single-instance lock when the entry took it before Qt opened the
+    // display (a second start then ends before touching it); null: taken here.
+    InstanceLock* instanceLock = nullptr;
 };
 
 enum class PromptSoundKind { Wrong, Success, Warning };
