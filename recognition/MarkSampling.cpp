@@ -1161,10 +1161,13 @@ AnswersResult ReadAnswers(RecognitionContext& ctx, const SamplingExam& exam)
                 // neither this option's mark nor a doubt about one; unless
                 // it is as much as the mark beside holds: a mark half way
                 // between two bubbles, whose centre tells nothing.
-                int besideFill = 0;
-                for (int d = 0; d < 4; ++d)
-                    besideFill = std::max(besideFill, CellFill(card, Neighbour(cells.corner[j], d, g.sx, g.sy), g.sx, g.sy));
-                if (!alone && o.own == 0 && o.unclear == 0 && o.foreign > 0 && 2 * fills[j] <= besideFill) {
+                auto besideFill = [&] {
+                    int most = 0;
+                    for (int d = 0; d < 4; ++d)
+                        most = std::max(most, CellFill(card, Neighbour(cells.corner[j], d, g.sx, g.sy), g.sx, g.sy));
+                    return most;
+                };
+                if (!alone && o.own == 0 && o.unclear == 0 && o.foreign > 0 && 2 * fills[j] <= besideFill()) {
                     foreignTip[j] = true;
                     continue;
                 }
