@@ -10,10 +10,7 @@ cd "$(dirname "$0")/.."
 # Google Benchmark and OpenCV are in the project's one list of dependencies.
 bash scripts/deps.sh
 
-launcher=()
-if command -v ccache >/dev/null; then
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
+source scripts/ccache-launcher.sh
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSCORIVO_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
 cmake --build build-bench -j"$(nproc)" --target scorivo_bench scorivo_bench_opencv
 

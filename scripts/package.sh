@@ -6,10 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-launcher=()
-if command -v ccache >/dev/null; then
-    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source scripts/ccache-launcher.sh
 build=build-package
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSCORIVO_BUILD_TESTS=OFF -DSCORIVO_BUILD_BENCH=OFF \
     "${launcher[@]}" >/dev/null

@@ -39,10 +39,7 @@ export SCORIVO_CORPUS_FRAMES="${SCORIVO_CORPUS_FRAMES:-6}"
 export SCORIVO_DESIGN_FRAMES="${SCORIVO_DESIGN_FRAMES:-4}"
 export SCORIVO_DEMO_STACK_CARDS="${SCORIVO_DEMO_STACK_CARDS:-5}"
 
-launcher=()
-if command -v ccache >/dev/null; then
-    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source scripts/ccache-launcher.sh
 # -O1 and line tables only: half the compile time of -O2 -g or less, and the
 # reports still name file and line.
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
